@@ -1,0 +1,17 @@
+#include "imaging/Codecs.h"
+
+#include <vips/vips.h>
+
+namespace trimlark {
+
+bool CanWriteHeif()
+{
+    static const bool canWrite = [] {
+        if (!vips_init("trimlark"))
+            return vips_type_find("VipsOperation", "heifsave") != 0;
+        return false;
+    }();
+    return canWrite;
+}
+
+} // namespace trimlark

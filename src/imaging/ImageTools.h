@@ -1,0 +1,98 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trimlark {
+
+// A pair of whole numbers of pixels, held as doubles.
+struct PixelSize
+{
+    double width = 0;
+    double height = 0;
+
+    bool operator==(const PixelSize&) const = default;
+};
+
+// A decoded (lazily, where the format allows) image whose size is its pixel size, upright.
+// Cheap to copy: copies share the pixels. Knows the file it came from, so a save can carry its metadata.
+class WorkingImage
+{
+public:
+    WorkingImage();
+    ~WorkingImage();
+    WorkingImage(const WorkingImage&);
+    WorkingImage& operator=(const WorkingImage&);
+    WorkingImage(WorkingImage&&) noexcept;
+    WorkingImage& operator=(WorkingImage&&) noexcept;
+
+    // Logical size in pixels; may be fractional after a crop whose clipped size is fractional.
+    double Width() const;
+    double Height() const;
+    const std::string& SourcePath() const;
+
+    struct Impl;
+    explicit WorkingImage(std::shared_ptr<const Impl> impl);
+    const std::shared_ptr<const Impl>& impl() const { return impl_; }
+
+private:
+    std::shared_ptr<const Impl> impl_;
+};
+
+// 8-bit RGBA pixels, rows top to bottom, not premultiplied.
+struct RgbaBitmap
+{
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels; // width * height * 4
+};
+
+using FileTime = std::chrono::system_clock::time_point;
+
+// The image operations. Stateless; every operation may run on any thread and never throws.
+class ImageTools
+{
+public:
+    // Once per process, before threads start: library set-up (operation cache off, Exiv2 initialised).
+    static void Initialize();
+
+    // Header-only: the maxima of width and height over every image in the file, upright. Absent when the
+    // file is no image.
+    static std::optional<PixelSize> GetImagePixelSize(const std::string& path);
+
+    // The working image of a file, or absent (reason set when given) when it cannot be decoded.
+    static std::optional<WorkingImage> LoadImageAtPixelSize(const std::string& path, std::string* reason = nullptr);
+
+    // The corner-relative rectangle cut out of the image; the image itself when the crop is refused.
+    static WorkingImage CropImage(const WorkingImage& image, double x, double y, double width, double height,
+                                  int originCorner);
+
+    // Encodes the image in the format of the format list's index (quality fraction 0-1 for JPEG and
+    // JPEG 2000, and "Original" by the path's extension) and writes it atomically. keepMetadata: the output
+    // carries the source's EXIF, IPTC and XMP as far as its type can hold them; otherwise none of them.
+    // False when nothing was written (an existing file at path is then untouched).
+    static bool SaveImage(const WorkingImage& image, const std::string& path, int formatIndex, double quality,
+                          bool keepMetadata = false, std::string* reason = nullptr);
+
+    // The HEIF/HEIC entries of SaveImage.
+    static bool SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata = false,
+                                std::string* reason = nullptr);
+
+    // After a save with keepMetadata: gives the output the source's creation date (as its modification and
+    // access time). Prints "ERROR" on standard output when the date cannot be set.
+    static void CopyEXIFInformationAndCreationDate(const std::string& sourcePath, const std::string& outputPath);
+
+    // The file's birth time where recorded (and not later than its modification time), else its modification
+    // time; now when the file's attributes cannot be read.
+    static FileTime GetFileCreationDate(const std::string& path);
+
+    // A downscaled, upright copy of the file's picture that fits in maxWidth x maxHeight (never enlarged),
+    // for the preview. Absent when the file cannot be decoded.
+    static std::optional<RgbaBitmap> LoadPreviewBitmap(const std::string& path, int maxWidth, int maxHeight);
+};
+
+} // namespace trimlark

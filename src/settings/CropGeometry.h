@@ -1,0 +1,92 @@
+#pragma once
+
+#include "settings/CropSettings.h"
+#include "settings/DataProvider.h"
+
+#include <optional>
+#include <string>
+
+// Pure crop arithmetic. Lengths are pixels of the source image; the frame's origin is the image's
+// bottom-left corner with y pointing up. Nothing is rounded here.
+namespace trimlark {
+
+enum class CropMode
+{
+    Auto,
+    CustomPixels,
+    CustomPercents,
+    None,
+};
+
+enum class Precision
+{
+    Single, // dimension labels and preview
+    Double, // the crop run
+};
+
+struct Rect
+{
+    double x = 0;
+    double y = 0;
+    double w = 0;
+    double h = 0;
+
+    bool operator==(const Rect&) const = default;
+};
+
+struct ClippedSize
+{
+    double cw = 0;
+    double ch = 0;
+};
+
+// Auto first, then pixels, then percents (each custom sub-mode needs radioCustomCrop), else None.
+CropMode GetCropMode(const CropSettings& settings);
+
+// The single-precision ratio of an auto crop format index. Index 5 reads the custom ratio; an index outside
+// the list gives 1. A custom ratio that is not a positive finite number gives NaN, which GetAutoCropRect
+// turns into an empty rectangle (a refused crop).
+float GetAutoCropRatio(int index, const CustomRatio& ratio, double W, double H);
+
+// The largest rectangle of ratio r centred in the image, laid along the image's orientation
+// (landscape: width / height = r; portrait: height / width = r). A ratio that is not positive and finite
+// gives (0, 0, 0, 0).
+Rect GetAutoCropRect(float r, double W, double H);
+
+// The corner-relative rectangle of a custom crop: pixels as typed; percents of the image's size, in single
+// precision for labels and preview and in double precision for the run. Other modes give (0, 0, 0, 0).
+Rect GetCustomCropRect(CropMode mode, const CropSettings& settings, double W, double H, Precision precision);
+
+// Width and height of the part of a corner-relative rectangle inside the image; 0 or less when it misses.
+ClippedSize GetClippedCropSize(double W, double H, double x, double y, double w, double h);
+
+// The corner-relative rectangle placed in image coordinates (x, y = its bottom-left corner), not clipped.
+Rect GetCropRectInImage(int corner, double W, double H, double x, double y, double w, double h);
+
+// The clipped region (left, bottom, cw, ch) in image coordinates, or nothing when the crop is refused:
+// width or height below 1, or a clipped size of 0 or less (NaN counts as refused).
+std::optional<Rect> GetCropRegionAtCorner(int corner, double W, double H, double x, double y, double w, double h);
+
+// The crop rectangle a run uses for one image: by mode, percents in double precision; None gives (0, 0, 0, 0).
+Rect GetRunCropRect(const CropSettings& settings, const CustomRatio& ratio, double W, double H);
+
+// The rectangle the preview draws: by mode, custom values in single precision; None gives (0, 0, 0, 0).
+Rect GetPreviewCropRect(const CropSettings& settings, const CustomRatio& ratio, double W, double H);
+
+// The four dimension labels of the main window.
+struct DimensionLabels
+{
+    std::string originalWidth = "Width: 0";
+    std::string originalHeight = "Height: 0";
+    std::string outputWidth = "Width: 0";
+    std::string outputHeight = "Height: 0";
+
+    bool operator==(const DimensionLabels&) const = default;
+};
+
+// The labels for an image of W x H (0 x 0 when none is selected). In mode None the output labels keep the
+// previous text. A crop the run would refuse shows the image's own size as the output.
+DimensionLabels MakeDimensionLabels(const CropSettings& settings, const CustomRatio& ratio, double W, double H,
+                                    const DimensionLabels& previous);
+
+} // namespace trimlark

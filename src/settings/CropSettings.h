@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+
+namespace trimlark {
+
+// The corner that custom crop offsets are measured from; the value is the index in the corner list.
+enum class OriginCorner
+{
+    BottomLeft = 0,
+    BottomRight = 1,
+    TopLeft = 2,
+    TopRight = 3,
+};
+
+// Every crop and output setting of the main window, one field per control, named after it.
+// Text fields hold their text as typed; the geometry reads their numbers with ReadFloatValue.
+// Choice lists hold the selected index, -1 when nothing is selected.
+struct CropSettings
+{
+    bool radioAutoCrop = true;
+    int comboAutoCropFormat = 0;
+    bool radioCustomCrop = false;
+    int comboOriginCorner = 0;
+    bool radioCustomCropPixels = false;
+    std::string textFieldCustomCropPixelsOriginX = "0";
+    std::string textFieldCustomCropPixelsOriginY = "0";
+    std::string textFieldCustomCropPixelsWidth = "0";
+    std::string textFieldCustomCropPixelsHeight = "0";
+    bool radioCustomCropPercents = true;
+    std::string textFieldCustomCropPercentsOriginX = "20";
+    float stepperCustomCropPercentsOriginX = 20.0f;
+    std::string textFieldCustomCropPercentsOriginY = "20";
+    float stepperCustomCropPercentsOriginY = 20.0f;
+    std::string textFieldCustomCropPercentsWidth = "60";
+    float stepperCustomCropPercentsWidth = 60.0f;
+    std::string textFieldCustomCropPercentsHeight = "60";
+    float stepperCustomCropPercentsHeight = 60.0f;
+    int comboFormat = 0;
+    float sliderQuality = 80.0f;
+    std::string textFieldName = "[FileName]_cropped ([FileIndex])";
+    std::string textFieldOutputFolder;
+    bool checkKeepEXIFInformationAndCreationDate = true;
+
+    bool operator==(const CropSettings&) const = default;
+};
+
+} // namespace trimlark
