@@ -1,11 +1,14 @@
 #pragma once
 
+#include "run/CropSteps.h"
 #include "settings/CropSettings.h"
 #include "settings/DataProvider.h"
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trimlark {
@@ -35,13 +38,29 @@ struct CropJob
     CropSettings settings;
     std::string formatName; // lower-cased title of the chosen format
     CustomRatio customRatio;
-    std::vector<OverwriteAction> actions; // one per source, in list order
+    // One per source, in list order. A source without one (a job built by hand) is written when its output
+    // path is free when the image starts, and skipped otherwise.
+    std::vector<OverwriteAction> actions;
 };
+
+inline constexpr std::string_view kNoImagesMessage = "There are no images to crop.";
+inline constexpr std::string_view kNoOutputFolderMessage = "Please select an output folder.";
+inline constexpr std::string_view kRunSucceededMessage = "Images cropped successfully.";
+inline constexpr std::string_view kRunFailedMessage = "Some images could not be cropped.";
+
+// The checks before a run, list first: the message that refuses it, or nothing. Only an empty folder text is
+// refused (spaces are a name); the folder is not tested for existence.
+std::optional<std::string> CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings);
+
+// "The file <path> already exists. Do you want to overwrite it?"
+std::string OverwriteQuestionText(const std::string& outputPath);
 
 // Asked once per existing output path (in list order) until an "...to All" answer is remembered.
 using OverwriteQuestion = std::function<OverwriteAnswer(const std::string& outputPath)>;
 
 // Plans the run: every output path is tested for existence first, then existing ones are decided in list order.
+// Any entry at the path (a folder, a dangling link) counts as existing. Without a question (empty ask), an
+// existing path is skipped.
 CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSettings& settings,
                      const CustomRatio& customRatio, const OverwriteQuestion& ask);
 
@@ -79,7 +98,15 @@ struct CropRunCallbacks
 
 // Processes every image of the job and returns when the last is done; call it off the GUI thread.
 // Up to maxInFlight images are worked on at once (0: one per core); what is written is the same as one
-// after another.
+// after another: an image that writes a path an earlier image writes or reads, or reads a path an earlier
+// image writes, starts only when that earlier image is done. Callbacks come one at a time, in list order.
 CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbacks, unsigned maxInFlight = 0);
+CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbacks, unsigned maxInFlight,
+                             const CropSteps& steps);
+
+// One image of the job: load, crop by the job's mode, then write, replace or skip by its action, then the
+// metadata and date when kept and saved. A skipped image is still loaded (an unreadable source fails the run).
+// An existing file is replaced only by a complete new one; a failed save leaves it as it was.
+ImageOutcome CropAndSaveImage(const CropJob& job, std::size_t index, const CropSteps& steps = CropSteps::Default());
 
 } // namespace trimlark

@@ -1,0 +1,305 @@
+#include "run/CropJob.h"
+
+#include "run/OutputNaming.h"
+#include "settings/ChoiceLists.h"
+#include "settings/CropGeometry.h"
+#include "settings/SettingsRules.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
+
+namespace trimlark {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool PathIsTaken(const std::string& path)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(path, ec);
+    // A status we cannot read is treated as taken: asking is safer than writing over something unseen.
+    if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+        return true;
+    return fs::exists(status);
+}
+
+std::string OutputPathOf(const CropJob& job, std::size_t index)
+{
+    return GetOutputFilePath(static_cast<std::int64_t>(index), job.sourcePaths[index], job.settings.textFieldName,
+                             job.formatName, job.settings.textFieldOutputFolder);
+}
+
+// The same file for different spellings of its path ("a//b", "./b", links), as far as the file system tells.
+std::string FileIdentity(const std::string& path)
+{
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(fs::path(path), ec);
+    if (ec)
+        p = fs::path(path).lexically_normal();
+    return p.string();
+}
+
+// For each image, the earlier images it must wait for so that running several at once writes what the
+// images would write one after another.
+std::vector<std::vector<std::size_t>> OrderDependencies(const std::vector<std::string>& sources,
+                                                        const std::vector<std::string>& outputs)
+{
+    const std::size_t n = sources.size();
+    std::vector<std::vector<std::size_t>> dependencies(n);
+    std::unordered_map<std::string, std::size_t> lastWriter;
+    std::unordered_map<std::string, std::vector<std::size_t>> readers;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string source = FileIdentity(sources[i]);
+        const std::string output = FileIdentity(outputs[i]);
+        auto& deps = dependencies[i];
+        // Earlier writers form a chain, so the last one stands for all of them.
+        if (auto it = lastWriter.find(output); it != lastWriter.end())
+            deps.push_back(it->second);
+        if (auto it = lastWriter.find(source); it != lastWriter.end())
+            deps.push_back(it->second);
+        if (auto it = readers.find(output); it != readers.end())
+            deps.insert(deps.end(), it->second.begin(), it->second.end());
+        lastWriter[output] = i;
+        readers[source].push_back(i);
+    }
+    return dependencies;
+}
+
+ImageOutcome Failure(ImageOutcome outcome, ImageOutcome::Kind kind, std::string reason, const char* fallback)
+{
+    outcome.kind = kind;
+    outcome.reason = reason.empty() ? fallback : std::move(reason);
+    return outcome;
+}
+
+ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, const CropSteps& steps)
+{
+    ImageOutcome outcome;
+    outcome.index = index;
+    outcome.sourcePath = job.sourcePaths[index];
+    outcome.outputPath = OutputPathOf(job, index);
+
+    std::string reason;
+    std::optional<WorkingImage> loaded = steps.load(outcome.sourcePath, &reason);
+    if (!loaded)
+        return Failure(std::move(outcome), ImageOutcome::Kind::LoadFailed, std::move(reason), "cannot be read");
+
+    OverwriteAction action = OverwriteAction::Write;
+    if (index < job.actions.size())
+        action = job.actions[index];
+    else if (PathIsTaken(outcome.outputPath))
+        action = OverwriteAction::Skip;
+    if (action == OverwriteAction::Skip) {
+        outcome.kind = ImageOutcome::Kind::Skipped;
+        return outcome;
+    }
+
+    const CropSettings& settings = job.settings;
+    const Rect rect = GetRunCropRect(settings, job.customRatio, loaded->Width(), loaded->Height());
+    const WorkingImage cropped = steps.crop(*loaded, rect.x, rect.y, rect.w, rect.h, settings.comboOriginCorner);
+    loaded.reset();
+
+    // No removal before the save: the save replaces the old file only once the new one is complete.
+    const bool keepMetadata = settings.checkKeepEXIFInformationAndCreationDate;
+    if (!steps.save(cropped, outcome.outputPath, settings.comboFormat, QualityFraction(settings.sliderQuality),
+                    keepMetadata, &reason))
+        return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, std::move(reason), "cannot be written");
+    if (keepMetadata)
+        steps.copyMetadata(outcome.sourcePath, outcome.outputPath);
+    outcome.kind = action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
+    return outcome;
+}
+
+bool IsFailure(const ImageOutcome& outcome)
+{
+    return outcome.kind == ImageOutcome::Kind::LoadFailed || outcome.kind == ImageOutcome::Kind::SaveFailed;
+}
+
+// Hands results to the caller in list order, however the images finish.
+class RunLedger
+{
+public:
+    RunLedger(std::size_t count, const CropRunCallbacks& callbacks) : outcomes_(count), done_(count), callbacks_(callbacks)
+    {
+        result_.outcomes.reserve(count);
+    }
+
+    void WaitFor(const std::vector<std::size_t>& earlier)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return std::all_of(earlier.begin(), earlier.end(), [&](std::size_t j) { return done_[j]; }); });
+    }
+
+    void Finish(ImageOutcome outcome)
+    {
+        std::lock_guard lock(mutex_);
+        const std::size_t index = outcome.index;
+        outcomes_[index] = std::move(outcome);
+        done_[index] = true;
+        while (nextToReport_ < outcomes_.size() && done_[nextToReport_])
+            Report(nextToReport_++);
+        changed_.notify_all();
+    }
+
+    CropRunResult TakeResult()
+    {
+        std::lock_guard lock(mutex_);
+        return std::move(result_);
+    }
+
+private:
+    void Report(std::size_t index)
+    {
+        ImageOutcome& outcome = outcomes_[index];
+        if (IsFailure(outcome))
+            result_.allImagesCropped = false;
+        // A caller's callback that throws must not take the run down with it.
+        try {
+            if (callbacks_.imageDone)
+                callbacks_.imageDone(outcome);
+            if (callbacks_.progress)
+                callbacks_.progress(static_cast<double>(index) / static_cast<double>(outcomes_.size()));
+        } catch (...) {
+        }
+        result_.outcomes.push_back(std::move(outcome));
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<ImageOutcome> outcomes_;
+    std::vector<bool> done_;
+    std::size_t nextToReport_ = 0;
+    CropRunResult result_;
+    const CropRunCallbacks& callbacks_;
+};
+
+} // namespace
+
+std::optional<std::string> CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings)
+{
+    if (sourcePaths.empty())
+        return std::string(kNoImagesMessage);
+    if (settings.textFieldOutputFolder.empty())
+        return std::string(kNoOutputFolderMessage);
+    return std::nullopt;
+}
+
+std::string OverwriteQuestionText(const std::string& outputPath)
+{
+    return "The file " + outputPath + " already exists. Do you want to overwrite it?";
+}
+
+CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSettings& settings,
+                     const CustomRatio& customRatio, const OverwriteQuestion& ask)
+{
+    CropJob job;
+    job.sourcePaths = sourcePaths;
+    job.settings = settings;
+    job.formatName = FormatNameFor(settings.comboFormat);
+    job.customRatio = customRatio;
+
+    const std::size_t n = sourcePaths.size();
+    std::vector<std::string> outputs(n);
+    std::vector<bool> taken(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        outputs[i] = OutputPathOf(job, i);
+        taken[i] = PathIsTaken(outputs[i]);
+    }
+
+    std::optional<OverwriteAction> remembered;
+    job.actions.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!taken[i]) {
+            job.actions.push_back(OverwriteAction::Write);
+            continue;
+        }
+        if (remembered) {
+            job.actions.push_back(*remembered);
+            continue;
+        }
+        const OverwriteAnswer answer = ask ? ask(outputs[i]) : OverwriteAnswer::No;
+        const bool replace = answer == OverwriteAnswer::Yes || answer == OverwriteAnswer::YesToAll;
+        const OverwriteAction action = replace ? OverwriteAction::Overwrite : OverwriteAction::Skip;
+        if (answer == OverwriteAnswer::YesToAll || answer == OverwriteAnswer::NoToAll)
+            remembered = action;
+        job.actions.push_back(action);
+    }
+    return job;
+}
+
+ImageOutcome CropAndSaveImage(const CropJob& job, std::size_t index, const CropSteps& steps)
+{
+    try {
+        return CropAndSaveImageUnguarded(job, index, steps);
+    } catch (const std::bad_alloc&) {
+        ImageOutcome outcome;
+        outcome.index = index;
+        outcome.sourcePath = job.sourcePaths[index];
+        outcome.outputPath = OutputPathOf(job, index);
+        return Failure(std::move(outcome), ImageOutcome::Kind::LoadFailed, {}, "not enough memory");
+    } catch (const std::exception& e) {
+        ImageOutcome outcome;
+        outcome.index = index;
+        outcome.sourcePath = job.sourcePaths[index];
+        outcome.outputPath = OutputPathOf(job, index);
+        return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, e.what(), "unexpected error");
+    }
+}
+
+CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbacks, unsigned maxInFlight)
+{
+    return CropImagesWork(job, callbacks, maxInFlight, CropSteps::Default());
+}
+
+CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbacks, unsigned maxInFlight,
+                             const CropSteps& steps)
+{
+    const std::size_t n = job.sourcePaths.size();
+    std::vector<std::string> outputs(n);
+    for (std::size_t i = 0; i < n; ++i)
+        outputs[i] = OutputPathOf(job, i);
+    const auto dependencies = OrderDependencies(job.sourcePaths, outputs);
+
+    RunLedger ledger(n, callbacks);
+    std::mutex claimMutex;
+    std::size_t nextToStart = 0;
+    // Images are claimed in list order, so whatever an image waits for is already claimed and cannot wait on it.
+    auto work = [&] {
+        for (;;) {
+            std::size_t index = 0;
+            {
+                std::lock_guard lock(claimMutex);
+                if (nextToStart >= n)
+                    return;
+                index = nextToStart++;
+            }
+            ledger.WaitFor(dependencies[index]);
+            ledger.Finish(CropAndSaveImage(job, index, steps));
+        }
+    };
+
+    unsigned inFlight = maxInFlight != 0 ? maxInFlight : std::max(1u, std::thread::hardware_concurrency());
+    inFlight = static_cast<unsigned>(std::min<std::size_t>(inFlight, n));
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < inFlight; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // fewer images in flight; the calling thread still does the rest
+        }
+    }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    return ledger.TakeResult();
+}
+
+} // namespace trimlark

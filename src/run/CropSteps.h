@@ -1,0 +1,26 @@
+#pragma once
+
+#include "imaging/ImageTools.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace trimlark {
+
+// The image operations a run performs for each image. The defaults are ImageTools'; a caller may replace
+// any of them (to observe or slow a step) without changing what the run decides.
+struct CropSteps
+{
+    std::function<std::optional<WorkingImage>(const std::string& path, std::string* reason)> load;
+    std::function<WorkingImage(const WorkingImage& image, double x, double y, double w, double h, int corner)> crop;
+    std::function<bool(const WorkingImage& image, const std::string& path, int formatIndex, double quality,
+                       bool keepMetadata, std::string* reason)>
+        save;
+    std::function<void(const std::string& sourcePath, const std::string& outputPath)> copyMetadata;
+
+    // Every step done by ImageTools.
+    static CropSteps Default();
+};
+
+} // namespace trimlark
