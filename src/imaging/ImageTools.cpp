@@ -1,2 +1,261 @@
-// Placeholder so the core links while the imaging engine is built; replaced by the real engine.
 #include "imaging/ImageTools.h"
+
+#include "imaging/Codecs.h"
+#include "imaging/ImageWriter.h"
+#include "imaging/LibrarySetup.h"
+#include "imaging/SourceProbe.h"
+#include "imaging/WorkingImageImpl.h"
+#include "settings/ChoiceLists.h"
+#include "settings/CropGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <vips/vips8>
+
+namespace trimlark {
+
+using vips::VImage;
+
+WorkingImage::WorkingImage() = default;
+WorkingImage::~WorkingImage() = default;
+WorkingImage::WorkingImage(const WorkingImage&) = default;
+WorkingImage& WorkingImage::operator=(const WorkingImage&) = default;
+WorkingImage::WorkingImage(WorkingImage&&) noexcept = default;
+WorkingImage& WorkingImage::operator=(WorkingImage&&) noexcept = default;
+WorkingImage::WorkingImage(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
+
+double WorkingImage::Width() const
+{
+    return impl_ ? impl_->width : 0;
+}
+
+double WorkingImage::Height() const
+{
+    return impl_ ? impl_->height : 0;
+}
+
+const std::string& WorkingImage::SourcePath() const
+{
+    static const std::string none;
+    return impl_ ? impl_->sourcePath : none;
+}
+
+namespace {
+
+bool Fail(std::string* reason, std::string text)
+{
+    if (reason)
+        *reason = std::move(text);
+    return false;
+}
+
+bool TooLarge(double width, double height)
+{
+    return width * height > kMaxImagePixels;
+}
+
+FileTime ToFileTime(const statx_timestamp& stamp)
+{
+    return FileTime(std::chrono::duration_cast<FileTime::duration>(std::chrono::seconds(stamp.tv_sec) +
+                                                                   std::chrono::nanoseconds(stamp.tv_nsec)));
+}
+
+timespec ToTimespec(FileTime time)
+{
+    const auto since = time.time_since_epoch();
+    auto seconds = std::chrono::floor<std::chrono::seconds>(since);
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds);
+    return timespec{static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
+}
+
+} // namespace
+
+void ImageTools::Initialize()
+{
+    EnsureLibrariesReady();
+}
+
+std::optional<PixelSize> ImageTools::GetImagePixelSize(const std::string& path)
+{
+    const auto layout = ProbeSource(path, nullptr);
+    if (!layout)
+        return std::nullopt;
+    return layout->maxima;
+}
+
+std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& path, std::string* reason)
+{
+    const auto layout = ProbeSource(path, reason);
+    if (!layout)
+        return std::nullopt;
+    const PixelSize size = layout->maxima;
+    if (size.width < 1 || size.height < 1) {
+        Fail(reason, "The image has no pixels");
+        return std::nullopt;
+    }
+    if (TooLarge(size.width, size.height)) {
+        Fail(reason, "The image is larger than " + std::to_string(static_cast<long long>(kMaxImagePixels)) +
+                         " pixels");
+        return std::nullopt;
+    }
+    auto impl = std::make_shared<WorkingImage::Impl>();
+    impl->sourcePath = path;
+    impl->kind = layout->kind;
+    impl->page = layout->largestPage;
+    impl->orientation = layout->orientation;
+    impl->uprightWidth = layout->largestWidth;
+    impl->uprightHeight = layout->largestHeight;
+    impl->fullWidth = static_cast<int>(size.width);
+    impl->fullHeight = static_cast<int>(size.height);
+    impl->pixelWidth = impl->fullWidth;
+    impl->pixelHeight = impl->fullHeight;
+    impl->width = size.width;
+    impl->height = size.height;
+    return WorkingImage(std::move(impl));
+}
+
+WorkingImage ImageTools::CropImage(const WorkingImage& image, double x, double y, double width, double height,
+                                   int originCorner)
+{
+    const auto& current = image.impl();
+    if (!current)
+        return image;
+    const auto region = GetCropRegionAtCorner(originCorner, current->width, current->height, x, y, width, height);
+    if (!region)
+        return image;
+    // The pixels are copied, not resampled: the region's edges go to the nearest pixel boundary, and its pixel
+    // size is the clipped size truncated, as every output of this size is.
+    const int pixelWidth = std::clamp(static_cast<int>(std::trunc(region->w)), 0, current->pixelWidth);
+    const int pixelHeight = std::clamp(static_cast<int>(std::trunc(region->h)), 0, current->pixelHeight);
+    const double topEdge = current->height - region->y - region->h;
+    const int left = std::clamp(static_cast<int>(std::lround(region->x)), 0, current->pixelWidth - pixelWidth);
+    const int top = std::clamp(static_cast<int>(std::lround(topEdge)), 0, current->pixelHeight - pixelHeight);
+
+    auto cropped = std::make_shared<WorkingImage::Impl>(*current);
+    cropped->left = current->left + left;
+    cropped->top = current->top + top;
+    cropped->pixelWidth = pixelWidth;
+    cropped->pixelHeight = pixelHeight;
+    cropped->width = region->w;
+    cropped->height = region->h;
+    return WorkingImage(std::move(cropped));
+}
+
+bool ImageTools::SaveImage(const WorkingImage& image, const std::string& path, int formatIndex, double quality,
+                           bool keepMetadata, std::string* reason)
+{
+    const std::string title = FormatTitleAt(formatIndex);
+    if (title.empty())
+        return Fail(reason, "No output format at index " + std::to_string(formatIndex));
+    if (title == "HEIF" || title == "HEIC")
+        return SaveImageAsHEIC(image, path, keepMetadata, reason);
+    const auto format = OutputFormatOfTitle(title, path);
+    if (!format)
+        return Fail(reason, "Cannot write this file type: " + path);
+    if (!image.impl())
+        return Fail(reason, "No image");
+    return WriteWorkingImage(*image.impl(), path, WriteRequest{*format, quality, keepMetadata}, reason);
+}
+
+bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata,
+                                 std::string* reason)
+{
+    if (!CanWriteHeif())
+        return Fail(reason, "This system cannot write HEIC files");
+    if (!image.impl())
+        return Fail(reason, "No image");
+    // The default quality of the HEIC encoder; the quality setting applies to JPEG and JPEG 2000 only.
+    return WriteWorkingImage(*image.impl(), path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason);
+}
+
+void ImageTools::CopyEXIFInformationAndCreationDate(const std::string& sourcePath, const std::string& outputPath)
+{
+    // The metadata went in with the save (its pixels are encoded once); what is left is the date, which has to
+    // be set last, once the file is complete.
+    if (!EnsureLibrariesReady())
+        return;
+    const bool bothImages =
+        vips_foreign_find_load(sourcePath.c_str()) != nullptr && vips_foreign_find_load(outputPath.c_str()) != nullptr;
+    vips_error_clear();
+    if (!bothImages)
+        return;
+    const timespec date = ToTimespec(GetFileCreationDate(sourcePath));
+    const timespec times[2] = {date, date};
+    if (::utimensat(AT_FDCWD, outputPath.c_str(), times, 0) != 0) {
+        std::fputs("ERROR\n", stdout);
+        std::fflush(stdout);
+    }
+}
+
+FileTime ImageTools::GetFileCreationDate(const std::string& path)
+{
+    struct statx attributes
+    {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT, STATX_MTIME | STATX_BTIME, &attributes) != 0 ||
+        !(attributes.stx_mask & STATX_MTIME))
+        return std::chrono::system_clock::now();
+    const FileTime modified = ToFileTime(attributes.stx_mtime);
+    if (attributes.stx_mask & STATX_BTIME) {
+        // A copied file is born after the modification it carries; the earlier date is the picture's.
+        const FileTime born = ToFileTime(attributes.stx_btime);
+        if (born <= modified)
+            return born;
+    }
+    return modified;
+}
+
+std::optional<RgbaBitmap> ImageTools::LoadPreviewBitmap(const std::string& path, int maxWidth, int maxHeight)
+{
+    if (maxWidth < 1 || maxHeight < 1)
+        return std::nullopt;
+    const auto layout = ProbeSource(path, nullptr);
+    if (!layout || layout->maxima.width < 1 || layout->maxima.height < 1 ||
+        TooLarge(layout->maxima.width, layout->maxima.height))
+        return std::nullopt;
+    const bool swapsSides = layout->orientation >= 5 && layout->orientation <= 8;
+    const int boxWidth = swapsSides ? maxHeight : maxWidth;
+    const int boxHeight = swapsSides ? maxWidth : maxHeight;
+    std::string source = path;
+    if (HasIndependentPages(layout->kind))
+        source += "[page=" + std::to_string(layout->largestPage) + "]";
+    try {
+        VImage preview = VImage::thumbnail(source.c_str(), boxWidth,
+                                           VImage::option()
+                                               ->set("height", boxHeight)
+                                               ->set("size", VIPS_SIZE_DOWN)
+                                               ->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+        if (layout->orientation != 1) {
+            preview = preview.copy();
+            preview.set("orientation", layout->orientation);
+            preview = preview.autorot();
+        }
+        if (preview.interpretation() != VIPS_INTERPRETATION_sRGB || preview.format() != VIPS_FORMAT_UCHAR)
+            preview = preview.colourspace(VIPS_INTERPRETATION_sRGB);
+        if (preview.format() != VIPS_FORMAT_UCHAR)
+            preview = preview.cast(VIPS_FORMAT_UCHAR);
+        const bool hasAlpha = vips_image_hasalpha(preview.get_image()) != 0;
+        VImage colour = preview.extract_band(0, VImage::option()->set("n", std::min(3, preview.bands())));
+        VImage alpha = hasAlpha ? preview.extract_band(preview.bands() - 1)
+                                : VImage::black(preview.width(), preview.height()).new_from_image(255).cast(VIPS_FORMAT_UCHAR);
+        VImage rgba = colour.bandjoin(alpha);
+        RgbaBitmap bitmap;
+        bitmap.width = rgba.width();
+        bitmap.height = rgba.height();
+        size_t length = 0;
+        void* pixels = rgba.write_to_memory(&length);
+        const auto* bytes = static_cast<const std::uint8_t*>(pixels);
+        bitmap.pixels.assign(bytes, bytes + length);
+        g_free(pixels);
+        if (bitmap.pixels.size() != static_cast<size_t>(bitmap.width) * bitmap.height * 4)
+            return std::nullopt;
+        return bitmap;
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+}
+
+} // namespace trimlark

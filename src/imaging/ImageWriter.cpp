@@ -1,0 +1,322 @@
+#include "imaging/ImageWriter.h"
+
+#include "imaging/AtomicFile.h"
+#include "imaging/Codecs.h"
+#include "imaging/LibrarySetup.h"
+#include "imaging/MetadataCarrier.h"
+#include "imaging/SourceProbe.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vips/vips8>
+
+namespace trimlark {
+
+using vips::VImage;
+
+namespace {
+
+std::string LowerCase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    return text;
+}
+
+std::string ExtensionOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    return LowerCase(path.substr(dot + 1));
+}
+
+VImage OpenPage(const WorkingImage::Impl& image, VipsAccess access)
+{
+    auto* options = VImage::option()->set("access", access)->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
+    if (HasIndependentPages(image.kind))
+        options->set("page", image.page);
+    return VImage::new_from_file(image.sourcePath.c_str(), options);
+}
+
+// The file's picture upright and at the file's pixel size, cut to the working image's region.
+VImage OpenPixels(const WorkingImage::Impl& image)
+{
+    VImage pixels = OpenPage(image, VIPS_ACCESS_SEQUENTIAL);
+    int orientation = 1;
+    if (image.kind == SourceKind::Jpeg2000)
+        orientation = image.orientation;
+    else if (image.kind != SourceKind::Heif) // libheif applies the file's rotation itself
+        orientation = vips_image_get_orientation(pixels.get_image());
+    if (orientation != 1) {
+        // Rotations read the picture out of order, which a streaming decode cannot serve.
+        if (orientation != 2)
+            pixels = OpenPage(image, VIPS_ACCESS_RANDOM);
+        pixels = pixels.copy();
+        pixels.set("orientation", orientation);
+        pixels = pixels.autorot();
+    }
+    if (pixels.width() != image.uprightWidth || pixels.height() != image.uprightHeight)
+        throw vips::VError("The file changed since it was loaded");
+    if (image.uprightWidth != image.fullWidth || image.uprightHeight != image.fullHeight) {
+        const double xScale = static_cast<double>(image.fullWidth) / image.uprightWidth;
+        const double yScale = static_cast<double>(image.fullHeight) / image.uprightHeight;
+        pixels = pixels.resize(xScale, VImage::option()->set("vscale", yScale));
+        if (pixels.width() != image.fullWidth || pixels.height() != image.fullHeight)
+            pixels = pixels.gravity(VIPS_COMPASS_DIRECTION_NORTH_WEST, image.fullWidth, image.fullHeight,
+                                    VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    }
+    if (image.left != 0 || image.top != 0 || image.pixelWidth != pixels.width() ||
+        image.pixelHeight != pixels.height())
+        pixels = pixels.extract_area(image.left, image.top, image.pixelWidth, image.pixelHeight);
+    return pixels;
+}
+
+// The colour space an ICC profile's header names (bytes 16-19), e.g. "RGB ", "CMYK", "GRAY".
+std::string ProfileColourSpace(const VImage& image)
+{
+    if (!image.get_typeof(VIPS_META_ICC_NAME))
+        return {};
+    const void* data = nullptr;
+    size_t length = 0;
+    if (vips_image_get_blob(image.get_image(), VIPS_META_ICC_NAME, &data, &length) != 0 || length < 20)
+        return {};
+    return std::string(static_cast<const char*>(data) + 16, 4);
+}
+
+// 8-bit sRGB with alpha kept only where the source has it and the format can hold it. CMYK goes through its
+// profile (or a standard one); a profile that no longer describes the pixels is dropped.
+VImage ToEightBitRgb(VImage pixels, bool alphaAllowed)
+{
+    const std::string profileSpace = ProfileColourSpace(pixels);
+    const VipsInterpretation interpretation = pixels.interpretation();
+    if (interpretation == VIPS_INTERPRETATION_CMYK || profileSpace == "CMYK") {
+        pixels = pixels.icc_transform("srgb", VImage::option()
+                                                  ->set("embedded", true)
+                                                  ->set("input_profile", "cmyk")
+                                                  ->set("intent", VIPS_INTENT_PERCEPTUAL));
+    } else if (interpretation != VIPS_INTERPRETATION_sRGB || pixels.format() != VIPS_FORMAT_UCHAR) {
+        VipsInterpretation target = VIPS_INTERPRETATION_sRGB;
+        pixels = pixels.colourspace(target);
+        if (!profileSpace.empty() && profileSpace != "RGB ") {
+            pixels = pixels.copy();
+            pixels.remove(VIPS_META_ICC_NAME);
+        }
+    }
+    const bool hasAlpha = vips_image_hasalpha(pixels.get_image()) != 0;
+    if (hasAlpha && !alphaAllowed) {
+        pixels = pixels.flatten(VImage::option()->set("background", std::vector<double>{255, 255, 255}));
+    }
+    const int colourBands = 3;
+    const int bands = pixels.bands();
+    const bool keepAlpha = hasAlpha && alphaAllowed;
+    if (bands > colourBands + (keepAlpha ? 1 : 0)) {
+        VImage colour = pixels.extract_band(0, VImage::option()->set("n", colourBands));
+        pixels = keepAlpha ? colour.bandjoin(pixels.extract_band(bands - 1)) : colour;
+    }
+    if (pixels.format() != VIPS_FORMAT_UCHAR)
+        pixels = pixels.cast(VIPS_FORMAT_UCHAR);
+    pixels = pixels.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    return pixels;
+}
+
+// Drops every metadata field of the source but the colour profile; the savers then write only what describes
+// the new file.
+VImage WithoutSourceMetadata(VImage pixels)
+{
+    pixels = pixels.copy();
+    char** fields = vips_image_get_fields(pixels.get_image());
+    for (char** field = fields; *field; ++field) {
+        const std::string name = *field;
+        if (name.rfind("exif-", 0) == 0 || name == VIPS_META_XMP_NAME || name == VIPS_META_IPTC_NAME ||
+            name == VIPS_META_PHOTOSHOP_NAME || name == "jpeg-thumbnail-data" || name == VIPS_META_ORIENTATION ||
+            name.rfind("heif-", 0) == 0 || name.rfind("gif-", 0) == 0 || name == "loop" || name == "delay" ||
+            name == VIPS_META_PAGE_HEIGHT || name == VIPS_META_N_PAGES)
+            pixels.remove(name.c_str());
+    }
+    g_strfreev(fields);
+    return pixels;
+}
+
+int QualityScale(double quality)
+{
+    const double fraction = std::isfinite(quality) ? std::clamp(quality, 0.0, 1.0) : 1.0;
+    return std::max(1, static_cast<int>(std::lround(fraction * 100)));
+}
+
+bool JpegTwoThousandLossless(double quality)
+{
+    return !std::isfinite(quality) || quality >= 1.0;
+}
+
+// Options of the format's encoder; "strip" stays off so the colour profile is written.
+vips::VOption* EncoderOptions(const WriteRequest& request)
+{
+    auto* options = VImage::option();
+    switch (request.format) {
+    case OutputFormat::Jpeg:
+        options->set("Q", QualityScale(request.quality));
+        break;
+    case OutputFormat::Jpeg2000:
+        if (JpegTwoThousandLossless(request.quality))
+            options->set("lossless", true);
+        else
+            options->set("Q", QualityScale(request.quality));
+        break;
+    case OutputFormat::Tiff:
+        options->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW)
+            ->set("predictor", VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL);
+        break;
+    case OutputFormat::Gif:
+        options->set("dither", 1.0);
+        break;
+    case OutputFormat::Bmp:
+        options->set("format", "bmp");
+        break;
+    case OutputFormat::Heic:
+        options->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_HEVC)->set("bitdepth", 8);
+        break;
+    case OutputFormat::Png:
+        break;
+    }
+    return options;
+}
+
+void EncodeToFile(const VImage& pixels, const std::string& path, const WriteRequest& request)
+{
+    auto* options = EncoderOptions(request);
+    switch (request.format) {
+    case OutputFormat::Jpeg:
+        return pixels.jpegsave(path.c_str(), options);
+    case OutputFormat::Jpeg2000:
+        return pixels.jp2ksave(path.c_str(), options);
+    case OutputFormat::Png:
+        return pixels.pngsave(path.c_str(), options);
+    case OutputFormat::Tiff:
+        return pixels.tiffsave(path.c_str(), options);
+    case OutputFormat::Gif:
+        return pixels.gifsave(path.c_str(), options);
+    case OutputFormat::Bmp:
+        return pixels.magicksave(path.c_str(), options);
+    case OutputFormat::Heic:
+        return pixels.heifsave(path.c_str(), options);
+    }
+}
+
+bool CanEncodeToMemory(OutputFormat format)
+{
+    return format == OutputFormat::Jpeg || format == OutputFormat::Jpeg2000 || format == OutputFormat::Png ||
+           format == OutputFormat::Tiff;
+}
+
+std::vector<std::uint8_t> EncodeToMemory(const VImage& pixels, const WriteRequest& request)
+{
+    if (!CanEncodeToMemory(request.format))
+        throw vips::VError("No in-memory encoder for this format");
+    auto* options = EncoderOptions(request);
+    VipsBlob* blob = nullptr;
+    switch (request.format) {
+    case OutputFormat::Jpeg:
+        blob = pixels.jpegsave_buffer(options);
+        break;
+    case OutputFormat::Jpeg2000:
+        blob = pixels.jp2ksave_buffer(options);
+        break;
+    case OutputFormat::Png:
+        blob = pixels.pngsave_buffer(options);
+        break;
+    case OutputFormat::Tiff:
+        blob = pixels.tiffsave_buffer(options);
+        break;
+    default:
+        break;
+    }
+    size_t length = 0;
+    const auto* data = static_cast<const std::uint8_t*>(vips_blob_get(blob, &length));
+    std::vector<std::uint8_t> bytes(data, data + length);
+    vips_area_unref(VIPS_AREA(blob));
+    return bytes;
+}
+
+bool FailWith(std::string* reason, std::string text)
+{
+    if (reason)
+        *reason = std::move(text);
+    return false;
+}
+
+} // namespace
+
+std::optional<OutputFormat> OutputFormatOfTitle(const std::string& title, const std::string& path)
+{
+    struct Entry
+    {
+        const char* name;
+        OutputFormat format;
+    };
+    // Titles of the format list, and the extensions "Original" writes.
+    static const Entry titles[] = {
+        {"JPG", OutputFormat::Jpeg}, {"JPEG", OutputFormat::Jpeg},     {"JPE", OutputFormat::Jpeg},
+        {"JP2", OutputFormat::Jpeg2000}, {"JPX", OutputFormat::Jpeg2000}, {"PNG", OutputFormat::Png},
+        {"TIFF", OutputFormat::Tiff}, {"TIF", OutputFormat::Tiff},     {"GIF", OutputFormat::Gif},
+        {"BMP", OutputFormat::Bmp},  {"HEIF", OutputFormat::Heic},     {"HEIC", OutputFormat::Heic},
+    };
+    std::string name = title;
+    if (title == "Original") {
+        name = ExtensionOf(path);
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); });
+    }
+    for (const auto& entry : titles) {
+        if (name == entry.name) {
+            if (entry.format == OutputFormat::Heic && !CanWriteHeif())
+                return std::nullopt;
+            return entry.format;
+        }
+    }
+    return std::nullopt;
+}
+
+bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
+                       std::string* reason)
+{
+    if (!EnsureLibrariesReady())
+        return FailWith(reason, "The image library cannot start");
+    if (image.pixelWidth < 1 || image.pixelHeight < 1)
+        return FailWith(reason, "The cropped image is less than one pixel wide or high");
+    AtomicFile file(path);
+    if (!file.Create(reason))
+        return false;
+    try {
+        const bool alphaAllowed = request.format != OutputFormat::Jpeg;
+        VImage pixels = WithoutSourceMetadata(ToEightBitRgb(OpenPixels(image), alphaAllowed));
+        if (request.keepMetadata && request.format == OutputFormat::Heic) {
+            if (auto carried = MakeCarriedMetadata(image.sourcePath, image.pixelWidth, image.pixelHeight)) {
+                if (!carried->exif.empty())
+                    vips_image_set_blob_copy(pixels.get_image(), VIPS_META_EXIF_NAME, carried->exif.data(),
+                                             carried->exif.size());
+                if (!carried->xmp.empty())
+                    vips_image_set_blob_copy(pixels.get_image(), VIPS_META_XMP_NAME, carried->xmp.data(),
+                                             carried->xmp.size());
+            }
+            EncodeToFile(pixels, file.TemporaryPath(), request);
+        } else if (request.keepMetadata && CanEncodeToMemory(request.format)) {
+            // The pixels are encoded once, in memory; Exiv2 adds the metadata around them.
+            std::vector<std::uint8_t> encoded = EncodeToMemory(pixels, request);
+            if (!EmbedSourceMetadata(image.sourcePath, image.pixelWidth, image.pixelHeight, encoded, reason))
+                return false;
+            if (!file.Write(encoded.data(), encoded.size(), reason))
+                return false;
+        } else {
+            EncodeToFile(pixels, file.TemporaryPath(), request);
+        }
+    } catch (const vips::VError& error) {
+        vips_error_clear();
+        return FailWith(reason, error.what());
+    }
+    return file.Commit(reason);
+}
+
+} // namespace trimlark

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "imaging/WorkingImageImpl.h"
+
+#include <optional>
+#include <string>
+
+namespace trimlark {
+
+// The file types a working image can be written as.
+enum class OutputFormat
+{
+    Jpeg,
+    Jpeg2000, // always in the JP2 file format, also for .jpx
+    Png,
+    Tiff,
+    Gif,
+    Bmp,
+    Heic,
+};
+
+// The format of a format list title, or nothing for titles without an encoder. "Original" picks the format by
+// the path's extension (case-insensitive).
+std::optional<OutputFormat> OutputFormatOfTitle(const std::string& title, const std::string& path);
+
+struct WriteRequest
+{
+    OutputFormat format = OutputFormat::Jpeg;
+    double quality = 1.0; // 0-1, for JPEG and JPEG 2000; 1 is lossless JPEG 2000
+    bool keepMetadata = false;
+};
+
+// Decodes the working image's pixels from its file, converts them to 8-bit sRGB (alpha where the format and
+// the source have it), encodes them once and writes the file atomically. False, with the reason, when
+// nothing was written.
+bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
+                       std::string* reason);
+
+} // namespace trimlark

@@ -1,0 +1,43 @@
+#include "imaging/LibrarySetup.h"
+
+#include <exiv2/exiv2.hpp>
+#include <mutex>
+#include <vips/vips.h>
+
+namespace trimlark {
+
+namespace {
+
+void DropLogMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+} // namespace
+
+bool EnsureLibrariesReady()
+{
+    static bool ready = false;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (vips_init("trimlark") != 0)
+            return;
+        vips_cache_set_max(0);
+        // Decoders report damaged files through GLib warnings; the caller gets the failure as a result instead.
+        g_log_set_handler("VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
+                          DropLogMessage, nullptr);
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize();
+        Exiv2::enableBMFF(true);
+        ready = true;
+    });
+    return ready;
+}
+
+std::string TakeVipsError()
+{
+    std::string text = vips_error_buffer();
+    vips_error_clear();
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+} // namespace trimlark

@@ -1,0 +1,120 @@
+#include "imaging/SourceProbe.h"
+
+#include "imaging/LibrarySetup.h"
+#include "imaging/MetadataCarrier.h"
+
+#include <algorithm>
+#include <vips/vips8>
+
+namespace trimlark {
+
+using vips::VImage;
+
+std::optional<SourceKind> SourceKindOfLoader(const std::string& loaderName)
+{
+    struct Entry
+    {
+        const char* fragment;
+        SourceKind kind;
+    };
+    static const Entry entries[] = {
+        {"LoadJpeg", SourceKind::Jpeg}, {"LoadPng", SourceKind::Png},         {"LoadSpng", SourceKind::Png},
+        {"LoadTiff", SourceKind::Tiff}, {"LoadGif", SourceKind::Gif},         {"LoadNsgif", SourceKind::Gif},
+        {"LoadHeif", SourceKind::Heif}, {"LoadJp2k", SourceKind::Jpeg2000}, {"LoadWebp", SourceKind::Webp},
+        {"LoadPpm", SourceKind::Ppm},   {"LoadMagick", SourceKind::Magick},
+    };
+    for (const auto& entry : entries) {
+        if (loaderName.find(entry.fragment) != std::string::npos)
+            return entry.kind;
+    }
+    return std::nullopt;
+}
+
+bool HasIndependentPages(SourceKind kind)
+{
+    return kind == SourceKind::Tiff || kind == SourceKind::Heif || kind == SourceKind::Magick;
+}
+
+namespace {
+
+struct PageSize
+{
+    int width = 0;
+    int height = 0;
+};
+
+bool SwapsSides(int orientation)
+{
+    return orientation >= 5 && orientation <= 8;
+}
+
+PageSize ReadPage(const std::string& path, SourceKind kind, int page, int orientation)
+{
+    auto* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
+    if (HasIndependentPages(kind))
+        options->set("page", page);
+    const VImage image = VImage::new_from_file(path.c_str(), options);
+    if (kind != SourceKind::Jpeg2000 && kind != SourceKind::Heif)
+        orientation = vips_image_get_orientation(image.get_image());
+    PageSize size{image.width(), image.height()};
+    if (SwapsSides(orientation))
+        std::swap(size.width, size.height);
+    return size;
+}
+
+} // namespace
+
+std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* reason)
+{
+    if (!EnsureLibrariesReady()) {
+        if (reason)
+            *reason = "The image library cannot start";
+        return std::nullopt;
+    }
+    const char* loader = vips_foreign_find_load(path.c_str());
+    if (!loader) {
+        if (reason)
+            *reason = "Not an image file, or a format that cannot be read";
+        vips_error_clear();
+        return std::nullopt;
+    }
+    const auto kind = SourceKindOfLoader(loader);
+    if (!kind) {
+        if (reason)
+            *reason = std::string("Unsupported image format (") + loader + ")";
+        return std::nullopt;
+    }
+    try {
+        SourceLayout layout;
+        layout.kind = *kind;
+        // JPEG 2000 files count resolution levels as pages, and their decoder ignores the EXIF orientation.
+        if (*kind == SourceKind::Jpeg2000)
+            layout.orientation = ReadExifOrientation(path);
+        int pages = 1;
+        if (HasIndependentPages(*kind)) {
+            const VImage first = VImage::new_from_file(path.c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+            pages = std::clamp(vips_image_get_n_pages(first.get_image()), 1, kMaxProbedImages);
+        }
+        double largestArea = -1;
+        for (int page = 0; page < pages; ++page) {
+            const PageSize size = ReadPage(path, *kind, page, layout.orientation);
+            layout.maxima.width = std::max(layout.maxima.width, static_cast<double>(size.width));
+            layout.maxima.height = std::max(layout.maxima.height, static_cast<double>(size.height));
+            const double area = static_cast<double>(size.width) * size.height;
+            if (area > largestArea) {
+                largestArea = area;
+                layout.largestPage = page;
+                layout.largestWidth = size.width;
+                layout.largestHeight = size.height;
+            }
+        }
+        return layout;
+    } catch (const vips::VError& error) {
+        if (reason)
+            *reason = error.what();
+        vips_error_clear();
+        return std::nullopt;
+    }
+}
+
+} // namespace trimlark

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "imaging/ImageTools.h"
+#include "imaging/WorkingImageImpl.h"
+
+#include <optional>
+#include <string>
+
+namespace trimlark {
+
+// What the headers of an image file say, read without decoding pixels (BMP excepted: its decoder reads all).
+struct SourceLayout
+{
+    SourceKind kind = SourceKind::Jpeg;
+    PixelSize maxima;     // over every image of the file, upright
+    int largestPage = 0;  // the image with the most pixels (the first of equals)
+    int largestWidth = 0; // its upright size
+    int largestHeight = 0;
+    int orientation = 1; // to apply by hand (JPEG 2000 only; the others rotate in the decoder's pipeline)
+};
+
+// The layout of the file at path, or nothing (reason set when given) when no supported decoder reads it.
+std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* reason);
+
+// The decoder's name fragment, e.g. "Jpeg" for VipsForeignLoadJpegFile, mapped to a kind; nothing for
+// decoders this program does not read from (text matrices, vector formats, slide scanners...).
+std::optional<SourceKind> SourceKindOfLoader(const std::string& loaderName);
+
+// Whether the decoder takes the "page" option and the file may hold images of different sizes.
+bool HasIndependentPages(SourceKind kind);
+
+} // namespace trimlark

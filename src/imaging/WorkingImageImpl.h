@@ -1,0 +1,45 @@
+#pragma once
+
+#include "imaging/ImageTools.h"
+
+#include <string>
+
+namespace trimlark {
+
+// The decoders behind the formats a working image can come from.
+enum class SourceKind
+{
+    Jpeg,
+    Png,
+    Tiff,
+    Gif,
+    Heif,
+    Jpeg2000,
+    Webp,
+    Ppm,
+    Magick, // BMP and the other formats only ImageMagick reads
+};
+
+// How to rebuild a working image's pixels from its file. Nothing is decoded until a save asks for the pixels,
+// and then they stream from the file where its format allows, so holding a working image costs no memory.
+struct WorkingImage::Impl
+{
+    std::string sourcePath;
+    SourceKind kind = SourceKind::Jpeg;
+    int page = 0;        // the file's largest image
+    int orientation = 1; // EXIF orientation applied by hand (JPEG 2000 decoders ignore it)
+    int uprightWidth = 0; // of that image after orientation
+    int uprightHeight = 0;
+    int fullWidth = 0; // the file's pixel size; the image is scaled to it when the two differ
+    int fullHeight = 0;
+    // The pixel region of the full image this working image shows, top-left origin.
+    int left = 0;
+    int top = 0;
+    int pixelWidth = 0;
+    int pixelHeight = 0;
+    // The logical size; fractional after a crop whose clipped size is fractional.
+    double width = 0;
+    double height = 0;
+};
+
+} // namespace trimlark
