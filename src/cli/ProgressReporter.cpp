@@ -1,0 +1,65 @@
+#include "cli/ProgressReporter.h"
+
+#include <string>
+
+namespace trimlark {
+
+namespace {
+
+const char* KindText(ImageOutcome::Kind kind)
+{
+    switch (kind) {
+    case ImageOutcome::Kind::Written:
+        return "written";
+    case ImageOutcome::Kind::Replaced:
+        return "replaced";
+    case ImageOutcome::Kind::Skipped:
+        return "skipped";
+    case ImageOutcome::Kind::LoadFailed:
+        return "could not be loaded";
+    case ImageOutcome::Kind::SaveFailed:
+        return "could not be saved";
+    }
+    return "";
+}
+
+std::string Duration(double seconds)
+{
+    const long total = static_cast<long>(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+    return text;
+}
+
+} // namespace
+
+ProgressReporter::ProgressReporter(std::FILE* stream, bool terminal, std::size_t count)
+    : stream_(stream), terminal_(terminal), count_(count), start_(std::chrono::steady_clock::now())
+{
+}
+
+void ProgressReporter::ReportImage(const ImageOutcome& outcome)
+{
+    ++done_;
+    if (!terminal_) {
+        std::fprintf(stream_, "[%zu/%zu] %s %s: %s\n", done_, count_, KindText(outcome.kind),
+                     outcome.sourcePath.c_str(), outcome.outputPath.c_str());
+        std::fflush(stream_);
+        return;
+    }
+    constexpr std::size_t barWidth = 30;
+    const std::size_t filled = count_ == 0 ? barWidth : done_ * barWidth / count_;
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double left = elapsed / static_cast<double>(done_) * static_cast<double>(count_ - done_);
+    std::fprintf(stream_, "\r[%s%s] %zu/%zu  %s left ", std::string(filled, '#').c_str(),
+                 std::string(barWidth - filled, '.').c_str(), done_, count_, Duration(left).c_str());
+    std::fflush(stream_);
+}
+
+void ProgressReporter::Finish()
+{
+    if (terminal_ && done_ > 0)
+        std::fputc('\n', stream_);
+}
+
+} // namespace trimlark
