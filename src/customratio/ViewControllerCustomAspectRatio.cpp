@@ -1,0 +1,126 @@
+#include "customratio/ViewControllerCustomAspectRatio.h"
+
+#include "customratio/RatioTermEntry.h"
+#include "settings/DataProvider.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace trimlark {
+
+namespace {
+
+QLineEdit* MakeTermField(QWidget* parent, const char* name)
+{
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QString::fromLatin1(name));
+    field->setAlignment(Qt::AlignRight);
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 14);
+    return field;
+}
+
+} // namespace
+
+ViewControllerCustomAspectRatio::ViewControllerCustomAspectRatio(QWidget* parent)
+    : QWidget(parent, Qt::Window), dataProvider(DataProvider::Shared())
+{
+    setObjectName(QStringLiteral("ViewControllerCustomAspectRatio"));
+    setWindowTitle(tr("Custom Aspect Ratio"));
+    // Deleted on close so that the next opening starts from the stored values; the app may quit while it is open.
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    textFieldWidth = MakeTermField(this, "textFieldWidth");
+    textFieldHeight = MakeTermField(this, "textFieldHeight");
+    checkWidthLargestDimension = new QCheckBox(tr("Width along the longer side"), this);
+    checkWidthLargestDimension->setObjectName(QStringLiteral("checkWidthLargestDimension"));
+    checkWidthLargestDimension->setToolTip(
+        tr("On: the width lies along each image's longer side. Off: along its horizontal side."));
+
+    auto* form = new QFormLayout;
+    form->addRow(tr("Width:"), textFieldWidth);
+    form->addRow(tr("Height:"), textFieldHeight);
+    auto* hint = new QLabel(tr("Whole numbers, e.g. 16 and 9."), this);
+    hint->setEnabled(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(checkWidthLargestDimension);
+    layout->addWidget(hint);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    ShowDataProviderValues();
+    dataProvider.customWindowIsOpen = true;
+
+    // Return or leaving a field confirms it; typing alone does not, so a field being cleared to type a new
+    // number is not turned into 1 half-way.
+    connect(textFieldWidth, &QLineEdit::editingFinished, this, &ViewControllerCustomAspectRatio::OnTextFieldWidthChanged);
+    connect(textFieldHeight, &QLineEdit::editingFinished, this,
+            &ViewControllerCustomAspectRatio::OnTextFieldHeightChanged);
+    connect(checkWidthLargestDimension, &QCheckBox::toggled, this,
+            &ViewControllerCustomAspectRatio::WidthLargestDimensionSelected);
+}
+
+ViewControllerCustomAspectRatio::~ViewControllerCustomAspectRatio()
+{
+    MarkClosed();
+}
+
+void ViewControllerCustomAspectRatio::ShowDataProviderValues()
+{
+    textFieldWidth->setText(QString::fromStdString(RatioTermText(dataProvider.customWidth)));
+    textFieldHeight->setText(QString::fromStdString(RatioTermText(dataProvider.customHeight)));
+    const QSignalBlocker blocker(checkWidthLargestDimension);
+    checkWidthLargestDimension->setChecked(dataProvider.customWidthLargestDimension);
+}
+
+void ViewControllerCustomAspectRatio::OnTextFieldWidthChanged()
+{
+    ApplyTerm(textFieldWidth, dataProvider.customWidth);
+}
+
+void ViewControllerCustomAspectRatio::OnTextFieldHeightChanged()
+{
+    ApplyTerm(textFieldHeight, dataProvider.customHeight);
+}
+
+void ViewControllerCustomAspectRatio::WidthLargestDimensionSelected()
+{
+    dataProvider.customWidthLargestDimension = checkWidthLargestDimension->isChecked();
+    Q_EMIT UpdateCropPreview();
+}
+
+void ViewControllerCustomAspectRatio::closeEvent(QCloseEvent* event)
+{
+    // A number typed but not yet confirmed still counts when the window is closed.
+    if (textFieldWidth->isModified())
+        OnTextFieldWidthChanged();
+    if (textFieldHeight->isModified())
+        OnTextFieldHeightChanged();
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        MarkClosed();
+}
+
+void ViewControllerCustomAspectRatio::ApplyTerm(QLineEdit* field, std::int64_t& term)
+{
+    const RatioTermEntry entry = ReadRatioTerm(field->text().toStdString());
+    if (entry.resetField)
+        field->setText(QStringLiteral("1"));
+    field->setModified(false);
+    term = entry.value;
+    Q_EMIT UpdateCropPreview();
+}
+
+void ViewControllerCustomAspectRatio::MarkClosed()
+{
+    if (!isOpen_)
+        return;
+    isOpen_ = false;
+    dataProvider.customWindowIsOpen = false;
+}
+
+} // namespace trimlark

@@ -1,0 +1,17 @@
+#include "customratio/CustomAspectRatioWindowController.h"
+#include "customratio/ViewControllerCustomAspectRatio.h"
+#include "settings/DataProvider.h"
+
+#include <QApplication>
+
+// Opens the custom aspect-ratio window on its own with a 16:9 ratio, for screenshots of the real window.
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    trimlark::DataProvider::Shared().customWidth = 16;
+    trimlark::DataProvider::Shared().customHeight = 9;
+    trimlark::CustomAspectRatioWindowController controller(nullptr);
+    controller.Show();
+    QObject::connect(controller.Window(), &QObject::destroyed, &app, &QApplication::quit);
+    return app.exec();
+}

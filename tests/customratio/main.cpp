@@ -1,0 +1,15 @@
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+// Widget tests need a QApplication; listing the tests (done at build time) does not, and runs without a display.
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
