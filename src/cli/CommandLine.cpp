@@ -116,7 +116,7 @@ int RunCommandLine(int argc, char** argv)
                  "not recursively), are cropped, encoded and written to the output folder.",
                  "trimlark-cli"};
     app.set_version_flag("--version", std::string("trimlark-cli ") + TRIMLARK_VERSION);
-    app.add_option("paths", args.inputs, "Image files and folders of images")->type_name("FILE|FOLDER...");
+    app.add_option("paths", args.inputs, "Image files and folders of images")->type_name("FILE|FOLDER");
     auto* output = app.add_option("-o,--output", args.output, "Output folder (required)")->type_name("DIR");
     app.add_option("-p,--profile", args.profile, "Start from a profile's settings (default: the defaults)")
         ->type_name("FILE");

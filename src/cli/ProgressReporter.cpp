@@ -14,7 +14,7 @@ const char* KindText(ImageOutcome::Kind kind)
     case ImageOutcome::Kind::Replaced:
         return "replaced";
     case ImageOutcome::Kind::Skipped:
-        return "skipped";
+        return "skipped, the existing file is kept";
     case ImageOutcome::Kind::LoadFailed:
         return "could not be loaded";
     case ImageOutcome::Kind::SaveFailed:
@@ -42,8 +42,12 @@ void ProgressReporter::ReportImage(const ImageOutcome& outcome)
 {
     ++done_;
     if (!terminal_) {
-        std::fprintf(stream_, "[%zu/%zu] %s %s: %s\n", done_, count_, KindText(outcome.kind),
-                     outcome.sourcePath.c_str(), outcome.outputPath.c_str());
+        if (outcome.kind == ImageOutcome::Kind::Written || outcome.kind == ImageOutcome::Kind::Replaced)
+            std::fprintf(stream_, "[%zu/%zu] %s -> %s (%s)\n", done_, count_, outcome.sourcePath.c_str(),
+                         outcome.outputPath.c_str(), KindText(outcome.kind));
+        else
+            std::fprintf(stream_, "[%zu/%zu] %s: %s\n", done_, count_, outcome.sourcePath.c_str(),
+                         KindText(outcome.kind));
         std::fflush(stream_);
         return;
     }
