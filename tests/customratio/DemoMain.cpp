@@ -12,6 +12,8 @@ int main(int argc, char** argv)
     trimlark::DataProvider::Shared().customHeight = 9;
     trimlark::CustomAspectRatioWindowController controller(nullptr);
     controller.Show();
+    // No field focused, so that no text cursor blinks in the picture.
+    controller.Window()->setFocus();
     QObject::connect(controller.Window(), &QObject::destroyed, &app, &QApplication::quit);
     return app.exec();
 }
