@@ -314,7 +314,7 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
         }
     } catch (const vips::VError& error) {
         vips_error_clear();
-        return FailWith(reason, error.what());
+        return FailWith(reason, DescribeVipsError(error));
     }
     return file.Commit(reason);
 }

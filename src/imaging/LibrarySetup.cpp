@@ -1,6 +1,7 @@
 #include "imaging/LibrarySetup.h"
 
 #include <exiv2/exiv2.hpp>
+#include <exception>
 #include <mutex>
 #include <vips/vips.h>
 
@@ -38,6 +39,15 @@ std::string TakeVipsError()
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
     return text;
+}
+
+std::string DescribeVipsError(const std::exception& error)
+{
+    std::string text = error.what();
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    vips_error_clear();
+    return text.empty() ? std::string("The image cannot be decoded") : text;
 }
 
 } // namespace trimlark

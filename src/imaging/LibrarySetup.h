@@ -20,4 +20,7 @@ bool EnsureLibrariesReady();
 // The vips error buffer's text (trimmed), then clears it.
 std::string TakeVipsError();
 
+// The library's message for a failed call, never empty.
+std::string DescribeVipsError(const std::exception& error);
+
 } // namespace trimlark

@@ -111,7 +111,7 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
         return layout;
     } catch (const vips::VError& error) {
         if (reason)
-            *reason = error.what();
+            *reason = DescribeVipsError(error);
         vips_error_clear();
         return std::nullopt;
     }
