@@ -1,0 +1,75 @@
+#include "app/AppDelegate.h"
+
+#include "app/NotificationCenter.h"
+#include "app/QtPlatform.h"
+#include "app/SingleInstance.h"
+#include "app/ViewController.h"
+#include "imaging/ImageTools.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
+#include <QUrl>
+
+namespace trimlark {
+
+AppDelegate::AppDelegate() = default;
+
+AppDelegate::~AppDelegate() = default;
+
+QStringList AppDelegate::FilePathsFromArguments(const QStringList& arguments)
+{
+    QStringList paths;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument.isEmpty())
+            continue;
+        QString path = argument;
+        if (argument.startsWith(QStringLiteral("file:"))) {
+            const QUrl url(argument);
+            if (!url.isLocalFile())
+                continue;
+            path = url.toLocalFile();
+        }
+        paths << QFileInfo(path).absoluteFilePath();
+    }
+    return paths;
+}
+
+int AppDelegate::Run(QApplication& application)
+{
+    QApplication::setOrganizationName(QStringLiteral("Trimlark"));
+    QApplication::setApplicationName(QStringLiteral("Trimlark"));
+    QApplication::setApplicationVersion(QStringLiteral(TRIMLARK_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("org.trimlark.Trimlark"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.trimlark.Trimlark.svg")));
+
+    const QStringList paths = FilePathsFromArguments(QApplication::arguments());
+    singleInstance_ = std::make_unique<SingleInstance>(SingleInstance::DefaultServerName());
+    if (singleInstance_->ForwardOrListen(paths))
+        return 0;
+
+    ImageTools::Initialize();
+    viewController_ = std::make_unique<ViewController>(std::make_unique<QtPlatform>());
+    connect(singleInstance_.get(), &SingleInstance::filesReceived, this, &AppDelegate::OpenFiles);
+    viewController_->show();
+    // The window and its observer exist now, so files named at start reach the list.
+    if (!paths.isEmpty())
+        OpenFiles(paths);
+    const int code = application.exec();
+    viewController_.reset();
+    return code;
+}
+
+void AppDelegate::OpenFiles(const QStringList& paths)
+{
+    if (!paths.isEmpty())
+        Q_EMIT NotificationCenter::Default().openWith(paths);
+    if (viewController_) {
+        viewController_->showNormal();
+        viewController_->raise();
+        viewController_->activateWindow();
+    }
+}
+
+} // namespace trimlark

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QWidget>
+
+namespace trimlark {
+
+// Shows the crop preview scaled to fit, centred, with its aspect ratio kept; empty when given a null image.
+class CropPreviewView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CropPreviewView(QWidget* parent = nullptr);
+
+    void SetImage(const QImage& image);
+    const QImage& Image() const { return image_; }
+
+    // The size in device pixels that a preview should be drawn at to fill the view sharply.
+    QSize DisplayPixelSize() const;
+
+    QSize sizeHint() const override { return {480, 360}; }
+
+Q_SIGNALS:
+    void displaySizeChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QImage image_;
+};
+
+} // namespace trimlark

@@ -1,0 +1,93 @@
+#include "app/ImageTableView.h"
+
+#include <QAbstractItemView>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QMouseEvent>
+
+namespace trimlark {
+
+namespace {
+
+bool FromItemView(const QDropEvent* event) { return qobject_cast<QAbstractItemView*>(event->source()) != nullptr; }
+
+// Files are taken as a copy: a source told they were moved may delete them.
+void PreferCopy(QDropEvent* event)
+{
+    if (event->dropAction() != Qt::CopyAction && (event->possibleActions() & Qt::CopyAction))
+        event->setDropAction(Qt::CopyAction);
+}
+
+} // namespace
+
+ImageTableView::ImageTableView(QWidget* parent) : QTableView(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setDragDropOverwriteMode(false);
+    setDropIndicatorShown(true);
+    setAcceptDrops(true);
+    setShowGrid(false);
+    setAlternatingRowColors(true);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideMiddle);
+    setIconSize(QSize(30, 16));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    horizontalHeader()->setStretchLastSection(true);
+    horizontalHeader()->setHighlightSections(false);
+    verticalHeader()->setVisible(false);
+    verticalHeader()->setDefaultSectionSize(24);
+}
+
+int ImageTableView::SelectedRow() const
+{
+    if (selectionModel() == nullptr)
+        return -1;
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.constFirst().row();
+}
+
+void ImageTableView::mousePressEvent(QMouseEvent* event)
+{
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        clearSelection();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void ImageTableView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (FromItemView(event)) {
+        event->ignore();
+        return;
+    }
+    QTableView::dragEnterEvent(event);
+}
+
+void ImageTableView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (FromItemView(event)) {
+        event->ignore();
+        return;
+    }
+    PreferCopy(event);
+    QTableView::dragMoveEvent(event);
+    if (event->isAccepted())
+        PreferCopy(event);
+}
+
+void ImageTableView::dropEvent(QDropEvent* event)
+{
+    if (FromItemView(event)) {
+        event->ignore();
+        return;
+    }
+    PreferCopy(event);
+    QTableView::dropEvent(event);
+    if (event->isAccepted())
+        PreferCopy(event);
+}
+
+} // namespace trimlark

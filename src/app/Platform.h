@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <optional>
+
+class QWidget;
+
+namespace trimlark {
+
+enum class AlertStyle
+{
+    Warning,
+    Informational,
+};
+
+// A modal message: the sentence as informative text, buttons in order, the first the default one.
+struct Alert
+{
+    AlertStyle style = AlertStyle::Warning;
+    QString informativeText;
+    QStringList buttons{QStringLiteral("OK")};
+    // The answer when the message is dismissed without a button (Escape, closing it).
+    int escapeButton = 0;
+};
+
+// What the windows need of the desktop: messages, file panels, the per-user preferences and the browser.
+// The desktop implementation is QtPlatform; tests answer through a scripted one.
+class Platform
+{
+public:
+    virtual ~Platform() = default;
+
+    // The window that messages and panels belong to.
+    virtual void SetDialogParent(QWidget* parent) = 0;
+
+    // Shows the message modally; the index of the button chosen.
+    virtual int ShowAlert(const Alert& alert) = 0;
+
+    // Several existing image files (extensions lower case; upper-case spellings are offered too), starting in
+    // startFolder when it is not empty. Nothing when the user cancels; the files in the panel's order otherwise.
+    virtual std::optional<QStringList> ChooseImageFiles(const QString& startFolder, const QStringList& extensions) = 0;
+
+    // One folder, with `prompt` on the accept button; no folders are created. Nothing when cancelled.
+    virtual std::optional<QString> ChooseFolder(const QString& prompt, const QString& startFolder) = 0;
+
+    // A per-user preference: nothing when the key holds no text.
+    virtual std::optional<QString> ReadPreference(const QString& key) = 0;
+    // Stores the preference and writes the store out at once.
+    virtual void WritePreference(const QString& key, const QString& value) = 0;
+
+    // Opens the address in the default browser; a failure is ignored.
+    virtual void OpenUrl(const QUrl& url) = 0;
+};
+
+} // namespace trimlark

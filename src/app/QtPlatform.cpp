@@ -1,0 +1,85 @@
+#include "app/QtPlatform.h"
+
+#include <QAbstractButton>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <vector>
+
+namespace trimlark {
+
+QtPlatform::QtPlatform() : settings_(QStringLiteral("Trimlark"), QStringLiteral("Trimlark")) {}
+
+void QtPlatform::SetDialogParent(QWidget* parent) { parent_ = parent; }
+
+int QtPlatform::ShowAlert(const Alert& alert)
+{
+    QMessageBox box(parent_);
+    box.setWindowTitle(QStringLiteral("Trimlark"));
+    box.setIcon(alert.style == AlertStyle::Warning ? QMessageBox::Warning : QMessageBox::Information);
+    box.setText(QString());
+    box.setInformativeText(alert.informativeText);
+    std::vector<QPushButton*> buttons;
+    for (const auto& title : alert.buttons) {
+        // ActionRole keeps the buttons in the order they were added, whatever the desktop's button layout.
+        buttons.push_back(box.addButton(title, QMessageBox::ActionRole));
+    }
+    if (!buttons.empty()) {
+        box.setDefaultButton(buttons.front());
+        if (alert.escapeButton >= 0 && alert.escapeButton < static_cast<int>(buttons.size()))
+            box.setEscapeButton(buttons[static_cast<std::size_t>(alert.escapeButton)]);
+    }
+    box.exec();
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (box.clickedButton() == buttons[i])
+            return static_cast<int>(i);
+    }
+    return alert.escapeButton;
+}
+
+std::optional<QStringList> QtPlatform::ChooseImageFiles(const QString& startFolder, const QStringList& extensions)
+{
+    QStringList patterns;
+    for (const auto& extension : extensions)
+        patterns << QStringLiteral("*.") + extension << QStringLiteral("*.") + extension.toUpper();
+    QFileDialog dialog(parent_, QStringLiteral("Add Images"), startFolder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilter(QStringLiteral("Images (%1)").arg(patterns.join(QLatin1Char(' '))));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.selectedFiles();
+}
+
+std::optional<QString> QtPlatform::ChooseFolder(const QString& prompt, const QString& startFolder)
+{
+    QFileDialog dialog(parent_, prompt, startFolder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setOption(QFileDialog::ReadOnly); // no new folders from this panel
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setLabelText(QFileDialog::Accept, prompt);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtPlatform::ReadPreference(const QString& key)
+{
+    const QVariant value = settings_.value(key);
+    if (!value.isValid() || !value.canConvert<QString>())
+        return std::nullopt;
+    return value.toString();
+}
+
+void QtPlatform::WritePreference(const QString& key, const QString& value)
+{
+    settings_.setValue(key, value);
+    settings_.sync();
+}
+
+void QtPlatform::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+
+} // namespace trimlark

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/Platform.h"
+
+#include <QPointer>
+#include <QSettings>
+#include <QWidget>
+
+namespace trimlark {
+
+// The desktop's messages (QMessageBox), panels (QFileDialog), preferences (QSettings "Trimlark"/"Trimlark")
+// and browser (QDesktopServices).
+class QtPlatform : public Platform
+{
+public:
+    QtPlatform();
+
+    void SetDialogParent(QWidget* parent) override;
+    int ShowAlert(const Alert& alert) override;
+    std::optional<QStringList> ChooseImageFiles(const QString& startFolder, const QStringList& extensions) override;
+    std::optional<QString> ChooseFolder(const QString& prompt, const QString& startFolder) override;
+    std::optional<QString> ReadPreference(const QString& key) override;
+    void WritePreference(const QString& key, const QString& value) override;
+    void OpenUrl(const QUrl& url) override;
+
+private:
+    QPointer<QWidget> parent_;
+    QSettings settings_;
+};
+
+} // namespace trimlark

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QLocalServer;
+
+namespace trimlark {
+
+// One running app per user: a later launch hands its files to the running one over a local socket and ends.
+class SingleInstance : public QObject
+{
+    Q_OBJECT
+
+public:
+    // serverName: a per-user name (DefaultServerName() for the app).
+    explicit SingleInstance(QString serverName, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    static QString DefaultServerName();
+
+    // Under a per-user lock: hands the files to a running instance (true: this launch should end), or
+    // starts listening for later launches (false).
+    bool ForwardOrListen(const QStringList& paths);
+
+    bool IsListening() const;
+
+    // The message a launch sends: a tag and the absolute paths.
+    static QByteArray EncodeOpenMessage(const QStringList& paths);
+    // The paths of a message; nothing when it is not one (wrong tag, truncated, trailing bytes, too large).
+    static std::optional<QStringList> DecodeOpenMessage(const QByteArray& message);
+
+Q_SIGNALS:
+    // A later launch handed over these files, in its order.
+    void filesReceived(const QStringList& paths);
+
+private:
+    bool Forward(const QStringList& paths);
+    bool Listen();
+    void AcceptConnections();
+
+    QString serverName_;
+    QLocalServer* server_ = nullptr;
+};
+
+} // namespace trimlark

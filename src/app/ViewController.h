@@ -1,0 +1,231 @@
+#pragma once
+
+#include "app/Platform.h"
+#include "imaging/ImageTools.h"
+#include "settings/CropGeometry.h"
+#include "settings/CropSettings.h"
+#include "settings/DataProvider.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QSize>
+#include <QThreadPool>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+
+namespace trimlark {
+
+class CropPreviewView;
+class ImageListModel;
+class ImageTableView;
+class QualitySlider;
+class Stepper;
+
+// The main window: the image list, the crop and output settings, the crop preview and the crop run.
+// Every control's objectName is its member name.
+class ViewController : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // The image of the selected row: its path and pixel size (read from the file's header); empty when none.
+    struct CurrentImage
+    {
+        std::string path;
+        PixelSize size;
+    };
+
+    explicit ViewController(std::unique_ptr<Platform> platform, QWidget* parent = nullptr);
+    ~ViewController() override;
+
+    // The settings as the controls hold them.
+    CropSettings GetCropSettings() const;
+    // Writes every setting into its control, with the quality label and the slider rule; runs no action,
+    // refreshes nothing and marks nothing modified.
+    void SetCropSettings(const CropSettings& settings);
+
+    const std::vector<std::string>& ListImagePaths() const { return listImagePaths; }
+    const CurrentImage& GetCurrentImage() const { return currentImage; }
+    bool RateMessageShown() const { return rateMessageShown; }
+    bool IsBusy() const { return busy_; }
+
+    // The File menu; profile commands go in before `separatorBeforeQuit`.
+    QMenu* FileMenu() const { return menuFile; }
+    QAction* SeparatorBeforeQuit() const { return separatorBeforeQuit; }
+
+    // The path of the profile the settings belong to; empty when none.
+    std::string currentProfilePath;
+
+    static const QUrl& VideoTutorialUrl();
+    static const QUrl& ReviewUrl();
+
+public Q_SLOTS:
+    // Settings actions: own effect, then the preview where the crop changes, then the modified mark.
+    void OnAutoCropSelected();
+    void OnCustomCropSelected();
+    void OnCustomCropPixelsSelected();
+    void OnCustomCropPercentsSelected();
+    void OnAutoCropFormatSelected();
+    void OnOriginCornerSelected();
+    void OnCustomCropPixelsOriginXChanged();
+    void OnCustomCropPixelsOriginYChanged();
+    void OnCustomCropPixelsWidthChanged();
+    void OnCustomCropPixelsHeightChanged();
+    void OnCustomCropPercentsOriginXChanged();
+    void OnCustomCropPercentsOriginYChanged();
+    void OnCustomCropPercentsWidthChanged();
+    void OnCustomCropPercentsHeightChanged();
+    void OnStepperCustomCropPercentsOriginXChanged();
+    void OnStepperCustomCropPercentsOriginYChanged();
+    void OnStepperCustomCropPercentsWidthChanged();
+    void OnStepperCustomCropPercentsHeightChanged();
+    void OnFormatSelected();
+    void OnQualityChanged();
+    void OnNameChanged();
+    void OnBrowse();
+
+    // The image list.
+    void OnAddImages();
+    void OnRemoveSelected();
+    void OnRemoveAll();
+    // Files opened with the app from outside: appended when their extension is accepted and not listed yet.
+    void openData(const QStringList& paths);
+
+    // Selection and preview.
+    void LoadSelectedImage();
+    // Labels at once; the preview is drawn off the GUI thread and shown when it is still the latest request.
+    void UpdateCropPreview();
+    void ReloadImageList();
+    void UpdateDimensionLabels();
+
+    // The crop run.
+    void OnCropImages();
+    void DisableControls();
+    void EnableControls();
+    void CropImagesFinished(bool allImagesCropped);
+
+    // Every setting back to its default; the list emptied. Marks nothing modified.
+    void ResetToDefaults();
+    // The unsaved-changes mark of the window title.
+    void MarkModified();
+
+    void OnVideoTutorial();
+    void OnAppQuit();
+
+Q_SIGNALS:
+    // A preview image was put on screen (also an empty one after a failed decode).
+    void cropPreviewShown();
+    // The run's completion has shown its messages.
+    void cropRunFinished(bool allImagesCropped);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+    // Whether the window may close / the app may quit now (asks about unsaved changes once profiles exist).
+    virtual bool WindowShouldClose();
+    virtual bool ApplicationShouldTerminate();
+    // Opens the custom aspect-ratio window, or brings it forward when it is open.
+    virtual void ShowCustomAspectRatioWindow();
+
+private:
+    void BuildLayout();
+    void BuildMenus();
+    void ConnectActions();
+    void FillChoiceLists();
+    void ApplyQualitySliderRule();
+    void SetProgress(double value);
+    void SetControlsEnabled(bool enabled);
+    void ClearCurrentImage();
+    void ClearCropPreview();
+    void RequestCropPreview(const Rect& rect, int originCorner);
+    void ShowCropPreview(quint64 request, const QImage& image, const std::string& path, QSize target,
+                         const std::shared_ptr<const RgbaBitmap>& source);
+    void AcceptDrop(int gap, const std::vector<std::string>& paths);
+    void ShowRateMessage();
+    int ShowMessage(AlertStyle style, const QString& text);
+
+    std::unique_ptr<Platform> platform_;
+
+    // State.
+    std::vector<std::string> listImagePaths;
+    CurrentImage currentImage;
+    DataProvider& dataProvider;
+    bool rateMessageShown = false;
+    bool busy_ = false;
+
+    // The last decoded preview picture: reused while the image and the view's size stay the same.
+    struct PreviewSource
+    {
+        std::string path;
+        QSize target;
+        std::shared_ptr<const RgbaBitmap> bitmap;
+    };
+    PreviewSource previewSource_;
+    quint64 previewRequest_ = 0;
+    QTimer* previewResizeTimer_ = nullptr;
+
+    // Controls.
+    QTabWidget* tabView = nullptr;
+    QRadioButton* radioAutoCrop = nullptr;
+    QComboBox* comboAutoCropFormat = nullptr;
+    QRadioButton* radioCustomCrop = nullptr;
+    QComboBox* comboOriginCorner = nullptr;
+    QRadioButton* radioCustomCropPixels = nullptr;
+    QLineEdit* textFieldCustomCropPixelsOriginX = nullptr;
+    QLineEdit* textFieldCustomCropPixelsOriginY = nullptr;
+    QLineEdit* textFieldCustomCropPixelsWidth = nullptr;
+    QLineEdit* textFieldCustomCropPixelsHeight = nullptr;
+    QRadioButton* radioCustomCropPercents = nullptr;
+    QLineEdit* textFieldCustomCropPercentsOriginX = nullptr;
+    Stepper* stepperCustomCropPercentsOriginX = nullptr;
+    QLineEdit* textFieldCustomCropPercentsOriginY = nullptr;
+    Stepper* stepperCustomCropPercentsOriginY = nullptr;
+    QLineEdit* textFieldCustomCropPercentsWidth = nullptr;
+    Stepper* stepperCustomCropPercentsWidth = nullptr;
+    QLineEdit* textFieldCustomCropPercentsHeight = nullptr;
+    Stepper* stepperCustomCropPercentsHeight = nullptr;
+    QComboBox* comboFormat = nullptr;
+    QualitySlider* sliderQuality = nullptr;
+    QLabel* labelQuality = nullptr;
+    QLineEdit* textFieldName = nullptr;
+    QLineEdit* textFieldOutputFolder = nullptr;
+    QPushButton* buttonBrowse = nullptr;
+    QCheckBox* checkKeepEXIFInformationAndCreationDate = nullptr;
+    ImageTableView* tableViewImage = nullptr;
+    ImageListModel* imageListModel = nullptr;
+    QPushButton* buttonAddImages = nullptr;
+    QPushButton* buttonRemoveSelected = nullptr;
+    QPushButton* buttonRemoveAll = nullptr;
+    CropPreviewView* imageViewCropPreview = nullptr;
+    QLabel* labelOriginalDimensionsWidth = nullptr;
+    QLabel* labelOriginalDimensionsHeight = nullptr;
+    QLabel* labelOutputDimensionsWidth = nullptr;
+    QLabel* labelOutputDimensionsHeight = nullptr;
+    QProgressBar* progressIndicator = nullptr;
+    QPushButton* buttonCropImages = nullptr;
+    QMenu* menuFile = nullptr;
+    QMenu* menuHelp = nullptr;
+    QAction* actionQuit = nullptr;
+    QAction* actionVideoTutorial = nullptr;
+    QAction* separatorBeforeQuit = nullptr;
+
+    // Declared last so that they are destroyed first: their destructors wait for work that posts back here.
+    QThreadPool previewPool_;
+    QThreadPool runPool_;
+};
+
+} // namespace trimlark
