@@ -8,8 +8,7 @@ namespace trimlark {
 
 CustomAspectRatioWindowController::CustomAspectRatioWindowController(QWidget* mainWindow)
     : QObject(mainWindow), mainWindow_(mainWindow)
-{
-}
+{}
 
 CustomAspectRatioWindowController::~CustomAspectRatioWindowController()
 {

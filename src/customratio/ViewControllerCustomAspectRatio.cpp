@@ -57,7 +57,8 @@ ViewControllerCustomAspectRatio::ViewControllerCustomAspectRatio(QWidget* parent
 
     // Return or leaving a field confirms it; typing alone does not, so a field being cleared to type a new
     // number is not turned into 1 half-way.
-    connect(textFieldWidth, &QLineEdit::editingFinished, this, &ViewControllerCustomAspectRatio::OnTextFieldWidthChanged);
+    connect(textFieldWidth, &QLineEdit::editingFinished, this,
+            &ViewControllerCustomAspectRatio::OnTextFieldWidthChanged);
     connect(textFieldHeight, &QLineEdit::editingFinished, this,
             &ViewControllerCustomAspectRatio::OnTextFieldHeightChanged);
     connect(checkWidthLargestDimension, &QCheckBox::toggled, this,

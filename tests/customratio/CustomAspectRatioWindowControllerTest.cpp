@@ -9,9 +9,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QWidget>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace trimlark {

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QString>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 namespace trimlark {

@@ -1,7 +1,6 @@
 #include "customratio/RatioTermEntry.h"
 
 #include <gtest/gtest.h>
-
 #include <limits>
 
 namespace trimlark {
@@ -42,7 +41,7 @@ TEST(ParseStrictInt64, AcceptsOnlySignAndDigitsWithinRange)
         {"exponent", "1e3", std::nullopt},
         {"hexadecimal", "0x10", std::nullopt},
         {"letters", "abc", std::nullopt},
-        {"arabic-indic digit", "\xD9\xA3", std::nullopt}, // U+0663, a digit in another script
+        {"arabic-indic digit", "\xD9\xA3", std::nullopt},  // U+0663, a digit in another script
         {"fullwidth digit", "\xEF\xBC\x95", std::nullopt}, // U+FF15
     };
     for (const ParseCase& c : cases) {
@@ -76,7 +75,8 @@ TEST(ReadRatioTerm, StoresPositiveWholeNumbersAndResetsEverythingElseToOne)
         {"past single precision", "16777217", 16777216, false},
         // 9223372036854775807 rounds up to 2^63 in single precision, one past the range: limited to the largest.
         {"largest", "9223372036854775807", kMax, false},
-        // 2^63 - 2^39 is the largest single-precision value below 2^63 (spacing 2^39 in [2^62, 2^63)); it is stored exactly.
+        // 2^63 - 2^39 is the largest single-precision value below 2^63 (spacing 2^39 in [2^62, 2^63)); it is stored
+        // exactly.
         {"largest float below 2^63", "9223371487098961920", 9223371487098961920, false},
     };
     for (const TermCase& c : cases) {

@@ -8,9 +8,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <gtest/gtest.h>
-
 #include <limits>
 #include <memory>
 #include <string>

@@ -1,5 +1,4 @@
 #include <QApplication>
-
 #include <gtest/gtest.h>
 
 // Widget tests need a QApplication; listing the tests (done at build time) does not, and runs without a display.
