@@ -101,27 +101,5 @@ TEST(RatioTermText, ShowsTextThatReadsBackAsTheSameStoredValue)
     }
 }
 
-TEST(RatioTermText, ShowsTheNumberTheFieldHolds)
-{
-    const struct
-    {
-        const char* name;
-        std::int64_t value;
-        const char* text;
-    } cases[] = {
-        {"small", 16, "16"},
-        // A profile may store a value the field cannot hold; it shows its single-precision neighbour, as
-        // every numeric field of the app would.
-        {"past single precision", 16777217, "16777216"},
-        {"largest", kMax, "9223372036854775807"},
-        // Nonsense from a hand-edited profile is shown as it is, not hidden.
-        {"negative", -3, "-3"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(RatioTermText(c.value), c.text);
-    }
-}
-
 } // namespace
 } // namespace trimlark
