@@ -1,0 +1,152 @@
+// Load + crop + save timings and peak memory for large JPEGs. Not a test: numbers vary with the machine.
+//
+//   imaging_bench [folder]          makes 24 MP and 100 MP JPEGs in folder (default: a temporary folder),
+//                                   then measures each case in a fresh process and prints a table
+//   imaging_bench --one SRC OUT FORMAT KEEP
+//                                   one load + crop + save; prints "<ms> <peak KiB>"
+#include "imaging/ImageTools.h"
+#include "settings/ChoiceLists.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+#include <vips/vips8>
+
+namespace {
+
+using trimlark::ImageTools;
+
+int RunOne(const std::string& source, const std::string& output, const std::string& format, bool keepMetadata)
+{
+    ImageTools::Initialize();
+    const auto start = std::chrono::steady_clock::now();
+    std::string reason;
+    const auto image = ImageTools::LoadImageAtPixelSize(source, &reason);
+    if (!image) {
+        std::fprintf(stderr, "load failed: %s\n", reason.c_str());
+        return 1;
+    }
+    // A centred crop of 80 % of each side, measured from the top-left corner.
+    const double w = image->Width() * 0.8;
+    const double h = image->Height() * 0.8;
+    const auto cropped = ImageTools::CropImage(*image, image->Width() * 0.1, image->Height() * 0.1, w, h, 2);
+    if (!ImageTools::SaveImage(cropped, output, trimlark::FormatIndexOfTitle(format), 0.800000011920929,
+                               keepMetadata, &reason)) {
+        std::fprintf(stderr, "save failed: %s\n", reason.c_str());
+        return 1;
+    }
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%.1f %ld\n", ms, usage.ru_maxrss);
+    return 0;
+}
+
+// Runs one case in a fresh process, so its peak memory is its own.
+bool Measure(const std::string& self, const std::string& source, const std::string& output, const std::string& format,
+             bool keep, double& ms, long& peakKiB)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return false;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeFds[1], STDOUT_FILENO);
+        close(pipeFds[0]);
+        execl(self.c_str(), self.c_str(), "--one", source.c_str(), output.c_str(), format.c_str(), keep ? "1" : "0",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    char text[128] = {};
+    const ssize_t length = read(pipeFds[0], text, sizeof text - 1);
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return length > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && std::sscanf(text, "%lf %ld", &ms, &peakKiB) == 2;
+}
+
+// A photo-like picture: smooth gradients with noise, so the encoder has real work.
+void MakeJpeg(const std::string& path, int width, int height)
+{
+    using vips::VImage;
+    const VImage xy = VImage::xyz(width, height);
+    const VImage red = xy[0] * (255.0 / width);
+    const VImage green = xy[1] * (255.0 / height);
+    const VImage blue = (xy[0] + xy[1]) * (255.0 / (width + height));
+    const VImage noise = VImage::gaussnoise(width, height, VImage::option()->set("sigma", 12.0)->set("mean", 0.0));
+    const VImage picture = (red.bandjoin(green).bandjoin(blue) + noise)
+                               .cast(VIPS_FORMAT_UCHAR)
+                               .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    picture.jpegsave(path.c_str(), VImage::option()->set("Q", 90));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 6 && std::string(argv[1]) == "--one")
+        return RunOne(argv[2], argv[3], argv[4], std::string(argv[5]) == "1");
+
+    if (VIPS_INIT(argv[0]))
+        return 1;
+    namespace fs = std::filesystem;
+    const bool ownFolder = argc < 2;
+    fs::path folder = ownFolder ? fs::temp_directory_path() / ("trimlark-bench-" + std::to_string(getpid())) : fs::path(argv[1]);
+    fs::create_directories(folder);
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+
+    struct Source
+    {
+        const char* name;
+        int width;
+        int height;
+    };
+    const Source sources[] = {{"24 MP", 6000, 4000}, {"100 MP", 12240, 8160}};
+    struct Case
+    {
+        const char* format;
+        bool keep;
+    };
+    const Case cases[] = {{"JPG", false}, {"JPG", true}, {"PNG", false}};
+    constexpr int runs = 3;
+
+    std::printf("%-8s %-11s %-6s %10s %14s\n", "source", "size", "output", "ms (median)", "peak RSS (MiB)");
+    for (const auto& source : sources) {
+        const std::string path = (folder / (std::to_string(source.width) + "x" + std::to_string(source.height) + ".jpg")).string();
+        if (!fs::exists(path))
+            MakeJpeg(path, source.width, source.height);
+        for (const auto& c : cases) {
+            std::vector<double> times;
+            long peak = 0;
+            for (int run = 0; run < runs; ++run) {
+                double ms = 0;
+                long kib = 0;
+                const std::string output = (folder / (std::string("out.") + c.format)).string();
+                if (!Measure(self, path, output, c.format, c.keep, ms, kib)) {
+                    std::printf("%s %s: failed\n", source.name, c.format);
+                    break;
+                }
+                times.push_back(ms);
+                peak = std::max(peak, kib);
+            }
+            if (times.empty())
+                continue;
+            std::sort(times.begin(), times.end());
+            const std::string label = std::string(c.format) + (c.keep ? "+meta" : "");
+            std::printf("%-8s %5dx%-5d %-10s %8.0f %14.1f\n", source.name, source.width, source.height, label.c_str(),
+                        times[times.size() / 2], peak / 1024.0);
+        }
+    }
+    if (ownFolder)
+        fs::remove_all(folder);
+    vips_shutdown();
+    return 0;
+}
