@@ -40,8 +40,11 @@ void CropPreviewView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     // A mid-grey stage, so that the white veil stands apart from the window.
     painter.fillRect(rect(), QColor(0x5a, 0x5e, 0x66));
-    if (image_.isNull())
+    if (image_.isNull()) {
+        painter.setPen(QColor(0xc8, 0xcb, 0xd0));
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, tr("Select an image in the list to see its crop"));
         return;
+    }
     const QRectF area = QRectF(rect()).adjusted(kMargin, kMargin, -kMargin, -kMargin);
     QSizeF shown = QSizeF(image_.size()).scaled(area.size(), Qt::KeepAspectRatio);
     const QRectF target(area.center() - QPointF(shown.width() / 2, shown.height() / 2), shown);

@@ -767,6 +767,7 @@ void ViewController::ShowCropPreview(quint64 request, const QImage& image, const
     // A newer request (or a cleared selection) has taken over: this result is out of date.
     if (request != previewRequest_)
         return;
+    shownPreviewRequest_ = request;
     imageViewCropPreview->SetImage(image);
     Q_EMIT cropPreviewShown();
 }
@@ -779,7 +780,7 @@ void ViewController::ClearCurrentImage()
 
 void ViewController::ClearCropPreview()
 {
-    ++previewRequest_;
+    shownPreviewRequest_ = ++previewRequest_;
     imageViewCropPreview->SetImage({});
 }
 

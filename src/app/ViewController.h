@@ -62,6 +62,8 @@ public:
     const CurrentImage& GetCurrentImage() const { return currentImage; }
     bool RateMessageShown() const { return rateMessageShown; }
     bool IsBusy() const { return busy_; }
+    // Whether the latest preview request has not been shown yet.
+    bool IsCropPreviewPending() const { return shownPreviewRequest_ != previewRequest_; }
 
     // The File menu; profile commands go in before `separatorBeforeQuit`.
     QMenu* FileMenu() const { return menuFile; }
@@ -176,6 +178,7 @@ private:
     };
     PreviewSource previewSource_;
     quint64 previewRequest_ = 0;
+    quint64 shownPreviewRequest_ = 0;
     QTimer* previewResizeTimer_ = nullptr;
 
     // Controls.
