@@ -117,7 +117,7 @@ int RunCommandLine(int argc, char** argv)
                  "trimlark-cli"};
     app.set_version_flag("--version", std::string("trimlark-cli ") + TRIMLARK_VERSION);
     app.add_option("paths", args.inputs, "Image files and folders of images")->type_name("FILE|FOLDER");
-    auto* output = app.add_option("-o,--output", args.output, "Output folder (required)")->type_name("DIR");
+    app.add_option("-o,--output", args.output, "Output folder (required)")->type_name("DIR");
     app.add_option("-p,--profile", args.profile, "Start from a profile's settings (default: the defaults)")
         ->type_name("FILE");
     app.add_option("--crop", args.crop,
@@ -200,7 +200,6 @@ int RunCommandLine(int argc, char** argv)
     const auto sources = SourceCollector::CollectSourcePaths(args.inputs, error);
     if (!sources)
         return UsageError(error);
-    (void)output;
     if (auto refusal = CheckCropRun(*sources, settings))
         return UsageError(*refusal);
 

@@ -267,6 +267,39 @@ TEST_F(CropRunTest, FailuresAreRecordedAndTheRunGoesOn)
     }
 }
 
+// The old file goes only when the new one is complete: a save that fails leaves it as it was.
+TEST_F(CropRunTest, AReplacementThatCannotBeSavedKeepsTheOldFile)
+{
+    const auto paths = MakeSources(1);
+    CropSettings settings = SettingsFor(outputs_.Path());
+    settings.comboFormat = -1; // no format chosen: nothing can be encoded
+    const std::string existing = outputs_.File("src0_cropped (1).");
+    WriteBytes(existing, "the only copy");
+    const CropJob job = BuildCropJob(paths, settings, {}, [](const std::string&) { return OverwriteAnswer::Yes; });
+    ASSERT_EQ(job.actions, std::vector<OverwriteAction>{OverwriteAction::Overwrite});
+    const CropRunResult result = CropImagesWork(job, {});
+    EXPECT_FALSE(result.allImagesCropped);
+    ASSERT_EQ(result.outcomes.size(), 1u);
+    EXPECT_EQ(result.outcomes[0].kind, Kind::SaveFailed);
+    EXPECT_EQ(ReadBytes(existing), "the only copy");
+}
+
+TEST_F(CropRunTest, AnImageCanReplaceItsOwnSource)
+{
+    WriteCoordinateImage(sources_.File("self.png"), 80, 40);
+    CropSettings settings = SettingsFor(sources_.Path(), "Original");
+    settings.textFieldName = "[FileName]";
+    const CropJob job =
+        BuildCropJob({sources_.File("self.png")}, settings, {}, [](const std::string&) { return OverwriteAnswer::Yes; });
+    const CropRunResult result = CropImagesWork(job, {});
+    ASSERT_TRUE(result.allImagesCropped);
+    EXPECT_EQ(result.outcomes.at(0).kind, Kind::Replaced);
+    const auto probe = ProbeImage(sources_.File("self.png"));
+    EXPECT_EQ(probe.width, 40); // 1:1 of 80 x 40, centred: from column 20
+    EXPECT_EQ(probe.height, 40);
+    EXPECT_EQ(probe.topLeft.at(0), 20);
+}
+
 // The written pixels are compared with the source's coordinates: red is the column, green the row from the top.
 TEST_F(CropRunTest, CropsFollowTheModeAndARefusedCropWritesTheWholeImage)
 {
