@@ -8,7 +8,6 @@
 #include "run/CropJob.h"
 
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -124,14 +123,17 @@ int RunCommandLine(int argc, char** argv)
                    "auto:RATIO (1:1, 4:3, 3:2, 16:9, 16:10, or W:H for a custom ratio), pixels:X,Y,W,H, "
                    "percents:X,Y,W,H or none")
         ->type_name("CROP");
-    app.add_option("--corner", args.corner, "Corner the custom crop is measured from: bottom-left, bottom-right, "
-                                            "top-left or top-right")
+    app.add_option("--corner", args.corner,
+                   "Corner the custom crop is measured from: bottom-left, bottom-right, "
+                   "top-left or top-right")
         ->type_name("CORNER");
-    auto* longer = app.add_flag("--width-along-longer")->description("Custom W:H: W along the image's longer side (default)");
+    auto* longer =
+        app.add_flag("--width-along-longer")->description("Custom W:H: W along the image's longer side (default)");
     auto* given = app.add_flag("--width-as-given")->description("Custom W:H: the crop's width : height is W : H");
     longer->excludes(given);
-    app.add_option("-f,--format", args.format, "Output format, any case: JPG JPEG JPE JP2 JPX PNG TIFF TIF GIF BMP "
-                                               "HEIF HEIC Original")
+    app.add_option("-f,--format", args.format,
+                   "Output format, any case: JPG JPEG JPE JP2 JPX PNG TIFF TIF GIF BMP "
+                   "HEIF HEIC Original")
         ->type_name("NAME");
     auto* quality = app.add_option("-q,--quality", args.quality, "Quality 1-100 (JPEG, JPEG 2000)")
                         ->type_name("N")
@@ -211,8 +213,9 @@ int RunCommandLine(int argc, char** argv)
     if (overwrite == "ask")
         ask = AskOnTerminal;
     else
-        ask = [answer = overwrite == "yes" ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll](
-                  const std::string&) { return answer; };
+        ask = [answer = overwrite == "yes" ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll](const std::string&) {
+            return answer;
+        };
     const CropJob job = BuildCropJob(*sources, settings, content.customRatio, ask);
 
     ProgressReporter reporter(stderr, isatty(STDERR_FILENO) != 0, sources->size());

@@ -35,8 +35,7 @@ std::string Duration(double seconds)
 
 ProgressReporter::ProgressReporter(std::FILE* stream, bool terminal, std::size_t count)
     : stream_(stream), terminal_(terminal), count_(count), start_(std::chrono::steady_clock::now())
-{
-}
+{}
 
 void ProgressReporter::ReportImage(const ImageOutcome& outcome)
 {

@@ -9,7 +9,7 @@
 namespace trimlark {
 
 std::optional<std::vector<std::string>> SourceCollector::CollectSourcePaths(const std::vector<std::string>& arguments,
-                                                                           std::string& error)
+                                                                            std::string& error)
 {
     namespace fs = std::filesystem;
     std::vector<std::string> paths;

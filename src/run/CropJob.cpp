@@ -127,7 +127,8 @@ bool IsFailure(const ImageOutcome& outcome)
 class RunLedger
 {
 public:
-    RunLedger(std::size_t count, const CropRunCallbacks& callbacks) : outcomes_(count), done_(count), callbacks_(callbacks)
+    RunLedger(std::size_t count, const CropRunCallbacks& callbacks)
+        : outcomes_(count), done_(count), callbacks_(callbacks)
     {
         result_.outcomes.reserve(count);
     }
@@ -135,7 +136,8 @@ public:
     void WaitFor(const std::vector<std::size_t>& earlier)
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return std::all_of(earlier.begin(), earlier.end(), [&](std::size_t j) { return done_[j]; }); });
+        changed_.wait(
+            lock, [&] { return std::all_of(earlier.begin(), earlier.end(), [&](std::size_t j) { return done_[j]; }); });
     }
 
     void Finish(ImageOutcome outcome)

@@ -1,9 +1,8 @@
 #include "TestImages.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 namespace trimlark {
@@ -80,9 +79,15 @@ TEST_F(CliTest, ExitCodesAndMessages)
     };
     const Case cases[] = {
         {"every image cropped", {"IN/a.png", "-o", "OUT/"}, 0, "Images cropped successfully.\n", ""},
-        {"an unreadable image", {"IN/a.png", "IN/bad.jpg", "-o", "OUT/"}, 1, "Some images could not be cropped.\n",
+        {"an unreadable image",
+         {"IN/a.png", "IN/bad.jpg", "-o", "OUT/"},
+         1,
+         "Some images could not be cropped.\n",
          "bad.jpg: could not be loaded: "},
-        {"a missing output folder", {"IN/a.png", "-o", "OUT/missing"}, 1, "Some images could not be cropped.\n",
+        {"a missing output folder",
+         {"IN/a.png", "-o", "OUT/missing"},
+         1,
+         "Some images could not be cropped.\n",
          "a.png: could not be saved as "},
         {"no images", {"-o", "OUT/"}, 2, "", "There are no images to crop."},
         {"a folder without images", {"IN/empty", "-o", "OUT/"}, 2, "", "There are no images to crop."},
@@ -187,12 +192,24 @@ TEST_F(CliTest, CropOptionsSetTheRectangle)
         // width : height = 1 : 2 as given -> 60 x 120, centred
         {"custom ratio as given", 80, 120, {"--crop", "auto:1:2", "--width-as-given"}, 60, 120, 10, 0},
         // 50 x 30 at 10 from the right and 10 from the top: left 120 - 50 - 10 = 60
-        {"pixels from the top right", 120, 80, {"--crop", "pixels:10,10,50,30", "--corner", "top-right"}, 50, 30, 60,
+        {"pixels from the top right",
+         120,
+         80,
+         {"--crop", "pixels:10,10,50,30", "--corner", "top-right"},
+         50,
+         30,
+         60,
          10},
         // 25 % of 120 = 30 from the left, 25 % of 80 = 20 from the bottom: top 80 - 20 - 40 = 20
         {"percents from the bottom left", 120, 80, {"--crop", "percents:25,25,50,50"}, 60, 40, 30, 20},
-        {"percents from the top left", 120, 80, {"--crop", "percents:0,10,50,50", "--corner", "TOP-LEFT"}, 60, 40,
-         0, 8},
+        {"percents from the top left",
+         120,
+         80,
+         {"--crop", "percents:0,10,50,50", "--corner", "TOP-LEFT"},
+         60,
+         40,
+         0,
+         8},
         {"none", 120, 80, {"--crop", "none"}, 120, 80, 0, 0},
         {"a rectangle beyond the image", 120, 80, {"--crop", "pixels:200,0,10,10"}, 120, 80, 0, 0},
     };
@@ -257,7 +274,10 @@ TEST_F(CliTest, ExistingFilesFollowTheOverwriteAnswers)
         {"no", {"--overwrite", "no"}, "", 0, {false, false, false}},
         {"no, then yes to all", {"--overwrite", "ask"}, "n\na\n", 2, {false, true, true}},
         {"yes, then no to all", {"--overwrite", "ask"}, "y\no\n", 2, {true, false, false}},
-        {"a word it does not know is asked again", {"--overwrite", "ask"}, "maybe\nn\nn\nyes\n", 4,
+        {"a word it does not know is asked again",
+         {"--overwrite", "ask"},
+         "maybe\nn\nn\nyes\n",
+         4,
          {false, false, true}},
         {"the end of input keeps the rest", {"--overwrite", "ask"}, "y\n", 2, {true, false, false}},
     };

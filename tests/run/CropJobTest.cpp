@@ -1,13 +1,12 @@
 #include "run/CropJob.h"
 
+#include "TestImages.h"
 #include "imaging/ImageTools.h"
 #include "settings/ChoiceLists.h"
-#include "TestImages.h"
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 
@@ -69,8 +68,8 @@ TEST_F(CropRunTest, FourNewOutputsReportProgressInQuartersAndSucceed)
     const CropJob job = BuildCropJob(paths, SettingsFor(outputs_.Path()), {}, {});
     std::vector<double> progress;
     std::vector<std::size_t> reported;
-    const CropRunResult result = CropImagesWork(job, {[&](double p) { progress.push_back(p); },
-                                                      [&](const ImageOutcome& o) { reported.push_back(o.index); }});
+    const CropRunResult result = CropImagesWork(
+        job, {[&](double p) { progress.push_back(p); }, [&](const ImageOutcome& o) { reported.push_back(o.index); }});
 
     EXPECT_TRUE(result.allImagesCropped);
     EXPECT_EQ(progress, (std::vector<double>{0.0, 0.25, 0.5, 0.75}));
@@ -189,8 +188,8 @@ TEST_F(CropRunTest, ProgressStaysInListOrderWhenALaterImageFinishesFirst)
     std::vector<double> progress;
     std::vector<std::size_t> reported;
     const CropRunResult result = CropImagesWork(
-        job, {[&](double p) { progress.push_back(p); }, [&](const ImageOutcome& o) { reported.push_back(o.index); }},
-        2, steps);
+        job, {[&](double p) { progress.push_back(p); }, [&](const ImageOutcome& o) { reported.push_back(o.index); }}, 2,
+        steps);
     EXPECT_TRUE(result.allImagesCropped);
     EXPECT_EQ(progress, (std::vector<double>{0.0, 0.25, 0.5, 0.75}));
     EXPECT_EQ(reported, (std::vector<std::size_t>{0, 1, 2, 3}));
@@ -289,8 +288,8 @@ TEST_F(CropRunTest, AnImageCanReplaceItsOwnSource)
     WriteCoordinateImage(sources_.File("self.png"), 80, 40);
     CropSettings settings = SettingsFor(sources_.Path(), "Original");
     settings.textFieldName = "[FileName]";
-    const CropJob job =
-        BuildCropJob({sources_.File("self.png")}, settings, {}, [](const std::string&) { return OverwriteAnswer::Yes; });
+    const CropJob job = BuildCropJob({sources_.File("self.png")}, settings, {},
+                                     [](const std::string&) { return OverwriteAnswer::Yes; });
     const CropRunResult result = CropImagesWork(job, {});
     ASSERT_TRUE(result.allImagesCropped);
     EXPECT_EQ(result.outcomes.at(0).kind, Kind::Replaced);
@@ -338,13 +337,13 @@ TEST_F(CropRunTest, CropsFollowTheModeAndARefusedCropWritesTheWholeImage)
         settings.radioCustomCropPercents = !c.pixels;
         settings.comboOriginCorner = c.corner;
         const auto fields = c.pixels ? std::vector<std::string*>{&settings.textFieldCustomCropPixelsOriginX,
-                                                             &settings.textFieldCustomCropPixelsOriginY,
-                                                             &settings.textFieldCustomCropPixelsWidth,
-                                                             &settings.textFieldCustomCropPixelsHeight}
-                                : std::vector<std::string*>{&settings.textFieldCustomCropPercentsOriginX,
-                                                             &settings.textFieldCustomCropPercentsOriginY,
-                                                             &settings.textFieldCustomCropPercentsWidth,
-                                                             &settings.textFieldCustomCropPercentsHeight};
+                                                                 &settings.textFieldCustomCropPixelsOriginY,
+                                                                 &settings.textFieldCustomCropPixelsWidth,
+                                                                 &settings.textFieldCustomCropPixelsHeight}
+                                     : std::vector<std::string*>{&settings.textFieldCustomCropPercentsOriginX,
+                                                                 &settings.textFieldCustomCropPercentsOriginY,
+                                                                 &settings.textFieldCustomCropPercentsWidth,
+                                                                 &settings.textFieldCustomCropPercentsHeight};
         for (std::size_t i = 0; i < 4; ++i)
             *fields[i] = c.values[i];
         const CropRunResult result = CropImagesWork(BuildCropJob({sources_.File("grid.png")}, settings, {}, {}), {});

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <vips/vips8>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +7,7 @@
 #include <random>
 #include <string>
 #include <vector>
+#include <vips/vips8>
 
 // Small images made in memory for tests that run real files through the real codecs.
 namespace trimlark::testing {
