@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <cstdio>
 #include <random>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,8 +34,10 @@ AtomicFile::AtomicFile(std::string destination) : destination_(std::move(destina
 
 AtomicFile::~AtomicFile()
 {
-    if (!temporaryPath_.empty() && !committed_)
-        ::unlink(temporaryPath_.c_str());
+    if (!temporaryPath_.empty() && !committed_ && ::unlink(temporaryPath_.c_str()) != 0 && errno != ENOENT) {
+        std::printf("Remove failed: %s\n", std::strerror(errno));
+        std::fflush(stdout);
+    }
 }
 
 bool AtomicFile::Create(std::string* reason)

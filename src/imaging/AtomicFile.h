@@ -6,7 +6,8 @@
 namespace trimlark {
 
 // A uniquely named file next to a destination that replaces the destination only when committed. Until then
-// an existing file at the destination stays as it was; an uncommitted file is removed by the destructor.
+// an existing file at the destination stays as it was; an uncommitted file is removed by the destructor
+// ("Remove failed: " and the reason on standard output when it cannot be).
 class AtomicFile
 {
 public:

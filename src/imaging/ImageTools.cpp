@@ -252,7 +252,7 @@ std::optional<RgbaBitmap> ImageTools::LoadPreviewBitmap(const std::string& path,
         if (bitmap.pixels.size() != static_cast<size_t>(bitmap.width) * bitmap.height * 4)
             return std::nullopt;
         return bitmap;
-    } catch (const vips::VError&) {
+    } catch (const std::exception&) {
         vips_error_clear();
         return std::nullopt;
     }

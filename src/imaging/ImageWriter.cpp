@@ -312,8 +312,7 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
         } else {
             EncodeToFile(pixels, file.TemporaryPath(), request);
         }
-    } catch (const vips::VError& error) {
-        vips_error_clear();
+    } catch (const std::exception& error) {
         return FailWith(reason, DescribeVipsError(error));
     }
     return file.Commit(reason);

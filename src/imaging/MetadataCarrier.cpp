@@ -2,6 +2,7 @@
 
 #include "imaging/LibrarySetup.h"
 
+#include <algorithm>
 #include <exiv2/exiv2.hpp>
 
 namespace trimlark {
@@ -91,6 +92,42 @@ void FitToOutput(SourceMetadata& metadata, int width, int height)
     setIfPresent("Xmp.exif.PixelYDimension", std::to_string(height));
 }
 
+bool IsPng(const std::vector<std::uint8_t>& bytes)
+{
+    static const std::uint8_t signature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    return bytes.size() > 33 && std::equal(std::begin(signature), std::end(signature), bytes.begin());
+}
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// PNG's own EXIF chunk, right after the header chunk (it must come before the pixel data). Exiv2 0.27 would
+// write the EXIF as a text chunk that many readers ignore.
+void InsertPngExif(std::vector<std::uint8_t>& png, const Exiv2::ExifData& exif)
+{
+    Exiv2::Blob tiff;
+    Exiv2::ExifParser::encode(tiff, Exiv2::littleEndian, exif);
+    std::vector<std::uint8_t> chunk;
+    const auto size = static_cast<std::uint32_t>(tiff.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        chunk.push_back(static_cast<std::uint8_t>(size >> shift));
+    chunk.insert(chunk.end(), {'e', 'X', 'I', 'f'});
+    chunk.insert(chunk.end(), tiff.begin(), tiff.end());
+    const std::uint32_t crc = Crc32(chunk.data() + 4, chunk.size() - 4);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        chunk.push_back(static_cast<std::uint8_t>(crc >> shift));
+    const std::size_t afterHeader = 8 + 4 + 4 + 13 + 4; // signature, then IHDR's length, type, data and CRC
+    png.insert(png.begin() + static_cast<std::ptrdiff_t>(afterHeader), chunk.begin(), chunk.end());
+}
+
 } // namespace
 
 int ReadExifOrientation(const std::string& path)
@@ -146,6 +183,10 @@ bool EmbedSourceMetadata(const std::string& sourcePath, int width, int height, s
         return true; // nothing to carry
     try {
         FitToOutput(*metadata, width, height);
+        Exiv2::ExifData pngExif;
+        const bool png = IsPng(encoded);
+        if (png)
+            std::swap(pngExif, metadata->exif);
         auto image = Exiv2::ImageFactory::open(encoded.data(), static_cast<long>(encoded.size()));
         if (!image.get()) {
             if (reason)
@@ -172,6 +213,8 @@ bool EmbedSourceMetadata(const std::string& sourcePath, int width, int height, s
             return false;
         }
         encoded.assign(bytes.pData_, bytes.pData_ + bytes.size_);
+        if (png && !pngExif.empty())
+            InsertPngExif(encoded, pngExif);
         return true;
     } catch (const std::exception& error) {
         if (reason)

@@ -109,10 +109,9 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
             }
         }
         return layout;
-    } catch (const vips::VError& error) {
+    } catch (const std::exception& error) {
         if (reason)
             *reason = DescribeVipsError(error);
-        vips_error_clear();
         return std::nullopt;
     }
 }

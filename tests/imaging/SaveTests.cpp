@@ -447,6 +447,7 @@ TEST_F(SaveTest, BadInputFailsCleanly)
         const std::string path = c.make(folder);
         const std::string output = folder.Path("bad-out.png");
         std::string reason;
+        testing::internal::CaptureStdout();
         const auto image = ImageTools::LoadImageAtPixelSize(path, &reason);
         if (!image) {
             EXPECT_FALSE(reason.empty());
@@ -454,6 +455,9 @@ TEST_F(SaveTest, BadInputFailsCleanly)
             EXPECT_FALSE(ImageTools::SaveImage(*image, output, FormatIndexOfTitle("PNG"), 1.0, true, &reason));
             EXPECT_FALSE(reason.empty());
         }
+        ImageTools::GetImagePixelSize(path);
+        ImageTools::LoadPreviewBitmap(path, 64, 64);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "decoder warnings stay off standard output";
         EXPECT_FALSE(std::filesystem::exists(output));
     }
 }
