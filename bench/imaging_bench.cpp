@@ -37,8 +37,8 @@ int RunOne(const std::string& source, const std::string& output, const std::stri
     const double w = image->Width() * 0.8;
     const double h = image->Height() * 0.8;
     const auto cropped = ImageTools::CropImage(*image, image->Width() * 0.1, image->Height() * 0.1, w, h, 2);
-    if (!ImageTools::SaveImage(cropped, output, trimlark::FormatIndexOfTitle(format), 0.800000011920929,
-                               keepMetadata, &reason)) {
+    if (!ImageTools::SaveImage(cropped, output, trimlark::FormatIndexOfTitle(format), 0.800000011920929, keepMetadata,
+                               &reason)) {
         std::fprintf(stderr, "save failed: %s\n", reason.c_str());
         return 1;
     }
@@ -70,7 +70,8 @@ bool Measure(const std::string& self, const std::string& source, const std::stri
     close(pipeFds[0]);
     int status = 0;
     waitpid(child, &status, 0);
-    return length > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && std::sscanf(text, "%lf %ld", &ms, &peakKiB) == 2;
+    return length > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+           std::sscanf(text, "%lf %ld", &ms, &peakKiB) == 2;
 }
 
 // A photo-like picture: smooth gradients with noise, so the encoder has real work.
@@ -99,7 +100,8 @@ int main(int argc, char** argv)
         return 1;
     namespace fs = std::filesystem;
     const bool ownFolder = argc < 2;
-    fs::path folder = ownFolder ? fs::temp_directory_path() / ("trimlark-bench-" + std::to_string(getpid())) : fs::path(argv[1]);
+    fs::path folder =
+        ownFolder ? fs::temp_directory_path() / ("trimlark-bench-" + std::to_string(getpid())) : fs::path(argv[1]);
     fs::create_directories(folder);
     const std::string self = fs::read_symlink("/proc/self/exe").string();
 
@@ -120,7 +122,8 @@ int main(int argc, char** argv)
 
     std::printf("%-8s %-11s %-6s %10s %14s\n", "source", "size", "output", "ms (median)", "peak RSS (MiB)");
     for (const auto& source : sources) {
-        const std::string path = (folder / (std::to_string(source.width) + "x" + std::to_string(source.height) + ".jpg")).string();
+        const std::string path =
+            (folder / (std::to_string(source.width) + "x" + std::to_string(source.height) + ".jpg")).string();
         if (!fs::exists(path))
             MakeJpeg(path, source.width, source.height);
         for (const auto& c : cases) {

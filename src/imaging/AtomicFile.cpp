@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <cstdio>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>

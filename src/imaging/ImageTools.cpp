@@ -97,8 +97,7 @@ std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& 
         return std::nullopt;
     }
     if (TooLarge(size.width, size.height)) {
-        Fail(reason, "The image is larger than " + std::to_string(static_cast<long long>(kMaxImagePixels)) +
-                         " pixels");
+        Fail(reason, "The image is larger than " + std::to_string(static_cast<long long>(kMaxImagePixels)) + " pixels");
         return std::nullopt;
     }
     auto impl = std::make_shared<WorkingImage::Impl>();
@@ -193,7 +192,8 @@ void ImageTools::CopyEXIFInformationAndCreationDate(const std::string& sourcePat
 FileTime ImageTools::GetFileCreationDate(const std::string& path)
 {
     struct statx attributes
-    {};
+    {
+    };
     if (::statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT, STATX_MTIME | STATX_BTIME, &attributes) != 0 ||
         !(attributes.stx_mask & STATX_MTIME))
         return std::chrono::system_clock::now();
@@ -238,8 +238,9 @@ std::optional<RgbaBitmap> ImageTools::LoadPreviewBitmap(const std::string& path,
             preview = preview.cast(VIPS_FORMAT_UCHAR);
         const bool hasAlpha = vips_image_hasalpha(preview.get_image()) != 0;
         VImage colour = preview.extract_band(0, VImage::option()->set("n", std::min(3, preview.bands())));
-        VImage alpha = hasAlpha ? preview.extract_band(preview.bands() - 1)
-                                : VImage::black(preview.width(), preview.height()).new_from_image(255).cast(VIPS_FORMAT_UCHAR);
+        VImage alpha =
+            hasAlpha ? preview.extract_band(preview.bands() - 1)
+                     : VImage::black(preview.width(), preview.height()).new_from_image(255).cast(VIPS_FORMAT_UCHAR);
         VImage rgba = colour.bandjoin(alpha);
         RgbaBitmap bitmap;
         bitmap.width = rgba.width();

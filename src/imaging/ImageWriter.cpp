@@ -68,8 +68,7 @@ VImage OpenPixels(const WorkingImage::Impl& image)
             pixels = pixels.gravity(VIPS_COMPASS_DIRECTION_NORTH_WEST, image.fullWidth, image.fullHeight,
                                     VImage::option()->set("extend", VIPS_EXTEND_COPY));
     }
-    if (image.left != 0 || image.top != 0 || image.pixelWidth != pixels.width() ||
-        image.pixelHeight != pixels.height())
+    if (image.left != 0 || image.top != 0 || image.pixelWidth != pixels.width() || image.pixelHeight != pixels.height())
         pixels = pixels.extract_area(image.left, image.top, image.pixelWidth, image.pixelHeight);
     return pixels;
 }
@@ -258,10 +257,10 @@ std::optional<OutputFormat> OutputFormatOfTitle(const std::string& title, const 
     };
     // Titles of the format list, and the extensions "Original" writes.
     static const Entry titles[] = {
-        {"JPG", OutputFormat::Jpeg}, {"JPEG", OutputFormat::Jpeg},     {"JPE", OutputFormat::Jpeg},
+        {"JPG", OutputFormat::Jpeg},     {"JPEG", OutputFormat::Jpeg},    {"JPE", OutputFormat::Jpeg},
         {"JP2", OutputFormat::Jpeg2000}, {"JPX", OutputFormat::Jpeg2000}, {"PNG", OutputFormat::Png},
-        {"TIFF", OutputFormat::Tiff}, {"TIF", OutputFormat::Tiff},     {"GIF", OutputFormat::Gif},
-        {"BMP", OutputFormat::Bmp},  {"HEIF", OutputFormat::Heic},     {"HEIC", OutputFormat::Heic},
+        {"TIFF", OutputFormat::Tiff},    {"TIF", OutputFormat::Tiff},     {"GIF", OutputFormat::Gif},
+        {"BMP", OutputFormat::Bmp},      {"HEIF", OutputFormat::Heic},    {"HEIC", OutputFormat::Heic},
     };
     std::string name = title;
     if (title == "Original") {

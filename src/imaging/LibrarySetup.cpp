@@ -1,7 +1,7 @@
 #include "imaging/LibrarySetup.h"
 
-#include <exiv2/exiv2.hpp>
 #include <exception>
+#include <exiv2/exiv2.hpp>
 #include <mutex>
 #include <vips/vips.h>
 

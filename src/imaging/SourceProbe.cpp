@@ -18,8 +18,8 @@ std::optional<SourceKind> SourceKindOfLoader(const std::string& loaderName)
         SourceKind kind;
     };
     static const Entry entries[] = {
-        {"LoadJpeg", SourceKind::Jpeg}, {"LoadPng", SourceKind::Png},         {"LoadSpng", SourceKind::Png},
-        {"LoadTiff", SourceKind::Tiff}, {"LoadGif", SourceKind::Gif},         {"LoadNsgif", SourceKind::Gif},
+        {"LoadJpeg", SourceKind::Jpeg}, {"LoadPng", SourceKind::Png},       {"LoadSpng", SourceKind::Png},
+        {"LoadTiff", SourceKind::Tiff}, {"LoadGif", SourceKind::Gif},       {"LoadNsgif", SourceKind::Gif},
         {"LoadHeif", SourceKind::Heif}, {"LoadJp2k", SourceKind::Jpeg2000}, {"LoadWebp", SourceKind::Webp},
         {"LoadPpm", SourceKind::Ppm},   {"LoadMagick", SourceKind::Magick},
     };
@@ -92,7 +92,8 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
             layout.orientation = ReadExifOrientation(path);
         int pages = 1;
         if (HasIndependentPages(*kind)) {
-            const VImage first = VImage::new_from_file(path.c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+            const VImage first =
+                VImage::new_from_file(path.c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
             pages = std::clamp(vips_image_get_n_pages(first.get_image()), 1, kMaxProbedImages);
         }
         double largestArea = -1;

@@ -26,8 +26,8 @@ struct WorkingImage::Impl
 {
     std::string sourcePath;
     SourceKind kind = SourceKind::Jpeg;
-    int page = 0;        // the file's largest image
-    int orientation = 1; // EXIF orientation applied by hand (JPEG 2000 decoders ignore it)
+    int page = 0;         // the file's largest image
+    int orientation = 1;  // EXIF orientation applied by hand (JPEG 2000 decoders ignore it)
     int uprightWidth = 0; // of that image after orientation
     int uprightHeight = 0;
     int fullWidth = 0; // the file's pixel size; the image is scaled to it when the two differ

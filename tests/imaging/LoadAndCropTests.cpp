@@ -42,62 +42,82 @@ TEST_F(LoadAndCropTest, PixelSizeIsTheUprightMaximumOverEveryImage)
         std::optional<PixelSize> expected;
     };
     const Case cases[] = {
-        {"jpeg", [](const TempFolder& f) {
+        {"jpeg",
+         [](const TempFolder& f) {
              const auto path = f.Path("plain.jpg");
              test::CoordinateImage(640, 480).jpegsave(path.c_str());
              return path;
-         }, PixelSize{640, 480}},
+         },
+         PixelSize{640, 480}},
         // Orientation 6 turns a stored 200 x 100 picture upright into 100 x 200.
-        {"jpeg with orientation 6", [](const TempFolder& f) {
+        {"jpeg with orientation 6",
+         [](const TempFolder& f) {
              const auto path = f.Path("orientation-6.jpg");
              test::CoordinateImage(200, 100).jpegsave(path.c_str());
              test::SetOrientation(path, 6);
              return path;
-         }, PixelSize{100, 200}},
-        {"jpeg with orientation 3 keeps its sides", [](const TempFolder& f) {
+         },
+         PixelSize{100, 200}},
+        {"jpeg with orientation 3 keeps its sides",
+         [](const TempFolder& f) {
              const auto path = f.Path("orientation-3.jpg");
              test::CoordinateImage(200, 100).jpegsave(path.c_str());
              test::SetOrientation(path, 3);
              return path;
-         }, PixelSize{200, 100}},
+         },
+         PixelSize{200, 100}},
         // The JPEG 2000 decoder ignores EXIF; the size must still be upright.
-        {"jpeg 2000 with orientation 8", [](const TempFolder& f) {
+        {"jpeg 2000 with orientation 8",
+         [](const TempFolder& f) {
              const auto path = f.Path("orientation-8.jp2");
              test::CoordinateImage(120, 60).jp2ksave(path.c_str());
              test::SetOrientation(path, 8);
              return path;
-         }, PixelSize{60, 120}},
+         },
+         PixelSize{60, 120}},
         // Width and height maxima come from different pages: 300 from the second, 400 from the first.
-        {"multi-page tiff", [](const TempFolder& f) {
+        {"multi-page tiff",
+         [](const TempFolder& f) {
              const auto path = f.Path("pages.tif");
              test::WriteMultiPageTiff(path, {{100, 400}, {300, 200}});
              return path;
-         }, PixelSize{300, 400}},
-        {"png", [](const TempFolder& f) {
+         },
+         PixelSize{300, 400}},
+        {"png",
+         [](const TempFolder& f) {
              const auto path = f.Path("plain.png");
              test::CoordinateImage(33, 17).pngsave(path.c_str());
              return path;
-         }, PixelSize{33, 17}},
-        {"gif", [](const TempFolder& f) {
+         },
+         PixelSize{33, 17}},
+        {"gif",
+         [](const TempFolder& f) {
              const auto path = f.Path("plain.gif");
              test::CoordinateImage(40, 30).gifsave(path.c_str());
              return path;
-         }, PixelSize{40, 30}},
-        {"bmp", [](const TempFolder& f) {
+         },
+         PixelSize{40, 30}},
+        {"bmp",
+         [](const TempFolder& f) {
              const auto path = f.Path("plain.bmp");
              test::CoordinateImage(41, 31).magicksave(path.c_str(), VImage::option()->set("format", "bmp"));
              return path;
-         }, PixelSize{41, 31}},
-        {"text named .jpg", [](const TempFolder& f) {
+         },
+         PixelSize{41, 31}},
+        {"text named .jpg",
+         [](const TempFolder& f) {
              const auto path = f.Path("text.jpg");
              test::WriteBytes(path, {'h', 'e', 'l', 'l', 'o', '\n'});
              return path;
-         }, std::nullopt},
-        {"empty file", [](const TempFolder& f) {
+         },
+         std::nullopt},
+        {"empty file",
+         [](const TempFolder& f) {
              const auto path = f.Path("empty.png");
              test::WriteBytes(path, {});
              return path;
-         }, std::nullopt},
+         },
+         std::nullopt},
         {"missing file", [](const TempFolder& f) { return f.Path("missing.jpg"); }, std::nullopt},
         {"folder", [](const TempFolder& f) { return f.Path(""); }, std::nullopt},
     };
@@ -161,7 +181,7 @@ TEST_F(LoadAndCropTest, LargestPageIsScaledToFillTheMaximaOnlyWhenItDiffers)
     {
         const char* name;
         std::vector<std::pair<int, int>> pages;
-        int width;  // the maxima
+        int width; // the maxima
         int height;
         int expectedShade; // the largest page's grey (first page 40, second 120)
     };
@@ -235,12 +255,9 @@ TEST_F(LoadAndCropTest, RefusedRectanglesWriteTheWholeImage)
         double x, y, w, h;
     };
     const Case cases[] = {
-        {"narrower than a pixel", 10, 10, 0.5, 100},
-        {"lower than a pixel", 10, 10, 100, 0.9},
-        {"starts beyond the right edge", 1200, 0, 100, 100},
-        {"starts beyond the top", 0, 800, 100, 100},
-        {"ends before the left edge", -300, 0, 300, 100},
-        {"all zero", 0, 0, 0, 0},
+        {"narrower than a pixel", 10, 10, 0.5, 100},         {"lower than a pixel", 10, 10, 100, 0.9},
+        {"starts beyond the right edge", 1200, 0, 100, 100}, {"starts beyond the top", 0, 800, 100, 100},
+        {"ends before the left edge", -300, 0, 300, 100},    {"all zero", 0, 0, 0, 0},
         {"not a number", std::nan(""), 0, 100, 100},
     };
     const auto image = ImageTools::LoadImageAtPixelSize(source);
@@ -280,7 +297,7 @@ TEST_F(LoadAndCropTest, CropOfACropIsRelativeToTheFirstCut)
     test::CoordinateImage(1000, 800).pngsave(source.c_str());
     const auto image = ImageTools::LoadImageAtPixelSize(source);
     ASSERT_TRUE(image);
-    const WorkingImage first = ImageTools::CropImage(*image, 100, 200, 400, 300, 2);  // top-left at (100, 200)
+    const WorkingImage first = ImageTools::CropImage(*image, 100, 200, 400, 300, 2); // top-left at (100, 200)
     const WorkingImage second = ImageTools::CropImage(first, 10, 20, 50, 40, 3);     // 400 - 50 - 10 = 340
     const std::string output = folder.Path("twice.png");
     ASSERT_TRUE(ImageTools::SaveImage(second, output, FormatIndexOfTitle("PNG"), 1.0));

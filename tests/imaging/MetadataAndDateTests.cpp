@@ -164,7 +164,8 @@ FileTime MakeTime(std::int64_t secondsSinceEpoch, long nanoseconds)
 
 void SetModified(const std::string& path, std::int64_t seconds, long nanoseconds)
 {
-    const timespec times[2] = {{static_cast<time_t>(seconds), nanoseconds}, {static_cast<time_t>(seconds), nanoseconds}};
+    const timespec times[2] = {{static_cast<time_t>(seconds), nanoseconds},
+                               {static_cast<time_t>(seconds), nanoseconds}};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
@@ -194,7 +195,8 @@ TEST_F(MetadataTest, CreationDateIsTheEarlierOfBirthAndModification)
         ImageTools::CopyEXIFInformationAndCreationDate(source, output);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
         struct stat attributes
-        {};
+        {
+        };
         ASSERT_EQ(stat(output.c_str(), &attributes), 0);
         EXPECT_EQ(attributes.st_mtim.tv_sec, c.seconds);
         EXPECT_EQ(attributes.st_mtim.tv_nsec, c.nanoseconds);
@@ -224,7 +226,8 @@ TEST_F(MetadataTest, NothingHappensWhenSourceOrOutputIsNoImage)
     ImageTools::CopyEXIFInformationAndCreationDate(source, folder.Path("missing.png"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     struct stat attributes
-    {};
+    {
+    };
     ASSERT_EQ(stat(output.c_str(), &attributes), 0);
     EXPECT_EQ(attributes.st_mtim.tv_sec, 1500000000);
 }

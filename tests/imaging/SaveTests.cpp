@@ -142,8 +142,10 @@ TEST_F(SaveTest, QualityChangesJpegAndJpeg2000AtOneIsLossless)
         bool lossless;
     };
     const Case cases[] = {
-        {"JPG", "q80.jpg", 0.800000011920929, false}, {"JPG", "q100.jpg", 1.0, false},
-        {"JP2", "q80.jp2", 0.800000011920929, false}, {"JP2", "q100.jp2", 1.0, true},
+        {"JPG", "q80.jpg", 0.800000011920929, false},
+        {"JPG", "q100.jpg", 1.0, false},
+        {"JP2", "q80.jp2", 0.800000011920929, false},
+        {"JP2", "q100.jp2", 1.0, true},
         {"PNG", "q10.png", 0.1, true},
     };
     for (const auto& c : cases) {
@@ -202,47 +204,68 @@ TEST_F(SaveTest, CmykSixteenBitGreyAndPaletteSourcesComeOutAsEightBitRgb)
         double tolerance;
     };
     const Case cases[] = {
-        {"cmyk jpeg with its profile", [](const TempFolder& f) {
+        {"cmyk jpeg with its profile",
+         [](const TempFolder& f) {
              const auto path = f.Path("cmyk.jpg");
-             test::SolidImage(32, 32, {220, 20, 30}).icc_export(VImage::option()->set("output_profile", "cmyk"))
+             test::SolidImage(32, 32, {220, 20, 30})
+                 .icc_export(VImage::option()->set("output_profile", "cmyk"))
                  .jpegsave(path.c_str(), VImage::option()->set("Q", 95));
              return path;
-         }, {220, 20, 30}, 40},
-        {"cmyk tiff without a profile", [](const TempFolder& f) {
+         },
+         {220, 20, 30},
+         40},
+        {"cmyk tiff without a profile",
+         [](const TempFolder& f) {
              const auto path = f.Path("cmyk.tif");
-             test::SolidImage(32, 32, {220, 20, 30}).icc_export(VImage::option()->set("output_profile", "cmyk"))
+             test::SolidImage(32, 32, {220, 20, 30})
+                 .icc_export(VImage::option()->set("output_profile", "cmyk"))
                  .tiffsave(path.c_str(), VImage::option()->set("strip", true));
              return path;
-         }, {220, 20, 30}, 40},
+         },
+         {220, 20, 30},
+         40},
         // 100 * 257 in 16 bits is 100 in 8.
-        {"16-bit rgb png", [](const TempFolder& f) {
+        {"16-bit rgb png",
+         [](const TempFolder& f) {
              const auto path = f.Path("rgb16.png");
              (test::SolidImage(32, 32, {100, 150, 200}).cast(VIPS_FORMAT_USHORT) * 257)
                  .cast(VIPS_FORMAT_USHORT)
                  .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16))
                  .pngsave(path.c_str());
              return path;
-         }, {100, 150, 200}, 1},
-        {"16-bit grey tiff", [](const TempFolder& f) {
+         },
+         {100, 150, 200},
+         1},
+        {"16-bit grey tiff",
+         [](const TempFolder& f) {
              const auto path = f.Path("grey16.tif");
              (VImage::black(32, 32) + 100 * 257)
                  .cast(VIPS_FORMAT_USHORT)
                  .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_GREY16))
                  .tiffsave(path.c_str());
              return path;
-         }, {100, 100, 100}, 1},
-        {"8-bit grey jpeg", [](const TempFolder& f) {
+         },
+         {100, 100, 100},
+         1},
+        {"8-bit grey jpeg",
+         [](const TempFolder& f) {
              const auto path = f.Path("grey.jpg");
-             (VImage::black(32, 32) + 200).cast(VIPS_FORMAT_UCHAR)
+             (VImage::black(32, 32) + 200)
+                 .cast(VIPS_FORMAT_UCHAR)
                  .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W))
                  .jpegsave(path.c_str());
              return path;
-         }, {200, 200, 200}, 2},
-        {"palette png", [](const TempFolder& f) {
+         },
+         {200, 200, 200},
+         2},
+        {"palette png",
+         [](const TempFolder& f) {
              const auto path = f.Path("palette.png");
              test::SolidImage(32, 32, {100, 150, 200}).pngsave(path.c_str(), VImage::option()->set("palette", true));
              return path;
-         }, {100, 150, 200}, 3},
+         },
+         {100, 150, 200},
+         3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -319,8 +342,8 @@ TEST_F(SaveTest, FailedSaveLeavesTheExistingFileAndNoTemporaryFile)
         test::WriteBytes(existing, keep);
         for (bool keepMetadata : {false, true}) {
             std::string reason;
-            EXPECT_FALSE(ImageTools::SaveImage(*image, existing, FormatIndexOfTitle(c.title), 0.8, keepMetadata,
-                                               &reason));
+            EXPECT_FALSE(
+                ImageTools::SaveImage(*image, existing, FormatIndexOfTitle(c.title), 0.8, keepMetadata, &reason));
             EXPECT_FALSE(reason.empty());
             EXPECT_EQ(test::ReadBytes(existing), keep);
         }
@@ -381,17 +404,20 @@ TEST_F(SaveTest, BadInputFailsCleanly)
         std::function<std::string(const TempFolder&)> make;
     };
     const Case cases[] = {
-        {"text named .jpg", [](const TempFolder& f) {
+        {"text named .jpg",
+         [](const TempFolder& f) {
              const auto path = f.Path("text.jpg");
              test::WriteBytes(path, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
              return path;
          }},
-        {"empty .png", [](const TempFolder& f) {
+        {"empty .png",
+         [](const TempFolder& f) {
              const auto path = f.Path("empty.png");
              test::WriteBytes(path, {});
              return path;
          }},
-        {"jpeg with only its header", [](const TempFolder& f) {
+        {"jpeg with only its header",
+         [](const TempFolder& f) {
              const auto path = f.Path("header-only.jpg");
              test::NoiseImage(64, 64).jpegsave(path.c_str());
              auto bytes = test::ReadBytes(path);
@@ -399,7 +425,8 @@ TEST_F(SaveTest, BadInputFailsCleanly)
              test::WriteBytes(path, bytes);
              return path;
          }},
-        {"png cut in half", [](const TempFolder& f) {
+        {"png cut in half",
+         [](const TempFolder& f) {
              const auto path = f.Path("half.png");
              test::NoiseImage(64, 64).pngsave(path.c_str());
              auto bytes = test::ReadBytes(path);
@@ -407,7 +434,8 @@ TEST_F(SaveTest, BadInputFailsCleanly)
              test::WriteBytes(path, bytes);
              return path;
          }},
-        {"gif with garbage after its header", [](const TempFolder& f) {
+        {"gif with garbage after its header",
+         [](const TempFolder& f) {
              const auto path = f.Path("garbage.gif");
              test::NoiseImage(64, 64).gifsave(path.c_str());
              auto bytes = test::ReadBytes(path);
@@ -417,7 +445,8 @@ TEST_F(SaveTest, BadInputFailsCleanly)
              return path;
          }},
         // A JPEG whose frame header claims 60000 x 60000 (3.6 gigapixels) over a 64 x 64 body.
-        {"jpeg claiming 60000 x 60000", [](const TempFolder& f) {
+        {"jpeg claiming 60000 x 60000",
+         [](const TempFolder& f) {
              const auto path = f.Path("huge.jpg");
              test::NoiseImage(64, 64).jpegsave(path.c_str());
              auto bytes = test::ReadBytes(path);
@@ -431,12 +460,14 @@ TEST_F(SaveTest, BadInputFailsCleanly)
              return path;
          }},
         // A PNG whose header claims 100000 x 100000 (10 gigapixels).
-        {"png claiming 100000 x 100000", [](const TempFolder& f) {
+        {"png claiming 100000 x 100000",
+         [](const TempFolder& f) {
              const auto path = f.Path("huge.png");
              test::WriteBytes(path, test::PngWithClaimedSize(100000, 100000));
              return path;
          }},
-        {"png claiming 0 x 0", [](const TempFolder& f) {
+        {"png claiming 0 x 0",
+         [](const TempFolder& f) {
              const auto path = f.Path("zero.png");
              test::WriteBytes(path, test::PngWithClaimedSize(0, 0));
              return path;
