@@ -64,7 +64,9 @@ public:
     // file is no image.
     static std::optional<PixelSize> GetImagePixelSize(const std::string& path);
 
-    // The working image of a file, or absent (reason set when given) when it cannot be decoded.
+    // The working image of a file, or absent (reason set when given) when it cannot be decoded. Files whose
+    // largest image has more than 2^28 pixels (16384 x 16384) are refused. The pixels are read from the file
+    // when the image is saved; a file damaged past its header fails then.
     static std::optional<WorkingImage> LoadImageAtPixelSize(const std::string& path, std::string* reason = nullptr);
 
     // The corner-relative rectangle cut out of the image; the image itself when the crop is refused.

@@ -104,6 +104,9 @@ VImage ToEightBitRgb(VImage pixels, bool alphaAllowed)
             pixels.remove(VIPS_META_ICC_NAME);
         }
     }
+    if (pixels.bands() < 3) // grey that claimed to be colour
+        pixels = pixels.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W))
+                     .colourspace(VIPS_INTERPRETATION_sRGB);
     const bool hasAlpha = vips_image_hasalpha(pixels.get_image()) != 0;
     if (hasAlpha && !alphaAllowed) {
         pixels = pixels.flatten(VImage::option()->set("background", std::vector<double>{255, 255, 255}));

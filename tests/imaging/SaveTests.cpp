@@ -4,6 +4,7 @@
 #include "settings/ChoiceLists.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace trimlark {
 namespace {
@@ -490,6 +491,82 @@ TEST_F(SaveTest, BadInputFailsCleanly)
         ImageTools::LoadPreviewBitmap(path, 64, 64);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "decoder warnings stay off standard output";
         EXPECT_FALSE(std::filesystem::exists(output));
+    }
+}
+
+} // namespace
+} // namespace trimlark
+
+namespace trimlark {
+namespace {
+
+TEST_F(SaveTest, EveryReadableFormatIsASourceAndOriginalKeepsItsType)
+{
+    struct Case
+    {
+        const char* file;
+        const char* type;
+        int tolerance; // lossy sources move the coordinates' colours a little
+    };
+    std::vector<Case> cases = {
+        {"source.jpg", "jpeg", 6}, {"source.png", "png", 0}, {"source.tif", "tiff", 0}, {"source.gif", "gif", 8},
+        {"source.bmp", "bmp", 0},  {"source.jp2", "jp2", 6}, {"source.webp", "", 8},
+    };
+    if (CanWriteHeif())
+        cases.push_back({"source.heic", "heic", 12});
+    const int original = FormatIndexOfTitle("Original");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string source = folder.Path(c.file);
+        // Small coordinates (below 64) survive GIF's palette of 256 colours well enough.
+        test::CoordinateImage(60, 50).write_to_file(source.c_str());
+        const WorkingImage cropped = ImageTools::CropImage(Load(source), 5, 7, 30, 20, 2);
+        const std::string png = folder.Path("from-source.png");
+        ASSERT_TRUE(ImageTools::SaveImage(cropped, png, FormatIndexOfTitle("PNG"), 1.0));
+        const VImage back = test::ReadImage(png);
+        ASSERT_EQ(back.width(), 30);
+        ASSERT_EQ(back.height(), 20);
+        const auto pixel = back.getpoint(10, 10); // from (15, 17)
+        EXPECT_NEAR(pixel[0], 15, c.tolerance);
+        EXPECT_NEAR(pixel[1], 17, c.tolerance);
+
+        const std::string again = folder.Path(std::string("original-") + c.file);
+        EXPECT_EQ(ImageTools::SaveImage(cropped, again, original, 1.0), *c.type != '\0');
+        EXPECT_EQ(test::SniffType(again), c.type);
+    }
+}
+
+TEST_F(SaveTest, SavesOnSeveralThreadsWriteWhatOneThreadWrites)
+{
+    const std::string source = folder.Path("noise.jpg");
+    test::NoiseImage(400, 300).jpegsave(source.c_str());
+    test::AddCameraMetadata(source);
+    const WorkingImage cropped = ImageTools::CropImage(Load(source), 20, 30, 300, 200, 1);
+    struct Case
+    {
+        const char* title;
+    };
+    const Case cases[] = {{"JPG"}, {"PNG"}, {"TIFF"}, {"JP2"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        const int index = FormatIndexOfTitle(c.title);
+        const std::string reference = folder.Path(std::string("serial.") + c.title);
+        ASSERT_TRUE(ImageTools::SaveImage(cropped, reference, index, 0.8, true));
+        std::vector<std::thread> threads;
+        std::vector<int> written(4, 0);
+        for (int i = 0; i < 4; ++i) {
+            threads.emplace_back([&, i] {
+                const std::string path = folder.Path("parallel-" + std::to_string(i) + "." + c.title);
+                written[i] = ImageTools::SaveImage(cropped, path, index, 0.8, true) ? 1 : 0;
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(written[i], 1);
+            const std::string path = folder.Path("parallel-" + std::to_string(i) + "." + c.title);
+            EXPECT_EQ(test::MaxDifference(test::ReadImage(path), test::ReadImage(reference)), 0);
+        }
     }
 }
 
