@@ -97,8 +97,7 @@ VImage ToEightBitRgb(VImage pixels, bool alphaAllowed)
                                                   ->set("input_profile", "cmyk")
                                                   ->set("intent", VIPS_INTENT_PERCEPTUAL));
     } else if (interpretation != VIPS_INTERPRETATION_sRGB || pixels.format() != VIPS_FORMAT_UCHAR) {
-        VipsInterpretation target = VIPS_INTERPRETATION_sRGB;
-        pixels = pixels.colourspace(target);
+        pixels = pixels.colourspace(VIPS_INTERPRETATION_sRGB);
         if (!profileSpace.empty() && profileSpace != "RGB ") {
             pixels = pixels.copy();
             pixels.remove(VIPS_META_ICC_NAME);

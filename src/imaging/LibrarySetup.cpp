@@ -7,12 +7,6 @@
 
 namespace trimlark {
 
-namespace {
-
-void DropLogMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
-
-} // namespace
-
 bool EnsureLibrariesReady()
 {
     static bool ready = false;
@@ -21,9 +15,7 @@ bool EnsureLibrariesReady()
         if (vips_init("trimlark") != 0)
             return;
         vips_cache_set_max(0);
-        // Decoders report damaged files through GLib warnings; the caller gets the failure as a result instead.
-        g_log_set_handler("VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
-                          DropLogMessage, nullptr);
+        // Decoder warnings about damaged files stay where GLib puts them, on standard error.
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
         Exiv2::XmpParser::initialize();
         Exiv2::enableBMFF(true);

@@ -13,8 +13,9 @@ inline constexpr double kMaxImagePixels = 268435456.0;
 inline constexpr int kMaxProbedImages = 256;
 
 // Library set-up, done once per process however often it is called: vips with its operation cache off (a
-// file rewritten in this process must never be read from the cache), warnings kept off standard output,
-// Exiv2's XMP parser initialised, its HEIF support on and its log muted.
+// file rewritten in this process must never be read from the cache), Exiv2's XMP parser initialised, its
+// HEIF support on and its log muted. Nothing here writes to standard output; decoder warnings go to standard
+// error.
 bool EnsureLibrariesReady();
 
 // The vips error buffer's text (trimmed), then clears it.

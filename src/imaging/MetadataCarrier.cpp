@@ -89,9 +89,14 @@ void FitToOutput(SourceMetadata& metadata, int width, int height)
             ++it;
     }
     if (!exif.empty()) {
+        const bool hasPhotoGroup = std::any_of(
+            exif.begin(), exif.end(), [](const Exiv2::Exifdatum& datum) { return datum.groupName() == "Photo"; });
         exif["Exif.Image.Orientation"] = static_cast<std::uint16_t>(1);
-        exif["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(width);
-        exif["Exif.Photo.PixelYDimension"] = static_cast<std::uint32_t>(height);
+        // Only where the source has the group: a lone pair of sizes would make an incomplete one.
+        if (hasPhotoGroup) {
+            exif["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(width);
+            exif["Exif.Photo.PixelYDimension"] = static_cast<std::uint32_t>(height);
+        }
     }
 
     auto& xmp = metadata.xmp;
