@@ -88,7 +88,10 @@ std::optional<PixelSize> ImageTools::GetImagePixelSize(const std::string& path)
 
 std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& path, std::string* reason)
 {
-    const auto layout = ProbeSource(path, reason);
+    auto file = HeldFile::Open(path, reason);
+    if (!file)
+        return std::nullopt;
+    const auto layout = ProbeSource(file->ReadPath(), reason);
     if (!layout)
         return std::nullopt;
     const PixelSize size = layout->maxima;
@@ -102,6 +105,7 @@ std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& 
     }
     auto impl = std::make_shared<WorkingImage::Impl>();
     impl->sourcePath = path;
+    impl->file = std::move(file);
     impl->kind = layout->kind;
     impl->page = layout->largestPage;
     impl->orientation = layout->orientation;

@@ -38,7 +38,7 @@ VImage OpenPage(const WorkingImage::Impl& image, VipsAccess access)
     auto* options = VImage::option()->set("access", access)->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
     if (HasIndependentPages(image.kind))
         options->set("page", image.page);
-    return VImage::new_from_file(image.sourcePath.c_str(), options);
+    return VImage::new_from_file(image.ReadPath().c_str(), options);
 }
 
 // The file's picture upright and at the file's pixel size, cut to the working image's region.
@@ -294,7 +294,7 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
         const bool alphaAllowed = request.format != OutputFormat::Jpeg;
         VImage pixels = WithoutSourceMetadata(ToEightBitRgb(OpenPixels(image), alphaAllowed));
         if (request.keepMetadata && request.format == OutputFormat::Heic) {
-            if (auto carried = MakeCarriedMetadata(image.sourcePath, image.pixelWidth, image.pixelHeight)) {
+            if (auto carried = MakeCarriedMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight)) {
                 if (!carried->exif.empty())
                     vips_image_set_blob_copy(pixels.get_image(), VIPS_META_EXIF_NAME, carried->exif.data(),
                                              carried->exif.size());
@@ -306,7 +306,7 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
         } else if (request.keepMetadata && CanEncodeToMemory(request.format)) {
             // The pixels are encoded once, in memory; Exiv2 adds the metadata around them.
             std::vector<std::uint8_t> encoded = EncodeToMemory(pixels, request);
-            if (!EmbedSourceMetadata(image.sourcePath, image.pixelWidth, image.pixelHeight, encoded, reason))
+            if (!EmbedSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, encoded, reason))
                 return false;
             if (!file.Write(encoded.data(), encoded.size(), reason))
                 return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/HeldFile.h"
 #include "imaging/ImageTools.h"
 
 #include <string>
@@ -22,9 +23,12 @@ enum class SourceKind
 
 // How to rebuild a working image's pixels from its file. Nothing is decoded until a save asks for the pixels,
 // and then they stream from the file where its format allows, so holding a working image costs no memory.
+// The file stays open while the image lives: a save reads the picture that was loaded, even over its own
+// source.
 struct WorkingImage::Impl
 {
     std::string sourcePath;
+    std::shared_ptr<const HeldFile> file;
     SourceKind kind = SourceKind::Jpeg;
     int page = 0;         // the file's largest image
     int orientation = 1;  // EXIF orientation applied by hand (JPEG 2000 decoders ignore it)
@@ -40,6 +44,9 @@ struct WorkingImage::Impl
     // The logical size; fractional after a crop whose clipped size is fractional.
     double width = 0;
     double height = 0;
+
+    // Where to read the loaded file's content.
+    const std::string& ReadPath() const { return file ? file->ReadPath() : sourcePath; }
 };
 
 } // namespace trimlark

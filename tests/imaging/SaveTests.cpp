@@ -572,3 +572,41 @@ TEST_F(SaveTest, SavesOnSeveralThreadsWriteWhatOneThreadWrites)
 
 } // namespace
 } // namespace trimlark
+
+namespace trimlark {
+namespace {
+
+TEST_F(SaveTest, SaveReadsThePictureThatWasLoadedEvenAfterTheSourceIsReplaced)
+{
+    struct Case
+    {
+        const char* name;
+        const char* file;
+        bool keepMetadata;
+    };
+    const Case cases[] = {
+        {"png replaced by another png", "replaced.png", false},
+        {"jpeg with metadata replaced by another jpeg", "replaced.jpg", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = folder.Path(c.file);
+        test::SolidImage(40, 30, {250, 10, 10}).write_to_file(source.c_str());
+        if (c.keepMetadata)
+            test::AddCameraMetadata(source);
+        const WorkingImage image = Load(source);
+        // Another program saves a different picture over the source, atomically.
+        const std::string other = folder.Path(std::string("other-") + c.file);
+        test::SolidImage(40, 30, {10, 10, 250}).write_to_file(other.c_str());
+        std::filesystem::rename(other, source);
+
+        const std::string output = folder.Path("from-replaced.png");
+        ASSERT_TRUE(ImageTools::SaveImage(image, output, FormatIndexOfTitle("PNG"), 1.0, c.keepMetadata));
+        const auto pixel = test::ReadImage(output).getpoint(20, 15);
+        EXPECT_GT(pixel[0], 200) << "the loaded red picture, not the blue one";
+        EXPECT_LT(pixel[2], 60);
+    }
+}
+
+} // namespace
+} // namespace trimlark
