@@ -304,14 +304,14 @@ void ViewController::BuildLayout()
     splitter->setStretchFactor(1, 4);
     splitter->setStretchFactor(2, 0);
     splitter->setChildrenCollapsible(false);
-    splitter->setSizes({400, 460, 390});
+    splitter->setSizes({360, 570, 390});
 
     auto* central = new QWidget;
     auto* centralLayout = new QVBoxLayout(central);
     centralLayout->addWidget(splitter, 1);
     centralLayout->addLayout(runRow);
     setCentralWidget(central);
-    resize(1280, 700);
+    resize(1340, 720);
 }
 
 void ViewController::BuildMenus()

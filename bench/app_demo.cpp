@@ -1,0 +1,30 @@
+// The real main window with the given images listed and the first one selected, for screenshots:
+//
+//   xvfb-run -a -s "-screen 0 1366x768x24" app_demo IMAGE... &
+//   import -window root shot.png
+#include "app/QtPlatform.h"
+#include "app/ViewController.h"
+#include "imaging/ImageTools.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTabWidget>
+#include <QTableView>
+
+int main(int argc, char* argv[])
+{
+    trimlark::ImageTools::Initialize();
+    QApplication application(argc, argv);
+    QStringList files;
+    for (int i = 1; i < argc; ++i)
+        files << QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath();
+    trimlark::ViewController window(std::make_unique<trimlark::QtPlatform>());
+    window.show();
+    window.openData(files);
+    // APP_DEMO_TAB=1 shows the output settings.
+    if (qEnvironmentVariableIsSet("APP_DEMO_TAB"))
+        window.findChild<QTabWidget*>("tabView")->setCurrentIndex(qEnvironmentVariableIntValue("APP_DEMO_TAB"));
+    if (!files.isEmpty())
+        window.findChild<QTableView*>("tableViewImage")->selectRow(0);
+    return application.exec();
+}
