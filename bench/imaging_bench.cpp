@@ -75,7 +75,7 @@ bool Measure(const std::string& self, const std::string& source, const std::stri
 }
 
 // A photo-like picture: smooth gradients with noise, so the encoder has real work.
-void MakeJpeg(const std::string& path, int width, int height)
+void MakeJpeg(const std::string& path, int width, int height, int orientation)
 {
     using vips::VImage;
     const VImage xy = VImage::xyz(width, height);
@@ -86,7 +86,10 @@ void MakeJpeg(const std::string& path, int width, int height)
     const VImage picture = (red.bandjoin(green).bandjoin(blue) + noise)
                                .cast(VIPS_FORMAT_UCHAR)
                                .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-    picture.jpegsave(path.c_str(), VImage::option()->set("Q", 90));
+    VImage tagged = picture.copy();
+    if (orientation != 1)
+        tagged.set(VIPS_META_ORIENTATION, orientation);
+    tagged.jpegsave(path.c_str(), VImage::option()->set("Q", 90));
 }
 
 } // namespace
@@ -110,8 +113,10 @@ int main(int argc, char** argv)
         const char* name;
         int width;
         int height;
+        int orientation;
     };
-    const Source sources[] = {{"24 MP", 6000, 4000}, {"100 MP", 12240, 8160}};
+    // Stored on its side (EXIF orientation 6): turning it upright cannot stream.
+    const Source sources[] = {{"24 MP", 6000, 4000, 1}, {"100 MP", 12240, 8160, 1}, {"24 MP o6", 6000, 4000, 6}};
     struct Case
     {
         const char* format;
@@ -122,10 +127,11 @@ int main(int argc, char** argv)
 
     std::printf("%-8s %-11s %-6s %10s %14s\n", "source", "size", "output", "ms (median)", "peak RSS (MiB)");
     for (const auto& source : sources) {
-        const std::string path =
-            (folder / (std::to_string(source.width) + "x" + std::to_string(source.height) + ".jpg")).string();
+        const std::string path = (folder / (std::to_string(source.width) + "x" + std::to_string(source.height) + "-o" +
+                                            std::to_string(source.orientation) + ".jpg"))
+                                     .string();
         if (!fs::exists(path))
-            MakeJpeg(path, source.width, source.height);
+            MakeJpeg(path, source.width, source.height, source.orientation);
         for (const auto& c : cases) {
             std::vector<double> times;
             long peak = 0;

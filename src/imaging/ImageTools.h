@@ -66,7 +66,8 @@ public:
 
     // The working image of a file, or absent (reason set when given) when it cannot be decoded. Files whose
     // largest image has more than 2^28 pixels (16384 x 16384) are refused. The pixels are read from the file
-    // when the image is saved; a file damaged past its header fails then.
+    // when the image is saved, from the file as it was at this call (it stays open while the image or a copy
+    // of it lives); a file damaged past its header fails then.
     static std::optional<WorkingImage> LoadImageAtPixelSize(const std::string& path, std::string* reason = nullptr);
 
     // The corner-relative rectangle cut out of the image; the image itself when the crop is refused.
