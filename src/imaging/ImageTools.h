@@ -85,8 +85,10 @@ public:
     static bool SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata = false,
                                 std::string* reason = nullptr);
 
-    // After a save with keepMetadata: gives the output the source's creation date (as its modification and
-    // access time). Prints "ERROR" on standard output when the date cannot be set.
+    // After a save with keepMetadata (which already put the source's metadata into the output, encoding its
+    // pixels once): gives the output the source's creation date (as its modification and access time; Linux
+    // cannot set a birth time). Does nothing when the source or the output is no image; prints "ERROR" on
+    // standard output when the date cannot be set.
     static void CopyEXIFInformationAndCreationDate(const std::string& sourcePath, const std::string& outputPath);
 
     // The file's birth time where recorded (and not later than its modification time), else its modification
