@@ -48,12 +48,16 @@ bool SwapsSides(int orientation)
     return orientation >= 5 && orientation <= 8;
 }
 
-PageSize ReadPage(const std::string& path, SourceKind kind, int page, int orientation)
+VImage OpenPage(const std::string& path, SourceKind kind, int page)
 {
     auto* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
     if (HasIndependentPages(kind))
         options->set("page", page);
-    const VImage image = VImage::new_from_file(path.c_str(), options);
+    return VImage::new_from_file(path.c_str(), options);
+}
+
+PageSize UprightSize(const VImage& image, SourceKind kind, int orientation)
+{
     if (kind != SourceKind::Jpeg2000 && kind != SourceKind::Heif)
         orientation = vips_image_get_orientation(image.get_image());
     PageSize size{image.width(), image.height()};
@@ -90,15 +94,23 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
         // JPEG 2000 files count resolution levels as pages, and their decoder ignores the EXIF orientation.
         if (*kind == SourceKind::Jpeg2000)
             layout.orientation = ReadExifOrientation(path);
-        int pages = 1;
-        if (HasIndependentPages(*kind)) {
-            const VImage first =
-                VImage::new_from_file(path.c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
-            pages = std::clamp(vips_image_get_n_pages(first.get_image()), 1, kMaxProbedImages);
-        }
+        const VImage first = OpenPage(path, *kind, 0);
+        const int pages =
+            HasIndependentPages(*kind) ? std::clamp(vips_image_get_n_pages(first.get_image()), 1, kMaxProbedImages) : 1;
         double largestArea = -1;
         for (int page = 0; page < pages; ++page) {
-            const PageSize size = ReadPage(path, *kind, page, layout.orientation);
+            PageSize size;
+            if (page == 0) {
+                size = UprightSize(first, *kind, layout.orientation);
+            } else {
+                // A damaged later image is left out; the file still has its first.
+                try {
+                    size = UprightSize(OpenPage(path, *kind, page), *kind, layout.orientation);
+                } catch (const vips::VError&) {
+                    vips_error_clear();
+                    continue;
+                }
+            }
             layout.maxima.width = std::max(layout.maxima.width, static_cast<double>(size.width));
             layout.maxima.height = std::max(layout.maxima.height, static_cast<double>(size.height));
             const double area = static_cast<double>(size.width) * size.height;
