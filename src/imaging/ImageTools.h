@@ -70,7 +70,10 @@ public:
     // of it lives); a file damaged past its header fails then.
     static std::optional<WorkingImage> LoadImageAtPixelSize(const std::string& path, std::string* reason = nullptr);
 
-    // The corner-relative rectangle cut out of the image; the image itself when the crop is refused.
+    // The corner-relative rectangle cut out of the image; the image itself when the crop is refused. Pixels are
+    // copied, never resampled: the region's edges go to the nearest pixel boundary and its pixel size is the
+    // clipped size truncated (100.7 x 50.2 gives 100 x 50). A clipped width or height below one pixel gives an
+    // image that SaveImage refuses.
     static WorkingImage CropImage(const WorkingImage& image, double x, double y, double width, double height,
                                   int originCorner);
 
