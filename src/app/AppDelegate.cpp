@@ -52,6 +52,9 @@ int AppDelegate::Run(QApplication& application)
     ImageTools::Initialize();
     viewController_ = std::make_unique<ViewController>(std::make_unique<QtPlatform>());
     connect(singleInstance_.get(), &SingleInstance::filesReceived, this, &AppDelegate::OpenFiles);
+    // Other windows (the custom ratio's) do not keep the app alive once the main window has closed.
+    connect(viewController_.get(), &ViewController::windowClosed, &application, &QApplication::quit,
+            Qt::QueuedConnection);
     viewController_->show();
     // The window and its observer exist now, so files named at start reach the list.
     if (!paths.isEmpty())

@@ -971,10 +971,12 @@ void ViewController::OnAppQuit()
 
 void ViewController::closeEvent(QCloseEvent* event)
 {
-    if (WindowShouldClose())
-        event->accept();
-    else
+    if (!WindowShouldClose()) {
         event->ignore();
+        return;
+    }
+    event->accept();
+    Q_EMIT windowClosed();
 }
 
 } // namespace trimlark

@@ -133,15 +133,17 @@ Q_SIGNALS:
     void cropPreviewShown();
     // The run's completion has shown its messages.
     void cropRunFinished(bool allImagesCropped);
+    // The window agreed to close; the app ends with it.
+    void windowClosed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
-    // Whether the window may close / the app may quit now (asks about unsaved changes once profiles exist).
-    virtual bool WindowShouldClose();
-    virtual bool ApplicationShouldTerminate();
+    // Whether the window may close / the app may quit now (the place for the unsaved-changes question).
+    bool WindowShouldClose();
+    bool ApplicationShouldTerminate();
     // Opens the custom aspect-ratio window, or brings it forward when it is open.
-    virtual void ShowCustomAspectRatioWindow();
+    void ShowCustomAspectRatioWindow();
 
 private:
     void BuildLayout();
