@@ -123,7 +123,7 @@ run_job() {
     local title=$1 src=$2 ext=$3 geometry=$4 imq=$5 vipsq=$6
     shift 6
     local n
-    n=$(find "$src" -maxdepth 1 -type f | wc -l)
+    n=$(find -L "$src" -maxdepth 1 -type f | wc -l)
     report_header "$title ($n files from $src)"
     # Ratios are against the default run (two images in flight on two cores).
     for jobs in 2 1; do
