@@ -17,6 +17,38 @@
 namespace trimlark {
 namespace {
 
+// The controls a run disables while it is busy.
+const char* const kBusyDisabled[] = {
+    "buttonAddImages",
+    "buttonRemoveSelected",
+    "buttonRemoveAll",
+    "radioAutoCrop",
+    "comboAutoCropFormat",
+    "radioCustomCrop",
+    "comboOriginCorner",
+    "radioCustomCropPixels",
+    "textFieldCustomCropPixelsOriginX",
+    "textFieldCustomCropPixelsOriginY",
+    "textFieldCustomCropPixelsWidth",
+    "textFieldCustomCropPixelsHeight",
+    "radioCustomCropPercents",
+    "textFieldCustomCropPercentsOriginX",
+    "stepperCustomCropPercentsOriginX",
+    "textFieldCustomCropPercentsOriginY",
+    "stepperCustomCropPercentsOriginY",
+    "textFieldCustomCropPercentsWidth",
+    "stepperCustomCropPercentsWidth",
+    "textFieldCustomCropPercentsHeight",
+    "stepperCustomCropPercentsHeight",
+    "comboFormat",
+    "sliderQuality",
+    "textFieldName",
+    "textFieldOutputFolder",
+    "checkKeepEXIFInformationAndCreationDate",
+    "buttonBrowse",
+    "buttonCropImages",
+};
+
 class RunTest : public ::testing::Test, public WindowFixture
 {
 protected:
@@ -100,7 +132,15 @@ TEST_F(RunTest, FullRunWithExistingOutputsAndYesToAll)
             auto* button = Find<QPushButton>("buttonCropImages");
             EXPECT_EQ(button->text(), "Cropping...");
             EXPECT_FALSE(button->isEnabled());
-            EXPECT_FALSE(Find<QComboBox>("comboFormat")->isEnabled());
+            for (const char* name : kBusyDisabled) {
+                SCOPED_TRACE(name);
+                EXPECT_FALSE(Find<QWidget>(name)->isEnabled());
+            }
+            // The list, the tabs and the preview stay usable during a run.
+            for (const char* name : {"tableViewImage", "tabView", "imageViewCropPreview"}) {
+                SCOPED_TRACE(name);
+                EXPECT_TRUE(Find<QWidget>(name)->isEnabled());
+            }
             askedWhileBusy << alert.informativeText;
             return 1; // "Yes to All"
         }
@@ -127,7 +167,10 @@ TEST_F(RunTest, FullRunWithExistingOutputsAndYesToAll)
     EXPECT_EQ(platform->alerts.back().informativeText, "Images cropped successfully.");
     EXPECT_EQ(platform->alerts.back().style, AlertStyle::Informational);
     EXPECT_EQ(Find<QPushButton>("buttonCropImages")->text(), "Crop Images");
-    EXPECT_TRUE(Find<QPushButton>("buttonCropImages")->isEnabled());
+    for (const char* name : kBusyDisabled) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(Find<QWidget>(name)->isEnabled());
+    }
     EXPECT_FALSE(window->IsBusy());
 }
 

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
@@ -244,6 +245,13 @@ TEST_F(SettingsTest, ResetToDefaultsRestoresEveryControl)
     EXPECT_EQ(Find<QTabWidget>("tabView")->currentIndex(), 0);
     EXPECT_TRUE(Find<QSlider>("sliderQuality")->isEnabled());
     EXPECT_EQ(Text("labelQuality"), "80");
+}
+
+TEST_F(SettingsTest, ClosingTheWindowEndsTheApp)
+{
+    QSignalSpy closed(window.get(), &ViewController::windowClosed);
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(closed.count(), 1);
 }
 
 TEST_F(SettingsTest, VideoTutorialOpensItsPage)
