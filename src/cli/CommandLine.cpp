@@ -119,22 +119,22 @@ int RunCommandLine(int argc, char** argv)
     app.add_option("-o,--output", args.output, "Output folder (required)")->type_name("DIR");
     app.add_option("-p,--profile", args.profile, "Start from a profile's settings (default: the defaults)")
         ->type_name("FILE");
-    app.add_option("--crop", args.crop,
-                   "auto:RATIO (1:1, 4:3, 3:2, 16:9, 16:10, or W:H for a custom ratio), pixels:X,Y,W,H, "
-                   "percents:X,Y,W,H or none")
-        ->type_name("CROP");
-    app.add_option("--corner", args.corner,
-                   "Corner the custom crop is measured from: bottom-left, bottom-right, "
-                   "top-left or top-right")
-        ->type_name("CORNER");
+    auto* crop = app.add_option("--crop", args.crop,
+                                "auto:RATIO (1:1, 4:3, 3:2, 16:9, 16:10, or W:H for a custom ratio), pixels:X,Y,W,H, "
+                                "percents:X,Y,W,H or none")
+                     ->type_name("CROP");
+    auto* corner = app.add_option("--corner", args.corner,
+                                  "Corner the custom crop is measured from: bottom-left, bottom-right, "
+                                  "top-left or top-right")
+                       ->type_name("CORNER");
     auto* longer =
         app.add_flag("--width-along-longer")->description("Custom W:H: W along the image's longer side (default)");
     auto* given = app.add_flag("--width-as-given")->description("Custom W:H: the crop's width : height is W : H");
     longer->excludes(given);
-    app.add_option("-f,--format", args.format,
-                   "Output format, any case: JPG JPEG JPE JP2 JPX PNG TIFF TIF GIF BMP "
-                   "HEIF HEIC Original")
-        ->type_name("NAME");
+    auto* format = app.add_option("-f,--format", args.format,
+                                  "Output format, any case: JPG JPEG JPE JP2 JPX PNG TIFF TIF GIF BMP "
+                                  "HEIF HEIC Original")
+                       ->type_name("NAME");
     auto* quality = app.add_option("-q,--quality", args.quality, "Quality 1-100 (JPEG, JPEG 2000)")
                         ->type_name("N")
                         ->check(CLI::Range(1.0f, 100.0f));
@@ -171,15 +171,15 @@ int RunCommandLine(int argc, char** argv)
         content = std::move(*loaded);
     }
     CropSettings& settings = content.settings;
-    if (!args.crop.empty())
+    if (crop->count() > 0)
         if (auto error = CropOptionParser::ApplyCrop(args.crop, settings, content.customRatio))
             return UsageError(*error);
-    if (!args.corner.empty())
+    if (corner->count() > 0)
         if (auto error = CropOptionParser::ApplyCorner(args.corner, settings))
             return UsageError(*error);
     if (longer->count() > 0 || given->count() > 0)
         content.customRatio.customWidthLargestDimension = longer->count() > 0;
-    if (!args.format.empty())
+    if (format->count() > 0)
         if (auto error = CropOptionParser::ApplyFormat(args.format, settings))
             return UsageError(*error);
     if (quality->count() > 0)

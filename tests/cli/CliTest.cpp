@@ -100,6 +100,7 @@ TEST_F(CliTest, ExitCodesAndMessages)
         {"an unknown crop kind", {"IN/a.png", "-o", "OUT/", "--crop", "square"}, 2, "", "square"},
         {"an unknown corner", {"IN/a.png", "-o", "OUT/", "--corner", "middle"}, 2, "", "middle"},
         {"an unknown format", {"IN/a.png", "-o", "OUT/", "-f", "webp"}, 2, "", "webp"},
+        {"an empty format", {"IN/a.png", "-o", "OUT/", "-f", ""}, 2, "", "Unknown format"},
         {"quality 0", {"IN/a.png", "-o", "OUT/", "-q", "0"}, 2, "", "quality"},
         {"quality 101", {"IN/a.png", "-o", "OUT/", "-q", "101"}, 2, "", "quality"},
         {"an unknown overwrite answer", {"IN/a.png", "-o", "OUT/", "--overwrite", "maybe"}, 2, "", "overwrite"},
