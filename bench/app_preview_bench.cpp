@@ -16,7 +16,6 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QStringList>
-
 #include <memory>
 
 class QApplication;

@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <QPalette>
 #include <QResizeEvent>
-
 #include <algorithm>
 #include <cmath>
 

@@ -5,6 +5,7 @@
 
 #include <QMimeData>
 #include <QUrl>
+#include <algorithm>
 
 namespace trimlark {
 
@@ -27,8 +28,7 @@ std::vector<std::string> LocalFiles(const QMimeData* data)
 
 ImageListModel::ImageListModel(const std::vector<std::string>& paths, QObject* parent)
     : QAbstractTableModel(parent), paths_(paths)
-{
-}
+{}
 
 void ImageListModel::Reload()
 {
@@ -36,16 +36,25 @@ void ImageListModel::Reload()
     endResetModel();
 }
 
-void ImageListModel::BeginInsert(int row, int count) { beginInsertRows({}, row, row + count - 1); }
+void ImageListModel::BeginInsert(int row, int count)
+{
+    beginInsertRows({}, row, row + count - 1);
+}
 
-void ImageListModel::EndInsert() { endInsertRows(); }
+void ImageListModel::EndInsert()
+{
+    endInsertRows();
+}
 
 int ImageListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(paths_.size());
 }
 
-int ImageListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 1; }
+int ImageListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 1;
+}
 
 QVariant ImageListModel::data(const QModelIndex& index, int role) const
 {
@@ -82,10 +91,16 @@ Qt::ItemFlags ImageListModel::flags(const QModelIndex& index) const
     return flags;
 }
 
-QStringList ImageListModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+QStringList ImageListModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
 
 // Copy and link only: a file manager that is told "moved" may delete its own copy of the dropped files.
-Qt::DropActions ImageListModel::supportedDropActions() const { return Qt::CopyAction | Qt::LinkAction; }
+Qt::DropActions ImageListModel::supportedDropActions() const
+{
+    return Qt::CopyAction | Qt::LinkAction;
+}
 
 bool ImageListModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
                                      const QModelIndex& parent) const

@@ -3,7 +3,6 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QMap>
-
 #include <functional>
 #include <string>
 #include <vector>

@@ -9,7 +9,10 @@ namespace trimlark {
 
 namespace {
 
-bool FromItemView(const QDropEvent* event) { return qobject_cast<QAbstractItemView*>(event->source()) != nullptr; }
+bool FromItemView(const QDropEvent* event)
+{
+    return qobject_cast<QAbstractItemView*>(event->source()) != nullptr;
+}
 
 // Files are taken as a copy: a source told they were moved may delete them.
 void PreferCopy(QDropEvent* event)

@@ -5,14 +5,16 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-
 #include <vector>
 
 namespace trimlark {
 
 QtPlatform::QtPlatform() : settings_(QStringLiteral("Trimlark"), QStringLiteral("Trimlark")) {}
 
-void QtPlatform::SetDialogParent(QWidget* parent) { parent_ = parent; }
+void QtPlatform::SetDialogParent(QWidget* parent)
+{
+    parent_ = parent;
+}
 
 int QtPlatform::ShowAlert(const Alert& alert)
 {
@@ -80,6 +82,9 @@ void QtPlatform::WritePreference(const QString& key, const QString& value)
     settings_.sync();
 }
 
-void QtPlatform::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void QtPlatform::OpenUrl(const QUrl& url)
+{
+    QDesktopServices::openUrl(url);
+}
 
 } // namespace trimlark

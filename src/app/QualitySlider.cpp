@@ -1,7 +1,6 @@
 #include "app/QualitySlider.h"
 
 #include <QSignalBlocker>
-
 #include <algorithm>
 #include <cmath>
 

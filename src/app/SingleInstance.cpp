@@ -5,7 +5,6 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-
 #include <unistd.h>
 
 namespace trimlark {
@@ -19,15 +18,21 @@ constexpr int kWriteTimeoutMs = 2000;
 
 } // namespace
 
-SingleInstance::SingleInstance(QString serverName, QObject* parent) : QObject(parent), serverName_(std::move(serverName))
-{
-}
+SingleInstance::SingleInstance(QString serverName, QObject* parent)
+    : QObject(parent), serverName_(std::move(serverName))
+{}
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::DefaultServerName() { return QStringLiteral("trimlark-%1").arg(getuid()); }
+QString SingleInstance::DefaultServerName()
+{
+    return QStringLiteral("trimlark-%1").arg(getuid());
+}
 
-bool SingleInstance::IsListening() const { return server_ != nullptr && server_->isListening(); }
+bool SingleInstance::IsListening() const
+{
+    return server_ != nullptr && server_->isListening();
+}
 
 bool SingleInstance::ForwardOrListen(const QStringList& paths)
 {

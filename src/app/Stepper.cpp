@@ -3,7 +3,6 @@
 #include <QEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 namespace trimlark {
@@ -38,7 +37,10 @@ Stepper::Stepper(QWidget* parent) : QWidget(parent)
     connect(buttonDown, &QToolButton::clicked, this, [this] { Step(-increment_); });
 }
 
-void Stepper::SetValue(float value) { value_ = value; }
+void Stepper::SetValue(float value)
+{
+    value_ = value;
+}
 
 void Stepper::SetRange(float minimum, float maximum)
 {

@@ -21,19 +21,16 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -48,7 +45,10 @@ const QString kAddImagesKey = QStringLiteral("AddImages");
 const QString kOutputFolderKey = QStringLiteral("OutputFolder");
 const QString kShowRateMessageKey = QStringLiteral("ShowRateMessage");
 
-QString ToQString(const std::string& text) { return QString::fromStdString(text); }
+QString ToQString(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
 std::vector<std::string> ToPaths(const QStringList& list)
 {
@@ -78,8 +78,7 @@ QImage ToQImage(const RgbaBitmap& bitmap)
 {
     if (bitmap.width <= 0 || bitmap.height <= 0)
         return {};
-    return QImage(bitmap.pixels.data(), bitmap.width, bitmap.height, bitmap.width * 4, QImage::Format_RGBA8888)
-        .copy();
+    return QImage(bitmap.pixels.data(), bitmap.width, bitmap.height, bitmap.width * 4, QImage::Format_RGBA8888).copy();
 }
 
 } // namespace
@@ -598,7 +597,10 @@ void ViewController::OnQualityChanged()
     MarkModified();
 }
 
-void ViewController::OnNameChanged() { MarkModified(); }
+void ViewController::OnNameChanged()
+{
+    MarkModified();
+}
 
 void ViewController::OnBrowse()
 {
@@ -614,9 +616,15 @@ void ViewController::MarkModified() {}
 
 void ViewController::ShowCustomAspectRatioWindow() {}
 
-bool ViewController::WindowShouldClose() { return true; }
+bool ViewController::WindowShouldClose()
+{
+    return true;
+}
 
-bool ViewController::ApplicationShouldTerminate() { return true; }
+bool ViewController::ApplicationShouldTerminate()
+{
+    return true;
+}
 
 void ViewController::ResetToDefaults()
 {
@@ -725,8 +733,8 @@ void ViewController::UpdateCropPreview()
 {
     if (currentImage.size.width <= 0 || currentImage.size.height <= 0)
         return;
-    const Rect rect = GetPreviewCropRect(GetCropSettings(), dataProvider.Ratio(), currentImage.size.width,
-                                         currentImage.size.height);
+    const Rect rect =
+        GetPreviewCropRect(GetCropSettings(), dataProvider.Ratio(), currentImage.size.width, currentImage.size.height);
     RequestCropPreview(rect, comboOriginCorner->currentIndex());
     UpdateDimensionLabels();
 }
@@ -754,7 +762,8 @@ void ViewController::RequestCropPreview(const Rect& rect, int originCorner)
         if (source)
             image = ToQImage(DrawCropPreview(rect.x, rect.y, rect.w, rect.h, *source, sourceSize, originCorner));
         QMetaObject::invokeMethod(
-            this, [this, request, image, path, target, source] { ShowCropPreview(request, image, path, target, source); },
+            this,
+            [this, request, image, path, target, source] { ShowCropPreview(request, image, path, target, source); },
             Qt::QueuedConnection);
     });
 }
@@ -799,8 +808,8 @@ void ViewController::UpdateDimensionLabels()
     previous.originalHeight = labelOriginalDimensionsHeight->text().toStdString();
     previous.outputWidth = labelOutputDimensionsWidth->text().toStdString();
     previous.outputHeight = labelOutputDimensionsHeight->text().toStdString();
-    const DimensionLabels labels = MakeDimensionLabels(GetCropSettings(), dataProvider.Ratio(),
-                                                       currentImage.size.width, currentImage.size.height, previous);
+    const DimensionLabels labels = MakeDimensionLabels(GetCropSettings(), dataProvider.Ratio(), currentImage.size.width,
+                                                       currentImage.size.height, previous);
     labelOriginalDimensionsWidth->setText(ToQString(labels.originalWidth));
     labelOriginalDimensionsHeight->setText(ToQString(labels.originalHeight));
     labelOutputDimensionsWidth->setText(ToQString(labels.outputWidth));
@@ -848,7 +857,8 @@ void ViewController::OnCropImages()
     runPool_.start([this, job] {
         CropRunCallbacks callbacks;
         callbacks.progress = [this](double value) {
-            QMetaObject::invokeMethod(this, [this, value] { SetProgress(value); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, value] { SetProgress(value); }, Qt::QueuedConnection);
         };
         callbacks.imageDone = [](const ImageOutcome& outcome) {
             if (!outcome.reason.empty())
@@ -961,7 +971,10 @@ void ViewController::ShowRateMessage()
 
 // The shell -----------------------------------------------------------------------------------------------------
 
-void ViewController::OnVideoTutorial() { platform_->OpenUrl(VideoTutorialUrl()); }
+void ViewController::OnVideoTutorial()
+{
+    platform_->OpenUrl(VideoTutorialUrl());
+}
 
 void ViewController::OnAppQuit()
 {

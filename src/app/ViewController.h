@@ -10,7 +10,6 @@
 #include <QMainWindow>
 #include <QSize>
 #include <QThreadPool>
-
 #include <memory>
 #include <string>
 #include <vector>

@@ -47,8 +47,7 @@ RgbaBitmap DrawCropPreview(double x, double y, double width, double height, cons
     const Rect placed = GetCropRectInImage(originCorner, sourceSize.width, sourceSize.height, x, y, width, height);
     const double scaleX = sourceSize.width > 0 ? image.width / sourceSize.width : 0.0;
     const double scaleY = sourceSize.height > 0 ? image.height / sourceSize.height : 0.0;
-    const std::vector<double> columns =
-        CellCoverage(image.width, placed.x * scaleX, (placed.x + placed.w) * scaleX);
+    const std::vector<double> columns = CellCoverage(image.width, placed.x * scaleX, (placed.x + placed.w) * scaleX);
     // The rectangle's frame has y up; bitmap rows run top to bottom, so row r covers [H - r - 1, H - r).
     const std::vector<double> rowsFromBottom =
         CellCoverage(image.height, placed.y * scaleY, (placed.y + placed.h) * scaleY);

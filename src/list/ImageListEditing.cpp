@@ -26,8 +26,8 @@ std::string LowerAscii(std::string_view text)
 
 const std::vector<std::string>& OpenPanelExtensions()
 {
-    static const std::vector<std::string> extensions{"jpg", "jpeg", "jpe", "jp2", "jpx",  "png",
-                                                     "tiff", "tif", "gif", "bmp", "heif", "heic"};
+    static const std::vector<std::string> extensions{"jpg",  "jpeg", "jpe", "jp2", "jpx",  "png",
+                                                     "tiff", "tif",  "gif", "bmp", "heif", "heic"};
     return extensions;
 }
 

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
-
 #include <stdexcept>
 
 namespace trimlark {
@@ -51,11 +50,20 @@ std::optional<QString> ScriptedPlatform::ReadPreference(const QString& key)
     return found->second;
 }
 
-void ScriptedPlatform::WritePreference(const QString& key, const QString& value) { (*preferences_)[key] = value; }
+void ScriptedPlatform::WritePreference(const QString& key, const QString& value)
+{
+    (*preferences_)[key] = value;
+}
 
-WindowFixture::WindowFixture() { Relaunch(); }
+WindowFixture::WindowFixture()
+{
+    Relaunch();
+}
 
-WindowFixture::~WindowFixture() { window.reset(); }
+WindowFixture::~WindowFixture()
+{
+    window.reset();
+}
 
 void WindowFixture::Relaunch()
 {
@@ -78,7 +86,10 @@ QString WindowFixture::MakeImage(const QString& name, int width, int height, QCo
     return path;
 }
 
-QString WindowFixture::TempPath(const QString& name) const { return temp.filePath(name); }
+QString WindowFixture::TempPath(const QString& name) const
+{
+    return temp.filePath(name);
+}
 
 bool WindowFixture::WaitUntil(const std::function<bool()>& condition, int timeoutMs)
 {

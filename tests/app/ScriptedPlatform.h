@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QString>
 #include <QTemporaryDir>
-
 #include <deque>
 #include <functional>
 #include <map>

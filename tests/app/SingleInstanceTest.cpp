@@ -1,5 +1,6 @@
-#include "app/AppDelegate.h"
 #include "app/SingleInstance.h"
+
+#include "app/AppDelegate.h"
 
 #include <QDataStream>
 #include <QDir>

@@ -8,9 +8,8 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace trimlark {
 namespace {
@@ -35,7 +34,8 @@ protected:
     static QColor PixelOver(const QImage& preview, double W, double x, double yFromTop)
     {
         const double scale = preview.width() / W;
-        return preview.pixelColor(static_cast<int>(std::floor(x * scale)), static_cast<int>(std::floor(yFromTop * scale)));
+        return preview.pixelColor(static_cast<int>(std::floor(x * scale)),
+                                  static_cast<int>(std::floor(yFromTop * scale)));
     }
 
     void UsePixelRectangle(const char* corner, const char* x, const char* y, const char* w, const char* h)

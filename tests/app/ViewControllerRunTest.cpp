@@ -148,12 +148,12 @@ TEST_F(RunTest, FullRunWithExistingOutputsAndYesToAll)
     };
     std::vector<int> progress;
     QObject::connect(Find<QProgressBar>("progressIndicator"), &QProgressBar::valueChanged,
-            [&](int value) { progress.push_back(value); });
+                     [&](int value) { progress.push_back(value); });
 
     ASSERT_TRUE(RunAndWait());
     // One question: the answer covers the second existing file.
-    EXPECT_EQ(askedWhileBusy, QStringList{"The file " + OutputOf(1, sources[1]) +
-                                          " already exists. Do you want to overwrite it?"});
+    EXPECT_EQ(askedWhileBusy,
+              QStringList{"The file " + OutputOf(1, sources[1]) + " already exists. Do you want to overwrite it?"});
     // index / n after each image (0 after the first is no change), then back to 0; the bar runs 0-10000.
     EXPECT_EQ(progress, (std::vector<int>{2500, 5000, 7500, 0}));
     for (int index = 0; index < 4; ++index) {

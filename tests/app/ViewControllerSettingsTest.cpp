@@ -110,8 +110,10 @@ TEST_F(SettingsTest, QualityLabelFollowsTheSlider)
     };
     // Each row continues from the one before it.
     const Case cases[] = {
-        {"end", Qt::Key_End, "100"},        {"page down from 100", Qt::Key_PageDown, "90"},
-        {"one step down", Qt::Key_Left, "89"}, {"home", Qt::Key_Home, "1"},
+        {"end", Qt::Key_End, "100"},
+        {"page down from 100", Qt::Key_PageDown, "90"},
+        {"one step down", Qt::Key_Left, "89"},
+        {"home", Qt::Key_Home, "1"},
         {"one step up from 1", Qt::Key_Right, "2"},
     };
     Find<QTabWidget>("tabView")->setCurrentIndex(1);

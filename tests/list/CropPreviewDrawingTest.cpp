@@ -1,10 +1,9 @@
 #include "list/CropPreviewDrawing.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace trimlark {
@@ -39,7 +38,8 @@ Rgba Veiled(const Rgba& source)
 {
     Rgba veiled{};
     for (int i = 0; i < 3; ++i)
-        veiled[static_cast<std::size_t>(i)] = static_cast<int>(std::lround(153.0 + 0.4 * source[static_cast<std::size_t>(i)]));
+        veiled[static_cast<std::size_t>(i)] =
+            static_cast<int>(std::lround(153.0 + 0.4 * source[static_cast<std::size_t>(i)]));
     veiled[3] = 255;
     return veiled;
 }

@@ -1,7 +1,6 @@
 #include "list/ImageListEditing.h"
 
 #include <gtest/gtest.h>
-
 #include <set>
 #include <string>
 #include <vector>
@@ -23,7 +22,9 @@ TEST(ImageListEditing, PanelFilesAppendInOrderWithoutDuplicatesOrEmptyPaths)
     const Case cases[] = {
         {"appends in panel order", {"/a.jpg"}, {"/c.png", "/b.gif"}, {"/a.jpg", "/c.png", "/b.gif"}},
         // The first addition keeps its place; the repeated one is dropped.
-        {"already listed keeps its first position", {"/a.jpg", "/b.jpg"}, {"/a.jpg", "/c.jpg"},
+        {"already listed keeps its first position",
+         {"/a.jpg", "/b.jpg"},
+         {"/a.jpg", "/c.jpg"},
          {"/a.jpg", "/b.jpg", "/c.jpg"}},
         {"twice in one panel result", {}, {"/x.png", "/x.png"}, {"/x.png"}},
         {"empty path skipped", {}, {"", "/y.tif"}, {"/y.tif"}},
@@ -103,9 +104,9 @@ TEST(ImageListEditing, RowIconByLowerCasedExtension)
         const char* icon;
     };
     const Case cases[] = {
-        {"/a.jpg", "JPG"},  {"/a.JPEG", "JPG"}, {"/a.jpe", "JPG"},   {"/a.Jp2", "JPG"},   {"/a.jpx", "JPG"},
-        {"/a.png", "PNG"},  {"/a.tif", "TIF"},  {"/a.TIFF", "TIF"},  {"/a.gif", "GIF"},   {"/a.bmp", "BMP"},
-        {"/a.heif", "HEIF"}, {"/a.HEIC", "HEIC"}, {"/a.psd", ""}, {"/noext", ""}, {"/dir.png/file", ""},
+        {"/a.jpg", "JPG"},   {"/a.JPEG", "JPG"},  {"/a.jpe", "JPG"},  {"/a.Jp2", "JPG"}, {"/a.jpx", "JPG"},
+        {"/a.png", "PNG"},   {"/a.tif", "TIF"},   {"/a.TIFF", "TIF"}, {"/a.gif", "GIF"}, {"/a.bmp", "BMP"},
+        {"/a.heif", "HEIF"}, {"/a.HEIC", "HEIC"}, {"/a.psd", ""},     {"/noext", ""},    {"/dir.png/file", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
