@@ -27,6 +27,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -120,6 +121,8 @@ ViewController::ViewController(std::unique_ptr<Platform> platform, QWidget* pare
 
 ViewController::~ViewController()
 {
+    // A run still working (the app was quit during it) finishes its files first; the window goes away meanwhile.
+    hide();
     previewPool_.clear();
     previewPool_.waitForDone();
     runPool_.waitForDone();
@@ -310,7 +313,11 @@ void ViewController::BuildLayout()
     centralLayout->addWidget(splitter, 1);
     centralLayout->addLayout(runRow);
     setCentralWidget(central);
-    resize(1340, 720);
+    // Room for every control on a 1366 x 768 screen, with the desktop's panel and the title bar.
+    QSize size(1320, 680);
+    if (const QScreen* shown = screen())
+        size = size.boundedTo(shown->availableGeometry().size() - QSize(24, 64));
+    resize(size);
 }
 
 void ViewController::BuildMenus()
