@@ -5,6 +5,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QStandardPaths>
 #include <unistd.h>
 
 namespace trimlark {
@@ -26,6 +27,10 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::DefaultServerName()
 {
+    // The per-user runtime folder is private to the user, so no one else can listen there first.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty())
+        return QDir(runtime).filePath(QStringLiteral("trimlark.socket"));
     return QStringLiteral("trimlark-%1").arg(getuid());
 }
 
@@ -36,7 +41,8 @@ bool SingleInstance::IsListening() const
 
 bool SingleInstance::ForwardOrListen(const QStringList& paths)
 {
-    // Without the lock two launches at once could both fail to connect and both try to listen.
+    // Without the lock two launches at once could both fail to connect and both try to listen. A full server
+    // path keeps its lock beside it.
     QLockFile lock(QDir(QDir::tempPath()).filePath(serverName_ + QStringLiteral(".lock")));
     lock.setStaleLockTime(5000);
     const bool locked = lock.tryLock(3000);

@@ -16,7 +16,7 @@ class SingleInstance : public QObject
     Q_OBJECT
 
 public:
-    // serverName: a per-user name (DefaultServerName() for the app).
+    // serverName: a per-user name or socket path (DefaultServerName() for the app).
     explicit SingleInstance(QString serverName, QObject* parent = nullptr);
     ~SingleInstance() override;
 
