@@ -126,6 +126,8 @@ ViewController::~ViewController()
     previewPool_.clear();
     previewPool_.waitForDone();
     runPool_.waitForDone();
+    // The model reads listImagePaths, which is gone before the child widgets are.
+    tableViewImage->setModel(nullptr);
 }
 
 void ViewController::BuildLayout()
