@@ -21,16 +21,19 @@ namespace {
 
 constexpr int kUsageError = 2;
 
+// What the command line asked for; an optional value is absent when its option was not given.
 struct Arguments
 {
     std::vector<std::string> inputs;
     std::string output;
     std::string profile;
-    std::string crop;
-    std::string corner;
-    std::string format;
-    float quality = 0;
-    std::string name;
+    std::optional<std::string> crop;
+    std::optional<std::string> corner;
+    std::optional<bool> widthAlongLonger;
+    std::optional<std::string> format;
+    std::optional<float> quality;
+    std::optional<std::string> name;
+    std::optional<bool> keepMetadata;
     std::string overwrite;
     std::string saveProfile;
     unsigned jobs = 0;
@@ -106,40 +109,40 @@ std::string FailureLine(const ImageOutcome& outcome)
     return outcome.sourcePath + ": could not be saved as " + outcome.outputPath + ": " + outcome.reason;
 }
 
-} // namespace
-
-int RunCommandLine(int argc, char** argv)
+// Fills args from the command line; an exit status when the tool ends here (help, version, a usage error).
+std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
 {
-    Arguments args;
     CLI::App app{"Crops a batch of images in one run: every FILE, and the images of every FOLDER (sorted by name, "
                  "not recursively), are cropped, encoded and written to the output folder.",
                  "trimlark-cli"};
+    std::string crop, corner, format, name;
+    float quality = 0;
     app.set_version_flag("--version", std::string("trimlark-cli ") + TRIMLARK_VERSION);
     app.add_option("paths", args.inputs, "Image files and folders of images")->type_name("FILE|FOLDER");
     app.add_option("-o,--output", args.output, "Output folder (required)")->type_name("DIR");
     app.add_option("-p,--profile", args.profile, "Start from a profile's settings (default: the defaults)")
         ->type_name("FILE");
-    auto* crop = app.add_option("--crop", args.crop,
-                                "auto:RATIO (1:1, 4:3, 3:2, 16:9, 16:10, or W:H for a custom ratio), pixels:X,Y,W,H, "
-                                "percents:X,Y,W,H or none")
-                     ->type_name("CROP");
-    auto* corner = app.add_option("--corner", args.corner,
-                                  "Corner the custom crop is measured from: bottom-left, bottom-right, "
-                                  "top-left or top-right")
-                       ->type_name("CORNER");
+    auto* cropOption = app.add_option("--crop", crop,
+                                      "auto:RATIO (1:1, 4:3, 3:2, 16:9, 16:10, or W:H for a custom ratio), "
+                                      "pixels:X,Y,W,H, percents:X,Y,W,H or none")
+                           ->type_name("CROP");
+    auto* cornerOption = app.add_option("--corner", corner,
+                                        "Corner the custom crop is measured from: bottom-left, bottom-right, "
+                                        "top-left or top-right")
+                             ->type_name("CORNER");
     auto* longer =
         app.add_flag("--width-along-longer")->description("Custom W:H: W along the image's longer side (default)");
     auto* given = app.add_flag("--width-as-given")->description("Custom W:H: the crop's width : height is W : H");
     longer->excludes(given);
-    auto* format = app.add_option("-f,--format", args.format,
-                                  "Output format, any case: JPG JPEG JPE JP2 JPX PNG TIFF TIF GIF BMP "
-                                  "HEIF HEIC Original")
-                       ->type_name("NAME");
-    auto* quality = app.add_option("-q,--quality", args.quality, "Quality 1-100 (JPEG, JPEG 2000)")
-                        ->type_name("N")
-                        ->check(CLI::Range(1.0f, 100.0f));
-    auto* name = app.add_option("-n,--name", args.name, "File-name pattern with [FileName] and [FileIndex]")
-                     ->type_name("PATTERN");
+    auto* formatOption = app.add_option("-f,--format", format,
+                                        "Output format, any case: JPG JPEG JPE JP2 JPX PNG TIFF TIF GIF BMP "
+                                        "HEIF HEIC Original")
+                             ->type_name("NAME");
+    auto* qualityOption = app.add_option("-q,--quality", quality, "Quality 1-100 (JPEG, JPEG 2000)")
+                              ->type_name("N")
+                              ->check(CLI::Range(1.0f, 100.0f));
+    auto* nameOption =
+        app.add_option("-n,--name", name, "File-name pattern with [FileName] and [FileIndex]")->type_name("PATTERN");
     auto* keep = app.add_flag("--keep-metadata")->description("Carry metadata and creation date over (default)");
     auto* strip = app.add_flag("--strip-metadata")->description("Write no metadata");
     keep->excludes(strip);
@@ -159,52 +162,49 @@ int RunCommandLine(int argc, char** argv)
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : kUsageError;
     }
-
-    ProfileContent content;
-    if (!args.profile.empty()) {
-        const auto bytes = ReadWholeFile(args.profile);
-        auto loaded = bytes ? ReadProfileText(*bytes, content) : std::nullopt;
-        if (!loaded) {
-            std::fprintf(stderr, "Could not load profile.\n");
-            return kUsageError;
-        }
-        content = std::move(*loaded);
-    }
-    CropSettings& settings = content.settings;
-    if (crop->count() > 0)
-        if (auto error = CropOptionParser::ApplyCrop(args.crop, settings, content.customRatio))
-            return UsageError(*error);
-    if (corner->count() > 0)
-        if (auto error = CropOptionParser::ApplyCorner(args.corner, settings))
-            return UsageError(*error);
+    auto givenValue = [](const CLI::Option* option, auto value) {
+        return option->count() > 0 ? std::optional(std::move(value)) : std::nullopt;
+    };
+    args.crop = givenValue(cropOption, crop);
+    args.corner = givenValue(cornerOption, corner);
+    args.format = givenValue(formatOption, format);
+    args.quality = givenValue(qualityOption, quality);
+    args.name = givenValue(nameOption, name);
     if (longer->count() > 0 || given->count() > 0)
-        content.customRatio.customWidthLargestDimension = longer->count() > 0;
-    if (format->count() > 0)
-        if (auto error = CropOptionParser::ApplyFormat(args.format, settings))
-            return UsageError(*error);
-    if (quality->count() > 0)
-        settings.sliderQuality = args.quality;
-    if (name->count() > 0)
-        settings.textFieldName = args.name;
+        args.widthAlongLonger = longer->count() > 0;
     if (keep->count() > 0 || strip->count() > 0)
-        settings.checkKeepEXIFInformationAndCreationDate = keep->count() > 0;
+        args.keepMetadata = keep->count() > 0;
+    return std::nullopt;
+}
+
+// The options over the profile's settings (or the defaults); the message of the first refused value.
+std::optional<std::string> ApplyArguments(const Arguments& args, ProfileContent& content)
+{
+    CropSettings& settings = content.settings;
+    if (args.crop)
+        if (auto error = CropOptionParser::ApplyCrop(*args.crop, settings, content.customRatio))
+            return error;
+    if (args.corner)
+        if (auto error = CropOptionParser::ApplyCorner(*args.corner, settings))
+            return error;
+    if (args.widthAlongLonger)
+        content.customRatio.customWidthLargestDimension = *args.widthAlongLonger;
+    if (args.format)
+        if (auto error = CropOptionParser::ApplyFormat(*args.format, settings))
+            return error;
+    if (args.quality)
+        settings.sliderQuality = *args.quality;
+    if (args.name)
+        settings.textFieldName = *args.name;
+    if (args.keepMetadata)
+        settings.checkKeepEXIFInformationAndCreationDate = *args.keepMetadata;
     settings.textFieldOutputFolder = args.output;
+    return std::nullopt;
+}
 
-    if (!args.saveProfile.empty()) {
-        if (!WriteFileAtomically(args.saveProfile, WriteProfileText(settings, content.customRatio))) {
-            std::fprintf(stderr, "Could not save profile.\n");
-            return kUsageError;
-        }
-        return 0;
-    }
-
-    std::string error;
-    const auto sources = SourceCollector::CollectSourcePaths(args.inputs, error);
-    if (!sources)
-        return UsageError(error);
-    if (auto refusal = CheckCropRun(*sources, settings))
-        return UsageError(*refusal);
-
+// Plans, runs and reports the crop of the listed images.
+int CropImages(const std::vector<std::string>& sources, const ProfileContent& content, const Arguments& args)
+{
     ImageTools::Initialize();
     std::string overwrite = args.overwrite;
     if (overwrite.empty())
@@ -216,9 +216,9 @@ int RunCommandLine(int argc, char** argv)
         ask = [answer = overwrite == "yes" ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll](const std::string&) {
             return answer;
         };
-    const CropJob job = BuildCropJob(*sources, settings, content.customRatio, ask);
+    const CropJob job = BuildCropJob(sources, content.settings, content.customRatio, ask);
 
-    ProgressReporter reporter(stderr, isatty(STDERR_FILENO) != 0, sources->size());
+    ProgressReporter reporter(stderr, isatty(STDERR_FILENO) != 0, sources.size());
     CropRunCallbacks callbacks;
     callbacks.imageDone = [&](const ImageOutcome& outcome) { reporter.ReportImage(outcome); };
     const CropRunResult result = CropImagesWork(job, callbacks, args.jobs);
@@ -234,6 +234,40 @@ int RunCommandLine(int argc, char** argv)
         if (outcome.kind == ImageOutcome::Kind::LoadFailed || outcome.kind == ImageOutcome::Kind::SaveFailed)
             std::fprintf(stderr, "%s\n", FailureLine(outcome).c_str());
     return 1;
+}
+
+} // namespace
+
+int RunCommandLine(int argc, char** argv)
+{
+    Arguments args;
+    if (const auto status = ParseArguments(argc, argv, args))
+        return *status;
+
+    ProfileContent content;
+    if (!args.profile.empty()) {
+        const auto bytes = ReadWholeFile(args.profile);
+        auto loaded = bytes ? ReadProfileText(*bytes, content) : std::nullopt;
+        if (!loaded)
+            return UsageError("Could not load profile.");
+        content = std::move(*loaded);
+    }
+    if (auto error = ApplyArguments(args, content))
+        return UsageError(*error);
+
+    if (!args.saveProfile.empty()) {
+        if (!WriteFileAtomically(args.saveProfile, WriteProfileText(content.settings, content.customRatio)))
+            return UsageError("Could not save profile.");
+        return 0;
+    }
+
+    std::string error;
+    const auto sources = SourceCollector::CollectSourcePaths(args.inputs, error);
+    if (!sources)
+        return UsageError(error);
+    if (auto refusal = CheckCropRun(*sources, content.settings))
+        return UsageError(*refusal);
+    return CropImages(*sources, content, args);
 }
 
 } // namespace trimlark
