@@ -180,6 +180,8 @@ vips::VOption* EncoderOptions(const WriteRequest& request)
         options->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_HEVC)->set("bitdepth", 8);
         break;
     case OutputFormat::Png:
+        // Adaptive row filters: files about the size other tools write, at much the same speed.
+        options->set("filter", VIPS_FOREIGN_PNG_FILTER_ALL);
         break;
     }
     return options;
