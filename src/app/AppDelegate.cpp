@@ -55,6 +55,10 @@ int AppDelegate::Run(QApplication& application)
     // Other windows (the custom ratio's) do not keep the app alive once the main window has closed.
     connect(viewController_.get(), &ViewController::windowClosed, &application, &QApplication::quit,
             Qt::QueuedConnection);
+    connect(viewController_.get(), &ViewController::quitRequested, &application, &QApplication::quit,
+            Qt::QueuedConnection);
+    // The session's log-out is not answered (no commitDataRequest handler): it ends the app without the
+    // unsaved-changes question, which Quit and closing the window ask.
     viewController_->show();
     // The window and its observer exist now, so files named at start reach the list.
     if (!paths.isEmpty())

@@ -45,6 +45,14 @@ public:
     // One folder, with `prompt` on the accept button; no folders are created. Nothing when cancelled.
     virtual std::optional<QString> ChooseFolder(const QString& prompt, const QString& startFolder) = 0;
 
+    // The profile save panel: type "tlp" with the extension visible, proposedName in the name field, starting in
+    // startFolder when it is not empty. Nothing when cancelled; otherwise the chosen path, which ends in ".tlp"
+    // (a name typed without it gets it).
+    virtual std::optional<QString> ChooseProfileToSave(const QString& startFolder, const QString& proposedName) = 0;
+
+    // The profile open panel: one existing ".tlp" file, no folders, no new folders. Nothing when cancelled.
+    virtual std::optional<QString> ChooseProfileToLoad(const QString& startFolder) = 0;
+
     // A per-user preference: nothing when the key holds no text.
     virtual std::optional<QString> ReadPreference(const QString& key) = 0;
     // Stores the preference and writes the store out at once.

@@ -1,8 +1,12 @@
 #include "app/QtPlatform.h"
 
+#include "app/ProfileNames.h"
+
 #include <QAbstractButton>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <vector>
@@ -63,6 +67,50 @@ std::optional<QString> QtPlatform::ChooseFolder(const QString& prompt, const QSt
     dialog.setOption(QFileDialog::ReadOnly); // no new folders from this panel
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setLabelText(QFileDialog::Accept, prompt);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+namespace {
+
+const QString kProfileFilter = QStringLiteral("Trimlark profiles (*.tlp *.TLP)");
+
+} // namespace
+
+std::optional<QString> QtPlatform::ChooseProfileToSave(const QString& startFolder, const QString& proposedName)
+{
+    QFileDialog dialog(parent_, QStringLiteral("Save Profile"), startFolder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(kProfileFilter);
+    dialog.setDefaultSuffix(QStringLiteral("tlp"));
+    dialog.selectFile(proposedName);
+    while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        const QString chosen = dialog.selectedFiles().constFirst();
+        const QString path = WithProfileExtension(chosen);
+        // The dialog asked about replacing the name as it stood ("plan.v2"); the name that gained the
+        // extension here is asked about before anything is replaced.
+        if (path == chosen || !QFileInfo::exists(path))
+            return path;
+        const auto answer = QMessageBox::question(
+            parent_, QStringLiteral("Trimlark"),
+            QStringLiteral("%1 already exists. Do you want to replace it?").arg(QDir::toNativeSeparators(path)));
+        if (answer == QMessageBox::Yes)
+            return path;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> QtPlatform::ChooseProfileToLoad(const QString& startFolder)
+{
+    QFileDialog dialog(parent_, QStringLiteral("Load Profile"), startFolder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ReadOnly); // no new folders from this panel
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(kProfileFilter);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -19,6 +19,8 @@ public:
     int ShowAlert(const Alert& alert) override;
     std::optional<QStringList> ChooseImageFiles(const QString& startFolder, const QStringList& extensions) override;
     std::optional<QString> ChooseFolder(const QString& prompt, const QString& startFolder) override;
+    std::optional<QString> ChooseProfileToSave(const QString& startFolder, const QString& proposedName) override;
+    std::optional<QString> ChooseProfileToLoad(const QString& startFolder) override;
     std::optional<QString> ReadPreference(const QString& key) override;
     void WritePreference(const QString& key, const QString& value) override;
     void OpenUrl(const QUrl& url) override;

@@ -4,19 +4,22 @@
 #include "app/ImageListModel.h"
 #include "app/ImageTableView.h"
 #include "app/NotificationCenter.h"
+#include "app/ProfileNames.h"
 #include "app/QualitySlider.h"
 #include "app/Stepper.h"
 #include "list/CropPreviewDrawing.h"
 #include "list/ImageListEditing.h"
+#include "profile/ProfileFormat.h"
 #include "run/CropJob.h"
 #include "settings/ChoiceLists.h"
 #include "settings/SettingsRules.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -27,6 +30,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
@@ -45,6 +49,9 @@ constexpr int kProgressScale = 10000;
 const QString kAddImagesKey = QStringLiteral("AddImages");
 const QString kOutputFolderKey = QStringLiteral("OutputFolder");
 const QString kShowRateMessageKey = QStringLiteral("ShowRateMessage");
+const QString kProposedProfileName = QStringLiteral("profile.tlp");
+// A profile is a few hundred bytes; anything far larger is not one, and is not read into memory.
+constexpr qint64 kMaxProfileBytes = 1 << 20;
 
 QString ToQString(const std::string& text)
 {
@@ -117,6 +124,11 @@ ViewController::ViewController(std::unique_ptr<Platform> platform, QWidget* pare
     connect(&NotificationCenter::Default(), &NotificationCenter::UpdateCropPreview, this,
             &ViewController::UpdateCropPreview);
     connect(&NotificationCenter::Default(), &NotificationCenter::openWith, this, &ViewController::openData);
+
+    // The custom ratio window reports its changes as the app-wide "UpdateCropPreview" notification.
+    windowControllerCustomAspectRatio = new CustomAspectRatioWindowController(this);
+    connect(windowControllerCustomAspectRatio, &CustomAspectRatioWindowController::UpdateCropPreview,
+            &NotificationCenter::Default(), &NotificationCenter::UpdateCropPreview);
 }
 
 ViewController::~ViewController()
@@ -325,12 +337,24 @@ void ViewController::BuildLayout()
 void ViewController::BuildMenus()
 {
     menuFile = Named(menuBar()->addMenu(tr("&File")), "menuFile");
+    actionNew = Named(menuFile->addAction(tr("&New")), "actionNew");
+    actionNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    actionLoadProfile = Named(menuFile->addAction(tr("&Load Profile...")), "actionLoadProfile");
+    actionLoadProfile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    actionSaveProfile = Named(menuFile->addAction(tr("&Save Profile")), "actionSaveProfile");
+    actionSaveProfile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    actionSaveProfileAs = Named(menuFile->addAction(tr("Save Profile &As...")), "actionSaveProfileAs");
+    actionSaveProfileAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     separatorBeforeQuit = menuFile->addSeparator();
     actionQuit = Named(menuFile->addAction(tr("&Quit")), "actionQuit");
-    actionQuit->setShortcut(QKeySequence::Quit);
+    actionQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     actionQuit->setMenuRole(QAction::QuitRole);
     menuHelp = Named(menuBar()->addMenu(tr("&Help")), "menuHelp");
     actionVideoTutorial = Named(menuHelp->addAction(tr("Video Tutorial")), "actionVideoTutorial");
+    connect(actionNew, &QAction::triggered, this, &ViewController::OnFileNew);
+    connect(actionLoadProfile, &QAction::triggered, this, &ViewController::OnLoadProfile);
+    connect(actionSaveProfile, &QAction::triggered, this, &ViewController::OnSaveProfile);
+    connect(actionSaveProfileAs, &QAction::triggered, this, &ViewController::OnSaveProfileAs);
     connect(actionQuit, &QAction::triggered, this, &ViewController::OnAppQuit);
     connect(actionVideoTutorial, &QAction::triggered, this, &ViewController::OnVideoTutorial);
 }
@@ -540,30 +564,26 @@ void ViewController::OnCustomCropPixelsHeightChanged()
     MarkModified();
 }
 
-// The percent fields act like the pixel fields: a typed percent shows in the preview at once and counts as an
-// unsaved change of the profile, which stores it.
+// A typed percent shows in the preview at once. Only the steppers mark the profile modified; the fields' text is
+// read whenever it is needed.
 void ViewController::OnCustomCropPercentsOriginXChanged()
 {
     UpdateCropPreview();
-    MarkModified();
 }
 
 void ViewController::OnCustomCropPercentsOriginYChanged()
 {
     UpdateCropPreview();
-    MarkModified();
 }
 
 void ViewController::OnCustomCropPercentsWidthChanged()
 {
     UpdateCropPreview();
-    MarkModified();
 }
 
 void ViewController::OnCustomCropPercentsHeightChanged()
 {
     UpdateCropPreview();
-    MarkModified();
 }
 
 void ViewController::OnStepperCustomCropPercentsOriginXChanged()
@@ -621,18 +641,126 @@ void ViewController::OnBrowse()
     platform_->WritePreference(kOutputFolderKey, *folder);
 }
 
-void ViewController::MarkModified() {}
-
-void ViewController::ShowCustomAspectRatioWindow() {}
-
-bool ViewController::WindowShouldClose()
+void ViewController::ShowCustomAspectRatioWindow()
 {
-    return true;
+    windowControllerCustomAspectRatio->Show();
 }
 
-bool ViewController::ApplicationShouldTerminate()
+// Profiles and the unsaved-changes mark ------------------------------------------------------------------------
+
+bool ViewController::IsModified() const
 {
-    return true;
+    return windowTitle().endsWith(QLatin1Char('*'));
+}
+
+void ViewController::MarkModified()
+{
+    if (!IsModified())
+        setWindowTitle(windowTitle() + QLatin1Char('*'));
+}
+
+void ViewController::SetTitle(const QString& title)
+{
+    // Qt shows "[*]" as its own modified placeholder; doubled, it is shown as typed.
+    QString escaped = title;
+    escaped.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(escaped);
+}
+
+bool ViewController::MayDiscardChanges(const QString& question)
+{
+    if (!IsModified())
+        return true;
+    Alert alert;
+    alert.informativeText = question;
+    alert.buttons = {tr("Yes"), tr("No")};
+    alert.escapeButton = 1; // dismissing the question keeps the changes
+    return platform_->ShowAlert(alert) != 1;
+}
+
+QString ViewController::ProfileFolder() const
+{
+    if (currentProfilePath.empty())
+        return {};
+    return QFileInfo(ToQString(currentProfilePath)).absolutePath();
+}
+
+void ViewController::OnFileNew()
+{
+    if (!MayDiscardChanges(tr("You have unsaved changes that will be lost. Continue?")))
+        return;
+    ResetToDefaults();
+    currentProfilePath.clear();
+    SetTitle(QString::fromUtf16(kUntitledWindowTitle));
+}
+
+void ViewController::OnSaveProfile()
+{
+    if (!IsModified())
+        return;
+    if (currentProfilePath.empty())
+        OnSaveProfileAs();
+    else
+        WriteProfile();
+}
+
+void ViewController::OnSaveProfileAs()
+{
+    const auto chosen = platform_->ChooseProfileToSave(ProfileFolder(), kProposedProfileName);
+    if (!chosen || chosen->isEmpty())
+        return;
+    // The path is kept even when the write fails, so that Save tries the same file again.
+    currentProfilePath = chosen->toStdString();
+    WriteProfile();
+}
+
+void ViewController::WriteProfile()
+{
+    const std::string text = WriteProfileText(GetCropSettings(), dataProvider.Ratio());
+    // Written beside the old file and renamed over it once complete: a failed save leaves the old profile intact.
+    QSaveFile file(ToQString(currentProfilePath));
+    const bool written = file.open(QIODevice::WriteOnly) &&
+                         file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size()) &&
+                         file.commit();
+    if (!written) {
+        ShowMessage(AlertStyle::Warning, tr("Could not save profile."));
+        return;
+    }
+    SetTitle(ProfileTitle(ToQString(currentProfilePath)));
+}
+
+void ViewController::OnLoadProfile()
+{
+    if (!MayDiscardChanges(tr("You have unsaved changes that will be lost. Continue?")))
+        return;
+    const auto chosen = platform_->ChooseProfileToLoad(ProfileFolder());
+    if (!chosen || chosen->isEmpty())
+        return;
+
+    // The whole file is checked before anything changes; a refused file leaves the settings, the title and the
+    // profile path as they were, so Save never writes over a file that did not load.
+    std::optional<ProfileContent> content;
+    QFile file(*chosen);
+    if (QFileInfo(file).isFile() && file.size() <= kMaxProfileBytes && file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.read(kMaxProfileBytes + 1);
+        if (file.error() == QFileDevice::NoError && bytes.size() <= kMaxProfileBytes) {
+            content = ReadProfileText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                                      ProfileContent{GetCropSettings(), dataProvider.Ratio()});
+        }
+    }
+    if (!content) {
+        ShowMessage(AlertStyle::Warning, tr("Could not load profile."));
+        return;
+    }
+
+    currentProfilePath = chosen->toStdString();
+    SetCropSettings(content->settings);
+    static_cast<CustomRatio&>(dataProvider) = content->customRatio;
+    // An open custom ratio window shows the loaded ratio, so that confirming one of its fields later does not
+    // put back the value it showed before.
+    windowControllerCustomAspectRatio->ReloadValues();
+    ReloadImageList();
+    SetTitle(ProfileTitle(ToQString(currentProfilePath)));
 }
 
 void ViewController::ResetToDefaults()
@@ -988,7 +1116,29 @@ void ViewController::OnVideoTutorial()
 void ViewController::OnAppQuit()
 {
     if (ApplicationShouldTerminate())
-        QApplication::quit();
+        Q_EMIT quitRequested();
+}
+
+bool ViewController::ApplicationShouldTerminate()
+{
+    if (!quitting_) {
+        if (!MayDiscardChanges(tr("You have unsaved changes that will be lost. Are you sure you want to exit the "
+                                  "application?")))
+            return false;
+        quitting_ = true;
+    }
+    windowControllerCustomAspectRatio->Close();
+    return true;
+}
+
+bool ViewController::WindowShouldClose()
+{
+    // Quit asked already; the window closing on the way out asks nothing more.
+    if (!quitting_ && !MayDiscardChanges(tr("You have unsaved changes that will be lost. Are you sure you want to "
+                                            "exit the application?")))
+        return false;
+    windowControllerCustomAspectRatio->Close();
+    return true;
 }
 
 void ViewController::closeEvent(QCloseEvent* event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Platform.h"
+#include "customratio/CustomAspectRatioWindowController.h"
 #include "imaging/ImageTools.h"
 #include "settings/CropGeometry.h"
 #include "settings/CropSettings.h"
@@ -68,8 +69,18 @@ public:
     QMenu* FileMenu() const { return menuFile; }
     QAction* SeparatorBeforeQuit() const { return separatorBeforeQuit; }
 
-    // The path of the profile the settings belong to; empty when none.
+    // The path of the profile the settings belong to; empty when none. Save writes here without a panel.
     std::string currentProfilePath;
+
+    // Whether the settings changed since the last New, save or load: the window title ends in "*".
+    bool IsModified() const;
+    // Writes the settings and the custom ratio to currentProfilePath (not empty) as one complete file; the old
+    // file stays until the new one is complete. Success gives the profile title (clearing the "*"); a failure
+    // is reported and leaves the title as it was.
+    void WriteProfile();
+
+    // The custom aspect-ratio window's controller; its window exists only while it is open.
+    CustomAspectRatioWindowController* CustomAspectRatioWindow() const { return windowControllerCustomAspectRatio; }
 
     static const QUrl& VideoTutorialUrl();
     static const QUrl& ReviewUrl();
@@ -121,8 +132,15 @@ public Q_SLOTS:
 
     // Every setting back to its default; the list emptied. Marks nothing modified.
     void ResetToDefaults();
-    // The unsaved-changes mark of the window title.
+    // Appends the unsaved-changes mark "*" to the window title, unless it ends in one already.
     void MarkModified();
+
+    // Profile commands. New, Load, Quit and closing the window ask first when there are unsaved changes.
+    void OnFileNew();
+    void OnLoadProfile();
+    // Does nothing without unsaved changes; writes at once when the profile has a path, else asks for one.
+    void OnSaveProfile();
+    void OnSaveProfileAs();
 
     void OnVideoTutorial();
     void OnAppQuit();
@@ -134,6 +152,8 @@ Q_SIGNALS:
     void cropRunFinished(bool allImagesCropped);
     // The window agreed to close; the app ends with it.
     void windowClosed();
+    // Quit was chosen and agreed to; the app ends.
+    void quitRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -160,6 +180,11 @@ private:
     void AcceptDrop(int gap, const std::vector<std::string>& paths);
     void ShowRateMessage();
     int ShowMessage(AlertStyle style, const QString& text);
+    // The unsaved-changes question when there are unsaved changes; false when the user answers "No".
+    bool MayDiscardChanges(const QString& question);
+    // Sets the title as given; a "[*]" in a profile's name is shown as it is, not as Qt's modified placeholder.
+    void SetTitle(const QString& title);
+    QString ProfileFolder() const;
 
     std::unique_ptr<Platform> platform_;
 
@@ -169,6 +194,9 @@ private:
     DataProvider& dataProvider;
     bool rateMessageShown = false;
     bool busy_ = false;
+    // Set once Quit was agreed to, so the windows closing on the way out ask nothing more.
+    bool quitting_ = false;
+    CustomAspectRatioWindowController* windowControllerCustomAspectRatio = nullptr;
 
     // The last decoded preview picture: reused while the image and the view's size stay the same.
     struct PreviewSource
@@ -223,6 +251,10 @@ private:
     QPushButton* buttonCropImages = nullptr;
     QMenu* menuFile = nullptr;
     QMenu* menuHelp = nullptr;
+    QAction* actionNew = nullptr;
+    QAction* actionLoadProfile = nullptr;
+    QAction* actionSaveProfile = nullptr;
+    QAction* actionSaveProfileAs = nullptr;
     QAction* actionQuit = nullptr;
     QAction* actionVideoTutorial = nullptr;
     QAction* separatorBeforeQuit = nullptr;

@@ -42,6 +42,34 @@ std::optional<QString> ScriptedPlatform::ChooseFolder(const QString& prompt, con
     return folder;
 }
 
+namespace {
+
+std::optional<QString> TakeAnswer(std::deque<std::optional<QString>>& answers)
+{
+    if (answers.empty())
+        return std::nullopt;
+    const bool cancelled = !answers.front().has_value();
+    const QString path = answers.front().value_or(QString());
+    answers.pop_front();
+    if (cancelled)
+        return std::nullopt;
+    return path;
+}
+
+} // namespace
+
+std::optional<QString> ScriptedPlatform::ChooseProfileToSave(const QString&, const QString& proposedName)
+{
+    saveProfileProposals.push_back(proposedName);
+    return TakeAnswer(saveProfileAnswers);
+}
+
+std::optional<QString> ScriptedPlatform::ChooseProfileToLoad(const QString& startFolder)
+{
+    loadProfileStartFolders.push_back(startFolder);
+    return TakeAnswer(loadProfileAnswers);
+}
+
 std::optional<QString> ScriptedPlatform::ReadPreference(const QString& key)
 {
     const auto found = preferences_->find(key);

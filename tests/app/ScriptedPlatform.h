@@ -27,6 +27,8 @@ public:
     int ShowAlert(const Alert& alert) override;
     std::optional<QStringList> ChooseImageFiles(const QString& startFolder, const QStringList& extensions) override;
     std::optional<QString> ChooseFolder(const QString& prompt, const QString& startFolder) override;
+    std::optional<QString> ChooseProfileToSave(const QString& startFolder, const QString& proposedName) override;
+    std::optional<QString> ChooseProfileToLoad(const QString& startFolder) override;
     std::optional<QString> ReadPreference(const QString& key) override;
     void WritePreference(const QString& key, const QString& value) override;
     void OpenUrl(const QUrl& url) override { openedUrls.push_back(url); }
@@ -38,9 +40,14 @@ public:
     // The answers of the file and folder panels, taken in turn; a panel with none left is cancelled.
     std::deque<std::optional<QStringList>> fileAnswers;
     std::deque<std::optional<QString>> folderAnswers;
+    std::deque<std::optional<QString>> saveProfileAnswers;
+    std::deque<std::optional<QString>> loadProfileAnswers;
     // What the panels were asked with.
     std::vector<QString> fileStartFolders;
     std::vector<QString> folderPrompts;
+    // The proposed name of each profile save panel; one entry per profile open panel.
+    std::vector<QString> saveProfileProposals;
+    std::vector<QString> loadProfileStartFolders;
     std::vector<QUrl> openedUrls;
 
 private:
