@@ -719,9 +719,9 @@ void ViewController::WriteProfile()
     const std::string text = WriteProfileText(GetCropSettings(), dataProvider.Ratio());
     // Written beside the old file and renamed over it once complete: a failed save leaves the old profile intact.
     QSaveFile file(ToQString(currentProfilePath));
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size()) &&
-                         file.commit();
+    const bool written =
+        file.open(QIODevice::WriteOnly) &&
+        file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size()) && file.commit();
     if (!written) {
         ShowMessage(AlertStyle::Warning, tr("Could not save profile."));
         return;

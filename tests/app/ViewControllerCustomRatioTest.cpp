@@ -34,7 +34,10 @@ protected:
     static void DeleteClosedWindows() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     ViewControllerCustomAspectRatio* CustomWindow() const { return window->CustomAspectRatioWindow()->Window(); }
-    int CustomWindowCount() const { return static_cast<int>(window->findChildren<ViewControllerCustomAspectRatio*>().size()); }
+    int CustomWindowCount() const
+    {
+        return static_cast<int>(window->findChildren<ViewControllerCustomAspectRatio*>().size());
+    }
 
     // "Custom" chosen from the ratio list, also when it is selected already.
     void ChooseCustom()
@@ -98,8 +101,8 @@ TEST_F(CustomRatioTest, EntriesActOnThePreviewAndLeaveTheTitleAlone)
     };
     // Height 9, width along the longer side, on a 300 x 200 image.
     const Case cases[] = {
-        {"16", 16, "16", "Width: 300", "Height: 168"},  // 16:9 is wider than 3:2: 300 x 300 * 9 / 16 = 168.75
-        {"2.5", 1, "1", "Width: 22", "Height: 200"},    // 1:9: 200 / 9 = 22.2 x 200
+        {"16", 16, "16", "Width: 300", "Height: 168"}, // 16:9 is wider than 3:2: 300 x 300 * 9 / 16 = 168.75
+        {"2.5", 1, "1", "Width: 22", "Height: 200"},   // 1:9: 200 / 9 = 22.2 x 200
         {" 4", 1, "1", "Width: 22", "Height: 200"},
         {"007", 7, "007", "Width: 155", "Height: 200"}, // 7:9: 200 * 7 / 9 = 155.6 x 200
         {"-3", 1, "1", "Width: 22", "Height: 200"},
@@ -152,8 +155,8 @@ TEST_F(CustomRatioTest, LoadWhileOpenShowsTheLoadedRatio)
     Enter(custom->textFieldHeight, "3");
 
     QByteArray bytes;
-    for (const char* line : {"1", "5", "0", "1", "20", "20", "20.0", "20.0", "60", "60", "60.0", "60.0", "0", "0",
-                             "0", "0", "0", "0", "80.0", "[FileName]", "1", "0", "21", "9", "0"})
+    for (const char* line : {"1", "5", "0", "1", "20", "20",   "20.0",       "20.0", "60", "60", "60.0", "60.0", "0",
+                             "0", "0", "0", "0", "0",  "80.0", "[FileName]", "1",    "0",  "21", "9",    "0"})
         bytes += QByteArray(line) + '\n';
     QFile file(TempPath("wide.tlp"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));

@@ -16,8 +16,8 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
-#include <QWindow>
 #include <QToolButton>
+#include <QWindow>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -25,12 +25,14 @@ namespace trimlark {
 namespace {
 
 const QString kContinueQuestion = "You have unsaved changes that will be lost. Continue?";
-const QString kExitQuestion = "You have unsaved changes that will be lost. Are you sure you want to exit the application?";
+const QString kExitQuestion =
+    "You have unsaved changes that will be lost. Are you sure you want to exit the application?";
 
 // A 25-line profile far from the defaults; older versions are its first 20, 21 or 22 lines.
 const QStringList kFullProfileLines = {
-    "0",  "3",    "1",    "0",   "12",  "13", "12.5", "13", "40", "45", "40.0", "45.0", "1",
-    "10", "11",   "300",  "200", "2",   "55.0", "out_[FileIndex]", "0", "3", "16", "9", "0",
+    "0",    "3",    "1",  "0",  "12", "13",  "12.5", "13", "40",   "45",
+    "40.0", "45.0", "1",  "10", "11", "300", "200",  "2",  "55.0", "out_[FileIndex]",
+    "0",    "3",    "16", "9",  "0",
 };
 
 class ProfileTest : public ::testing::Test, public WindowFixture
@@ -112,16 +114,31 @@ TEST_F(ProfileTest, SavingTheDefaultsWritesTheCurrentVersion)
     ASSERT_TRUE(written.endsWith('\n'));
     const QStringList lines = QString::fromUtf8(written.chopped(1)).split('\n');
     const QStringList expected = {
-        "1",  "0",                                // auto crop on, "1:1"
-        "0",  "1",                                // custom crop off, percents on
-        "20", "20", "20.0", "20.0",               // origin fields, then their steppers
-        "60", "60", "60.0", "60.0",               // size fields, then their steppers
-        "0",                                      // pixels off
-        "0",  "0",  "0",    "0",                  // pixel fields
-        "0",  "80.0", "[FileName]_cropped ([FileIndex])",
-        "1",                                      // metadata box on
-        "0",                                      // "Bottom Left"
-        "1",  "1",  "1",                          // custom ratio 1:1, width along the longer side
+        "1",                                // radioAutoCrop
+        "0",                                // comboAutoCropFormat "1:1"
+        "0",                                // radioCustomCrop
+        "1",                                // radioCustomCropPercents
+        "20",                               // textFieldCustomCropPercentsOriginX
+        "20",                               // textFieldCustomCropPercentsOriginY
+        "20.0",                             // stepperCustomCropPercentsOriginX
+        "20.0",                             // stepperCustomCropPercentsOriginY
+        "60",                               // textFieldCustomCropPercentsWidth
+        "60",                               // textFieldCustomCropPercentsHeight
+        "60.0",                             // stepperCustomCropPercentsWidth
+        "60.0",                             // stepperCustomCropPercentsHeight
+        "0",                                // radioCustomCropPixels
+        "0",                                // textFieldCustomCropPixelsOriginX
+        "0",                                // textFieldCustomCropPixelsOriginY
+        "0",                                // textFieldCustomCropPixelsWidth
+        "0",                                // textFieldCustomCropPixelsHeight
+        "0",                                // comboFormat "JPG"
+        "80.0",                             // sliderQuality
+        "[FileName]_cropped ([FileIndex])", // textFieldName
+        "1",                                // checkKeepEXIFInformationAndCreationDate
+        "0",                                // comboOriginCorner "Bottom Left"
+        "1",                                // customWidth
+        "1",                                // customHeight
+        "1",                                // customWidthLargestDimension
     };
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(Title(), "Trimlark - profile");
@@ -251,9 +268,9 @@ TEST_F(ProfileTest, OlderVersionsLoadWhatTheyHold)
     const CustomRatio before{4, 3, true};
     const Case cases[] = {
         // The 20-line version knew fewer formats: above 1 an index moves up by 3.
-        {"20 lines, format 2", 20, true, "2", 5, true, 0, before},          // 2 + 3 = "PNG"
-        {"20 lines, format 5", 20, true, "5", 8, true, 0, before},          // 5 + 3 = "GIF"
-        {"20 lines, format 1", 20, true, "1", 1, true, 0, before},          // "JPEG"
+        {"20 lines, format 2", 20, true, "2", 5, true, 0, before}, // 2 + 3 = "PNG"
+        {"20 lines, format 5", 20, true, "5", 8, true, 0, before}, // 5 + 3 = "GIF"
+        {"20 lines, format 1", 20, true, "1", 1, true, 0, before}, // "JPEG"
         {"20 lines, no format", 20, true, "-1", -1, true, 0, before},
         {"21 lines without the last line feed", 21, false, "2", 5, true, 0, before},
         {"21 lines", 21, true, "2", 2, false, 0, before},
@@ -435,8 +452,8 @@ TEST_F(ProfileTest, EachSettingActionMarksOnceAndOthersNever)
          },
          true},
         // The percent fields are read when needed; only their steppers count as a change.
-        {"percent field",
-         [](ProfileTest& t) { TypeInto(t.Find<QLineEdit>("textFieldCustomCropPercentsWidth"), "35"); }, false},
+        {"percent field", [](ProfileTest& t) { TypeInto(t.Find<QLineEdit>("textFieldCustomCropPercentsWidth"), "35"); },
+         false},
         {"metadata box",
          [=](ProfileTest& t) {
              outputTab(t);
@@ -450,8 +467,8 @@ TEST_F(ProfileTest, EachSettingActionMarksOnceAndOthersNever)
              QTest::mouseClick(t.Find<QPushButton>("buttonBrowse"), Qt::LeftButton);
          },
          false},
-        {"images opened", [](ProfileTest& t) { Q_EMIT NotificationCenter::Default().openWith({t.MakeImage("a.png", 8, 8)}); },
-         false},
+        {"images opened",
+         [](ProfileTest& t) { Q_EMIT NotificationCenter::Default().openWith({t.MakeImage("a.png", 8, 8)}); }, false},
         {"images added and removed",
          [](ProfileTest& t) {
              t.platform->fileAnswers.push_back(QStringList{t.MakeImage("b.png", 8, 8)});
@@ -485,7 +502,12 @@ TEST_F(ProfileTest, QuestionsGuardUnsavedChanges)
         QString question;
     };
     const Case cases[] = {
-        {"New", [](ProfileTest& t) { t.Trigger("actionNew"); return t.Title() == "Trimlark"; }, kContinueQuestion},
+        {"New",
+         [](ProfileTest& t) {
+             t.Trigger("actionNew");
+             return t.Title() == "Trimlark";
+         },
+         kContinueQuestion},
         {"Load",
          [](ProfileTest& t) {
              const auto panels = t.platform->loadProfileStartFolders.size();
