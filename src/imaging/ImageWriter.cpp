@@ -124,7 +124,8 @@ VImage ToEightBitRgb(VImage pixels, bool alphaAllowed)
 }
 
 // Drops every metadata field of the source but the colour profile; the savers then write only what describes
-// the new file.
+// the new file. PNG text chunks and a TIFF description go too: they hold other programs' copies of the EXIF,
+// IPTC and XMP ("Raw profile type ...") and free text.
 VImage WithoutSourceMetadata(VImage pixels)
 {
     pixels = pixels.copy();
@@ -132,6 +133,7 @@ VImage WithoutSourceMetadata(VImage pixels)
     for (char** field = fields; *field; ++field) {
         const std::string name = *field;
         if (name.rfind("exif-", 0) == 0 || name == VIPS_META_XMP_NAME || name == VIPS_META_IPTC_NAME ||
+            name.rfind("png-comment-", 0) == 0 || name == VIPS_META_IMAGEDESCRIPTION ||
             name == VIPS_META_PHOTOSHOP_NAME || name == "jpeg-thumbnail-data" || name == VIPS_META_ORIENTATION ||
             name.rfind("heif-", 0) == 0 || name.rfind("gif-", 0) == 0 || name == "loop" || name == "delay" ||
             name == VIPS_META_PAGE_HEIGHT || name == VIPS_META_N_PAGES)

@@ -121,6 +121,51 @@ TEST_F(MetadataTest, BoxOffCarriesNoneOfTheSourcesMetadata)
     }
 }
 
+// Whether the file, as vips reads it, has a field whose name starts with prefix.
+bool HasFieldStartingWith(const std::string& path, const std::string& prefix)
+{
+    const VImage image = VImage::new_from_file(path.c_str());
+    char** fields = vips_image_get_fields(image.get_image());
+    bool found = false;
+    for (char** field = fields; *field; ++field)
+        found = found || std::string(*field).rfind(prefix, 0) == 0;
+    g_strfreev(fields);
+    return found;
+}
+
+// Other programs keep EXIF, IPTC and XMP in PNG text chunks ("Raw profile type ...") and free text in a TIFF
+// description; with the box off none of it may reach the output.
+TEST_F(MetadataTest, BoxOffDropsTextChunksAndDescriptions)
+{
+    struct Case
+    {
+        const char* name;
+        const char* sourceName;
+        const char* field;  // set on the source before it is saved
+        const char* prefix; // what the field reads back as
+        const char* outputTitle;
+    };
+    const Case cases[] = {
+        {"PNG raw profile to PNG", "raw.png", "png-comment-0-Raw profile type xmp", "png-comment-", "PNG"},
+        {"PNG comment to PNG", "comment.png", "png-comment-0-Comment", "png-comment-", "PNG"},
+        {"TIFF description to TIFF", "described.tif", "image-description", "image-description", "TIFF"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string input = folder.Path(c.sourceName);
+        VImage marked = test::CoordinateImage(40, 30).copy();
+        marked.set(c.field, "where the photo was taken");
+        marked.write_to_file(input.c_str());
+        ASSERT_TRUE(HasFieldStartingWith(input, c.prefix));
+
+        const auto image = ImageTools::LoadImageAtPixelSize(input);
+        ASSERT_TRUE(image);
+        const std::string output = folder.Path(std::string("bare-") + c.sourceName);
+        ASSERT_TRUE(ImageTools::SaveImage(*image, output, FormatIndexOfTitle(c.outputTitle), 0.8, false));
+        EXPECT_FALSE(HasFieldStartingWith(output, c.prefix));
+    }
+}
+
 TEST_F(MetadataTest, MetadataDoesNotReencodeTheJpegPixels)
 {
     const auto image = ImageTools::LoadImageAtPixelSize(source);
