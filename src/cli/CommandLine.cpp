@@ -3,6 +3,7 @@
 #include "cli/CropOptionParser.h"
 #include "cli/ProgressReporter.h"
 #include "cli/SourceCollector.h"
+#include "imaging/AtomicFile.h"
 #include "imaging/ImageTools.h"
 #include "profile/ProfileFormat.h"
 #include "run/CropJob.h"
@@ -12,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <unistd.h>
 
 namespace trimlark {
@@ -45,37 +45,30 @@ int UsageError(const std::string& message)
     return kUsageError;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path)
+// A profile is a few hundred bytes; anything far larger is not one, and is not read into memory.
+constexpr std::size_t kMaxProfileBytes = 1 << 20;
+
+// The bytes of a regular file of at most kMaxProfileBytes; nothing for a folder, a device or a larger file.
+std::optional<std::string> ReadProfileFile(const std::string& path)
 {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return std::nullopt;
     std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string bytes(kMaxProfileBytes + 1, '\0');
+    // read() turns a failing read into badbit instead of an exception.
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad() || !in.eof())
         return std::nullopt;
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return std::nullopt;
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
     return bytes;
 }
 
 // The new text replaces the file only once it is complete.
 bool WriteFileAtomically(const std::string& path, const std::string& text)
 {
-    namespace fs = std::filesystem;
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temporary, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temporary, path, ec);
-    if (ec)
-        fs::remove(temporary, ec);
-    return !ec;
+    AtomicFile file(path);
+    return file.Create(nullptr) && file.Write(text.data(), text.size(), nullptr) && file.Commit(nullptr);
 }
 
 // Asks on standard error, reads the answer from standard input. The end of input answers "No to All".
@@ -246,7 +239,7 @@ int RunCommandLine(int argc, char** argv)
 
     ProfileContent content;
     if (!args.profile.empty()) {
-        const auto bytes = ReadWholeFile(args.profile);
+        const auto bytes = ReadProfileFile(args.profile);
         auto loaded = bytes ? ReadProfileText(*bytes, content) : std::nullopt;
         if (!loaded)
             return UsageError("Could not load profile.");

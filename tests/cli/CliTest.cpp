@@ -107,6 +107,7 @@ TEST_F(CliTest, ExitCodesAndMessages)
         {"keep and strip", {"IN/a.png", "-o", "OUT/", "--keep-metadata", "--strip-metadata"}, 2, "", "metadata"},
         {"a missing profile", {"IN/a.png", "-o", "OUT/", "-p", "IN/none.tlp"}, 2, "", "Could not load profile."},
         {"a broken profile", {"IN/a.png", "-o", "OUT/", "-p", "IN/bad.jpg"}, 2, "", "Could not load profile."},
+        {"a folder as the profile", {"IN/a.png", "-o", "OUT/", "-p", "IN/empty"}, 2, "", "Could not load profile."},
         {"an unknown option", {"IN/a.png", "-o", "OUT/", "--fast"}, 2, "", "--fast"},
         {"help", {"--help"}, 0, "--save-profile", ""},
     };
@@ -350,6 +351,17 @@ TEST_F(CliTest, SavedProfileReproducesTheRun)
         }
         EXPECT_EQ(files, 1u);
     }
+}
+
+// The profile goes in under a name of its own: a file beside it, whatever its name, stays as it was.
+TEST_F(CliTest, SavingAProfileTouchesNoOtherFile)
+{
+    const std::string profile = work_.File("kept.tlp");
+    const std::string neighbour = profile + ".part";
+    WriteBytes(neighbour, "the user's own file");
+    ASSERT_EQ(Run({"--save-profile", profile, "-f", "png"}).exitCode, 0);
+    EXPECT_EQ(Count(ReadBytes(profile), "\n"), 25u);
+    EXPECT_EQ(ReadBytes(neighbour), "the user's own file");
 }
 
 TEST_F(CliTest, OptionsApplyOverTheProfile)
