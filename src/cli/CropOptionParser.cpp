@@ -98,7 +98,8 @@ std::optional<std::string> ApplyRectangle(std::string_view kind, std::string_vie
 
 std::optional<double> CropOptionParser::ParseNumber(std::string_view text)
 {
-    if (!text.empty() && text.front() == '+')
+    // from_chars takes a "-" but no "+"; one sign at most ("+-1" is no number).
+    if (text.starts_with('+') && !text.substr(1).starts_with('-'))
         text.remove_prefix(1);
     double value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -136,10 +136,9 @@ std::vector<std::string> SplitLines(const std::vector<char32_t>& text)
 // An optional sign and decimal digits, the whole text.
 std::optional<std::int64_t> ParseInteger(std::string_view text)
 {
-    if (text.starts_with('+'))
+    // from_chars takes a "-" but no "+"; one sign at most ("+-1" is no number).
+    if (text.starts_with('+') && !text.substr(1).starts_with('-'))
         text.remove_prefix(1);
-    if (text.empty() || text.starts_with('+'))
-        return std::nullopt;
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc{} || end != text.data() + text.size())

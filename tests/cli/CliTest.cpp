@@ -97,6 +97,7 @@ TEST_F(CliTest, ExitCodesAndMessages)
         {"an unknown ratio", {"IN/a.png", "-o", "OUT/", "--crop", "auto:0:1"}, 2, "", "ratio"},
         {"three numbers for a rectangle", {"IN/a.png", "-o", "OUT/", "--crop", "pixels:1,2,3"}, 2, "", "four"},
         {"a rectangle with a word", {"IN/a.png", "-o", "OUT/", "--crop", "percents:1,2,x,4"}, 2, "", "\"x\""},
+        {"a rectangle with two signs", {"IN/a.png", "-o", "OUT/", "--crop", "pixels:1,2,+-3,4"}, 2, "", "\"+-3\""},
         {"an unknown crop kind", {"IN/a.png", "-o", "OUT/", "--crop", "square"}, 2, "", "square"},
         {"an unknown corner", {"IN/a.png", "-o", "OUT/", "--corner", "middle"}, 2, "", "middle"},
         {"an unknown format", {"IN/a.png", "-o", "OUT/", "-f", "webp"}, 2, "", "webp"},

@@ -1,8 +1,8 @@
 #include "profile/ProfileFormat.h"
+
 #include "settings/ChoiceLists.h"
 
 #include <gtest/gtest.h>
-
 #include <sstream>
 #include <vector>
 
@@ -76,9 +76,22 @@ TEST(ProfileFormat, DefaultsGiveTheKnownLines)
     {
         std::size_t line;
         const char* value;
-    } cases[] = {{1, "1"},   {2, "0"},    {3, "0"},  {4, "1"},  {5, "20"}, {7, "20.0"},
-                 {13, "0"},  {14, "0"},   {18, "0"}, {19, "80.0"}, {20, "[FileName]_cropped ([FileIndex])"},
-                 {21, "1"},  {22, "0"},   {23, "1"}, {24, "1"}, {25, "1"}};
+    } cases[] = {{1, "1"},
+                 {2, "0"},
+                 {3, "0"},
+                 {4, "1"},
+                 {5, "20"},
+                 {7, "20.0"},
+                 {13, "0"},
+                 {14, "0"},
+                 {18, "0"},
+                 {19, "80.0"},
+                 {20, "[FileName]_cropped ([FileIndex])"},
+                 {21, "1"},
+                 {22, "0"},
+                 {23, "1"},
+                 {24, "1"},
+                 {25, "1"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         EXPECT_EQ(lines[c.line - 1], c.value);
@@ -171,12 +184,9 @@ TEST(ProfileFormat, AcceptsOtherSpellingsOfItsNumbersAndTexts)
         std::size_t line;
         const char* value;
     } cases[] = {
-        {"stepper without fraction", 7, "20"},
-        {"stepper with fraction", 8, "20.0"},
-        {"stepper with exponent", 11, "6e1"},
-        {"quality without fraction", 19, "80"},
-        {"state with plus sign", 1, "+1"},
-        {"text with spaces", 20, "  spaced  "},
+        {"stepper without fraction", 7, "20"}, {"stepper with fraction", 8, "20.0"},
+        {"stepper with exponent", 11, "6e1"},  {"quality without fraction", 19, "80"},
+        {"state with plus sign", 1, "+1"},     {"text with spaces", 20, "  spaced  "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -201,6 +211,7 @@ TEST(ProfileFormat, RefusesDefectiveFilesAsAWhole)
         {"state not a number", 1, "yes"},
         {"state 2", 3, "2"},
         {"index with spaces", 2, " 1"},
+        {"index with two signs", 18, "+-1"},
         {"ratio index beyond its list", 2, "6"},
         {"format index beyond its list", 18, "13"},
         {"format index below -1", 18, "-2"},
@@ -243,8 +254,11 @@ TEST(ProfileFormat, RefusesWrongShapesAndEncodings)
         {"invalid utf-8 in a text line", Join(lines, 19) + "bad \xC3\x28 name\n" + good.substr(Join(lines, 20).size()),
          false},
         {"overlong utf-8", Join(lines, 19) + "\xC0\xAF\n" + good.substr(Join(lines, 20).size()), false},
-        {"unicode line separator splits a line", Join(lines, 19) + "a\xE2\x80\xA8" "b\n" +
-                                                     good.substr(Join(lines, 20).size()),
+        {"unicode line separator splits a line",
+         Join(lines, 19) +
+             "a\xE2\x80\xA8"
+             "b\n" +
+             good.substr(Join(lines, 20).size()),
          false},
     };
     for (const auto& c : cases) {
