@@ -16,47 +16,35 @@ int ScriptedPlatform::ShowAlert(const Alert& alert)
     return answer ? answer(alert) : 0;
 }
 
+namespace {
+
+// The next scripted panel answer; nothing (a cancelled panel) when the script has run out.
+template <typename T>
+std::optional<T> TakeAnswer(std::deque<std::optional<T>>& answers)
+{
+    if (answers.empty())
+        return std::nullopt;
+    const bool cancelled = !answers.front().has_value();
+    T answer = cancelled ? T() : *answers.front();
+    answers.pop_front();
+    if (cancelled)
+        return std::nullopt;
+    return answer;
+}
+
+} // namespace
+
 std::optional<QStringList> ScriptedPlatform::ChooseImageFiles(const QString& startFolder, const QStringList&)
 {
     fileStartFolders.push_back(startFolder);
-    if (fileAnswers.empty())
-        return std::nullopt;
-    const bool cancelled = !fileAnswers.front().has_value();
-    const QStringList files = fileAnswers.front().value_or(QStringList{});
-    fileAnswers.pop_front();
-    if (cancelled)
-        return std::nullopt;
-    return files;
+    return TakeAnswer(fileAnswers);
 }
 
 std::optional<QString> ScriptedPlatform::ChooseFolder(const QString& prompt, const QString&)
 {
     folderPrompts.push_back(prompt);
-    if (folderAnswers.empty())
-        return std::nullopt;
-    const bool cancelled = !folderAnswers.front().has_value();
-    const QString folder = folderAnswers.front().value_or(QString());
-    folderAnswers.pop_front();
-    if (cancelled)
-        return std::nullopt;
-    return folder;
+    return TakeAnswer(folderAnswers);
 }
-
-namespace {
-
-std::optional<QString> TakeAnswer(std::deque<std::optional<QString>>& answers)
-{
-    if (answers.empty())
-        return std::nullopt;
-    const bool cancelled = !answers.front().has_value();
-    const QString path = answers.front().value_or(QString());
-    answers.pop_front();
-    if (cancelled)
-        return std::nullopt;
-    return path;
-}
-
-} // namespace
 
 std::optional<QString> ScriptedPlatform::ChooseProfileToSave(const QString&, const QString& proposedName)
 {
