@@ -10,7 +10,8 @@ namespace trimlark {
 
 std::shared_ptr<const HeldFile> HeldFile::Open(const std::string& path, std::string* reason)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a named pipe with nobody writing to it is refused below instead of waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (reason)
             *reason = std::string("Cannot open the file: ") + std::strerror(errno);

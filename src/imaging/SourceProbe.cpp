@@ -4,6 +4,7 @@
 #include "imaging/MetadataCarrier.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <vips/vips8>
 
 namespace trimlark {
@@ -73,6 +74,13 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
     if (!EnsureLibrariesReady()) {
         if (reason)
             *reason = "The image library cannot start";
+        return std::nullopt;
+    }
+    // The decoders open and read the file to sniff it: a named pipe or a device would keep them waiting.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        if (reason)
+            *reason = "Not a regular file";
         return std::nullopt;
     }
     const char* loader = vips_foreign_find_load(path.c_str());

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace trimlark {
@@ -47,7 +48,8 @@ protected:
     CliResult Run(const std::vector<std::string>& arguments, const std::string& input = "")
     {
         WriteBytes(work_.File("stdin.txt"), input);
-        std::string command = "cd " + Quoted(work_.Path()) + " && " + Quoted(TRIMLARK_CLI_PATH);
+        // A tool that hangs is killed and fails the test instead of stopping the suite.
+        std::string command = "cd " + Quoted(work_.Path()) + " && timeout 120 " + Quoted(TRIMLARK_CLI_PATH);
         for (const std::string& argument : arguments)
             command += " " + Quoted(argument);
         command += " <stdin.txt >stdout.txt 2>stderr.txt";
@@ -84,6 +86,11 @@ TEST_F(CliTest, ExitCodesAndMessages)
          1,
          "Some images could not be cropped.\n",
          "bad.jpg: could not be loaded: "},
+        {"a named pipe is no image",
+         {"IN/pipe.jpg", "IN/a.png", "-o", "OUT/"},
+         1,
+         "Some images could not be cropped.\n",
+         "pipe.jpg: could not be loaded: "},
         {"a missing output folder",
          {"IN/a.png", "-o", "OUT/missing"},
          1,
@@ -115,6 +122,7 @@ TEST_F(CliTest, ExitCodesAndMessages)
     WriteCoordinateImage(In("a.png"), 30, 20);
     WriteBytes(In("bad.jpg"), "not a JPEG");
     std::filesystem::create_directory(In("empty"));
+    ASSERT_EQ(mkfifo(In("pipe.jpg").c_str(), 0600), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> arguments;
