@@ -50,9 +50,12 @@ bool AtomicFile::Create(std::string* reason)
             *reason = "The output path names no file";
         return false;
     }
-    // Hidden, so that a file left behind by a crash does not look like an output.
+    // Hidden, so that a file left behind by a crash does not look like an output. The name is shortened where
+    // the hidden mark and the suffix would take it past the file system's limit of 255 bytes a name.
+    constexpr std::size_t kNameRoom = 255 - 1 - 48;
+    const std::string stem = name.substr(0, kNameRoom);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string candidate = (slash == std::string::npos ? std::string() : folder) + "." + name + UniqueSuffix();
+        std::string candidate = (slash == std::string::npos ? std::string() : folder) + "." + stem + UniqueSuffix();
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);

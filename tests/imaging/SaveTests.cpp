@@ -363,6 +363,31 @@ TEST_F(SaveTest, FailedSaveLeavesTheExistingFileAndNoTemporaryFile)
     EXPECT_EQ(names, expected);
 }
 
+// A name the file system takes is written, however close to its limit of 255 bytes; the temporary file made
+// on the way must fit too.
+TEST_F(SaveTest, NamesUpToTheFileSystemLimitAreWritten)
+{
+    const std::string source = folder.Path("source.png");
+    test::CoordinateImage(40, 30).pngsave(source.c_str());
+    const WorkingImage image = Load(source);
+    struct Case
+    {
+        const char* name;
+        std::size_t length; // of the whole output name, ".png" included
+    };
+    const Case cases[] = {{"short", 10}, {"long", 240}, {"at the limit", 255}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder out;
+        const std::string name = std::string(c.length - 4, 'n') + ".png";
+        std::string reason;
+        ASSERT_TRUE(ImageTools::SaveImage(image, out.Path(name), FormatIndexOfTitle("PNG"), 1.0, false, &reason))
+            << reason;
+        EXPECT_EQ(out.FileNames(), std::vector<std::string>{name});
+        EXPECT_EQ(test::SniffType(out.Path(name)), "png");
+    }
+}
+
 TEST_F(SaveTest, ExistingFileIsReplacedWhole)
 {
     const std::string source = folder.Path("source.png");
