@@ -7,6 +7,7 @@
 #include "imaging/ImageTools.h"
 #include "profile/ProfileFormat.h"
 #include "run/CropJob.h"
+#include "settings/ChoiceLists.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -82,8 +83,7 @@ OverwriteAnswer AskOnTerminal(const std::string& outputPath)
             std::fputc('\n', stderr);
             return OverwriteAnswer::NoToAll;
         }
-        for (char& c : line)
-            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        line = LowerAscii(line);
         if (line.empty() || line == "y" || line == "yes")
             return OverwriteAnswer::Yes;
         if (line == "a" || line == "yes to all")

@@ -11,15 +11,6 @@ namespace trimlark {
 
 namespace {
 
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
-
 std::optional<std::int64_t> ParseWholeNumber(std::string_view text)
 {
     std::int64_t value = 0;
@@ -134,7 +125,7 @@ std::optional<std::string> CropOptionParser::ApplyCrop(std::string_view text, Cr
 std::optional<std::string> CropOptionParser::ApplyCorner(std::string_view text, CropSettings& settings)
 {
     static constexpr std::array<std::string_view, 4> names{"bottom-left", "bottom-right", "top-left", "top-right"};
-    const std::string lower = Lower(text);
+    const std::string lower = LowerAscii(text);
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i] == lower) {
             settings.comboOriginCorner = static_cast<int>(i);
@@ -149,7 +140,7 @@ std::optional<std::string> CropOptionParser::ApplyFormat(std::string_view text, 
     const auto& titles = FormatTitles();
     std::string known;
     for (std::size_t i = 0; i < titles.size(); ++i) {
-        if (Lower(titles[i]) == Lower(text)) {
+        if (LowerAscii(titles[i]) == LowerAscii(text)) {
             settings.comboFormat = static_cast<int>(i);
             return std::nullopt;
         }

@@ -5,6 +5,7 @@
 #include "imaging/LibrarySetup.h"
 #include "imaging/MetadataCarrier.h"
 #include "imaging/SourceProbe.h"
+#include "settings/ChoiceLists.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,20 +18,13 @@ using vips::VImage;
 
 namespace {
 
-std::string LowerCase(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-    return text;
-}
-
 std::string ExtensionOf(const std::string& path)
 {
     const auto slash = path.find_last_of('/');
     const auto dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
-    return LowerCase(path.substr(dot + 1));
+    return path.substr(dot + 1);
 }
 
 VImage OpenPage(const WorkingImage::Impl& image, VipsAccess access)
@@ -268,14 +262,10 @@ std::optional<OutputFormat> OutputFormatOfTitle(const std::string& title, const 
         {"TIFF", OutputFormat::Tiff},    {"TIF", OutputFormat::Tiff},     {"GIF", OutputFormat::Gif},
         {"BMP", OutputFormat::Bmp},      {"HEIF", OutputFormat::Heic},    {"HEIC", OutputFormat::Heic},
     };
-    std::string name = title;
-    if (title == "Original") {
-        name = ExtensionOf(path);
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); });
-    }
+    // "Original" writes the type of the path's extension, in any case.
+    const std::string name = title == kOriginalFormatTitle ? LowerAscii(ExtensionOf(path)) : LowerAscii(title);
     for (const auto& entry : titles) {
-        if (name == entry.name) {
+        if (name == LowerAscii(entry.name)) {
             if (entry.format == OutputFormat::Heic && !CanWriteHeif())
                 return std::nullopt;
             return entry.format;

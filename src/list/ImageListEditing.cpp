@@ -2,6 +2,7 @@
 
 #include "list/ImageListRules.h"
 #include "run/OutputNaming.h"
+#include "settings/ChoiceLists.h"
 
 #include <algorithm>
 
@@ -12,14 +13,6 @@ namespace {
 bool Contains(const std::vector<std::string>& list, const std::string& path)
 {
     return std::find(list.begin(), list.end(), path) != list.end();
-}
-
-std::string LowerAscii(std::string_view text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-    return lower;
 }
 
 } // namespace

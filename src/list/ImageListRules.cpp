@@ -1,6 +1,7 @@
 #include "list/ImageListRules.h"
 
 #include "run/OutputNaming.h"
+#include "settings/ChoiceLists.h"
 
 #include <algorithm>
 
@@ -8,16 +9,14 @@ namespace trimlark {
 
 const std::vector<std::string>& AcceptedExtensions()
 {
-    static const std::vector<std::string> extensions{"jpg", "jpeg", "jpe", "jp2",  "jpx",  "png",
+    static const std::vector<std::string> extensions{"jpg", "jpeg", "jpe",  "jp2", "jpx",  "png",
                                                      "gif", "tif",  "tiff", "bmp", "heif", "heic"};
     return extensions;
 }
 
 bool HasAcceptedExtension(std::string_view path)
 {
-    std::string extension(PathExtension(path));
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    const std::string extension = LowerAscii(PathExtension(path));
     const auto& accepted = AcceptedExtensions();
     return std::find(accepted.begin(), accepted.end(), extension) != accepted.end();
 }

@@ -52,10 +52,15 @@ int FormatIndexOfTitle(std::string_view title)
 
 std::string FormatNameFor(int formatIndex)
 {
-    std::string name = FormatTitleAt(formatIndex);
-    std::transform(name.begin(), name.end(), name.begin(),
+    return LowerAscii(FormatTitleAt(formatIndex));
+}
+
+std::string LowerAscii(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-    return name;
+    return lower;
 }
 
 } // namespace trimlark

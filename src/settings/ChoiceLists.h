@@ -29,4 +29,8 @@ int FormatIndexOfTitle(std::string_view title);
 // Lower-cased title used for output extensions: "JPEG" -> "jpeg", "Original" -> "original".
 std::string FormatNameFor(int formatIndex);
 
+// The text with A-Z lower-cased and every other byte as it is: titles, extensions and option words, which are
+// compared without regard to case.
+std::string LowerAscii(std::string_view text);
+
 } // namespace trimlark
