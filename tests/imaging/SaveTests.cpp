@@ -4,7 +4,9 @@
 #include "settings/ChoiceLists.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace trimlark {
 namespace {
@@ -506,7 +508,16 @@ TEST_F(SaveTest, BadInputFailsCleanly)
              test::WriteBytes(path, test::PngWithClaimedSize(0, 0));
              return path;
          }},
+        // Opening it to read waits for a writer that never comes.
+        {"named pipe named .jpg",
+         [](const TempFolder& f) {
+             const auto path = f.Path("pipe.jpg");
+             EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+             return path;
+         }},
     };
+    // A hang ends the test program (and so fails the test) instead of stopping the suite.
+    alarm(120);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = c.make(folder);
@@ -525,6 +536,7 @@ TEST_F(SaveTest, BadInputFailsCleanly)
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "decoder warnings stay off standard output";
         EXPECT_FALSE(std::filesystem::exists(output));
     }
+    alarm(0);
 }
 
 } // namespace
