@@ -33,42 +33,53 @@ void AppendUtf8(std::string& out, char32_t c)
     }
 }
 
-// Decodes UTF-8 strictly (no overlong forms, no surrogates, nothing above U+10FFFF).
+struct DecodedChar
+{
+    char32_t c = 0;
+    std::size_t size = 0;
+};
+
+// The character that starts at bytes[i], decoded strictly (no overlong forms, no surrogates, nothing above
+// U+10FFFF); nothing when the bytes there are not UTF-8.
+std::optional<DecodedChar> DecodeUtf8Char(std::string_view bytes, std::size_t i)
+{
+    const auto b0 = static_cast<unsigned char>(bytes[i]);
+    int extra = 0;
+    char32_t c = 0;
+    char32_t minimum = 0;
+    if (b0 < 0x80)
+        return DecodedChar{b0, 1};
+    if ((b0 & 0xE0) == 0xC0)
+        extra = 1, c = b0 & 0x1F, minimum = 0x80;
+    else if ((b0 & 0xF0) == 0xE0)
+        extra = 2, c = b0 & 0x0F, minimum = 0x800;
+    else if ((b0 & 0xF8) == 0xF0)
+        extra = 3, c = b0 & 0x07, minimum = 0x10000;
+    else
+        return std::nullopt;
+    if (i + static_cast<std::size_t>(extra) >= bytes.size())
+        return std::nullopt;
+    for (int k = 1; k <= extra; ++k) {
+        const auto b = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
+        if ((b & 0xC0) != 0x80)
+            return std::nullopt;
+        c = (c << 6) | (b & 0x3F);
+    }
+    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return std::nullopt;
+    return DecodedChar{c, static_cast<std::size_t>(extra) + 1};
+}
+
 std::optional<std::vector<char32_t>> DecodeUtf8(std::string_view bytes)
 {
     std::vector<char32_t> out;
     out.reserve(bytes.size());
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b0 = static_cast<unsigned char>(bytes[i]);
-        int extra = 0;
-        char32_t c = 0;
-        char32_t minimum = 0;
-        if (b0 < 0x80) {
-            out.push_back(b0);
-            ++i;
-            continue;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            extra = 1, c = b0 & 0x1F, minimum = 0x80;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            extra = 2, c = b0 & 0x0F, minimum = 0x800;
-        } else if ((b0 & 0xF8) == 0xF0) {
-            extra = 3, c = b0 & 0x07, minimum = 0x10000;
-        } else {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto decoded = DecodeUtf8Char(bytes, i);
+        if (!decoded)
             return std::nullopt;
-        }
-        if (i + static_cast<std::size_t>(extra) >= bytes.size())
-            return std::nullopt;
-        for (int k = 1; k <= extra; ++k) {
-            const auto b = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
-            if ((b & 0xC0) != 0x80)
-                return std::nullopt;
-            c = (c << 6) | (b & 0x3F);
-        }
-        if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            return std::nullopt;
-        out.push_back(c);
-        i += static_cast<std::size_t>(extra) + 1;
+        out.push_back(decoded->c);
+        i += decoded->size;
     }
     return out;
 }
@@ -174,15 +185,17 @@ std::string FloatForm(float value)
     return text;
 }
 
-// A text value on one line: newline characters would split it, so they become spaces.
+// A text value on one line, as UTF-8 the reader takes: newline characters would split it, so they become
+// spaces, and a byte that is not UTF-8 (a name typed on a terminal in another encoding) becomes U+FFFD.
 std::string TextForm(std::string_view text)
 {
-    auto decoded = DecodeUtf8(text);
-    if (!decoded)
-        return std::string(text);
     std::string out;
-    for (const char32_t c : *decoded)
+    for (std::size_t i = 0; i < text.size();) {
+        const auto decoded = DecodeUtf8Char(text, i);
+        const char32_t c = decoded ? decoded->c : U'\uFFFD';
         AppendUtf8(out, IsNewline(c) ? U' ' : c);
+        i += decoded ? decoded->size : 1;
+    }
     return out;
 }
 

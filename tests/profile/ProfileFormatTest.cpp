@@ -294,6 +294,30 @@ TEST(ProfileFormat, ReadsUtf16WithByteOrderMark)
     EXPECT_FALSE(ReadProfileText(utf16.substr(0, utf16.size() - 1), ProfileContent{}).has_value());
 }
 
+// Whatever a text field holds, the file written reads back.
+TEST(ProfileFormat, TextThatIsNotUtf8IsWrittenReadably)
+{
+    const struct Case
+    {
+        const char* name;
+        std::string text;
+        std::string readBack;
+    } cases[] = {
+        {"a Latin-1 byte", "caf\xE9", "caf\uFFFD"},
+        {"a lone continuation byte", "a\x80z", "a\uFFFDz"},
+        {"a cut-off sequence at the end", "crop\xE2\x82", "crop\uFFFD\uFFFD"},
+        {"valid text is kept", "r\u00E9sum\u00E9 \u2702", "r\u00E9sum\u00E9 \u2702"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CropSettings s;
+        s.textFieldName = c.text;
+        const auto read = ReadProfileText(WriteProfileText(s, {}), ProfileContent{});
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(read->settings.textFieldName, c.readBack);
+    }
+}
+
 TEST(ProfileFormat, TextWithALineBreakStillWritesTwentyFiveLines)
 {
     CropSettings s;
