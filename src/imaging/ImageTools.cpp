@@ -71,6 +71,16 @@ timespec ToTimespec(FileTime time)
     return timespec{static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
 }
 
+// The picture's date, taken from the file that was loaded (still open, even when the new file has replaced it
+// at its path), as the new file's modification and access time. A save over its own source would otherwise
+// leave no file to take the date from; a failure is reported when the date is set again after the save.
+void GiveSourceDate(const WorkingImage::Impl& image, const std::string& path)
+{
+    const timespec date = ToTimespec(ImageTools::GetFileCreationDate(image.ReadPath()));
+    const timespec times[2] = {date, date};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
 } // namespace
 
 void ImageTools::Initialize()
@@ -160,7 +170,11 @@ bool ImageTools::SaveImage(const WorkingImage& image, const std::string& path, i
         return Fail(reason, "Cannot write this file type: " + path);
     if (!image.impl())
         return Fail(reason, "No image");
-    return WriteWorkingImage(*image.impl(), path, WriteRequest{*format, quality, keepMetadata}, reason);
+    if (!WriteWorkingImage(*image.impl(), path, WriteRequest{*format, quality, keepMetadata}, reason))
+        return false;
+    if (keepMetadata)
+        GiveSourceDate(*image.impl(), path);
+    return true;
 }
 
 bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata,
@@ -171,7 +185,11 @@ bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& p
     if (!image.impl())
         return Fail(reason, "No image");
     // The default quality of the HEIC encoder; the quality setting applies to JPEG and JPEG 2000 only.
-    return WriteWorkingImage(*image.impl(), path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason);
+    if (!WriteWorkingImage(*image.impl(), path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason))
+        return false;
+    if (keepMetadata)
+        GiveSourceDate(*image.impl(), path);
+    return true;
 }
 
 void ImageTools::CopyEXIFInformationAndCreationDate(const std::string& sourcePath, const std::string& outputPath)

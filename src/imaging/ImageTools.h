@@ -79,7 +79,8 @@ public:
 
     // Encodes the image in the format of the format list's index (quality fraction 0-1 for JPEG and
     // JPEG 2000, and "Original" by the path's extension) and writes it atomically. keepMetadata: the output
-    // carries the source's EXIF, IPTC and XMP as far as its type can hold them; otherwise none of them.
+    // carries the source's EXIF, IPTC and XMP as far as its type can hold them, and the creation date of the file
+    // that was loaded (also when the output replaced it); otherwise none of them.
     // False when nothing was written (an existing file at path is then untouched).
     static bool SaveImage(const WorkingImage& image, const std::string& path, int formatIndex, double quality,
                           bool keepMetadata = false, std::string* reason = nullptr);

@@ -5,9 +5,11 @@
 #include "settings/ChoiceLists.h"
 
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
 
 namespace trimlark {
@@ -297,6 +299,38 @@ TEST_F(CropRunTest, AnImageCanReplaceItsOwnSource)
     EXPECT_EQ(probe.width, 40); // 1:1 of 80 x 40, centred: from column 20
     EXPECT_EQ(probe.height, 40);
     EXPECT_EQ(probe.topLeft.at(0), 20);
+}
+
+// A photo cropped in place keeps its date when the metadata and date are kept, as a copy elsewhere does.
+TEST_F(CropRunTest, AnImageThatReplacesItsOwnSourceKeepsItsDate)
+{
+    struct Case
+    {
+        const char* name;
+        const char* folder; // "sources" writes over the source, "outputs" beside it
+    };
+    const Case cases[] = {{"over its own source", "sources"}, {"into another folder", "outputs"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = sources_.File("dated.png");
+        WriteCoordinateImage(source, 80, 40);
+        const timespec taken[2] = {{981158400, 0}, {981158400, 0}}; // 2001-02-03
+        ASSERT_EQ(utimensat(AT_FDCWD, source.c_str(), taken, 0), 0);
+        CropSettings settings =
+            SettingsFor(c.folder == std::string("sources") ? sources_.Path() : outputs_.Path(), "Original");
+        settings.textFieldName = "[FileName]";
+        ASSERT_TRUE(settings.checkKeepEXIFInformationAndCreationDate);
+        const CropJob job =
+            BuildCropJob({source}, settings, {}, [](const std::string&) { return OverwriteAnswer::Yes; });
+        const CropRunResult result = CropImagesWork(job, {});
+        ASSERT_TRUE(result.allImagesCropped);
+        EXPECT_EQ(ProbeImage(result.outcomes.at(0).outputPath).width, 40);
+        struct stat attributes
+        {
+        };
+        ASSERT_EQ(stat(result.outcomes.at(0).outputPath.c_str(), &attributes), 0);
+        EXPECT_EQ(attributes.st_mtim.tv_sec, 981158400);
+    }
 }
 
 // The written pixels are compared with the source's coordinates: red is the column, green the row from the top.
