@@ -24,15 +24,6 @@ bool EnsureLibrariesReady()
     return ready;
 }
 
-std::string TakeVipsError()
-{
-    std::string text = vips_error_buffer();
-    vips_error_clear();
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
-
 std::string DescribeVipsError(const std::exception& error)
 {
     std::string text = error.what();

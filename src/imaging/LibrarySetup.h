@@ -18,9 +18,6 @@ inline constexpr int kMaxProbedImages = 256;
 // error.
 bool EnsureLibrariesReady();
 
-// The vips error buffer's text (trimmed), then clears it.
-std::string TakeVipsError();
-
 // The library's message for a failed call, never empty.
 std::string DescribeVipsError(const std::exception& error);
 

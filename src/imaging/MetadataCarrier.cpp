@@ -183,7 +183,6 @@ std::optional<CarriedMetadata> MakeCarriedMetadata(const std::string& sourcePath
     try {
         FitToOutput(*metadata, width, height);
         CarriedMetadata carried;
-        carried.hasIptc = !metadata->iptc.empty();
         if (!metadata->exif.empty()) {
             Exiv2::Blob blob;
             Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, metadata->exif);

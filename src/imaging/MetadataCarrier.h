@@ -14,7 +14,6 @@ struct CarriedMetadata
 {
     std::vector<std::uint8_t> exif; // "Exif\0\0" + TIFF structure, as image libraries store it; empty if none
     std::string xmp;                // XMP packet; empty if none
-    bool hasIptc = false;
 };
 
 // The EXIF orientation (1-8) Exiv2 reads from the file; 1 when there is none or the file cannot be read.
