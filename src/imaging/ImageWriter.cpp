@@ -176,8 +176,9 @@ vips::VOption* EncoderOptions(const WriteRequest& request)
         options->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_HEVC)->set("bitdepth", 8);
         break;
     case OutputFormat::Png:
-        // Adaptive row filters: files about the size other tools write, at much the same speed.
-        options->set("filter", VIPS_FOREIGN_PNG_FILTER_ALL);
+        // Adaptive row filters with fast deflate: on photographs this is both smaller and faster than
+        // libvips' default (level 6, no filter), and close to what other tools write.
+        options->set("filter", VIPS_FOREIGN_PNG_FILTER_ALL)->set("compression", 1);
         break;
     }
     return options;
