@@ -75,6 +75,24 @@ std::optional<SourceMetadata> ReadSourceMetadata(const std::string& path)
     }
 }
 
+// A camera's own reduced copy of the uncropped picture inside its maker note (Nikon's preview IFD, Olympus,
+// Pentax, Minolta, Casio, Samsung and Sony preview and thumbnail tags), or what locates one.
+bool IsMakerNotePreview(const Exiv2::Exifdatum& datum)
+{
+    static const char* const standardGroups[] = {"Image", "Photo", "GPSInfo", "Iop"};
+    const std::string group = datum.groupName();
+    for (const char* standard : standardGroups) {
+        if (group == standard)
+            return false;
+    }
+    const std::string tag = datum.tagName();
+    const auto mentions = [](const std::string& text, const char* word) {
+        return text.find(word) != std::string::npos;
+    };
+    return mentions(group, "Preview") || mentions(group, "Thumb") || mentions(tag, "Preview") ||
+           mentions(tag, "Thumbnail");
+}
+
 void FitToOutput(SourceMetadata& metadata, int width, int height)
 {
     auto& exif = metadata.exif;
@@ -83,7 +101,7 @@ void FitToOutput(SourceMetadata& metadata, int width, int height)
         const std::string key = it->key();
         // IFD1 is the thumbnail's; sub-IFDs of other images hold reduced copies of the uncropped picture.
         if (IsLayoutTag(key) || key.rfind("Exif.Thumbnail.", 0) == 0 || key.rfind("Exif.SubImage", 0) == 0 ||
-            key.rfind("Exif.Image2.", 0) == 0 || key.rfind("Exif.Image3.", 0) == 0)
+            key.rfind("Exif.Image2.", 0) == 0 || key.rfind("Exif.Image3.", 0) == 0 || IsMakerNotePreview(*it))
             it = exif.erase(it);
         else
             ++it;

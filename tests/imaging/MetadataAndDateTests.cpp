@@ -166,6 +166,36 @@ TEST_F(MetadataTest, BoxOffDropsTextChunksAndDescriptions)
     }
 }
 
+// Nikon cameras keep a preview of the whole picture in their maker note; like the EXIF thumbnail it would show
+// what the crop cut away.
+TEST_F(MetadataTest, BoxOnCarriesNoPreviewOfTheUncroppedPicture)
+{
+    const std::string nikon = folder.Path("nikon.jpg");
+    test::CoordinateImage(300, 200).jpegsave(nikon.c_str());
+    test::AddMakerNotePreview(nikon);
+    {
+        auto source = Exiv2::ImageFactory::open(nikon);
+        source->readMetadata();
+        ASSERT_EQ(Exiv2::PreviewManager(*source).getPreviewProperties().size(), 2u); // thumbnail and maker note
+    }
+    std::vector<const char*> titles = {"JPG", "PNG", "TIFF", "JP2"};
+    if (CanWriteHeif())
+        titles.push_back("HEIC");
+    const auto image = ImageTools::LoadImageAtPixelSize(nikon);
+    ASSERT_TRUE(image);
+    const WorkingImage cropped = ImageTools::CropImage(*image, 0, 0, 100, 80, 0);
+    for (const char* title : titles) {
+        SCOPED_TRACE(title);
+        const std::string output = folder.Path(std::string("nikon-out.") + title);
+        std::string reason;
+        ASSERT_TRUE(ImageTools::SaveImage(cropped, output, FormatIndexOfTitle(title), 0.8, true, &reason)) << reason;
+        auto written = Exiv2::ImageFactory::open(output);
+        written->readMetadata();
+        EXPECT_EQ(ExifText(written->exifData(), "Exif.Image.Make"), "NIKON CORPORATION");
+        EXPECT_TRUE(Exiv2::PreviewManager(*written).getPreviewProperties().empty());
+    }
+}
+
 TEST_F(MetadataTest, MetadataDoesNotReencodeTheJpegPixels)
 {
     const auto image = ImageTools::LoadImageAtPixelSize(source);

@@ -223,4 +223,27 @@ void AddCameraMetadata(const std::string& path)
     image->writeMetadata();
 }
 
+void AddMakerNotePreview(const std::string& path)
+{
+    auto image = Exiv2::ImageFactory::open(path);
+    image->readMetadata();
+    Exiv2::ExifData exif = image->exifData();
+    exif["Exif.Image.Make"] = "NIKON CORPORATION";
+    exif["Exif.Image.Model"] = "NIKON D90";
+    exif["Exif.Nikon3.Version"] = "48 50 49 48";
+    exif["Exif.Nikon3.Quality"] = "FINE";
+    VipsBlob* blob = SolidImage(64, 48, {30, 200, 30}).jpegsave_buffer();
+    size_t length = 0;
+    const auto* data = static_cast<const Exiv2::byte*>(vips_blob_get(blob, &length));
+    exif["Exif.NikonPreview.Compression"] = static_cast<std::uint16_t>(6);
+    exif["Exif.NikonPreview.JPEGInterchangeFormat"] = static_cast<std::uint32_t>(0);
+    exif["Exif.NikonPreview.JPEGInterchangeFormatLength"] = static_cast<std::uint32_t>(length);
+    exif.findKey(Exiv2::ExifKey("Exif.NikonPreview.JPEGInterchangeFormat"))
+        ->setDataArea(data, static_cast<long>(length));
+    Exiv2::ExifThumb(exif).setJpegThumbnail(data, static_cast<long>(length));
+    vips_area_unref(VIPS_AREA(blob));
+    image->setExifData(exif);
+    image->writeMetadata();
+}
+
 } // namespace trimlark::test

@@ -64,4 +64,7 @@ void SetOrientation(const std::string& path, int orientation);
 // Gives a JPEG camera EXIF (Make "TrimlarkCam", GPS), an EXIF thumbnail, IPTC keywords and an XMP title.
 void AddCameraMetadata(const std::string& path);
 
+// Gives a JPEG a Nikon maker note that holds a preview picture (as Nikon cameras write), and an EXIF thumbnail.
+void AddMakerNotePreview(const std::string& path);
+
 } // namespace trimlark::test
