@@ -209,5 +209,21 @@ TEST_F(CustomRatioTest, AnsweringNoKeepsItOpen)
     EXPECT_TRUE(DataProvider::Shared().customWindowIsOpen);
 }
 
+TEST_F(CustomRatioTest, MainWindowGoesAwayWhileAnEntryIsBeingTyped)
+{
+    Q_EMIT NotificationCenter::Default().openWith({MakeImage("photo.png", 300, 200)});
+    ClickRow(0);
+    ChooseCustom();
+    auto* custom = CustomWindow();
+    ASSERT_NE(custom, nullptr);
+    QApplication::setActiveWindow(custom);
+    custom->textFieldWidth->setFocus();
+    TypeInto(custom->textFieldWidth, "5");
+    ASSERT_EQ(QApplication::focusWidget(), custom->textFieldWidth);
+    // The field loses its focus as its window is destroyed with the main window, and applies the entry then.
+    window.reset();
+    EXPECT_EQ(DataProvider::Shared().customWidth, 5);
+}
+
 } // namespace
 } // namespace trimlark
