@@ -72,11 +72,8 @@ void AppDelegate::OpenFiles(const QStringList& paths)
 {
     if (!paths.isEmpty())
         Q_EMIT NotificationCenter::Default().openWith(paths);
-    if (viewController_) {
-        viewController_->showNormal();
-        viewController_->raise();
-        viewController_->activateWindow();
-    }
+    if (viewController_)
+        viewController_->BringForward();
 }
 
 } // namespace trimlark

@@ -1116,6 +1116,14 @@ void ViewController::OnVideoTutorial()
     platform_->OpenUrl(VideoTutorialUrl());
 }
 
+void ViewController::BringForward()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
 void ViewController::OnAppQuit()
 {
     if (ApplicationShouldTerminate())

@@ -145,6 +145,10 @@ public Q_SLOTS:
     void OnVideoTutorial();
     void OnAppQuit();
 
+    // Shows the window in front of the others (files were opened with the app): a minimised window is restored,
+    // a maximised or full-screen one stays so.
+    void BringForward();
+
 Q_SIGNALS:
     // A preview image was put on screen (also an empty one after a failed decode).
     void cropPreviewShown();

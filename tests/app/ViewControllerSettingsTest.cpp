@@ -256,6 +256,30 @@ TEST_F(SettingsTest, ClosingTheWindowEndsTheApp)
     EXPECT_EQ(closed.count(), 1);
 }
 
+TEST_F(SettingsTest, BringingForwardRestoresOnlyAMinimisedWindow)
+{
+    struct Case
+    {
+        const char* name;
+        Qt::WindowStates before;
+        Qt::WindowStates after;
+    };
+    const Case cases[] = {
+        {"normal", Qt::WindowNoState, Qt::WindowNoState},
+        {"maximised", Qt::WindowMaximized, Qt::WindowMaximized},
+        {"full screen", Qt::WindowFullScreen, Qt::WindowFullScreen},
+        {"minimised", Qt::WindowMinimized, Qt::WindowNoState},
+        {"minimised from maximised", Qt::WindowMinimized | Qt::WindowMaximized, Qt::WindowMaximized},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        window->setWindowState(c.before);
+        window->BringForward();
+        EXPECT_EQ(window->windowState() & ~Qt::WindowActive, c.after);
+        EXPECT_TRUE(window->isVisible());
+    }
+}
+
 TEST_F(SettingsTest, VideoTutorialOpensItsPage)
 {
     window->findChild<QAction*>("actionVideoTutorial")->trigger();
