@@ -1,6 +1,5 @@
 #include "app/Stepper.h"
 
-#include <QEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -53,15 +52,6 @@ void Stepper::Step(float delta)
     // A value set from outside the range (a loaded profile) comes back into it on the first click.
     value_ = std::clamp(value_ + delta, minimum_, maximum_);
     Q_EMIT valueStepped(value_);
-}
-
-void Stepper::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::EnabledChange) {
-        buttonUp->setEnabled(isEnabled());
-        buttonDown->setEnabled(isEnabled());
-    }
-    QWidget::changeEvent(event);
 }
 
 } // namespace trimlark

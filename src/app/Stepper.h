@@ -24,9 +24,6 @@ public:
 Q_SIGNALS:
     void valueStepped(float value);
 
-protected:
-    void changeEvent(QEvent* event) override;
-
 private:
     void Step(float delta);
 

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace trimlark {
@@ -136,6 +137,10 @@ TEST_F(RunTest, FullRunWithExistingOutputsAndYesToAll)
                 SCOPED_TRACE(name);
                 EXPECT_FALSE(Find<QWidget>(name)->isEnabled());
             }
+            // The steppers' arrows go with them.
+            for (const char* arrow : {"buttonUp", "buttonDown"})
+                EXPECT_FALSE(
+                    Find<QWidget>("stepperCustomCropPercentsWidth")->findChild<QToolButton*>(arrow)->isEnabled());
             // The list, the tabs and the preview stay usable during a run.
             for (const char* name : {"tableViewImage", "tabView", "imageViewCropPreview"}) {
                 SCOPED_TRACE(name);
