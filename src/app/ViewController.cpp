@@ -589,32 +589,31 @@ void ViewController::OnCustomCropPercentsHeightChanged()
     UpdateCropPreview();
 }
 
-void ViewController::OnStepperCustomCropPercentsOriginXChanged()
+void ViewController::StepperChanged(const Stepper& stepper, QLineEdit& field)
 {
-    textFieldCustomCropPercentsOriginX->setText(ToQString(FormatFloatValue(stepperCustomCropPercentsOriginX->Value())));
+    field.setText(ToQString(FormatFloatValue(stepper.Value())));
     UpdateCropPreview();
     MarkModified();
+}
+
+void ViewController::OnStepperCustomCropPercentsOriginXChanged()
+{
+    StepperChanged(*stepperCustomCropPercentsOriginX, *textFieldCustomCropPercentsOriginX);
 }
 
 void ViewController::OnStepperCustomCropPercentsOriginYChanged()
 {
-    textFieldCustomCropPercentsOriginY->setText(ToQString(FormatFloatValue(stepperCustomCropPercentsOriginY->Value())));
-    UpdateCropPreview();
-    MarkModified();
+    StepperChanged(*stepperCustomCropPercentsOriginY, *textFieldCustomCropPercentsOriginY);
 }
 
 void ViewController::OnStepperCustomCropPercentsWidthChanged()
 {
-    textFieldCustomCropPercentsWidth->setText(ToQString(FormatFloatValue(stepperCustomCropPercentsWidth->Value())));
-    UpdateCropPreview();
-    MarkModified();
+    StepperChanged(*stepperCustomCropPercentsWidth, *textFieldCustomCropPercentsWidth);
 }
 
 void ViewController::OnStepperCustomCropPercentsHeightChanged()
 {
-    textFieldCustomCropPercentsHeight->setText(ToQString(FormatFloatValue(stepperCustomCropPercentsHeight->Value())));
-    UpdateCropPreview();
-    MarkModified();
+    StepperChanged(*stepperCustomCropPercentsHeight, *textFieldCustomCropPercentsHeight);
 }
 
 void ViewController::OnFormatSelected()

@@ -174,6 +174,8 @@ private:
     void ConnectActions();
     void FillChoiceLists();
     void ApplyQualitySliderRule();
+    // A stepper click: its value into its text field, then the preview and the modified mark.
+    void StepperChanged(const Stepper& stepper, QLineEdit& field);
     void SetProgress(double value);
     void SetControlsEnabled(bool enabled);
     void ClearCurrentImage();
