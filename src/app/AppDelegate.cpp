@@ -13,7 +13,7 @@
 
 namespace trimlark {
 
-AppDelegate::AppDelegate() = default;
+AppDelegate::AppDelegate(QString serverName) : serverName_(std::move(serverName)) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -44,14 +44,8 @@ int AppDelegate::Run(QApplication& application)
     QApplication::setDesktopFileName(QStringLiteral("org.trimlark.Trimlark"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.trimlark.Trimlark.svg")));
 
-    const QStringList paths = FilePathsFromArguments(QApplication::arguments());
-    singleInstance_ = std::make_unique<SingleInstance>(SingleInstance::DefaultServerName());
-    if (singleInstance_->ForwardOrListen(paths))
+    if (Start(FilePathsFromArguments(QApplication::arguments()), std::make_unique<QtPlatform>()))
         return 0;
-
-    ImageTools::Initialize();
-    viewController_ = std::make_unique<ViewController>(std::make_unique<QtPlatform>());
-    connect(singleInstance_.get(), &SingleInstance::filesReceived, this, &AppDelegate::OpenFiles);
     // Other windows (the custom ratio's) do not keep the app alive once the main window has closed.
     connect(viewController_.get(), &ViewController::windowClosed, &application, &QApplication::quit,
             Qt::QueuedConnection);
@@ -59,13 +53,32 @@ int AppDelegate::Run(QApplication& application)
             Qt::QueuedConnection);
     // The session's log-out is not answered (no commitDataRequest handler): it ends the app without the
     // unsaved-changes question, which Quit and closing the window ask.
+    const int code = application.exec();
+    Finish();
+    return code;
+}
+
+bool AppDelegate::Start(const QStringList& paths, std::unique_ptr<Platform> platform)
+{
+    singleInstance_ = std::make_unique<SingleInstance>(serverName_);
+    if (singleInstance_->ForwardOrListen(paths))
+        return true;
+
+    ImageTools::Initialize();
+    viewController_ = std::make_unique<ViewController>(std::move(platform));
+    connect(singleInstance_.get(), &SingleInstance::filesReceived, this, &AppDelegate::OpenFiles);
     viewController_->show();
     // The window and its observer exist now, so files named at start reach the list.
     if (!paths.isEmpty())
         OpenFiles(paths);
-    const int code = application.exec();
+    return false;
+}
+
+void AppDelegate::Finish()
+{
+    // A run still working keeps the window's destructor busy; files handed over meanwhile would reach no one.
+    singleInstance_.reset();
     viewController_.reset();
-    return code;
 }
 
 void AppDelegate::OpenFiles(const QStringList& paths)

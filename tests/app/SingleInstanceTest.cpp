@@ -1,5 +1,6 @@
 #include "app/SingleInstance.h"
 
+#include "ScriptedPlatform.h"
 #include "app/AppDelegate.h"
 
 #include <QDataStream>
@@ -78,6 +79,25 @@ TEST(AppDelegate, CommandLineFilesBecomeAbsolutePaths)
     const QStringList paths =
         AppDelegate::FilePathsFromArguments({"trimlark", "a.jpg", "/abs/b.png", "file:///abs/c%20d.tif", ""});
     EXPECT_EQ(paths, (QStringList{cwd + "/a.jpg", "/abs/b.png", "/abs/c d.tif"}));
+}
+
+TEST(AppDelegate, LaterLaunchesStartTheirOwnAppOnceThisOneIsEnding)
+{
+    const QString name = "trimlark-test-" + QUuid::createUuid().toString(QUuid::Id128);
+    AppDelegate app(name);
+    ASSERT_FALSE(app.Start({}, std::make_unique<ScriptedPlatform>(std::make_shared<ScriptedPlatform::Preferences>())));
+    ASSERT_NE(app.MainWindow(), nullptr);
+    EXPECT_TRUE(SingleInstance(name).ForwardOrListen({})) << "a launch while the app runs hands over";
+
+    // The window goes last: its destructor may wait for a run still working, and files a later launch handed
+    // over then would be lost with it.
+    std::optional<bool> handedOverWhileEnding;
+    QObject::connect(app.MainWindow(), &QObject::destroyed,
+                     [&] { handedOverWhileEnding = SingleInstance(name).ForwardOrListen({"/p/late.jpg"}); });
+    app.Finish();
+    ASSERT_TRUE(handedOverWhileEnding.has_value());
+    EXPECT_FALSE(*handedOverWhileEnding);
+    EXPECT_EQ(app.MainWindow(), nullptr);
 }
 
 } // namespace
