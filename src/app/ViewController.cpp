@@ -348,7 +348,7 @@ void ViewController::BuildMenus()
     actionSaveProfile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     actionSaveProfileAs = Named(menuFile->addAction(tr("Save Profile &As...")), "actionSaveProfileAs");
     actionSaveProfileAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-    separatorBeforeQuit = menuFile->addSeparator();
+    menuFile->addSeparator();
     actionQuit = Named(menuFile->addAction(tr("&Quit")), "actionQuit");
     actionQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     actionQuit->setMenuRole(QAction::QuitRole);
@@ -917,7 +917,6 @@ void ViewController::ShowCropPreview(quint64 request, const QImage& image, const
         return;
     shownPreviewRequest_ = request;
     imageViewCropPreview->SetImage(image);
-    Q_EMIT cropPreviewShown();
 }
 
 void ViewController::ClearCurrentImage()

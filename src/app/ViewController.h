@@ -65,10 +65,6 @@ public:
     // Whether the latest preview request has not been shown yet.
     bool IsCropPreviewPending() const { return shownPreviewRequest_ != previewRequest_; }
 
-    // The File menu; profile commands go in before `separatorBeforeQuit`.
-    QMenu* FileMenu() const { return menuFile; }
-    QAction* SeparatorBeforeQuit() const { return separatorBeforeQuit; }
-
     // The path of the profile the settings belong to; empty when none. Save writes here without a panel.
     std::string currentProfilePath;
 
@@ -150,8 +146,6 @@ public Q_SLOTS:
     void BringForward();
 
 Q_SIGNALS:
-    // A preview image was put on screen (also an empty one after a failed decode).
-    void cropPreviewShown();
     // The run's completion has shown its messages.
     void cropRunFinished(bool allImagesCropped);
     // The window agreed to close; the app ends with it.
@@ -263,7 +257,6 @@ private:
     QAction* actionSaveProfileAs = nullptr;
     QAction* actionQuit = nullptr;
     QAction* actionVideoTutorial = nullptr;
-    QAction* separatorBeforeQuit = nullptr;
 
     // Declared last so that they are destroyed first: their destructors wait for work that posts back here.
     QThreadPool previewPool_;
