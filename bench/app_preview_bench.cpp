@@ -35,6 +35,8 @@ public:
     int ShowAlert(const Alert&) override { return 0; }
     std::optional<QStringList> ChooseImageFiles(const QString&, const QStringList&) override { return std::nullopt; }
     std::optional<QString> ChooseFolder(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseProfileToSave(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseProfileToLoad(const QString&) override { return std::nullopt; }
     std::optional<QString> ReadPreference(const QString& key) override
     {
         const auto found = preferences_.find(key);
