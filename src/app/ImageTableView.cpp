@@ -21,6 +21,20 @@ void PreferCopy(QDropEvent* event)
         event->setDropAction(Qt::CopyAction);
 }
 
+// A drag over the table or its drop: refused when it comes from an item view, otherwise handled by the table
+// (tableHandler) as a copy.
+template <typename Event, typename Handler> void HandleFileDrag(Event* event, Handler tableHandler)
+{
+    if (FromItemView(event)) {
+        event->ignore();
+        return;
+    }
+    PreferCopy(event);
+    tableHandler(event);
+    if (event->isAccepted())
+        PreferCopy(event);
+}
+
 } // namespace
 
 ImageTableView::ImageTableView(QWidget* parent) : QTableView(parent)
@@ -71,26 +85,12 @@ void ImageTableView::dragEnterEvent(QDragEnterEvent* event)
 
 void ImageTableView::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (FromItemView(event)) {
-        event->ignore();
-        return;
-    }
-    PreferCopy(event);
-    QTableView::dragMoveEvent(event);
-    if (event->isAccepted())
-        PreferCopy(event);
+    HandleFileDrag(event, [this](QDragMoveEvent* e) { QTableView::dragMoveEvent(e); });
 }
 
 void ImageTableView::dropEvent(QDropEvent* event)
 {
-    if (FromItemView(event)) {
-        event->ignore();
-        return;
-    }
-    PreferCopy(event);
-    QTableView::dropEvent(event);
-    if (event->isAccepted())
-        PreferCopy(event);
+    HandleFileDrag(event, [this](QDropEvent* e) { QTableView::dropEvent(e); });
 }
 
 } // namespace trimlark
