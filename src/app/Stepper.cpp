@@ -8,6 +8,10 @@ namespace trimlark {
 
 namespace {
 
+constexpr float kMinimum = 0.0f;
+constexpr float kMaximum = 100.0f;
+constexpr float kIncrement = 1.0f;
+
 QToolButton* MakeArrowButton(Qt::ArrowType arrow, const char* name, QWidget* parent)
 {
     auto* button = new QToolButton(parent);
@@ -32,8 +36,8 @@ Stepper::Stepper(QWidget* parent) : QWidget(parent)
     layout->setSpacing(0);
     layout->addWidget(buttonUp);
     layout->addWidget(buttonDown);
-    connect(buttonUp, &QToolButton::clicked, this, [this] { Step(increment_); });
-    connect(buttonDown, &QToolButton::clicked, this, [this] { Step(-increment_); });
+    connect(buttonUp, &QToolButton::clicked, this, [this] { Step(kIncrement); });
+    connect(buttonDown, &QToolButton::clicked, this, [this] { Step(-kIncrement); });
 }
 
 void Stepper::SetValue(float value)
@@ -41,16 +45,10 @@ void Stepper::SetValue(float value)
     value_ = value;
 }
 
-void Stepper::SetRange(float minimum, float maximum)
-{
-    minimum_ = minimum;
-    maximum_ = std::max(minimum, maximum);
-}
-
 void Stepper::Step(float delta)
 {
     // A value set from outside the range (a loaded profile) comes back into it on the first click.
-    value_ = std::clamp(value_ + delta, minimum_, maximum_);
+    value_ = std::clamp(value_ + delta, kMinimum, kMaximum);
     Q_EMIT valueStepped(value_);
 }
 
