@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <initializer_list>
 
 namespace trimlark {
 
@@ -67,6 +68,11 @@ ViewControllerCustomAspectRatio::ViewControllerCustomAspectRatio(QWidget* parent
 
 ViewControllerCustomAspectRatio::~ViewControllerCustomAspectRatio()
 {
+    // The controls outlive this part of the window: a field losing its focus as the window is destroyed must not
+    // call back into it. An entry not confirmed by then is dropped; closing the window applies it.
+    for (QObject* control :
+         std::initializer_list<QObject*>{textFieldWidth, textFieldHeight, checkWidthLargestDimension})
+        control->disconnect(this);
     MarkClosed();
 }
 

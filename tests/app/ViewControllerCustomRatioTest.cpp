@@ -220,9 +220,10 @@ TEST_F(CustomRatioTest, MainWindowGoesAwayWhileAnEntryIsBeingTyped)
     custom->textFieldWidth->setFocus();
     TypeInto(custom->textFieldWidth, "5");
     ASSERT_EQ(QApplication::focusWidget(), custom->textFieldWidth);
-    // The field loses its focus as its window is destroyed with the main window, and applies the entry then.
+    // The field loses its focus as its window is destroyed with the main window; by then neither window may be
+    // called. The entry was never confirmed (closing the window would have).
     window.reset();
-    EXPECT_EQ(DataProvider::Shared().customWidth, 5);
+    EXPECT_EQ(DataProvider::Shared().customWidth, 1);
 }
 
 } // namespace

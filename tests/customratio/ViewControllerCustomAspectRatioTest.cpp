@@ -3,6 +3,7 @@
 #include "CustomRatioTestSupport.h"
 #include "settings/DataProvider.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPointer>
@@ -217,6 +218,27 @@ TEST_F(CustomAspectRatioWindow, ClosingKeepsAnUnconfirmedEntryAndClearsTheOpenFl
         EXPECT_FALSE(DataProvider::Shared().customWindowIsOpen);
         DeleteClosedWindows();
         EXPECT_TRUE(watched.isNull()) << "a closed window is deleted";
+    }
+}
+
+TEST_F(CustomAspectRatioWindow, DestroyedWhileAnEntryIsBeingTypedCallsNothing)
+{
+    for (const Term& term : kTerms) {
+        SCOPED_TRACE(term.name);
+        auto window = MakeShownWindow();
+        QApplication::setActiveWindow(window.get());
+        QLineEdit* field = window.get()->*term.field;
+        field->setFocus();
+        TypeInto(field, QStringLiteral("5"));
+        ASSERT_EQ(QApplication::focusWidget(), field);
+        QSignalSpy updates(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview);
+
+        // The field loses its focus while the window's base class is destroyed; the window's own part is gone.
+        window.reset();
+
+        EXPECT_EQ(DataProvider::Shared().*term.stored, 1);
+        EXPECT_EQ(updates.count(), 0);
+        EXPECT_FALSE(DataProvider::Shared().customWindowIsOpen);
     }
 }
 
