@@ -133,9 +133,6 @@ ViewController::ViewController(std::unique_ptr<Platform> platform, QWidget* pare
 
 ViewController::~ViewController()
 {
-    // The custom ratio window is destroyed with this window's base class, after this class's members are gone;
-    // an entry it still applies on the way out (its field losing focus) must not reach this window then.
-    disconnect(&NotificationCenter::Default(), nullptr, this, nullptr);
     // A run still working (the app was quit during it) finishes its files first; the window goes away meanwhile.
     hide();
     previewPool_.clear();
