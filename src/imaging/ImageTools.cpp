@@ -90,6 +90,9 @@ void ImageTools::Initialize()
 
 std::optional<PixelSize> ImageTools::GetImagePixelSize(const std::string& path)
 {
+    // The BMP decoder reads the whole file to report a size; its header says it at once.
+    if (const auto bmp = ReadBmpHeaderSize(path))
+        return bmp;
     const auto layout = ProbeSource(path, nullptr);
     if (!layout)
         return std::nullopt;

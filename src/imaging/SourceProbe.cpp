@@ -4,7 +4,11 @@
 #include "imaging/MetadataCarrier.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <limits>
 #include <vips/vips8>
 
 namespace trimlark {
@@ -34,6 +38,50 @@ std::optional<SourceKind> SourceKindOfLoader(const std::string& loaderName)
 bool HasIndependentPages(SourceKind kind)
 {
     return kind == SourceKind::Tiff || kind == SourceKind::Heif || kind == SourceKind::Magick;
+}
+
+namespace {
+
+std::uint32_t LittleEndian(const unsigned char* bytes, int count)
+{
+    std::uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+} // namespace
+
+std::optional<PixelSize> ReadBmpHeaderSize(const std::string& path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return std::nullopt;
+    const auto fileSize = std::filesystem::file_size(path, ec);
+    std::ifstream file(path, std::ios::binary);
+    unsigned char header[26] = {};
+    if (ec || !file.read(reinterpret_cast<char*>(header), sizeof header) || header[0] != 'B' || header[1] != 'M')
+        return std::nullopt;
+    const std::uint32_t pixelOffset = LittleEndian(header + 10, 4);
+    const std::uint32_t infoSize = LittleEndian(header + 14, 4);
+    if (pixelOffset >= fileSize)
+        return std::nullopt;
+    if (infoSize == 12) {
+        // The old OS/2 header: 16-bit unsigned sizes.
+        const std::uint32_t width = LittleEndian(header + 18, 2);
+        const std::uint32_t height = LittleEndian(header + 20, 2);
+        if (width == 0 || height == 0)
+            return std::nullopt;
+        return PixelSize{static_cast<double>(width), static_cast<double>(height)};
+    }
+    if (infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 64 && infoSize != 108 && infoSize != 124)
+        return std::nullopt;
+    const auto width = static_cast<std::int32_t>(LittleEndian(header + 18, 4));
+    const auto height = static_cast<std::int32_t>(LittleEndian(header + 22, 4));
+    // A negative height marks rows stored top-down.
+    if (width <= 0 || height == 0 || height == std::numeric_limits<std::int32_t>::min())
+        return std::nullopt;
+    return PixelSize{static_cast<double>(width), std::abs(static_cast<double>(height))};
 }
 
 namespace {

@@ -22,6 +22,10 @@ struct SourceLayout
 // The layout of the file at path, or nothing (reason set when given) when no supported decoder reads it.
 std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* reason);
 
+// The size a BMP file's header gives (bottom-up or top-down), or nothing when the file is not a BMP with a
+// header this reader knows; read without a decoder.
+std::optional<PixelSize> ReadBmpHeaderSize(const std::string& path);
+
 // The decoder's name fragment, e.g. "Jpeg" for VipsForeignLoadJpegFile, mapped to a kind; nothing for
 // decoders this program does not read from (text matrices, vector formats, slide scanners...).
 std::optional<SourceKind> SourceKindOfLoader(const std::string& loaderName);

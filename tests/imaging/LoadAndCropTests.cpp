@@ -104,6 +104,31 @@ TEST_F(LoadAndCropTest, PixelSizeIsTheUprightMaximumOverEveryImage)
              return path;
          },
          PixelSize{41, 31}},
+        // 3 x 2, 24-bit, rows stored top-down (negative height), written byte by byte.
+        {"bmp stored top-down",
+         [](const TempFolder& f) {
+             const auto path = f.Path("top-down.bmp");
+             std::vector<unsigned char> bytes{'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, // file header
+                                              40, 0, 0, 0, 3, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, // 3 x -2
+                                              1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0,
+                                              0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+             for (int row = 0; row < 2; ++row) {
+                 for (int i = 0; i < 9; ++i)
+                     bytes.push_back(static_cast<unsigned char>(40 * row + 20 * i));
+                 bytes.insert(bytes.end(), 3, 0);
+             }
+             test::WriteBytes(path, bytes);
+             return path;
+         },
+         PixelSize{3, 2}},
+        {"bmp signature on text",
+         [](const TempFolder& f) {
+             const auto path = f.Path("not-really.bmp");
+             test::WriteBytes(path, {'B', 'M', ' ', 'i', 's', ' ', 'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a',
+                                     'g', 'e', ' ', 'h', 'e', 'a', 'd', 'e', 'r', '\n'});
+             return path;
+         },
+         std::nullopt},
         {"text named .jpg",
          [](const TempFolder& f) {
              const auto path = f.Path("text.jpg");
