@@ -1,7 +1,10 @@
+#include "imaging/ImageTools.h"
+
 #include <QApplication>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
-// Widget tests need a QApplication; listing the tests (done at build time) does not, and runs without a display.
+// The main of every widget test program. Widget tests need a QApplication; listing the tests (done at build time) does not, and runs without a display.
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
@@ -9,6 +12,8 @@ int main(int argc, char** argv)
         return RUN_ALL_TESTS();
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);
+    trimlark::ImageTools::Initialize();
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
