@@ -3,16 +3,14 @@
 #include "cli/CropOptionParser.h"
 #include "cli/ProgressReporter.h"
 #include "cli/SourceCollector.h"
-#include "imaging/AtomicFile.h"
+#include "base/PathText.h"
+#include "imaging/Codecs.h"
 #include "imaging/ImageTools.h"
-#include "profile/ProfileFormat.h"
+#include "profile/ProfileFile.h"
 #include "run/CropJob.h"
-#include "settings/ChoiceLists.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <unistd.h>
 
@@ -44,32 +42,6 @@ int UsageError(const std::string& message)
 {
     std::fprintf(stderr, "%s\n", message.c_str());
     return kUsageError;
-}
-
-// A profile is a few hundred bytes; anything far larger is not one, and is not read into memory.
-constexpr std::size_t kMaxProfileBytes = 1 << 20;
-
-// The bytes of a regular file of at most kMaxProfileBytes; nothing for a folder, a device or a larger file.
-std::optional<std::string> ReadProfileFile(const std::string& path)
-{
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(kMaxProfileBytes + 1, '\0');
-    // read() turns a failing read into badbit instead of an exception.
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad() || !in.eof())
-        return std::nullopt;
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
-}
-
-// The new text replaces the file only once it is complete.
-bool WriteFileAtomically(const std::string& path, const std::string& text)
-{
-    AtomicFile file(path);
-    return file.Create(nullptr) && file.Write(text.data(), text.size(), nullptr) && file.Commit(nullptr);
 }
 
 // Asks on standard error, reads the answer from standard input. The end of input answers "No to All".
@@ -170,21 +142,18 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     return std::nullopt;
 }
 
-// The options over the profile's settings (or the defaults); the message of the first refused value.
-std::optional<std::string> ApplyArguments(const Arguments& args, ProfileContent& content)
+// The options over the profile's settings (or the defaults); false, with the message of the first refused value.
+bool ApplyArguments(const Arguments& args, ProfileContent& content, std::string* reason)
 {
     CropSettings& settings = content.settings;
-    if (args.crop)
-        if (auto error = CropOptionParser::ApplyCrop(*args.crop, settings, content.customRatio))
-            return error;
-    if (args.corner)
-        if (auto error = CropOptionParser::ApplyCorner(*args.corner, settings))
-            return error;
+    if (args.crop && !CropOptionParser::ApplyCrop(*args.crop, settings, content.customRatio, reason))
+        return false;
+    if (args.corner && !CropOptionParser::ApplyCorner(*args.corner, settings, reason))
+        return false;
     if (args.widthAlongLonger)
         content.customRatio.customWidthLargestDimension = *args.widthAlongLonger;
-    if (args.format)
-        if (auto error = CropOptionParser::ApplyFormat(*args.format, settings))
-            return error;
+    if (args.format && !CropOptionParser::ApplyFormat(*args.format, AvailableFormats(), settings, reason))
+        return false;
     if (args.quality)
         settings.sliderQuality = *args.quality;
     if (args.name)
@@ -192,7 +161,7 @@ std::optional<std::string> ApplyArguments(const Arguments& args, ProfileContent&
     if (args.keepMetadata)
         settings.checkKeepEXIFInformationAndCreationDate = *args.keepMetadata;
     settings.textFieldOutputFolder = args.output;
-    return std::nullopt;
+    return true;
 }
 
 // Plans, runs and reports the crop of the listed images.
@@ -239,27 +208,24 @@ int RunCommandLine(int argc, char** argv)
 
     ProfileContent content;
     if (!args.profile.empty()) {
-        const auto bytes = ReadProfileFile(args.profile);
-        auto loaded = bytes ? ReadProfileText(*bytes, content) : std::nullopt;
+        auto loaded = LoadProfileFile(args.profile, content, AvailableFormats());
         if (!loaded)
             return UsageError("Could not load profile.");
         content = std::move(*loaded);
     }
-    if (auto error = ApplyArguments(args, content))
-        return UsageError(*error);
+    std::string reason;
+    if (!ApplyArguments(args, content, &reason))
+        return UsageError(reason);
 
     if (!args.saveProfile.empty()) {
-        if (!WriteFileAtomically(args.saveProfile, WriteProfileText(content.settings, content.customRatio)))
+        if (!SaveProfileFile(args.saveProfile, content))
             return UsageError("Could not save profile.");
         return 0;
     }
 
-    std::string error;
-    const auto sources = SourceCollector::CollectSourcePaths(args.inputs, error);
-    if (!sources)
-        return UsageError(error);
-    if (auto refusal = CheckCropRun(*sources, content.settings))
-        return UsageError(*refusal);
+    const auto sources = SourceCollector::CollectSourcePaths(args.inputs, &reason);
+    if (!sources || !CheckCropRun(*sources, content.settings, &reason))
+        return UsageError(reason);
     return CropImages(*sources, content, args);
 }
 

@@ -1,23 +1,20 @@
 #include "cli/CropOptionParser.h"
 
-#include "settings/ChoiceLists.h"
+#include "base/Numbers.h"
+#include "base/PathText.h"
 
 #include <array>
-#include <charconv>
-#include <cmath>
 #include <vector>
 
 namespace trimlark {
 
 namespace {
 
-std::optional<std::int64_t> ParseWholeNumber(std::string_view text)
+bool Refuse(std::string* reason, std::string message)
 {
-    std::int64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || text.empty())
-        return std::nullopt;
-    return value;
+    if (reason)
+        *reason = std::move(message);
+    return false;
 }
 
 std::vector<std::string_view> Split(std::string_view text, char separator)
@@ -32,35 +29,40 @@ std::vector<std::string_view> Split(std::string_view text, char separator)
     }
 }
 
-std::optional<std::string> ApplyAutoRatio(std::string_view ratioText, CropSettings& settings, CustomRatio& ratio)
+bool ApplyAutoRatio(std::string_view ratioText, CropSettings& settings, CustomRatio& ratio, std::string* reason)
 {
     const auto& titles = AutoCropFormatTitles();
     for (int i = 0; i < kCustomAutoCropFormatIndex; ++i) {
         if (titles[static_cast<std::size_t>(i)] == ratioText) {
             settings.comboAutoCropFormat = i;
-            return std::nullopt;
+            return true;
         }
     }
     const auto terms = Split(ratioText, ':');
-    const auto width = terms.size() == 2 ? ParseWholeNumber(terms[0]) : std::nullopt;
-    const auto height = terms.size() == 2 ? ParseWholeNumber(terms[1]) : std::nullopt;
+    const auto width = terms.size() == 2 ? ParseInteger(terms[0]) : std::nullopt;
+    const auto height = terms.size() == 2 ? ParseInteger(terms[1]) : std::nullopt;
     if (!width || !height || *width < 1 || *height < 1)
-        return "The ratio of an auto crop is 1:1, 4:3, 3:2, 16:9, 16:10 or W:H in whole numbers of at least 1, not \"" +
-               std::string(ratioText) + "\".";
+        return Refuse(reason, "The ratio of an auto crop is 1:1, 4:3, 3:2, 16:9, 16:10 or W:H in whole numbers of at "
+                              "least 1, not \"" +
+                                  std::string(ratioText) + "\".");
     settings.comboAutoCropFormat = kCustomAutoCropFormatIndex;
     ratio.customWidth = *width;
     ratio.customHeight = *height;
-    return std::nullopt;
+    return true;
 }
 
-std::optional<std::string> ApplyRectangle(std::string_view kind, std::string_view values, CropSettings& settings)
+bool ApplyRectangle(std::string_view kind, std::string_view values, CropSettings& settings, std::string* reason)
 {
     const auto parts = Split(values, ',');
     if (parts.size() != 4)
-        return "A " + std::string(kind) + " crop takes four numbers, X,Y,W,H.";
-    for (std::string_view part : parts)
-        if (!CropOptionParser::ParseNumber(part))
-            return "\"" + std::string(part) + "\" is not a number.";
+        return Refuse(reason, "A " + std::string(kind) + " crop takes four numbers, X,Y,W,H.");
+    std::array<double, 4> numbers{};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto number = ParseDecimal<double>(parts[i]);
+        if (!number)
+            return Refuse(reason, "\"" + std::string(parts[i]) + "\" is not a number.");
+        numbers[i] = *number;
+    }
     const bool pixels = kind == "pixels";
     std::array<std::string*, 4> fields{};
     if (pixels)
@@ -73,80 +75,70 @@ std::optional<std::string> ApplyRectangle(std::string_view kind, std::string_vie
         *fields[i] = std::string(parts[i]);
     if (!pixels) {
         // The steppers follow the fields, as after typing and a click, so a saved profile reads back the same.
-        settings.stepperCustomCropPercentsOriginX = static_cast<float>(*CropOptionParser::ParseNumber(parts[0]));
-        settings.stepperCustomCropPercentsOriginY = static_cast<float>(*CropOptionParser::ParseNumber(parts[1]));
-        settings.stepperCustomCropPercentsWidth = static_cast<float>(*CropOptionParser::ParseNumber(parts[2]));
-        settings.stepperCustomCropPercentsHeight = static_cast<float>(*CropOptionParser::ParseNumber(parts[3]));
+        settings.stepperCustomCropPercentsOriginX = static_cast<float>(numbers[0]);
+        settings.stepperCustomCropPercentsOriginY = static_cast<float>(numbers[1]);
+        settings.stepperCustomCropPercentsWidth = static_cast<float>(numbers[2]);
+        settings.stepperCustomCropPercentsHeight = static_cast<float>(numbers[3]);
     }
     settings.radioAutoCrop = false;
     settings.radioCustomCrop = true;
     settings.radioCustomCropPixels = pixels;
     settings.radioCustomCropPercents = !pixels;
-    return std::nullopt;
+    return true;
 }
 
 } // namespace
 
-std::optional<double> CropOptionParser::ParseNumber(std::string_view text)
-{
-    // from_chars takes a "-" but no "+"; one sign at most ("+-1" is no number).
-    if (text.starts_with('+') && !text.substr(1).starts_with('-'))
-        text.remove_prefix(1);
-    double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || text.empty() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-std::optional<std::string> CropOptionParser::ApplyCrop(std::string_view text, CropSettings& settings,
-                                                       CustomRatio& ratio)
+bool CropOptionParser::ApplyCrop(std::string_view text, CropSettings& settings, CustomRatio& ratio,
+                                 std::string* reason)
 {
     if (text == "none") {
         settings.radioAutoCrop = false;
         settings.radioCustomCrop = false;
-        return std::nullopt;
+        return true;
     }
     const std::size_t colon = text.find(':');
     const std::string_view kind = text.substr(0, colon);
     const std::string_view rest = colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
     if (colon != std::string_view::npos && kind == "auto") {
-        if (auto error = ApplyAutoRatio(rest, settings, ratio))
-            return error;
+        if (!ApplyAutoRatio(rest, settings, ratio, reason))
+            return false;
         settings.radioAutoCrop = true;
         settings.radioCustomCrop = false;
-        return std::nullopt;
+        return true;
     }
     if (colon != std::string_view::npos && (kind == "pixels" || kind == "percents"))
-        return ApplyRectangle(kind, rest, settings);
-    return "The crop is auto:RATIO, pixels:X,Y,W,H, percents:X,Y,W,H or none, not \"" + std::string(text) + "\".";
+        return ApplyRectangle(kind, rest, settings, reason);
+    return Refuse(reason, "The crop is auto:RATIO, pixels:X,Y,W,H, percents:X,Y,W,H or none, not \"" +
+                              std::string(text) + "\".");
 }
 
-std::optional<std::string> CropOptionParser::ApplyCorner(std::string_view text, CropSettings& settings)
+bool CropOptionParser::ApplyCorner(std::string_view text, CropSettings& settings, std::string* reason)
 {
     static constexpr std::array<std::string_view, 4> names{"bottom-left", "bottom-right", "top-left", "top-right"};
     const std::string lower = LowerAscii(text);
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i] == lower) {
             settings.comboOriginCorner = static_cast<int>(i);
-            return std::nullopt;
+            return true;
         }
     }
-    return "The corner is bottom-left, bottom-right, top-left or top-right, not \"" + std::string(text) + "\".";
+    return Refuse(reason,
+                  "The corner is bottom-left, bottom-right, top-left or top-right, not \"" + std::string(text) + "\".");
 }
 
-std::optional<std::string> CropOptionParser::ApplyFormat(std::string_view text, CropSettings& settings)
+bool CropOptionParser::ApplyFormat(std::string_view text, const FormatList& formats, CropSettings& settings,
+                                   std::string* reason)
 {
-    const auto& titles = FormatTitles();
-    std::string known;
-    for (std::size_t i = 0; i < titles.size(); ++i) {
-        if (LowerAscii(titles[i]) == LowerAscii(text)) {
-            settings.comboFormat = static_cast<int>(i);
-            return std::nullopt;
-        }
-        known += (i == 0 ? "" : ", ") + titles[i];
+    const int index = formats.IndexOfTitle(text);
+    if (index >= 0) {
+        settings.comboFormat = index;
+        return true;
     }
-    return "Unknown format \"" + std::string(text) + "\"; the formats are " + known + ".";
+    std::string known;
+    for (const std::string& title : formats.Titles())
+        known += (known.empty() ? "" : ", ") + title;
+    return Refuse(reason, "Unknown format \"" + std::string(text) + "\"; the formats are " + known + ".");
 }
 
 } // namespace trimlark

@@ -9,7 +9,7 @@
 namespace trimlark {
 
 std::optional<std::vector<std::string>> SourceCollector::CollectSourcePaths(const std::vector<std::string>& arguments,
-                                                                            std::string& error)
+                                                                            std::string* reason)
 {
     namespace fs = std::filesystem;
     std::vector<std::string> paths;
@@ -33,7 +33,8 @@ std::optional<std::vector<std::string>> SourceCollector::CollectSourcePaths(cons
                 images.push_back(it->path().string());
         }
         if (ec) {
-            error = "Cannot read the folder " + argument + ": " + ec.message() + ".";
+            if (reason)
+                *reason = "Cannot read the folder " + argument + ": " + ec.message() + ".";
             return std::nullopt;
         }
         std::sort(images.begin(), images.end(), [](const std::string& a, const std::string& b) {

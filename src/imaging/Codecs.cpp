@@ -14,4 +14,10 @@ bool CanWriteHeif()
     return canWrite;
 }
 
+const FormatList& AvailableFormats()
+{
+    static const FormatList formats(CanWriteHeif());
+    return formats;
+}
+
 } // namespace trimlark

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "settings/ChoiceLists.h"
+
 namespace trimlark {
 
 // Whether the image library on this machine can encode HEIF/HEIC (decides whether the format list offers them).
 bool CanWriteHeif();
+
+// The output format list of this machine.
+const FormatList& AvailableFormats();
 
 } // namespace trimlark

@@ -5,7 +5,6 @@
 #include "imaging/LibrarySetup.h"
 #include "imaging/SourceProbe.h"
 #include "imaging/WorkingImageImpl.h"
-#include "settings/ChoiceLists.h"
 #include "settings/CropGeometry.h"
 
 #include <algorithm>
@@ -71,16 +70,6 @@ timespec ToTimespec(FileTime time)
     return timespec{static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
 }
 
-// The picture's date, taken from the file that was loaded (still open, even when the new file has replaced it
-// at its path), as the new file's modification and access time. A save over its own source would otherwise
-// leave no file to take the date from; a failure is reported when the date is set again after the save.
-void GiveSourceDate(const WorkingImage::Impl& image, const std::string& path)
-{
-    const timespec date = ToTimespec(ImageTools::GetFileCreationDate(image.ReadPath()));
-    const timespec times[2] = {date, date};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
 } // namespace
 
 void ImageTools::Initialize()
@@ -134,7 +123,7 @@ std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& 
 }
 
 WorkingImage ImageTools::CropImage(const WorkingImage& image, double x, double y, double width, double height,
-                                   int originCorner)
+                                   std::optional<OriginCorner> originCorner)
 {
     const auto& current = image.impl();
     if (!current)
@@ -160,24 +149,14 @@ WorkingImage ImageTools::CropImage(const WorkingImage& image, double x, double y
     return WorkingImage(std::move(cropped));
 }
 
-bool ImageTools::SaveImage(const WorkingImage& image, const std::string& path, int formatIndex, double quality,
+bool ImageTools::SaveImage(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                            bool keepMetadata, std::string* reason)
 {
-    const std::string title = FormatTitleAt(formatIndex);
-    if (title.empty())
-        return Fail(reason, "No output format at index " + std::to_string(formatIndex));
-    if (title == "HEIF" || title == "HEIC")
+    if (format == OutputFormat::Heic)
         return SaveImageAsHEIC(image, path, keepMetadata, reason);
-    const auto format = OutputFormatOfTitle(title, path);
-    if (!format)
-        return Fail(reason, "Cannot write this file type: " + path);
     if (!image.impl())
         return Fail(reason, "No image");
-    if (!WriteWorkingImage(*image.impl(), path, WriteRequest{*format, quality, keepMetadata}, reason))
-        return false;
-    if (keepMetadata)
-        GiveSourceDate(*image.impl(), path);
-    return true;
+    return WriteWorkingImage(*image.impl(), path, WriteRequest{format, quality, keepMetadata}, reason);
 }
 
 bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata,
@@ -188,25 +167,17 @@ bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& p
     if (!image.impl())
         return Fail(reason, "No image");
     // The default quality of the HEIC encoder; the quality setting applies to JPEG and JPEG 2000 only.
-    if (!WriteWorkingImage(*image.impl(), path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason))
-        return false;
-    if (keepMetadata)
-        GiveSourceDate(*image.impl(), path);
-    return true;
+    return WriteWorkingImage(*image.impl(), path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason);
 }
 
-void ImageTools::CopyEXIFInformationAndCreationDate(const std::string& sourcePath, const std::string& outputPath)
+void ImageTools::CopyEXIFInformationAndCreationDate(const WorkingImage& source, const std::string& outputPath)
 {
     // The metadata went in with the save (its pixels are encoded once); what is left is the date, which has to
-    // be set last, once the file is complete.
-    if (!EnsureLibrariesReady())
+    // be set last, once the file is complete. It comes from the file that was loaded, still open even when the
+    // output has replaced it at its path.
+    if (!source.impl())
         return;
-    const bool bothImages =
-        vips_foreign_find_load(sourcePath.c_str()) != nullptr && vips_foreign_find_load(outputPath.c_str()) != nullptr;
-    vips_error_clear();
-    if (!bothImages)
-        return;
-    const timespec date = ToTimespec(GetFileCreationDate(sourcePath));
+    const timespec date = ToTimespec(GetFileCreationDate(source.impl()->ReadPath()));
     const timespec times[2] = {date, date};
     if (::utimensat(AT_FDCWD, outputPath.c_str(), times, 0) != 0) {
         std::fputs("ERROR\n", stdout);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "settings/CropSettings.h"
+#include "settings/FileTypes.h"
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -74,26 +77,26 @@ public:
     // copied, never resampled: the region's edges go to the nearest pixel boundary and its pixel size is the
     // clipped size truncated (100.7 x 50.2 gives 100 x 50). A clipped width or height below one pixel gives an
     // image that SaveImage refuses.
+    // Without a corner (none selected) the rectangle is placed at the image's bottom-left corner.
     static WorkingImage CropImage(const WorkingImage& image, double x, double y, double width, double height,
-                                  int originCorner);
+                                  std::optional<OriginCorner> originCorner);
 
-    // Encodes the image in the format of the format list's index (quality fraction 0-1 for JPEG and
-    // JPEG 2000, and "Original" by the path's extension) and writes it atomically. keepMetadata: the output
-    // carries the source's EXIF, IPTC and XMP as far as its type can hold them, and the creation date of the file
-    // that was loaded (also when the output replaced it); otherwise none of them.
-    // False when nothing was written (an existing file at path is then untouched).
-    static bool SaveImage(const WorkingImage& image, const std::string& path, int formatIndex, double quality,
+    // Encodes the image in the format (quality fraction 0-1 for JPEG and JPEG 2000) and writes it atomically.
+    // keepMetadata: the output carries the source's EXIF, IPTC and XMP as far as its type can hold them;
+    // otherwise none of them. False, with the reason, when nothing was written (an existing file at path is
+    // then untouched).
+    static bool SaveImage(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                           bool keepMetadata = false, std::string* reason = nullptr);
 
-    // The HEIF/HEIC entries of SaveImage.
+    // The HEIF/HEIC format of SaveImage, at the encoder's own quality.
     static bool SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata = false,
                                 std::string* reason = nullptr);
 
     // After a save with keepMetadata (which already put the source's metadata into the output, encoding its
-    // pixels once): gives the output the source's creation date (as its modification and access time; Linux
-    // cannot set a birth time). Does nothing when the source or the output is no image; prints "ERROR" on
-    // standard output when the date cannot be set.
-    static void CopyEXIFInformationAndCreationDate(const std::string& sourcePath, const std::string& outputPath);
+    // pixels once): gives the output the creation date of the file the image was loaded from, also when the
+    // output replaced it (as its modification and access time; Linux cannot set a birth time). Prints "ERROR"
+    // on standard output when the date cannot be set.
+    static void CopyEXIFInformationAndCreationDate(const WorkingImage& source, const std::string& outputPath);
 
     // The file's birth time where recorded (and not later than its modification time), else its modification
     // time; now when the file's attributes cannot be read.

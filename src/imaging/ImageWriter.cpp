@@ -1,11 +1,9 @@
 #include "imaging/ImageWriter.h"
 
-#include "imaging/AtomicFile.h"
-#include "imaging/Codecs.h"
+#include "base/AtomicFile.h"
 #include "imaging/LibrarySetup.h"
 #include "imaging/MetadataCarrier.h"
 #include "imaging/SourceProbe.h"
-#include "settings/ChoiceLists.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,15 +15,6 @@ namespace trimlark {
 using vips::VImage;
 
 namespace {
-
-std::string ExtensionOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    const auto dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return path.substr(dot + 1);
-}
 
 VImage OpenPage(const WorkingImage::Impl& image, VipsAccess access)
 {
@@ -248,32 +237,6 @@ bool FailWith(std::string* reason, std::string text)
 }
 
 } // namespace
-
-std::optional<OutputFormat> OutputFormatOfTitle(const std::string& title, const std::string& path)
-{
-    struct Entry
-    {
-        const char* name;
-        OutputFormat format;
-    };
-    // Titles of the format list, and the extensions "Original" writes.
-    static const Entry titles[] = {
-        {"JPG", OutputFormat::Jpeg},     {"JPEG", OutputFormat::Jpeg},    {"JPE", OutputFormat::Jpeg},
-        {"JP2", OutputFormat::Jpeg2000}, {"JPX", OutputFormat::Jpeg2000}, {"PNG", OutputFormat::Png},
-        {"TIFF", OutputFormat::Tiff},    {"TIF", OutputFormat::Tiff},     {"GIF", OutputFormat::Gif},
-        {"BMP", OutputFormat::Bmp},      {"HEIF", OutputFormat::Heic},    {"HEIC", OutputFormat::Heic},
-    };
-    // "Original" writes the type of the path's extension, in any case.
-    const std::string name = title == kOriginalFormatTitle ? LowerAscii(ExtensionOf(path)) : LowerAscii(title);
-    for (const auto& entry : titles) {
-        if (name == LowerAscii(entry.name)) {
-            if (entry.format == OutputFormat::Heic && !CanWriteHeif())
-                return std::nullopt;
-            return entry.format;
-        }
-    }
-    return std::nullopt;
-}
 
 bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
                        std::string* reason)

@@ -1,27 +1,12 @@
 #pragma once
 
 #include "imaging/WorkingImageImpl.h"
+#include "settings/FileTypes.h"
 
 #include <optional>
 #include <string>
 
 namespace trimlark {
-
-// The file types a working image can be written as.
-enum class OutputFormat
-{
-    Jpeg,
-    Jpeg2000, // always in the JP2 file format, also for .jpx
-    Png,
-    Tiff,
-    Gif,
-    Bmp,
-    Heic,
-};
-
-// The format of a format list title, or nothing for titles without an encoder. "Original" picks the format by
-// the path's extension (case-insensitive).
-std::optional<OutputFormat> OutputFormatOfTitle(const std::string& title, const std::string& path);
 
 struct WriteRequest
 {

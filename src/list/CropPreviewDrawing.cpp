@@ -34,7 +34,7 @@ std::uint8_t ToByte(double value)
 } // namespace
 
 RgbaBitmap DrawCropPreview(double x, double y, double width, double height, const RgbaBitmap& image,
-                           PixelSize sourceSize, int originCorner)
+                           PixelSize sourceSize, std::optional<OriginCorner> originCorner)
 {
     RgbaBitmap preview;
     preview.width = image.width;

@@ -9,9 +9,6 @@
 // strings: no links are resolved and no case is folded.
 namespace trimlark {
 
-// Extensions the add-images panel offers, in the panel's order (it differs from AcceptedExtensions()).
-const std::vector<std::string>& OpenPanelExtensions();
-
 // Appends the files chosen in the add-images panel in their order. Empty paths and paths already listed are
 // skipped; no extension test is made (the panel's type list is the filter).
 void AddPanelFiles(std::vector<std::string>& list, const std::vector<std::string>& paths);
@@ -24,12 +21,5 @@ void AddOpenedFiles(std::vector<std::string>& list, const std::vector<std::strin
 // already listed (nor earlier in the same drop) and has an accepted extension.
 std::vector<std::string> SelectDroppedFiles(const std::vector<std::string>& list, const std::vector<std::string>& paths,
                                             const std::function<bool(const std::string&)>& exists);
-
-// The name of a row's format icon ("JPG", "PNG", "TIF", "GIF", "BMP", "HEIF", "HEIC") by the path's lower-cased
-// extension; "" when the row gets no icon.
-std::string RowIconName(std::string_view path);
-
-// The folder that holds a path: the path without its last component ("/a/b.jpg" -> "/a", "/b.jpg" -> "/").
-std::string FolderOfPath(std::string_view path);
 
 } // namespace trimlark

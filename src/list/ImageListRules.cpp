@@ -1,24 +1,29 @@
 #include "list/ImageListRules.h"
 
-#include "run/OutputNaming.h"
-#include "settings/ChoiceLists.h"
-
-#include <algorithm>
+#include "settings/FileTypes.h"
 
 namespace trimlark {
 
 const std::vector<std::string>& AcceptedExtensions()
 {
-    static const std::vector<std::string> extensions{"jpg", "jpeg", "jpe",  "jp2", "jpx",  "png",
-                                                     "gif", "tif",  "tiff", "bmp", "heif", "heic"};
+    static const std::vector<std::string> extensions = [] {
+        std::vector<std::string> all;
+        for (const FileType& type : FileTypes())
+            all.emplace_back(type.extension);
+        return all;
+    }();
     return extensions;
 }
 
 bool HasAcceptedExtension(std::string_view path)
 {
-    const std::string extension = LowerAscii(PathExtension(path));
-    const auto& accepted = AcceptedExtensions();
-    return std::find(accepted.begin(), accepted.end(), extension) != accepted.end();
+    return FileTypeOfPath(path) != nullptr;
+}
+
+std::string RowIconName(std::string_view path)
+{
+    const FileType* type = FileTypeOfPath(path);
+    return type ? std::string(type->icon) : std::string();
 }
 
 } // namespace trimlark

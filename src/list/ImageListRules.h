@@ -6,11 +6,15 @@
 
 namespace trimlark {
 
-// Lower-case extensions of the files the list takes from outside (open-with, drop, a folder given to the
-// command-line tool): "jpg", "jpeg", "jpe", "jp2", "jpx", "png", "gif", "tif", "tiff", "bmp", "heif", "heic".
+// Lower-case extensions of the image files the list takes, in the add-images panel's order: "jpg", "jpeg",
+// "jpe", "jp2", "jpx", "png", "tiff", "tif", "gif", "bmp", "heif", "heic".
 const std::vector<std::string>& AcceptedExtensions();
 
-// Whether a path's extension, lower-cased, is one of AcceptedExtensions().
+// Whether a path's extension, in any case, is one of AcceptedExtensions().
 bool HasAcceptedExtension(std::string_view path);
+
+// The name of a row's format icon ("JPG", "PNG", "TIF", "GIF", "BMP", "HEIF", "HEIC") by the path's extension in
+// any case; "" when the row gets no icon.
+std::string RowIconName(std::string_view path);
 
 } // namespace trimlark

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/ChoiceLists.h"
 #include "settings/CropSettings.h"
 #include "settings/DataProvider.h"
 
@@ -23,6 +24,8 @@ std::string WriteProfileText(const CropSettings& settings, const CustomRatio& cu
 // them). Absent when the file must be refused as a whole: not UTF-8 text (UTF-16 with a byte-order mark is
 // converted), a line count the format does not know, a numeric line that does not parse, an index outside
 // its list (other than -1), a state other than 0 or 1, or a custom width or height below 1.
-std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const ProfileContent& current);
+// The format line is checked against formats, the format list of the system the profile is read on.
+std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const ProfileContent& current,
+                                              const FormatList& formats);
 
 } // namespace trimlark

@@ -1,7 +1,8 @@
 #include "run/CropJob.h"
 
+#include "base/PathText.h"
+#include "imaging/Codecs.h"
 #include "run/OutputNaming.h"
-#include "settings/ChoiceLists.h"
 #include "settings/CropGeometry.h"
 #include "settings/SettingsRules.h"
 
@@ -31,12 +32,6 @@ bool PathIsTaken(const std::string& path)
     return fs::exists(status);
 }
 
-std::string OutputPathOf(const CropJob& job, std::size_t index)
-{
-    return GetOutputFilePath(static_cast<std::int64_t>(index), job.sourcePaths[index], job.settings.textFieldName,
-                             job.formatName, job.settings.textFieldOutputFolder);
-}
-
 // The same file for different spellings of its path ("a//b", "./b", links), as far as the file system tells.
 std::string FileIdentity(const std::string& path)
 {
@@ -49,16 +44,15 @@ std::string FileIdentity(const std::string& path)
 
 // For each image, the earlier images it must wait for so that running several at once writes what the
 // images would write one after another.
-std::vector<std::vector<std::size_t>> OrderDependencies(const std::vector<std::string>& sources,
-                                                        const std::vector<std::string>& outputs)
+std::vector<std::vector<std::size_t>> OrderDependencies(const std::vector<CropJobImage>& images)
 {
-    const std::size_t n = sources.size();
+    const std::size_t n = images.size();
     std::vector<std::vector<std::size_t>> dependencies(n);
     std::unordered_map<std::string, std::size_t> lastWriter;
     std::unordered_map<std::string, std::vector<std::size_t>> readers;
     for (std::size_t i = 0; i < n; ++i) {
-        const std::string source = FileIdentity(sources[i]);
-        const std::string output = FileIdentity(outputs[i]);
+        const std::string source = FileIdentity(images[i].sourcePath);
+        const std::string output = FileIdentity(images[i].outputPath);
         auto& deps = dependencies[i];
         // Earlier writers form a chain, so the last one stands for all of them.
         if (auto it = lastWriter.find(output); it != lastWriter.end())
@@ -80,41 +74,55 @@ ImageOutcome Failure(ImageOutcome outcome, ImageOutcome::Kind kind, std::string 
     return outcome;
 }
 
-ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, const CropSteps& steps)
+ImageOutcome StartOutcome(const CropJob& job, std::size_t index)
 {
     ImageOutcome outcome;
     outcome.index = index;
-    outcome.sourcePath = job.sourcePaths[index];
-    outcome.outputPath = OutputPathOf(job, index);
+    outcome.sourcePath = job.images[index].sourcePath;
+    outcome.outputPath = job.images[index].outputPath;
+    return outcome;
+}
+
+// Why an image has no format to be written in.
+std::string NoFormatReason(const CropJob& job, const CropJobImage& image)
+{
+    const int index = job.settings.comboFormat;
+    if (AvailableFormats().TitleAt(index).empty())
+        return "No output format at index " + std::to_string(index);
+    return "Cannot write this file type: " + image.outputPath;
+}
+
+ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, const CropSteps& steps)
+{
+    const CropJobImage& image = job.images[index];
+    ImageOutcome outcome = StartOutcome(job, index);
 
     std::string reason;
-    std::optional<WorkingImage> loaded = steps.load(outcome.sourcePath, &reason);
+    std::optional<WorkingImage> loaded = steps.load(image.sourcePath, &reason);
     if (!loaded)
         return Failure(std::move(outcome), ImageOutcome::Kind::LoadFailed, std::move(reason), "cannot be read");
-
-    OverwriteAction action = OverwriteAction::Write;
-    if (index < job.actions.size())
-        action = job.actions[index];
-    else if (PathIsTaken(outcome.outputPath))
-        action = OverwriteAction::Skip;
-    if (action == OverwriteAction::Skip) {
+    if (image.action == OverwriteAction::Skip) {
         outcome.kind = ImageOutcome::Kind::Skipped;
         return outcome;
     }
 
     const CropSettings& settings = job.settings;
     const Rect rect = GetRunCropRect(settings, job.customRatio, loaded->Width(), loaded->Height());
-    const WorkingImage cropped = steps.crop(*loaded, rect.x, rect.y, rect.w, rect.h, settings.comboOriginCorner);
+    const WorkingImage cropped =
+        steps.crop(*loaded, rect.x, rect.y, rect.w, rect.h, OriginCornerAt(settings.comboOriginCorner));
     loaded.reset();
 
+    if (!image.format)
+        return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, NoFormatReason(job, image), "");
     // No removal before the save: the save replaces the old file only once the new one is complete.
     const bool keepMetadata = settings.checkKeepEXIFInformationAndCreationDate;
-    if (!steps.save(cropped, outcome.outputPath, settings.comboFormat, QualityFraction(settings.sliderQuality),
-                    keepMetadata, &reason))
+    if (!steps.save(cropped, image.outputPath, *image.format, QualityFraction(settings.sliderQuality), keepMetadata,
+                    &reason))
         return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, std::move(reason), "cannot be written");
     if (keepMetadata)
-        steps.copyMetadata(outcome.sourcePath, outcome.outputPath);
-    outcome.kind = action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
+        steps.copyMetadata(cropped, image.outputPath);
+    outcome.kind =
+        image.action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
     return outcome;
 }
 
@@ -185,13 +193,18 @@ private:
 
 } // namespace
 
-std::optional<std::string> CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings)
+bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings, std::string* refusal)
 {
+    std::string_view message;
     if (sourcePaths.empty())
-        return std::string(kNoImagesMessage);
-    if (settings.textFieldOutputFolder.empty())
-        return std::string(kNoOutputFolderMessage);
-    return std::nullopt;
+        message = kNoImagesMessage;
+    else if (settings.textFieldOutputFolder.empty())
+        message = kNoOutputFolderMessage;
+    else
+        return true;
+    if (refusal)
+        *refusal = message;
+    return false;
 }
 
 std::string OverwriteQuestionText(const std::string& outputPath)
@@ -203,36 +216,39 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
                      const CustomRatio& customRatio, const OverwriteQuestion& ask)
 {
     CropJob job;
-    job.sourcePaths = sourcePaths;
     job.settings = settings;
-    job.formatName = FormatNameFor(settings.comboFormat);
     job.customRatio = customRatio;
-
-    const std::size_t n = sourcePaths.size();
-    std::vector<std::string> outputs(n);
-    std::vector<bool> taken(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        outputs[i] = OutputPathOf(job, i);
-        taken[i] = PathIsTaken(outputs[i]);
+    const FormatList& formats = AvailableFormats();
+    const std::string formatName = LowerAscii(formats.TitleAt(settings.comboFormat));
+    job.images.reserve(sourcePaths.size());
+    for (std::size_t i = 0; i < sourcePaths.size(); ++i) {
+        CropJobImage image;
+        image.sourcePath = sourcePaths[i];
+        image.outputPath = GetOutputFilePath(static_cast<std::int64_t>(i), image.sourcePath, settings.textFieldName,
+                                             formatName, settings.textFieldOutputFolder);
+        image.format = formats.OutputFormatAt(settings.comboFormat, image.sourcePath);
+        job.images.push_back(std::move(image));
     }
 
+    // Every output path is tested first, then the existing ones are decided in list order.
+    std::vector<bool> taken;
+    taken.reserve(job.images.size());
+    for (const CropJobImage& image : job.images)
+        taken.push_back(PathIsTaken(image.outputPath));
     std::optional<OverwriteAction> remembered;
-    job.actions.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!taken[i]) {
-            job.actions.push_back(OverwriteAction::Write);
+    for (std::size_t i = 0; i < job.images.size(); ++i) {
+        if (!taken[i])
             continue;
-        }
         if (remembered) {
-            job.actions.push_back(*remembered);
+            job.images[i].action = *remembered;
             continue;
         }
-        const OverwriteAnswer answer = ask ? ask(outputs[i]) : OverwriteAnswer::No;
+        const OverwriteAnswer answer = ask ? ask(job.images[i].outputPath) : OverwriteAnswer::No;
         const bool replace = answer == OverwriteAnswer::Yes || answer == OverwriteAnswer::YesToAll;
         const OverwriteAction action = replace ? OverwriteAction::Overwrite : OverwriteAction::Skip;
         if (answer == OverwriteAnswer::YesToAll || answer == OverwriteAnswer::NoToAll)
             remembered = action;
-        job.actions.push_back(action);
+        job.images[i].action = action;
     }
     return job;
 }
@@ -242,17 +258,9 @@ ImageOutcome CropAndSaveImage(const CropJob& job, std::size_t index, const CropS
     try {
         return CropAndSaveImageUnguarded(job, index, steps);
     } catch (const std::bad_alloc&) {
-        ImageOutcome outcome;
-        outcome.index = index;
-        outcome.sourcePath = job.sourcePaths[index];
-        outcome.outputPath = OutputPathOf(job, index);
-        return Failure(std::move(outcome), ImageOutcome::Kind::LoadFailed, {}, "not enough memory");
+        return Failure(StartOutcome(job, index), ImageOutcome::Kind::LoadFailed, {}, "not enough memory");
     } catch (const std::exception& e) {
-        ImageOutcome outcome;
-        outcome.index = index;
-        outcome.sourcePath = job.sourcePaths[index];
-        outcome.outputPath = OutputPathOf(job, index);
-        return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, e.what(), "unexpected error");
+        return Failure(StartOutcome(job, index), ImageOutcome::Kind::SaveFailed, e.what(), "unexpected error");
     }
 }
 
@@ -264,11 +272,8 @@ CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbac
 CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbacks, unsigned maxInFlight,
                              const CropSteps& steps)
 {
-    const std::size_t n = job.sourcePaths.size();
-    std::vector<std::string> outputs(n);
-    for (std::size_t i = 0; i < n; ++i)
-        outputs[i] = OutputPathOf(job, i);
-    const auto dependencies = OrderDependencies(job.sourcePaths, outputs);
+    const std::size_t n = job.images.size();
+    const auto dependencies = OrderDependencies(job.images);
 
     RunLedger ledger(n, callbacks);
     std::mutex claimMutex;

@@ -2,6 +2,7 @@
 
 #include "run/CropSteps.h"
 #include "settings/CropSettings.h"
+#include "settings/FileTypes.h"
 #include "settings/DataProvider.h"
 
 #include <cstddef>
@@ -30,17 +31,22 @@ enum class OverwriteAnswer
     NoToAll,
 };
 
+// One image of a run, planned before the run starts.
+struct CropJobImage
+{
+    std::string sourcePath;
+    std::string outputPath;
+    std::optional<OutputFormat> format; // nothing when this system cannot write the chosen type
+    OverwriteAction action = OverwriteAction::Write;
+};
+
 // The snapshot a run works on. Built once, never changed: the caller may go on editing its own settings,
 // list and custom ratio while the run works.
 struct CropJob
 {
-    std::vector<std::string> sourcePaths;
+    std::vector<CropJobImage> images; // in list order
     CropSettings settings;
-    std::string formatName; // lower-cased title of the chosen format
     CustomRatio customRatio;
-    // One per source, in list order. A source without one (a job built by hand) is written when its output
-    // path is free when the image starts, and skipped otherwise.
-    std::vector<OverwriteAction> actions;
 };
 
 inline constexpr std::string_view kNoImagesMessage = "There are no images to crop.";
@@ -48,9 +54,9 @@ inline constexpr std::string_view kNoOutputFolderMessage = "Please select an out
 inline constexpr std::string_view kRunSucceededMessage = "Images cropped successfully.";
 inline constexpr std::string_view kRunFailedMessage = "Some images could not be cropped.";
 
-// The checks before a run, list first: the message that refuses it, or nothing. Only an empty folder text is
-// refused (spaces are a name); the folder is not tested for existence.
-std::optional<std::string> CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings);
+// The checks before a run, list first: false, with the message that refuses the run. Only an empty folder
+// text is refused (spaces are a name); the folder is not tested for existence.
+bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings, std::string* refusal);
 
 // "The file <path> already exists. Do you want to overwrite it?"
 std::string OverwriteQuestionText(const std::string& outputPath);
@@ -105,7 +111,7 @@ CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbac
                              const CropSteps& steps);
 
 // One image of the job: load, crop by the job's mode, then write, replace or skip by its action, then the
-// metadata and date when kept and saved. A skipped image is still loaded (an unreadable source fails the run).
+// date when kept and saved. A skipped image is still loaded (an unreadable source fails the run).
 // An existing file is replaced only by a complete new one; a failed save leaves it as it was.
 ImageOutcome CropAndSaveImage(const CropJob& job, std::size_t index, const CropSteps& steps = CropSteps::Default());
 

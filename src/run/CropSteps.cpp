@@ -8,15 +8,16 @@ CropSteps CropSteps::Default()
     steps.load = [](const std::string& path, std::string* reason) {
         return ImageTools::LoadImageAtPixelSize(path, reason);
     };
-    steps.crop = [](const WorkingImage& image, double x, double y, double w, double h, int corner) {
+    steps.crop = [](const WorkingImage& image, double x, double y, double w, double h,
+                    std::optional<OriginCorner> corner) {
         return ImageTools::CropImage(image, x, y, w, h, corner);
     };
-    steps.save = [](const WorkingImage& image, const std::string& path, int formatIndex, double quality,
+    steps.save = [](const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                     bool keepMetadata, std::string* reason) {
-        return ImageTools::SaveImage(image, path, formatIndex, quality, keepMetadata, reason);
+        return ImageTools::SaveImage(image, path, format, quality, keepMetadata, reason);
     };
-    steps.copyMetadata = [](const std::string& sourcePath, const std::string& outputPath) {
-        ImageTools::CopyEXIFInformationAndCreationDate(sourcePath, outputPath);
+    steps.copyMetadata = [](const WorkingImage& source, const std::string& outputPath) {
+        ImageTools::CopyEXIFInformationAndCreationDate(source, outputPath);
     };
     return steps;
 }

@@ -13,11 +13,13 @@ namespace trimlark {
 struct CropSteps
 {
     std::function<std::optional<WorkingImage>(const std::string& path, std::string* reason)> load;
-    std::function<WorkingImage(const WorkingImage& image, double x, double y, double w, double h, int corner)> crop;
-    std::function<bool(const WorkingImage& image, const std::string& path, int formatIndex, double quality,
+    std::function<WorkingImage(const WorkingImage& image, double x, double y, double w, double h,
+                               std::optional<OriginCorner> corner)>
+        crop;
+    std::function<bool(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                        bool keepMetadata, std::string* reason)>
         save;
-    std::function<void(const std::string& sourcePath, const std::string& outputPath)> copyMetadata;
+    std::function<void(const WorkingImage& source, const std::string& outputPath)> copyMetadata;
 
     // Every step done by ImageTools.
     static CropSteps Default();

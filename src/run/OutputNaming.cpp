@@ -1,5 +1,7 @@
 #include "run/OutputNaming.h"
 
+#include "base/PathText.h"
+
 namespace trimlark {
 
 namespace {
@@ -14,36 +16,7 @@ std::string ReplaceAll(std::string text, std::string_view token, std::string_vie
     return text;
 }
 
-// Position of the full stop that starts the extension in a last path component, or npos.
-std::size_t ExtensionDot(std::string_view name)
-{
-    const std::size_t dot = name.rfind('.');
-    return dot == 0 ? std::string_view::npos : dot;
-}
-
 } // namespace
-
-std::string_view LastPathComponent(std::string_view path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.remove_suffix(1);
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos || path.size() == 1 ? path : path.substr(slash + 1);
-}
-
-std::string_view PathExtension(std::string_view path)
-{
-    const std::string_view name = LastPathComponent(path);
-    const std::size_t dot = ExtensionDot(name);
-    return dot == std::string_view::npos ? std::string_view{} : name.substr(dot + 1);
-}
-
-std::string_view BaseNameWithoutExtension(std::string_view path)
-{
-    const std::string_view name = LastPathComponent(path);
-    const std::size_t dot = ExtensionDot(name);
-    return dot == std::string_view::npos ? name : name.substr(0, dot);
-}
 
 std::string GetOutputFilePath(std::int64_t index, std::string_view sourcePath, std::string_view namePattern,
                               std::string_view formatName, std::string_view outputFolder)

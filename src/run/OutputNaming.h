@@ -16,14 +16,4 @@ inline constexpr std::string_view kFileIndexToken = "[FileIndex]";
 std::string GetOutputFilePath(std::int64_t index, std::string_view sourcePath, std::string_view namePattern,
                               std::string_view formatName, std::string_view outputFolder);
 
-// The last path component of a path.
-std::string_view LastPathComponent(std::string_view path);
-
-// The text after the last full stop of the last path component; "" when there is none (a name that only
-// starts with a full stop, like ".profile", has no extension).
-std::string_view PathExtension(std::string_view path);
-
-// The last path component without its extension and the full stop before it.
-std::string_view BaseNameWithoutExtension(std::string_view path);
-
 } // namespace trimlark

@@ -1,8 +1,6 @@
 #include "settings/ChoiceLists.h"
 
-#include "imaging/Codecs.h"
-
-#include <algorithm>
+#include "base/PathText.h"
 
 namespace trimlark {
 
@@ -12,55 +10,58 @@ const std::vector<std::string>& AutoCropFormatTitles()
     return titles;
 }
 
-std::vector<std::string> FormatTitlesFor(bool canWriteHeif)
-{
-    std::vector<std::string> titles{"JPG", "JPEG", "JPE", "JP2", "JPX", "PNG", "TIFF", "TIF", "GIF", "BMP"};
-    if (canWriteHeif) {
-        titles.emplace_back("HEIF");
-        titles.emplace_back("HEIC");
-    }
-    titles.emplace_back(kOriginalFormatTitle);
-    return titles;
-}
-
-const std::vector<std::string>& FormatTitles()
-{
-    static const std::vector<std::string> titles = FormatTitlesFor(CanWriteHeif());
-    return titles;
-}
-
 const std::vector<std::string>& OriginCornerTitles()
 {
     static const std::vector<std::string> titles{"Bottom Left", "Bottom Right", "Top Left", "Top Right"};
     return titles;
 }
 
-std::string FormatTitleAt(int formatIndex)
+FormatList::FormatList(bool canWriteHeif) : canWriteHeif_(canWriteHeif)
 {
-    const auto& titles = FormatTitles();
-    if (formatIndex < 0 || formatIndex >= static_cast<int>(titles.size()))
+    for (const FileType& type : FileTypes()) {
+        if (NeedsHeifEncoder(type.format) && !canWriteHeif)
+            continue;
+        titles_.emplace_back(type.title);
+        formats_.push_back(type.format);
+    }
+    titles_.emplace_back(kOriginalFormatTitle);
+}
+
+std::string FormatList::TitleAt(int index) const
+{
+    if (index < 0 || index >= Count())
         return {};
-    return titles[static_cast<std::size_t>(formatIndex)];
+    return titles_[static_cast<std::size_t>(index)];
 }
 
-int FormatIndexOfTitle(std::string_view title)
+int FormatList::IndexOfTitle(std::string_view title) const
 {
-    const auto& titles = FormatTitles();
-    const auto it = std::find(titles.begin(), titles.end(), title);
-    return it == titles.end() ? -1 : static_cast<int>(it - titles.begin());
+    const std::string wanted = LowerAscii(title);
+    for (int i = 0; i < Count(); ++i) {
+        if (LowerAscii(titles_[static_cast<std::size_t>(i)]) == wanted)
+            return i;
+    }
+    return -1;
 }
 
-std::string FormatNameFor(int formatIndex)
+std::optional<OutputFormat> FormatList::OutputFormatAt(int index, std::string_view sourcePath) const
 {
-    return LowerAscii(FormatTitleAt(formatIndex));
+    if (index < 0 || index >= Count())
+        return std::nullopt;
+    if (!IsOriginal(index))
+        return formats_[static_cast<std::size_t>(index)];
+    const FileType* type = FileTypeOfPath(sourcePath);
+    if (!type || (NeedsHeifEncoder(type->format) && !canWriteHeif_))
+        return std::nullopt;
+    return type->format;
 }
 
-std::string LowerAscii(std::string_view text)
+bool FormatList::QualityApplies(int index) const
 {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-    return lower;
+    if (IsOriginal(index))
+        return true;
+    const auto format = OutputFormatAt(index, {});
+    return format == OutputFormat::Jpeg || format == OutputFormat::Jpeg2000;
 }
 
 } // namespace trimlark

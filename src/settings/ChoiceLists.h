@@ -1,5 +1,8 @@
 #pragma once
 
+#include "settings/FileTypes.h"
+
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,25 +15,37 @@ inline constexpr int kCustomAutoCropFormatIndex = 5;
 // "1:1", "4:3", "3:2", "16:9", "16:10", "Custom".
 const std::vector<std::string>& AutoCropFormatTitles();
 
-// "JPG" ... "BMP", then "HEIF" and "HEIC" when the image library can write HEIF, then "Original" last.
-// Code that must recognise "Original" compares titles, never a fixed index.
-const std::vector<std::string>& FormatTitles();
-std::vector<std::string> FormatTitlesFor(bool canWriteHeif);
-
 // "Bottom Left", "Bottom Right", "Top Left", "Top Right", in OriginCorner order.
 const std::vector<std::string>& OriginCornerTitles();
 
-// The format list's title at index, or "" when the index is outside the list (no item selected).
-std::string FormatTitleAt(int formatIndex);
+// The output format list: every file type's title ("JPG" ... "BMP", then "HEIF" and "HEIC" where the system can
+// write them), then "Original" last. Indices are the format control's; -1 and other indices outside the list
+// select nothing. Code that must recognise "Original" asks this list, never a fixed index.
+class FormatList
+{
+public:
+    explicit FormatList(bool canWriteHeif);
 
-// The index of a format title (exact match), or -1.
-int FormatIndexOfTitle(std::string_view title);
+    const std::vector<std::string>& Titles() const { return titles_; }
+    int Count() const { return static_cast<int>(titles_.size()); }
 
-// Lower-cased title used for output extensions: "JPEG" -> "jpeg", "Original" -> "original".
-std::string FormatNameFor(int formatIndex);
+    // The title at index, or "" outside the list.
+    std::string TitleAt(int index) const;
+    // The index of a title in any letter case ("jpg", "original"), or -1.
+    int IndexOfTitle(std::string_view title) const;
+    bool IsOriginal(int index) const { return index == Count() - 1; }
 
-// The text with A-Z lower-cased and every other byte as it is: titles, extensions and option words, which are
-// compared without regard to case.
-std::string LowerAscii(std::string_view text);
+    // The encoder of the entry at index; for "Original" the one of the source's extension (any case). Nothing
+    // outside the list, and for a source extension this system cannot write.
+    std::optional<OutputFormat> OutputFormatAt(int index, std::string_view sourcePath) const;
+
+    // The quality slider is enabled for the JPEG and JPEG 2000 entries and for "Original".
+    bool QualityApplies(int index) const;
+
+private:
+    bool canWriteHeif_;
+    std::vector<std::string> titles_;
+    std::vector<OutputFormat> formats_; // of every entry but "Original"
+};
 
 } // namespace trimlark

@@ -1,7 +1,7 @@
 #include "settings/CropGeometry.h"
 
+#include "base/Numbers.h"
 #include "settings/ChoiceLists.h"
-#include "settings/SettingsRules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +11,14 @@ namespace trimlark {
 
 namespace {
 
-bool IsLeftCorner(int corner) { return corner == 0 || corner == 2; }
-bool IsBottomCorner(int corner) { return corner == 0 || corner == 1; }
+bool IsLeftCorner(OriginCorner corner)
+{
+    return corner == OriginCorner::BottomLeft || corner == OriginCorner::TopLeft;
+}
+bool IsBottomCorner(OriginCorner corner)
+{
+    return corner == OriginCorner::BottomLeft || corner == OriginCorner::BottomRight;
+}
 
 // std::min/max propagate NaN from one side only; the clipped size must be NaN whenever an input is.
 double Min(double a, double b) { return std::isnan(a) || std::isnan(b) ? std::nan("") : std::min(a, b); }
@@ -106,26 +112,26 @@ ClippedSize GetClippedCropSize(double W, double H, double x, double y, double w,
     return {Min(x + w, W) - Max(x, 0.0), Min(y + h, H) - Max(y, 0.0)};
 }
 
-Rect GetCropRectInImage(int corner, double W, double H, double x, double y, double w, double h)
+Rect GetCropRectInImage(std::optional<OriginCorner> corner, double W, double H, double x, double y, double w, double h)
 {
-    if (corner < 0 || corner > 3)
+    if (!corner)
         return {0.0, 0.0, w, h};
-    const double left = IsLeftCorner(corner) ? x : W - w - x;
-    const double bottom = IsBottomCorner(corner) ? y : H - h - y;
+    const double left = IsLeftCorner(*corner) ? x : W - w - x;
+    const double bottom = IsBottomCorner(*corner) ? y : H - h - y;
     return {left, bottom, w, h};
 }
 
-std::optional<Rect> GetCropRegionAtCorner(int corner, double W, double H, double x, double y, double w, double h)
+std::optional<Rect> GetCropRegionAtCorner(std::optional<OriginCorner> corner, double W, double H, double x, double y, double w, double h)
 {
     if (!(w >= 1.0) || !(h >= 1.0))
         return std::nullopt;
     const auto [cw, ch] = GetClippedCropSize(W, H, x, y, w, h);
     if (!(cw > 0.0) || !(ch > 0.0))
         return std::nullopt;
-    if (corner < 0 || corner > 3)
+    if (!corner)
         return Rect{0.0, 0.0, cw, ch};
-    double left = IsLeftCorner(corner) ? std::max(x, 0.0) : W - cw - std::max(x, 0.0);
-    double bottom = IsBottomCorner(corner) ? std::max(y, 0.0) : H - ch - std::max(y, 0.0);
+    double left = IsLeftCorner(*corner) ? std::max(x, 0.0) : W - cw - std::max(x, 0.0);
+    double bottom = IsBottomCorner(*corner) ? std::max(y, 0.0) : H - ch - std::max(y, 0.0);
     return Rect{std::max(left, 0.0), std::max(bottom, 0.0), cw, ch};
 }
 

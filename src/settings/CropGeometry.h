@@ -61,11 +61,13 @@ Rect GetCustomCropRect(CropMode mode, const CropSettings& settings, double W, do
 ClippedSize GetClippedCropSize(double W, double H, double x, double y, double w, double h);
 
 // The corner-relative rectangle placed in image coordinates (x, y = its bottom-left corner), not clipped.
-Rect GetCropRectInImage(int corner, double W, double H, double x, double y, double w, double h);
+// Without a corner (none selected) it sits at the image's origin, whatever x and y say.
+Rect GetCropRectInImage(std::optional<OriginCorner> corner, double W, double H, double x, double y, double w, double h);
 
 // The clipped region (left, bottom, cw, ch) in image coordinates, or nothing when the crop is refused:
-// width or height below 1, or a clipped size of 0 or less (NaN counts as refused).
-std::optional<Rect> GetCropRegionAtCorner(int corner, double W, double H, double x, double y, double w, double h);
+// width or height below 1, or a clipped size of 0 or less (NaN counts as refused). Without a corner the region
+// is (0, 0, cw, ch).
+std::optional<Rect> GetCropRegionAtCorner(std::optional<OriginCorner> corner, double W, double H, double x, double y, double w, double h);
 
 // The crop rectangle a run uses for one image: by mode, percents in double precision; None gives (0, 0, 0, 0).
 Rect GetRunCropRect(const CropSettings& settings, const CustomRatio& ratio, double W, double H);

@@ -1,0 +1,33 @@
+#include "profile/ProfileFile.h"
+
+#include "base/AtomicFile.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace trimlark {
+
+std::optional<ProfileContent> LoadProfileFile(const std::string& path, const ProfileContent& current,
+                                              const FormatList& formats)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(kMaxProfileBytes + 1, '\0');
+    // read() turns a failing read into badbit instead of an exception.
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!in.is_open() || in.bad() || !in.eof())
+        return std::nullopt;
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return ReadProfileText(bytes, current, formats);
+}
+
+bool SaveProfileFile(const std::string& path, const ProfileContent& content, std::string* reason)
+{
+    const std::string text = WriteProfileText(content.settings, content.customRatio);
+    AtomicFile file(path);
+    return file.Create(reason) && file.Write(text.data(), text.size(), reason) && file.Commit(reason);
+}
+
+} // namespace trimlark

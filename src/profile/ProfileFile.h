@@ -1,0 +1,23 @@
+#pragma once
+
+#include "profile/ProfileFormat.h"
+
+#include <optional>
+#include <string>
+
+namespace trimlark {
+
+// A profile is a few hundred bytes; anything far larger is not one, and is not read into memory.
+inline constexpr std::size_t kMaxProfileBytes = 1 << 20;
+
+// The profile file at path read over current (see ReadProfileText). Nothing, before anything changes, when the
+// path is not a regular file (a folder, a device, a pipe), holds more than kMaxProfileBytes, cannot be read, or
+// its text is refused.
+std::optional<ProfileContent> LoadProfileFile(const std::string& path, const ProfileContent& current,
+                                              const FormatList& formats);
+
+// Writes the settings as a profile file at path. The new file replaces an old one only once it is complete;
+// false, with the reason, when it could not be written (an old file is then as it was).
+bool SaveProfileFile(const std::string& path, const ProfileContent& content, std::string* reason = nullptr);
+
+} // namespace trimlark

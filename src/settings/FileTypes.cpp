@@ -1,0 +1,45 @@
+#include "settings/FileTypes.h"
+
+#include "base/PathText.h"
+
+namespace trimlark {
+
+namespace {
+
+constexpr FileType kFileTypes[] = {
+    {"JPG", "jpg", "JPG", OutputFormat::Jpeg},          {"JPEG", "jpeg", "JPG", OutputFormat::Jpeg},
+    {"JPE", "jpe", "JPG", OutputFormat::Jpeg},          {"JP2", "jp2", "JPG", OutputFormat::Jpeg2000},
+    {"JPX", "jpx", "JPG", OutputFormat::Jpeg2000},      {"PNG", "png", "PNG", OutputFormat::Png},
+    {"TIFF", "tiff", "TIF", OutputFormat::Tiff},        {"TIF", "tif", "TIF", OutputFormat::Tiff},
+    {"GIF", "gif", "GIF", OutputFormat::Gif},           {"BMP", "bmp", "BMP", OutputFormat::Bmp},
+    {"HEIF", "heif", "HEIF", OutputFormat::Heic},       {"HEIC", "heic", "HEIC", OutputFormat::Heic},
+};
+
+} // namespace
+
+std::span<const FileType> FileTypes()
+{
+    return kFileTypes;
+}
+
+const FileType* FileTypeOfExtension(std::string_view extension)
+{
+    const std::string lower = LowerAscii(extension);
+    for (const FileType& type : kFileTypes) {
+        if (type.extension == lower)
+            return &type;
+    }
+    return nullptr;
+}
+
+const FileType* FileTypeOfPath(std::string_view path)
+{
+    return FileTypeOfExtension(PathExtension(path));
+}
+
+bool NeedsHeifEncoder(OutputFormat format)
+{
+    return format == OutputFormat::Heic;
+}
+
+} // namespace trimlark
