@@ -1,36 +1,12 @@
 #include "customratio/RatioTermEntry.h"
 
-#include "settings/SettingsRules.h"
-
-#include <charconv>
+#include "base/Numbers.h"
 
 namespace trimlark {
 
-std::optional<std::int64_t> ParseStrictInt64(std::string_view text)
-{
-    // One optional sign, then digits only. from_chars takes a "-" but not a "+", and would stop quietly at
-    // the first non-digit, so the shape is checked first.
-    std::string_view number = text;
-    if (!number.empty() && number.front() == '+')
-        number.remove_prefix(1);
-    const bool negative = !number.empty() && number.front() == '-' && number.size() == text.size();
-    const std::string_view digits = negative ? number.substr(1) : number;
-    if (digits.empty())
-        return std::nullopt;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-    }
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (error != std::errc() || end != number.data() + number.size())
-        return std::nullopt;
-    return value;
-}
-
 RatioTermEntry ReadRatioTerm(std::string_view text)
 {
-    if (!ParseStrictInt64(text))
+    if (!ParseInteger(text))
         return {1, true};
     // The field holds its number in single precision, like every numeric field of the app; the geometry
     // computes the ratio from that same precision.

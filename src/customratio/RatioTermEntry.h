@@ -7,10 +7,6 @@
 
 namespace trimlark {
 
-// A whole number as typed: an optional "+" or "-" and one or more digits 0-9, nothing else (no spaces, no
-// decimal point, no exponent, no other scripts' digits), within the signed 64-bit range; nullopt otherwise.
-std::optional<std::int64_t> ParseStrictInt64(std::string_view text);
-
 // What one term of the custom ratio (width or height) makes of its field's text.
 struct RatioTermEntry
 {

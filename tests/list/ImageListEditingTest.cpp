@@ -1,4 +1,5 @@
 #include "list/ImageListEditing.h"
+#include "list/ImageListRules.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -96,41 +97,24 @@ TEST(ImageListEditing, DroppedFilesMustExistBeNewAndAccepted)
     }
 }
 
-TEST(ImageListEditing, RowIconByLowerCasedExtension)
+TEST(ImageListRules, ExtensionsGiveAcceptanceAndRowIconInAnyCase)
 {
-    struct Case
+    const struct Case
     {
         const char* path;
-        const char* icon;
-    };
-    const Case cases[] = {
-        {"/a.jpg", "JPG"},   {"/a.JPEG", "JPG"},  {"/a.jpe", "JPG"},  {"/a.Jp2", "JPG"}, {"/a.jpx", "JPG"},
-        {"/a.png", "PNG"},   {"/a.tif", "TIF"},   {"/a.TIFF", "TIF"}, {"/a.gif", "GIF"}, {"/a.bmp", "BMP"},
-        {"/a.heif", "HEIF"}, {"/a.HEIC", "HEIC"}, {"/a.psd", ""},     {"/noext", ""},    {"/dir.png/file", ""},
+        const char* icon; // "" when the file is not taken
+    } cases[] = {
+        {"/a.jpg", "JPG"},   {"/a.JPEG", "JPG"},  {"/a.jpe", "JPG"},  {"/a.Jp2", "JPG"},     {"/a.jpx", "JPG"},
+        {"/a.png", "PNG"},   {"/a.tif", "TIF"},   {"/a.TIFF", "TIF"}, {"/a.gif", "GIF"},     {"/a.bmp", "BMP"},
+        {"/a.heif", "HEIF"}, {"/a.HEIC", "HEIC"}, {"/a.psd", ""},     {"/a.jfif", ""},       {"/noext", ""},
+        {"/a/.jpg", ""},     {"/dir.png/file", ""}, {"/a.png.txt", ""}, {"", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         EXPECT_EQ(RowIconName(c.path), c.icon);
+        EXPECT_EQ(HasAcceptedExtension(c.path), *c.icon != '\0');
     }
-}
-
-TEST(ImageListEditing, FolderOfPath)
-{
-    struct Case
-    {
-        const char* path;
-        const char* folder;
-    };
-    const Case cases[] = {
-        {"/home/me/Pictures/a.jpg", "/home/me/Pictures"},
-        {"/a.jpg", "/"},
-        {"/home/me/dir/", "/home/me"},
-        {"relative.jpg", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(FolderOfPath(c.path), c.folder);
-    }
+    EXPECT_EQ(AcceptedExtensions().size(), 12u);
 }
 
 } // namespace

@@ -1,0 +1,153 @@
+#include "base/AtomicFile.h"
+#include "base/Numbers.h"
+#include "base/PathText.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <optional>
+
+namespace trimlark {
+namespace {
+
+constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+TEST(ParseInteger, AcceptsOneSignAndDigitsWithinRange)
+{
+    const struct Case
+    {
+        const char* text;
+        std::optional<std::int64_t> expected;
+    } cases[] = {
+        {"16", 16}, {"+5", 5}, {"-3", -3}, {"007", 7}, {"-0", 0}, {"9223372036854775807", kMax},
+        {"-9223372036854775808", kMin}, {"9223372036854775808", std::nullopt}, {"-9223372036854775809", std::nullopt},
+        {"2.5", std::nullopt}, {" 4", std::nullopt}, {"4 ", std::nullopt}, {"", std::nullopt}, {"+", std::nullopt},
+        {"-", std::nullopt}, {"+-5", std::nullopt}, {"-+5", std::nullopt}, {"++5", std::nullopt},
+        {"1e3", std::nullopt}, {"0x10", std::nullopt}, {"\xD9\xA3", std::nullopt}, // an Arabic-Indic digit
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ParseInteger(c.text), c.expected);
+    }
+}
+
+TEST(ParseDecimal, AcceptsOnlyAWholeFiniteNumber)
+{
+    const struct Case
+    {
+        const char* text;
+        std::optional<double> expected;
+    } cases[] = {
+        {"20", 20}, {"-1.5", -1.5}, {"+3", 3}, {".5", 0.5}, {"2e1", 20}, {"+-1", std::nullopt},
+        {"inf", std::nullopt}, {"nan", std::nullopt}, {"1e999", std::nullopt}, {" 1", std::nullopt},
+        {"1 ", std::nullopt}, {"1,5", std::nullopt}, {"0x10", std::nullopt}, {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ParseDecimal<double>(c.text), c.expected);
+    }
+    EXPECT_EQ(ParseDecimal<float>("1e39"), std::nullopt); // finite as a double, not as a float
+}
+
+TEST(ReadFloatValue, ReadsOnlyTheLeadingPlainDecimalNumberInAnyLocale)
+{
+    const struct Case
+    {
+        const char* text;
+        float expected;
+    } cases[] = {
+        {"", 0.0f},     {"12", 12.0f},   {"  12.5", 12.5f}, {"\t7", 7.0f},     {"+3", 3.0f},   {"-2.5", -2.5f},
+        {"1e3", 1000.0f}, {"1e", 1.0f},  {"12abc", 12.0f},  {"inf", 0.0f},     {"nan", 0.0f},  {"0x10", 0.0f},
+        {".5", 0.5f},   {".", 0.0f},     {"1,5", 1.0f},     {"\n5", 0.0f},     {"1e39", kInf}, {"-1e999", -kInf},
+    };
+    // A desktop session may run with a locale whose decimal point is a comma.
+    for (const char* locale : {"C", "de_DE.UTF-8", "fr_FR.UTF-8"}) {
+        if (!std::setlocale(LC_NUMERIC, locale))
+            continue;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(locale) + " " + c.text);
+            EXPECT_EQ(ReadFloatValue(c.text), c.expected);
+        }
+    }
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+TEST(TruncateToInt64, IsDefinedForEveryDouble)
+{
+    EXPECT_EQ(TruncateToInt64(2999.99991), 2999);
+    EXPECT_EQ(TruncateToInt64(-2.7), -2);
+    EXPECT_EQ(TruncateToInt64(NAN), 0);
+    EXPECT_EQ(TruncateToInt64(9223372036854775808.0), kMax);
+    EXPECT_EQ(TruncateToInt64(-1e300), kMin);
+}
+
+TEST(PathText, SplitsPathsIntoTheirPieces)
+{
+    const struct Case
+    {
+        const char* path;
+        const char* last;
+        const char* extension;
+        const char* base;
+        const char* folder;
+    } cases[] = {
+        {"/a/b.jpg", "b.jpg", "jpg", "b", "/a"},
+        {"/a/b.tar.gz", "b.tar.gz", "gz", "b.tar", "/a"},
+        {"/a/.profile", ".profile", "", ".profile", "/a"},
+        {"/a/b.", "b.", "", "b", "/a"},
+        {"/a.d/b", "b", "", "b", "/a.d"},
+        {"/a/b/", "b", "", "b", "/a"},
+        {"/b.JPG", "b.JPG", "JPG", "b", "/"},
+        {"b.png", "b.png", "png", "b", ""},
+        {"/", "/", "", "/", "/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(LastPathComponent(c.path), c.last);
+        EXPECT_EQ(PathExtension(c.path), c.extension);
+        EXPECT_EQ(BaseNameWithoutExtension(c.path), c.base);
+        EXPECT_EQ(FolderOfPath(c.path), c.folder);
+    }
+}
+
+std::string Contents(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(AtomicFile, ReplacesTheOldFileOnlyWhenCommittedAndLeavesNothingElse)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("trimlark-base-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto target = folder / "out.txt";
+    std::ofstream(target) << "old";
+    {
+        AtomicFile abandoned(target.string());
+        ASSERT_TRUE(abandoned.Create(nullptr));
+        ASSERT_TRUE(abandoned.Write("new", 3, nullptr));
+        EXPECT_EQ(Contents(target), "old");
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1); // no temporary file is left
+    AtomicFile file(target.string());
+    ASSERT_TRUE(file.Create(nullptr));
+    ASSERT_TRUE(file.Write("new", 3, nullptr));
+    ASSERT_TRUE(file.Commit(nullptr));
+    EXPECT_EQ(Contents(target), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+
+    std::string reason;
+    AtomicFile nowhere((folder / "missing" / "out.txt").string());
+    EXPECT_FALSE(nowhere.Create(&reason));
+    EXPECT_NE(reason.find("output folder"), std::string::npos);
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace
+} // namespace trimlark
