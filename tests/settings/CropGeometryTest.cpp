@@ -90,6 +90,7 @@ TEST(DimensionLabels, ShowTheSizeTheCropWillProduce)
          "Height: 100"},
         {"pixels beyond the image", PixelSettings("1000", "0", "300", "100"), {}, 1000, 800, "Width: 1000",
          "Height: 800"},
+        {"pixels one pixel", PixelSettings("0", "0", "1", "1"), {}, 1000, 800, "Width: 1", "Height: 1"},
         {"pixels all zero", PixelSettings("0", "0", "0", "0"), {}, 1000, 800, "Width: 1000", "Height: 800"},
         {"pixels not numbers", PixelSettings("abc", "", "wide", "tall"), {}, 1000, 800, "Width: 1000",
          "Height: 800"},
