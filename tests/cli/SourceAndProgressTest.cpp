@@ -1,22 +1,49 @@
+#include "TestImages.h"
 #include "cli/ProgressReporter.h"
+#include "cli/SourceCollector.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
-#include <string>
-#include <vector>
 
 namespace trimlark {
 namespace {
 
-std::string Written(std::FILE* stream)
+TEST(SourceCollector, FilesInTheOrderGivenAndEachFoldersImagesByName)
 {
-    std::fflush(stream);
-    std::rewind(stream);
-    std::string text;
-    for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream))
-        text += static_cast<char>(c);
-    return text;
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> arguments; // in the folder; "." is the folder itself
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"files as given, whatever their extension", {"b.png", "c.txt", "a.PNG"}, {"b.png", "c.txt", "a.PNG"}},
+        {"a file given twice", {"b.png", "b.png", "a.PNG"}, {"b.png", "a.PNG"}},
+        {"a missing file stays, to fail when loaded", {"none.jpg"}, {"none.jpg"}},
+        // c.txt is no image, sub/ is not entered, folder.jpg/ is a folder
+        {"a folder", {"."}, {"a.PNG", "b.png"}},
+        {"a file, then its folder", {"b.png", "."}, {"b.png", "a.PNG"}},
+    };
+    test::TempFolder in;
+    test::WriteBytes(in.Path("b.png"), "");
+    test::WriteBytes(in.Path("a.PNG"), "");
+    test::WriteBytes(in.Path("c.txt"), "");
+    std::filesystem::create_directories(in.Path("sub"));
+    std::filesystem::create_directories(in.Path("folder.jpg"));
+    test::WriteBytes(in.Path("sub/d.png"), "");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> arguments;
+        for (const std::string& argument : c.arguments)
+            arguments.push_back(argument == "." ? in.Path() : in.Path(argument));
+        std::vector<std::string> expected;
+        for (const std::string& name : c.expected)
+            expected.push_back(in.Path(name));
+        std::string reason;
+        EXPECT_EQ(SourceCollector::CollectSourcePaths(arguments, &reason), expected) << reason;
+    }
 }
 
 ImageOutcome Outcome(ImageOutcome::Kind kind, const char* source, const char* output)
@@ -56,7 +83,6 @@ TEST(ProgressReporter, OneLinePerImageOrABarOnATerminal)
          4,
          {"\r[#######.......................] 1/4", "\r[###############...............] 2/4", " left"},
          1},
-        {"a full bar", true, {Outcome(K::SaveFailed, "/in/a.jpg", "/out/a.jpg")}, 1, {"] 1/1  0:00 left"}, 1},
         {"no image, no line", true, {}, 0, {}, 0},
     };
     for (const Case& c : cases) {
@@ -67,7 +93,9 @@ TEST(ProgressReporter, OneLinePerImageOrABarOnATerminal)
         for (const ImageOutcome& outcome : c.outcomes)
             reporter.ReportImage(outcome);
         reporter.Finish();
-        const std::string text = Written(stream);
+        std::string text(static_cast<std::size_t>(std::ftell(stream)), '\0');
+        std::rewind(stream);
+        text.resize(std::fread(text.data(), 1, text.size(), stream));
         std::fclose(stream);
         std::size_t at = 0;
         for (const std::string& part : c.parts) {
