@@ -1,10 +1,9 @@
 #include "TestImages.h"
 
-#include <algorithm>
+#include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <fcntl.h>
 #include <fstream>
-#include <random>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <tiffio.h>
@@ -24,9 +23,9 @@ const bool vipsStarted = [] {
     return true;
 }();
 
-std::string JpegOf(const VImage& image)
+// The bytes of an encoded image, and the blob released.
+std::string BytesOf(VipsBlob* blob)
 {
-    VipsBlob* blob = image.jpegsave_buffer();
     std::size_t length = 0;
     const auto* data = static_cast<const char*>(vips_blob_get(blob, &length));
     std::string bytes(data, length);
@@ -48,15 +47,6 @@ TempFolder::~TempFolder()
 {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::string> TempFolder::FileNames() const
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 VImage CoordinateImage(int width, int height)
@@ -88,11 +78,13 @@ Coordinate CoordinateAt(const VImage& image, int x, int y)
 
 VImage NoiseImage(int width, int height)
 {
-    std::mt19937 random(12345);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * height * 3);
-    for (auto& byte : bytes)
-        byte = static_cast<std::uint8_t>(random() & 0xff);
-    return VImage::new_from_memory(bytes.data(), bytes.size(), width, height, 3, VIPS_FORMAT_UCHAR)
+    const auto band = [&](int seed) {
+        return VImage::gaussnoise(width, height, VImage::option()->set("sigma", 90.0)->set("seed", seed));
+    };
+    return band(1)
+        .bandjoin(band(2))
+        .bandjoin(band(3))
+        .cast(VIPS_FORMAT_UCHAR)
         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
         .copy_memory();
 }
@@ -182,55 +174,25 @@ void WriteMultiPageTiff(const std::string& path, const std::vector<std::pair<int
 
 void WriteTopDownBmp(const std::string& path, int width, int height)
 {
-    const int rowBytes = (width * 3 + 3) / 4 * 4;
-    const auto word = [](std::string& out, std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            out.push_back(static_cast<char>(value >> (8 * i)));
-    };
-    std::string bmp = "BM";
-    word(bmp, 54 + rowBytes * height, 4);
-    word(bmp, 0, 4);
-    word(bmp, 54, 4);
-    word(bmp, 40, 4);
-    word(bmp, width, 4);
-    word(bmp, static_cast<std::uint32_t>(-height), 4);
-    word(bmp, 1, 2);
-    word(bmp, 24, 2);
-    word(bmp, 0, 24);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            bmp += {0, static_cast<char>(y), static_cast<char>(x)}; // blue, green, red
-        bmp.append(rowBytes - width * 3, '\0');
-    }
-    WriteBytes(path, bmp);
+    // Stored bottom-up, the flipped picture's rows are the picture's rows top-down; a negative height says so.
+    CoordinateImage(width, height).flipver().magicksave(path.c_str(), VImage::option()->set("format", "bmp"));
+    std::string bytes = ReadBytes(path);
+    const std::int32_t topDown = -height;
+    std::memcpy(&bytes[22], &topDown, 4); // little-endian, as BMP is
+    WriteBytes(path, bytes);
 }
 
 std::string PngWithClaimedSize(std::uint32_t width, std::uint32_t height)
 {
-    std::string png = "\x89PNG\r\n\x1A\n";
-    const auto putWord = [](std::string& out, std::uint32_t value) {
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.push_back(static_cast<char>(value >> shift));
+    std::string png = BytesOf(SolidImage(8, 8, {0, 0, 0}).pngsave_buffer());
+    // The header chunk: length (8), "IHDR" (12), width (16), height (20), five bytes more, its CRC (29).
+    const auto put = [&png](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            png[at + i] = static_cast<char>(value >> (24 - 8 * i));
     };
-    const auto putChunk = [&](const char* type, const std::string& data) {
-        putWord(png, static_cast<std::uint32_t>(data.size()));
-        const std::string typed = type + data;
-        png += typed;
-        putWord(png, crc32(0, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size())));
-    };
-    std::string header;
-    putWord(header, width);
-    putWord(header, height);
-    header += std::string("\x08\x02\0\0\0", 5); // 8-bit RGB
-    putChunk("IHDR", header);
-    const std::string rows(3000, '\0');
-    std::string compressed(compressBound(rows.size()), '\0');
-    uLongf size = compressed.size();
-    compress(reinterpret_cast<Bytef*>(compressed.data()), &size, reinterpret_cast<const Bytef*>(rows.data()),
-             rows.size());
-    compressed.resize(size);
-    putChunk("IDAT", compressed);
-    putChunk("IEND", "");
+    put(16, width);
+    put(20, height);
+    put(29, crc32(0, reinterpret_cast<const Bytef*>(png.data() + 12), 17));
     return png;
 }
 
@@ -250,14 +212,12 @@ void AddCameraMetadata(const std::string& path)
     image->readMetadata();
     Exiv2::ExifData exif = image->exifData();
     exif["Exif.Image.Make"] = "NIKON CORPORATION";
-    exif["Exif.Image.Model"] = "NIKON D90";
     exif["Exif.Photo.DateTimeOriginal"] = "2021:05:06 07:08:09";
     exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
-    exif["Exif.GPSInfo.GPSLatitude"] = "48/1 51/1 2400/100";
     exif["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(9999);
     exif["Exif.Photo.PixelYDimension"] = static_cast<std::uint32_t>(9999);
     // Both previews show the whole picture, as the camera took it.
-    const std::string preview = JpegOf(SolidImage(64, 48, {30, 200, 30}));
+    const std::string preview = BytesOf(SolidImage(64, 48, {30, 200, 30}).jpegsave_buffer());
     const auto* data = reinterpret_cast<const Exiv2::byte*>(preview.data());
     exif["Exif.Nikon3.Version"] = "48 50 49 48";
     exif["Exif.Nikon3.Quality"] = "FINE";

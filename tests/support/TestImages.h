@@ -22,8 +22,6 @@ public:
 
     std::string Path() const { return path_.string(); }
     std::string Path(const std::string& name) const { return (path_ / name).string(); }
-    // The names in the folder, sorted.
-    std::vector<std::string> FileNames() const;
 
 private:
     std::filesystem::path path_;
@@ -68,8 +66,8 @@ std::string PngWithClaimedSize(std::uint32_t width, std::uint32_t height);
 
 // Sets the EXIF orientation of an existing file.
 void SetOrientation(const std::string& path, int orientation);
-// Gives a JPEG what a camera writes: EXIF (Make "NIKON CORPORATION", GPS, a pixel size of 9999 x 9999), an EXIF
-// thumbnail and a maker-note preview of the whole picture, IPTC keywords and an XMP title.
+// Gives a JPEG what a camera writes: EXIF (Make "NIKON CORPORATION", a GPS reference, a pixel size of 9999 x 9999), an
+// EXIF thumbnail and a maker-note preview of the whole picture, IPTC keywords and an XMP title.
 void AddCameraMetadata(const std::string& path);
 
 // The file's modification time, and setting it (access time too).
