@@ -4,8 +4,8 @@
 //                                   then measures each case in a fresh process and prints a table
 //   imaging_bench --one SRC OUT FORMAT KEEP
 //                                   one load + crop + save; prints "<ms> <peak KiB>"
+#include "imaging/Codecs.h"
 #include "imaging/ImageTools.h"
-#include "settings/ChoiceLists.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,12 +36,20 @@ int RunOne(const std::string& source, const std::string& output, const std::stri
     // A centred crop of 80 % of each side, measured from the top-left corner.
     const double w = image->Width() * 0.8;
     const double h = image->Height() * 0.8;
-    const auto cropped = ImageTools::CropImage(*image, image->Width() * 0.1, image->Height() * 0.1, w, h, 2);
-    if (!ImageTools::SaveImage(cropped, output, trimlark::FormatIndexOfTitle(format), 0.800000011920929, keepMetadata,
-                               &reason)) {
+    const auto cropped = ImageTools::CropImage(*image, image->Width() * 0.1, image->Height() * 0.1, w, h,
+                                               trimlark::OriginCorner::TopLeft);
+    const auto& formats = trimlark::AvailableFormats();
+    const auto outputFormat = formats.OutputFormatAt(formats.IndexOfTitle(format), source);
+    if (!outputFormat) {
+        std::fprintf(stderr, "unknown format: %s\n", format.c_str());
+        return 1;
+    }
+    if (!ImageTools::SaveImage(cropped, output, *outputFormat, 0.800000011920929, keepMetadata, &reason)) {
         std::fprintf(stderr, "save failed: %s\n", reason.c_str());
         return 1;
     }
+    if (keepMetadata)
+        ImageTools::CopyEXIFInformationAndCreationDate(cropped, output);
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
