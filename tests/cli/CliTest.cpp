@@ -43,7 +43,7 @@ protected:
     std::string Expand(std::string text) const
     {
         for (const auto& [token, folder] : {std::pair{"%in", in.Path()}, std::pair{"%out", out.Path()}})
-            for (std::size_t at = text.find(token); at != std::string::npos; at = text.find(token, at))
+            for (std::size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + folder.size()))
                 text.replace(at, std::string_view(token).size(), folder);
         return text;
     }
@@ -99,7 +99,8 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
          1,
          kFailed,
          "%in/a.png: could not be saved as %out/x/a_"},
-        {"no images", {"-o", "%out"}, 2, "", "There are no images to crop.\n"},
+        {"neither images nor a folder: the images first", {}, 2, "", "There are no images to crop.\n"},
+        {"no output folder", {"%in/a.png", "-o", ""}, 2, "", "Please select an output folder.\n"},
         {"a refused crop", {"%in/a.png", "-o", "%out", "--crop", "pixels:1,2,3"}, 2, "", "four numbers"},
         {"an unknown format", {"%in/a.png", "-o", "%out", "-f", "webp"}, 2, "", "Unknown format \"webp\""},
         {"a missing profile", {"%in/a.png", "-o", "%out", "-p", "%in/none.tlp"}, 2, "", "Could not load profile.\n"},

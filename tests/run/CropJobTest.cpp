@@ -23,10 +23,10 @@ CropSettings SettingsFor(const std::string& folder, std::string_view format = "J
     return settings;
 }
 
-// The default name of the index-th JPEG output of sources named <base><index>.
-std::string OutputName(const char* base, std::size_t index)
+// The default name of the JPEG output of the index-th source made by MakeSources.
+std::string OutputName(std::size_t index)
 {
-    return base + std::to_string(index) + "_cropped (" + std::to_string(index + 1) + ").jpg";
+    return "src" + std::to_string(index) + "_cropped (" + std::to_string(index + 1) + ").jpg";
 }
 
 OverwriteAnswer AlwaysYes(const std::string&)
@@ -86,7 +86,7 @@ TEST_F(CropRunTest, ResultsComeInListOrderWhenALaterImageFinishesFirst)
         SCOPED_TRACE(i);
         const ImageOutcome& o = result.outcomes[i];
         EXPECT_EQ(o.kind, Kind::Written);
-        EXPECT_EQ(o.outputPath, outputs.Path(OutputName("src", i)));
+        EXPECT_EQ(o.outputPath, outputs.Path(OutputName(i)));
         EXPECT_EQ(test::SniffType(o.outputPath), "jpeg");
         EXPECT_EQ(test::ReadImage(o.outputPath).width(), 30); // 40 x 30 landscape, 1:1 -> 30 x 30
     }
@@ -118,7 +118,7 @@ TEST_F(CropRunTest, OverwriteAnswersDecideEachExistingFile)
         TempFolder out;
         for (std::size_t i = 0; i < 3; ++i)
             if (c.exists[i])
-                test::WriteBytes(out.Path(OutputName("src", i)), marker);
+                test::WriteBytes(out.Path(OutputName(i)), marker);
         std::size_t asked = 0;
         const CropJob job =
             BuildCropJob(paths, SettingsFor(out.Path()), {}, [&](const std::string&) { return c.answers.at(asked++); });
@@ -171,61 +171,27 @@ TEST_F(CropRunTest, ImagesSharingAPathRunAsOneAfterAnother)
     EXPECT_EQ(test::ReadImage(sources.Path("2.png")).width(), 20); // half of that, not half of the old 60
 }
 
+// Every output exists, and the user agrees to replace each: a failed image keeps its old file, and the run goes on.
 TEST_F(CropRunTest, FailuresAreRecordedAndTheRunGoesOn)
 {
-    struct Case
-    {
-        const char* name;
-        bool folderExists;
-        bool outputsExist;                // each replaced on the user's yes
-        std::vector<std::string> sources; // "good", "text", or "cut" (the header reads, the pixels do not)
-        std::vector<Kind> kinds;
-    };
-    using K = Kind;
-    const Case cases[] = {
-        {"no output folder", false, false, {"good", "good"}, {K::SaveFailed, K::SaveFailed}},
-        {"an unreadable source", true, false, {"good", "text", "good"}, {K::Written, K::LoadFailed, K::Written}},
-        {"a replacement that cannot be saved keeps the old file",
-         true,
-         true,
-         {"cut", "good"},
-         {K::SaveFailed, K::Replaced}},
-    };
-    const std::string marker = "the only copy";
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempFolder in;
-        TempFolder out;
-        std::vector<std::string> paths;
-        for (std::size_t i = 0; i < c.sources.size(); ++i) {
-            paths.push_back(in.Path("s" + std::to_string(i) + ".jpg"));
-            if (c.sources[i] == "good")
-                test::WriteCoordinateImage(paths.back(), 20, 20);
-            else if (c.sources[i] == "text")
-                test::WriteBytes(paths.back(), "\xFF\xD8\xFF but then nothing");
-            else {
-                test::NoiseImage(200, 200).jpegsave(paths.back().c_str());
-                test::Truncate(paths.back(), test::ReadBytes(paths.back()).size() / 2);
-            }
-            if (c.outputsExist)
-                test::WriteBytes(out.Path(OutputName("s", i)), marker);
-        }
-        const std::string folder = c.folderExists ? out.Path() : out.Path("missing");
-        std::vector<double> progress;
-        const CropRunResult result = CropImagesWork(BuildCropJob(paths, SettingsFor(folder), {}, AlwaysYes),
-                                                    {[&](double p) { progress.push_back(p); }, {}});
-        EXPECT_FALSE(result.allImagesCropped);
-        EXPECT_EQ(progress.size(), paths.size());
-        ASSERT_EQ(result.outcomes.size(), c.kinds.size());
-        for (std::size_t i = 0; i < c.kinds.size(); ++i) {
-            SCOPED_TRACE(i);
-            const ImageOutcome& o = result.outcomes[i];
-            const bool failed = c.kinds[i] == Kind::LoadFailed || c.kinds[i] == Kind::SaveFailed;
-            EXPECT_EQ(o.kind, c.kinds[i]);
-            EXPECT_EQ(o.reason.empty(), !failed);
-            EXPECT_EQ(c.outputsExist ? test::ReadBytes(o.outputPath) == marker : !std::filesystem::exists(o.outputPath),
-                      failed);
-        }
+    const auto paths = MakeSources(3);
+    test::NoiseImage(200, 200).jpegsave(paths[0].c_str()); // cut in half: the header reads, the pixels do not
+    test::Truncate(paths[0], test::ReadBytes(paths[0]).size() / 2);
+    test::WriteBytes(paths[2], "\x89PNG but then nothing");
+    for (std::size_t i = 0; i < 3; ++i)
+        test::WriteBytes(outputs.Path(OutputName(i)), "the only copy");
+    std::vector<double> progress;
+    const CropRunResult result = CropImagesWork(BuildCropJob(paths, SettingsFor(outputs.Path()), {}, AlwaysYes),
+                                                {[&](double p) { progress.push_back(p); }, {}});
+    EXPECT_FALSE(result.allImagesCropped);
+    EXPECT_EQ(progress.size(), 3u);
+    const Kind kinds[] = {Kind::SaveFailed, Kind::Replaced, Kind::LoadFailed};
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const ImageOutcome& o = result.outcomes.at(i);
+        EXPECT_EQ(o.kind, kinds[i]);
+        EXPECT_EQ(o.reason.empty(), o.kind == Kind::Replaced);
+        EXPECT_EQ(test::ReadBytes(o.outputPath) == "the only copy", o.kind != Kind::Replaced);
     }
 }
 
@@ -279,30 +245,6 @@ TEST_F(CropRunTest, TheSettingsReachEachImage)
         EXPECT_EQ(written.height(), c.height);
         EXPECT_EQ(test::CoordinateAt(written, 0, 0), (test::Coordinate{c.left, c.top}));
         EXPECT_EQ(test::ModifiedSeconds(out.Path(c.file)) == 981158400, c.dated);
-    }
-}
-
-TEST(CropRunChecks, ListThenFolder)
-{
-    struct Case
-    {
-        const char* name;
-        std::vector<std::string> list;
-        const char* folder;
-        std::string_view refusal; // empty: the run may start
-    };
-    const Case cases[] = {
-        {"empty list and folder", {}, "", kNoImagesMessage},
-        {"empty folder", {"/in/a.jpg"}, "", kNoOutputFolderMessage},
-        {"a folder of spaces is a name, not checked for existence", {"/in/a.jpg"}, "  ", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        CropSettings settings;
-        settings.textFieldOutputFolder = c.folder;
-        std::string refusal;
-        EXPECT_EQ(CheckCropRun(c.list, settings, &refusal), c.refusal.empty());
-        EXPECT_EQ(refusal, c.refusal);
     }
 }
 
