@@ -39,7 +39,7 @@ struct Coordinate
 };
 Coordinate CoordinateAt(const vips::VImage& image, int x, int y);
 
-// Uniform noise (seeded), 8-bit sRGB: compresses badly, so a lossy encoder cannot hide.
+// Noise (seeded), 8-bit sRGB: compresses badly, so a lossy encoder cannot hide.
 vips::VImage NoiseImage(int width, int height);
 // A solid colour, 8-bit (sRGB for three bands).
 vips::VImage SolidImage(int width, int height, std::vector<double> colour);
@@ -59,9 +59,9 @@ std::string SniffType(const std::string& path);
 
 // A multi-page TIFF of grey pages (40, 120, 200...) of the given sizes; vips only writes equal pages.
 void WriteMultiPageTiff(const std::string& path, const std::vector<std::pair<int, int>>& pageSizes);
-// A coordinate image as a 24-bit BMP whose rows are stored top-down (a negative height).
+// A coordinate image as a BMP whose rows are stored top-down (a negative height).
 void WriteTopDownBmp(const std::string& path, int width, int height);
-// A PNG whose header claims width x height over a tiny compressed body.
+// A PNG whose header claims width x height over the body of an 8 x 8 picture.
 std::string PngWithClaimedSize(std::uint32_t width, std::uint32_t height);
 
 // Sets the EXIF orientation of an existing file.
