@@ -142,6 +142,14 @@ TEST(AtomicFile, ReplacesTheOldFileOnlyWhenCommittedAndLeavesNothingElse)
     EXPECT_EQ(Contents(target), "new");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 
+    // The temporary name must fit the file system's 255 bytes a name too.
+    const auto longest = folder / std::string(255, 'n');
+    AtomicFile longName(longest.string());
+    ASSERT_TRUE(longName.Create(nullptr));
+    ASSERT_TRUE(longName.Write("x", 1, nullptr));
+    ASSERT_TRUE(longName.Commit(nullptr));
+    EXPECT_EQ(Contents(longest), "x");
+
     std::string reason;
     AtomicFile nowhere((folder / "missing" / "out.txt").string());
     EXPECT_FALSE(nowhere.Create(&reason));
