@@ -142,7 +142,7 @@ TEST_F(ProfileTest, SavingTheDefaultsWritesTheCurrentVersion)
     };
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(Title(), "Trimlark - profile");
-    EXPECT_EQ(window->currentProfilePath, path.toStdString());
+    EXPECT_EQ(window->CurrentProfilePath(), path.toStdString());
     EXPECT_TRUE(platform->alerts.empty());
 }
 
@@ -200,7 +200,7 @@ TEST_F(ProfileTest, SaveWithChangesAsksForAFileOnceThenWritesAtOnce)
     Trigger("actionSaveProfile");
     EXPECT_EQ(platform->saveProfileProposals.size(), 1u);
     EXPECT_EQ(Title(), "Trimlark*");
-    EXPECT_TRUE(window->currentProfilePath.empty());
+    EXPECT_TRUE(window->CurrentProfilePath().empty());
 
     const QString path = TempPath("plan.tlp");
     platform->saveProfileAnswers.push_back(path);
@@ -237,7 +237,7 @@ TEST_F(ProfileTest, FailedSaveKeepsTheTitleAndTheNewPath)
     EXPECT_EQ(platform->alerts[0].style, AlertStyle::Warning);
     EXPECT_EQ(platform->alerts[0].buttons, QStringList{"OK"});
     EXPECT_EQ(Title(), "Trimlark*");
-    EXPECT_EQ(window->currentProfilePath, path.toStdString());
+    EXPECT_EQ(window->CurrentProfilePath(), path.toStdString());
     EXPECT_FALSE(QFile::exists(path));
 }
 
@@ -327,7 +327,7 @@ TEST_F(ProfileTest, LoadClearsTheMarkAndKeepsTheOutputFolder)
     Load(path);
     EXPECT_EQ(Title(), "Trimlark - plan");
     EXPECT_EQ(window->GetCropSettings().textFieldOutputFolder, "/srv/out");
-    EXPECT_EQ(window->currentProfilePath, path.toStdString());
+    EXPECT_EQ(window->CurrentProfilePath(), path.toStdString());
 }
 
 TEST_F(ProfileTest, RefusedFilesChangeNothing)
@@ -385,7 +385,7 @@ TEST_F(ProfileTest, RefusedFilesChangeNothing)
         EXPECT_EQ(DataProvider::Shared().Ratio(), ratio);
         EXPECT_EQ(Title(), "Trimlark - earlier*");
         // Save still writes to the profile that loaded, not over the refused file.
-        EXPECT_EQ(window->currentProfilePath, earlier.toStdString());
+        EXPECT_EQ(window->CurrentProfilePath(), earlier.toStdString());
         EXPECT_EQ(ReadFile(path), c.bytes);
     }
     EXPECT_EQ(window->ListImagePaths().size(), 1u);
@@ -399,7 +399,7 @@ TEST_F(ProfileTest, UnreadablePathsAreRefused)
         Load(path);
         EXPECT_EQ(LastAlertText(), "Could not load profile.");
         EXPECT_EQ(Title(), "Trimlark");
-        EXPECT_TRUE(window->currentProfilePath.empty());
+        EXPECT_TRUE(window->CurrentProfilePath().empty());
     }
 }
 
@@ -566,7 +566,7 @@ TEST_F(ProfileTest, NewResetsEverythingButTheRatio)
     Trigger("actionNew");
     EXPECT_EQ(window->GetCropSettings(), CropSettings{});
     EXPECT_TRUE(window->ListImagePaths().empty());
-    EXPECT_TRUE(window->currentProfilePath.empty());
+    EXPECT_TRUE(window->CurrentProfilePath().empty());
     EXPECT_EQ(Title(), "Trimlark");
     EXPECT_EQ(DataProvider::Shared().customWidth, 5);
     EXPECT_TRUE(platform->alerts.empty()) << "the list and the settings set from code did not mark";
