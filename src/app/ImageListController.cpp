@@ -34,8 +34,7 @@ bool ImageListController::AddFromPanel()
         platform_.ShowAlert(alert);
         return false;
     }
-    platform_.WritePreference(kAddImagesKey,
-                              QString::fromStdString(FolderOfPath(chosen->constFirst().toStdString())));
+    platform_.WritePreference(kAddImagesKey, QString::fromStdString(FolderOfPath(chosen->constFirst().toStdString())));
     std::vector<std::string> paths;
     for (const QString& path : *chosen)
         paths.push_back(path.toStdString());

@@ -50,7 +50,7 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
 {
     // The image list.
     tableViewImage = Named(new ImageTableView, "tableViewImage");
-        buttonAddImages = Named(new QPushButton(tr("Add Images...")), "buttonAddImages");
+    buttonAddImages = Named(new QPushButton(tr("Add Images...")), "buttonAddImages");
     buttonRemoveSelected = Named(new QPushButton(tr("Remove Selected")), "buttonRemoveSelected");
     buttonRemoveAll = Named(new QPushButton(tr("Remove All")), "buttonRemoveAll");
     auto* listButtons = new QHBoxLayout;
@@ -253,6 +253,35 @@ void MainWindowLayout::BuildMenus(QMainWindow& window)
     actionQuit->setMenuRole(QAction::QuitRole);
     menuHelp = Named(window.menuBar()->addMenu(tr("&Help")), "menuHelp");
     actionVideoTutorial = Named(menuHelp->addAction(tr("Video Tutorial")), "actionVideoTutorial");
+}
+
+CropSettingsBinding MainWindowLayout::BindSettings() const
+{
+    return {
+        {radioAutoCrop, &CropSettings::radioAutoCrop},
+        {comboAutoCropFormat, &CropSettings::comboAutoCropFormat},
+        {radioCustomCrop, &CropSettings::radioCustomCrop},
+        {comboOriginCorner, &CropSettings::comboOriginCorner},
+        {radioCustomCropPixels, &CropSettings::radioCustomCropPixels},
+        {textFieldCustomCropPixelsOriginX, &CropSettings::textFieldCustomCropPixelsOriginX},
+        {textFieldCustomCropPixelsOriginY, &CropSettings::textFieldCustomCropPixelsOriginY},
+        {textFieldCustomCropPixelsWidth, &CropSettings::textFieldCustomCropPixelsWidth},
+        {textFieldCustomCropPixelsHeight, &CropSettings::textFieldCustomCropPixelsHeight},
+        {radioCustomCropPercents, &CropSettings::radioCustomCropPercents},
+        {textFieldCustomCropPercentsOriginX, &CropSettings::textFieldCustomCropPercentsOriginX},
+        {stepperCustomCropPercentsOriginX, &CropSettings::stepperCustomCropPercentsOriginX},
+        {textFieldCustomCropPercentsOriginY, &CropSettings::textFieldCustomCropPercentsOriginY},
+        {stepperCustomCropPercentsOriginY, &CropSettings::stepperCustomCropPercentsOriginY},
+        {textFieldCustomCropPercentsWidth, &CropSettings::textFieldCustomCropPercentsWidth},
+        {stepperCustomCropPercentsWidth, &CropSettings::stepperCustomCropPercentsWidth},
+        {textFieldCustomCropPercentsHeight, &CropSettings::textFieldCustomCropPercentsHeight},
+        {stepperCustomCropPercentsHeight, &CropSettings::stepperCustomCropPercentsHeight},
+        {comboFormat, &CropSettings::comboFormat},
+        {sliderQuality, &CropSettings::sliderQuality},
+        {textFieldName, &CropSettings::textFieldName},
+        {textFieldOutputFolder, &CropSettings::textFieldOutputFolder},
+        {checkKeepEXIFInformationAndCreationDate, &CropSettings::checkKeepEXIFInformationAndCreationDate},
+    };
 }
 
 void MainWindowLayout::FillChoiceLists()

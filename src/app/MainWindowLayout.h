@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/CropSettingsBinding.h"
+
 #include <QCoreApplication>
 
 class QAction;
@@ -36,6 +38,8 @@ protected:
     void BuildLayout(QMainWindow& window);
     // The File and Help menus with their shortcuts.
     void BuildMenus(QMainWindow& window);
+    // Each settings control with the CropSettings field it shows: the one list of them.
+    CropSettingsBinding BindSettings() const;
 
     QTabWidget* tabView = nullptr;
     QRadioButton* radioAutoCrop = nullptr;

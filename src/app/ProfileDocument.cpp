@@ -65,7 +65,8 @@ bool ProfileDocument::MayQuit()
 bool ProfileDocument::MayCloseWindow()
 {
     return quitting_ ||
-           AskToDiscard(tr("You have unsaved changes that will be lost. Are you sure you want to exit the application?"));
+           AskToDiscard(
+               tr("You have unsaved changes that will be lost. Are you sure you want to exit the application?"));
 }
 
 void ProfileDocument::SetUntitled()

@@ -49,7 +49,10 @@ const QUrl& ViewController::ReviewUrl()
 
 ViewController::ViewController(std::unique_ptr<Platform> platform, QWidget* parent)
     : QMainWindow(parent), platform_(std::move(platform)), dataProvider(DataProvider::Shared()),
-      document_(*this, *platform_, [this] { return ProfileContent{GetCropSettings(), dataProvider.Ratio()}; }),
+      document_(*this, *platform_,
+                [this] {
+                    return ProfileContent{GetCropSettings(), dataProvider.Ratio()};
+                }),
       imageList_(*platform_), ratePrompt_(*platform_, ReviewUrl())
 {
     setObjectName(QStringLiteral("ViewController"));
@@ -59,32 +62,7 @@ ViewController::ViewController(std::unique_ptr<Platform> platform, QWidget* pare
     BuildLayout(*this);
     BuildMenus(*this);
     tableViewImage->setModel(&imageList_.Model());
-    // Written once: reading, writing and enabling the settings all go through this table.
-    settingsBinding_ = {
-        {radioAutoCrop, &CropSettings::radioAutoCrop},
-        {comboAutoCropFormat, &CropSettings::comboAutoCropFormat},
-        {radioCustomCrop, &CropSettings::radioCustomCrop},
-        {comboOriginCorner, &CropSettings::comboOriginCorner},
-        {radioCustomCropPixels, &CropSettings::radioCustomCropPixels},
-        {textFieldCustomCropPixelsOriginX, &CropSettings::textFieldCustomCropPixelsOriginX},
-        {textFieldCustomCropPixelsOriginY, &CropSettings::textFieldCustomCropPixelsOriginY},
-        {textFieldCustomCropPixelsWidth, &CropSettings::textFieldCustomCropPixelsWidth},
-        {textFieldCustomCropPixelsHeight, &CropSettings::textFieldCustomCropPixelsHeight},
-        {radioCustomCropPercents, &CropSettings::radioCustomCropPercents},
-        {textFieldCustomCropPercentsOriginX, &CropSettings::textFieldCustomCropPercentsOriginX},
-        {stepperCustomCropPercentsOriginX, &CropSettings::stepperCustomCropPercentsOriginX},
-        {textFieldCustomCropPercentsOriginY, &CropSettings::textFieldCustomCropPercentsOriginY},
-        {stepperCustomCropPercentsOriginY, &CropSettings::stepperCustomCropPercentsOriginY},
-        {textFieldCustomCropPercentsWidth, &CropSettings::textFieldCustomCropPercentsWidth},
-        {stepperCustomCropPercentsWidth, &CropSettings::stepperCustomCropPercentsWidth},
-        {textFieldCustomCropPercentsHeight, &CropSettings::textFieldCustomCropPercentsHeight},
-        {stepperCustomCropPercentsHeight, &CropSettings::stepperCustomCropPercentsHeight},
-        {comboFormat, &CropSettings::comboFormat},
-        {sliderQuality, &CropSettings::sliderQuality},
-        {textFieldName, &CropSettings::textFieldName},
-        {textFieldOutputFolder, &CropSettings::textFieldOutputFolder},
-        {checkKeepEXIFInformationAndCreationDate, &CropSettings::checkKeepEXIFInformationAndCreationDate},
-    };
+    settingsBinding_ = BindSettings();
     ConnectActions();
     ResetToDefaults();
     for (const QString& key : {QStringLiteral("AddImages"), kOutputFolderKey}) {
@@ -191,37 +169,17 @@ void ViewController::CropSettingChanged()
     MarkModified();
 }
 
-void ViewController::SelectRadio(QAbstractButton& chosen, QAbstractButton& partner)
+void ViewController::SelectRadio(QRadioButton* chosen, QRadioButton* partner)
 {
-    chosen.setChecked(true);
-    partner.setChecked(false);
+    chosen->setChecked(true);
+    partner->setChecked(false);
     CropSettingChanged();
 }
 
-void ViewController::StepperChanged(const Stepper& stepper, QLineEdit& field)
+void ViewController::StepperChanged(const Stepper* stepper, QLineEdit* field)
 {
-    field.setText(ToQString(FormatFloatValue(stepper.Value())));
+    field->setText(ToQString(FormatFloatValue(stepper->Value())));
     CropSettingChanged();
-}
-
-void ViewController::OnAutoCropSelected()
-{
-    SelectRadio(*radioAutoCrop, *radioCustomCrop);
-}
-
-void ViewController::OnCustomCropSelected()
-{
-    SelectRadio(*radioCustomCrop, *radioAutoCrop);
-}
-
-void ViewController::OnCustomCropPixelsSelected()
-{
-    SelectRadio(*radioCustomCropPixels, *radioCustomCropPercents);
-}
-
-void ViewController::OnCustomCropPercentsSelected()
-{
-    SelectRadio(*radioCustomCropPercents, *radioCustomCropPixels);
 }
 
 void ViewController::OnAutoCropFormatSelected()
@@ -229,71 +187,6 @@ void ViewController::OnAutoCropFormatSelected()
     if (comboAutoCropFormat->currentIndex() == kCustomAutoCropFormatIndex)
         ShowCustomAspectRatioWindow();
     CropSettingChanged();
-}
-
-void ViewController::OnOriginCornerSelected()
-{
-    CropSettingChanged();
-}
-
-void ViewController::OnCustomCropPixelsOriginXChanged()
-{
-    CropSettingChanged();
-}
-
-void ViewController::OnCustomCropPixelsOriginYChanged()
-{
-    CropSettingChanged();
-}
-
-void ViewController::OnCustomCropPixelsWidthChanged()
-{
-    CropSettingChanged();
-}
-
-void ViewController::OnCustomCropPixelsHeightChanged()
-{
-    CropSettingChanged();
-}
-
-void ViewController::OnCustomCropPercentsOriginXChanged()
-{
-    UpdateCropPreview();
-}
-
-void ViewController::OnCustomCropPercentsOriginYChanged()
-{
-    UpdateCropPreview();
-}
-
-void ViewController::OnCustomCropPercentsWidthChanged()
-{
-    UpdateCropPreview();
-}
-
-void ViewController::OnCustomCropPercentsHeightChanged()
-{
-    UpdateCropPreview();
-}
-
-void ViewController::OnStepperCustomCropPercentsOriginXChanged()
-{
-    StepperChanged(*stepperCustomCropPercentsOriginX, *textFieldCustomCropPercentsOriginX);
-}
-
-void ViewController::OnStepperCustomCropPercentsOriginYChanged()
-{
-    StepperChanged(*stepperCustomCropPercentsOriginY, *textFieldCustomCropPercentsOriginY);
-}
-
-void ViewController::OnStepperCustomCropPercentsWidthChanged()
-{
-    StepperChanged(*stepperCustomCropPercentsWidth, *textFieldCustomCropPercentsWidth);
-}
-
-void ViewController::OnStepperCustomCropPercentsHeightChanged()
-{
-    StepperChanged(*stepperCustomCropPercentsHeight, *textFieldCustomCropPercentsHeight);
 }
 
 void ViewController::OnFormatSelected()
@@ -308,11 +201,6 @@ void ViewController::OnQualityChanged()
     MarkModified();
 }
 
-void ViewController::OnNameChanged()
-{
-    MarkModified();
-}
-
 void ViewController::OnBrowse()
 {
     const QString start = platform_->ReadPreference(kOutputFolderKey).value_or(QString());
@@ -323,17 +211,7 @@ void ViewController::OnBrowse()
     platform_->WritePreference(kOutputFolderKey, *folder);
 }
 
-void ViewController::ShowCustomAspectRatioWindow()
-{
-    windowControllerCustomAspectRatio->Show();
-}
-
 // Profiles ----------------------------------------------------------------------------------------------------
-
-void ViewController::MarkModified()
-{
-    document_.MarkModified();
-}
 
 void ViewController::OnFileNew()
 {
@@ -354,21 +232,6 @@ void ViewController::OnLoadProfile()
     // put back the value it showed before.
     windowControllerCustomAspectRatio->ReloadValues();
     ReloadImageList();
-}
-
-void ViewController::OnSaveProfile()
-{
-    document_.Save();
-}
-
-void ViewController::OnSaveProfileAs()
-{
-    document_.SaveAs();
-}
-
-void ViewController::WriteProfile()
-{
-    document_.Write();
 }
 
 void ViewController::ResetToDefaults()
@@ -455,11 +318,6 @@ void ViewController::ClearCurrentImage()
     ClearCropPreview();
 }
 
-void ViewController::ClearCropPreview()
-{
-    preview_.Clear();
-}
-
 void ViewController::ReloadImageList()
 {
     imageList_.Model().Reload();
@@ -530,10 +388,8 @@ void ViewController::SetProgress(double value)
 void ViewController::SetControlsEnabled(bool enabled)
 {
     settingsBinding_.SetEnabled(enabled);
-    for (QWidget* control : {static_cast<QWidget*>(buttonAddImages), static_cast<QWidget*>(buttonRemoveSelected),
-                             static_cast<QWidget*>(buttonRemoveAll), static_cast<QWidget*>(buttonBrowse),
-                             static_cast<QWidget*>(buttonCropImages)})
-        control->setEnabled(enabled);
+    for (QPushButton* button : {buttonAddImages, buttonRemoveSelected, buttonRemoveAll, buttonBrowse, buttonCropImages})
+        button->setEnabled(enabled);
 }
 
 void ViewController::DisableControls()
@@ -565,11 +421,6 @@ void ViewController::CropImagesFinished(bool allImagesCropped)
 }
 
 // The shell -----------------------------------------------------------------------------------------------------
-
-void ViewController::OnVideoTutorial()
-{
-    platform_->OpenUrl(VideoTutorialUrl());
-}
 
 void ViewController::BringForward()
 {

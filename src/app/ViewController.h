@@ -18,9 +18,6 @@
 #include <string>
 #include <vector>
 
-class QAbstractButton;
-class QLineEdit;
-
 namespace trimlark {
 
 // The main window: the image list, the crop and output settings, the crop preview and the crop run. It wires
@@ -60,7 +57,7 @@ public:
     // Writes the settings and the custom ratio to the profile's path (not empty) as one complete file; the old
     // file stays until the new one is complete. Success gives the profile title (clearing the "*"); a failure
     // is reported and leaves the title as it was.
-    void WriteProfile();
+    void WriteProfile() { document_.Write(); }
 
     // The custom aspect-ratio window's controller; its window exists only while it is open.
     CustomAspectRatioWindowController* CustomAspectRatioWindow() const { return windowControllerCustomAspectRatio; }
@@ -70,29 +67,41 @@ public:
 
 public Q_SLOTS:
     // Settings actions: own effect, then the preview where the crop changes, then the modified mark.
-    void OnAutoCropSelected();
-    void OnCustomCropSelected();
-    void OnCustomCropPixelsSelected();
-    void OnCustomCropPercentsSelected();
+    void OnAutoCropSelected() { SelectRadio(radioAutoCrop, radioCustomCrop); }
+    void OnCustomCropSelected() { SelectRadio(radioCustomCrop, radioAutoCrop); }
+    void OnCustomCropPixelsSelected() { SelectRadio(radioCustomCropPixels, radioCustomCropPercents); }
+    void OnCustomCropPercentsSelected() { SelectRadio(radioCustomCropPercents, radioCustomCropPixels); }
     void OnAutoCropFormatSelected();
-    void OnOriginCornerSelected();
-    void OnCustomCropPixelsOriginXChanged();
-    void OnCustomCropPixelsOriginYChanged();
-    void OnCustomCropPixelsWidthChanged();
-    void OnCustomCropPixelsHeightChanged();
+    void OnOriginCornerSelected() { CropSettingChanged(); }
+    void OnCustomCropPixelsOriginXChanged() { CropSettingChanged(); }
+    void OnCustomCropPixelsOriginYChanged() { CropSettingChanged(); }
+    void OnCustomCropPixelsWidthChanged() { CropSettingChanged(); }
+    void OnCustomCropPixelsHeightChanged() { CropSettingChanged(); }
     // A typed percent shows in the preview at once. Only the steppers mark the profile modified; the fields'
     // text is read whenever it is needed.
-    void OnCustomCropPercentsOriginXChanged();
-    void OnCustomCropPercentsOriginYChanged();
-    void OnCustomCropPercentsWidthChanged();
-    void OnCustomCropPercentsHeightChanged();
-    void OnStepperCustomCropPercentsOriginXChanged();
-    void OnStepperCustomCropPercentsOriginYChanged();
-    void OnStepperCustomCropPercentsWidthChanged();
-    void OnStepperCustomCropPercentsHeightChanged();
+    void OnCustomCropPercentsOriginXChanged() { UpdateCropPreview(); }
+    void OnCustomCropPercentsOriginYChanged() { UpdateCropPreview(); }
+    void OnCustomCropPercentsWidthChanged() { UpdateCropPreview(); }
+    void OnCustomCropPercentsHeightChanged() { UpdateCropPreview(); }
+    void OnStepperCustomCropPercentsOriginXChanged()
+    {
+        StepperChanged(stepperCustomCropPercentsOriginX, textFieldCustomCropPercentsOriginX);
+    }
+    void OnStepperCustomCropPercentsOriginYChanged()
+    {
+        StepperChanged(stepperCustomCropPercentsOriginY, textFieldCustomCropPercentsOriginY);
+    }
+    void OnStepperCustomCropPercentsWidthChanged()
+    {
+        StepperChanged(stepperCustomCropPercentsWidth, textFieldCustomCropPercentsWidth);
+    }
+    void OnStepperCustomCropPercentsHeightChanged()
+    {
+        StepperChanged(stepperCustomCropPercentsHeight, textFieldCustomCropPercentsHeight);
+    }
     void OnFormatSelected();
     void OnQualityChanged();
-    void OnNameChanged();
+    void OnNameChanged() { MarkModified(); }
     void OnBrowse();
 
     // The image list.
@@ -118,16 +127,16 @@ public Q_SLOTS:
     // Every setting back to its default; the list emptied. Marks nothing modified.
     void ResetToDefaults();
     // Appends the unsaved-changes mark "*" to the window title, unless it ends in one already.
-    void MarkModified();
+    void MarkModified() { document_.MarkModified(); }
 
     // Profile commands. New, Load, Quit and closing the window ask first when there are unsaved changes.
     void OnFileNew();
     void OnLoadProfile();
     // Does nothing without unsaved changes; writes at once when the profile has a path, else asks for one.
-    void OnSaveProfile();
-    void OnSaveProfileAs();
+    void OnSaveProfile() { document_.Save(); }
+    void OnSaveProfileAs() { document_.SaveAs(); }
 
-    void OnVideoTutorial();
+    void OnVideoTutorial() { platform_->OpenUrl(VideoTutorialUrl()); }
     void OnAppQuit();
 
     // Shows the window in front of the others (files were opened with the app): a minimised window is restored,
@@ -149,7 +158,7 @@ protected:
     bool WindowShouldClose();
     bool ApplicationShouldTerminate();
     // Opens the custom aspect-ratio window, or brings it forward when it is open.
-    void ShowCustomAspectRatioWindow();
+    void ShowCustomAspectRatioWindow() { windowControllerCustomAspectRatio->Show(); }
 
 private:
     void ConnectActions();
@@ -157,14 +166,14 @@ private:
     // A setting that moves the crop changed: the preview and labels, then the modified mark.
     void CropSettingChanged();
     // One radio of a pair was clicked: it is on and its partner off, whatever their state before.
-    void SelectRadio(QAbstractButton& chosen, QAbstractButton& partner);
+    void SelectRadio(QRadioButton* chosen, QRadioButton* partner);
     // A stepper click: its value into its text field, then the preview and the modified mark.
-    void StepperChanged(const Stepper& stepper, QLineEdit& field);
+    void StepperChanged(const Stepper* stepper, QLineEdit* field);
     void SetProgress(double value);
     // The one place that enables and disables the controls a run locks.
     void SetControlsEnabled(bool enabled);
     void ClearCurrentImage();
-    void ClearCropPreview();
+    void ClearCropPreview() { preview_.Clear(); }
     int ShowMessage(AlertStyle style, const QString& text);
 
     std::unique_ptr<Platform> platform_;
