@@ -1,14 +1,31 @@
 #include "ScriptedPlatform.h"
 
-#include <QAbstractItemView>
-#include <QComboBox>
-#include <QDeadlineTimer>
-#include <QLineEdit>
+#include "app/NotificationCenter.h"
+
+#include <QAction>
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
 #include <QTableView>
-#include <QTest>
-#include <stdexcept>
 
 namespace trimlark {
+
+namespace {
+
+// The next scripted panel answer; nothing (a cancelled panel) when the script has run out.
+template <typename T> std::optional<T> TakeAnswer(std::deque<std::optional<T>>& answers)
+{
+    if (answers.empty() || !answers.front()) {
+        if (!answers.empty())
+            answers.pop_front();
+        return std::nullopt;
+    }
+    T answer = *answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+} // namespace
 
 int ScriptedPlatform::ShowAlert(const Alert& alert)
 {
@@ -16,23 +33,13 @@ int ScriptedPlatform::ShowAlert(const Alert& alert)
     return answer ? answer(alert) : 0;
 }
 
-namespace {
-
-// The next scripted panel answer; nothing (a cancelled panel) when the script has run out.
-template <typename T>
-std::optional<T> TakeAnswer(std::deque<std::optional<T>>& answers)
+QStringList ScriptedPlatform::AlertTexts() const
 {
-    if (answers.empty())
-        return std::nullopt;
-    const bool cancelled = !answers.front().has_value();
-    T answer = cancelled ? T() : *answers.front();
-    answers.pop_front();
-    if (cancelled)
-        return std::nullopt;
-    return answer;
+    QStringList texts;
+    for (const Alert& alert : alerts)
+        texts << alert.informativeText;
+    return texts;
 }
-
-} // namespace
 
 std::optional<QStringList> ScriptedPlatform::ChooseImageFiles(const QString& startFolder, const QStringList&)
 {
@@ -40,9 +47,8 @@ std::optional<QStringList> ScriptedPlatform::ChooseImageFiles(const QString& sta
     return TakeAnswer(fileAnswers);
 }
 
-std::optional<QString> ScriptedPlatform::ChooseFolder(const QString& prompt, const QString&)
+std::optional<QString> ScriptedPlatform::ChooseFolder(const QString&, const QString&)
 {
-    folderPrompts.push_back(prompt);
     return TakeAnswer(folderAnswers);
 }
 
@@ -66,21 +72,6 @@ std::optional<QString> ScriptedPlatform::ReadPreference(const QString& key)
     return found->second;
 }
 
-void ScriptedPlatform::WritePreference(const QString& key, const QString& value)
-{
-    (*preferences_)[key] = value;
-}
-
-WindowFixture::WindowFixture()
-{
-    Relaunch();
-}
-
-WindowFixture::~WindowFixture()
-{
-    window.reset();
-}
-
 void WindowFixture::Relaunch()
 {
     window.reset();
@@ -90,6 +81,23 @@ void WindowFixture::Relaunch()
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get()))
         throw std::runtime_error("the window was not shown");
+}
+
+void WindowFixture::Click(const char* button) const
+{
+    QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
+}
+
+void WindowFixture::Trigger(const char* action) const
+{
+    window->findChild<QAction*>(action)->trigger();
+}
+
+void WindowFixture::ClickRow(int row) const
+{
+    auto* table = Find<QTableView>("tableViewImage");
+    const QRect cell = table->visualRect(table->model()->index(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
 QString WindowFixture::MakeImage(const QString& name, int width, int height, QColor color) const
@@ -102,51 +110,24 @@ QString WindowFixture::MakeImage(const QString& name, int width, int height, QCo
     return path;
 }
 
-QString WindowFixture::TempPath(const QString& name) const
+QString WindowFixture::WriteFile(const QString& name, const QByteArray& bytes) const
 {
-    return temp.filePath(name);
+    const QString path = TempPath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("could not write " + path.toStdString());
+    return path;
 }
 
-bool WindowFixture::WaitUntil(const std::function<bool()>& condition, int timeoutMs)
+QByteArray WindowFixture::ReadFile(const QString& path)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void WindowFixture::ClickToggle(QWidget* toggle)
+void WindowFixture::OpenWith(const QStringList& paths)
 {
-    QTest::mouseClick(toggle, Qt::LeftButton, {}, QPoint(8, toggle->height() / 2));
-}
-
-void WindowFixture::ChooseItem(QWidget* widget, const QString& title)
-{
-    auto* combo = qobject_cast<QComboBox*>(widget);
-    if (combo == nullptr || combo->findText(title) < 0)
-        throw std::runtime_error("no item " + title.toStdString());
-    combo->setFocus();
-    QTest::keyClick(combo, Qt::Key_Home);
-    for (int i = 0; i < combo->count() && combo->currentText() != title; ++i)
-        QTest::keyClick(combo, Qt::Key_Down);
-}
-
-void WindowFixture::TypeInto(QWidget* field, const QString& text)
-{
-    field->setFocus();
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(field, Qt::Key_Delete);
-    QTest::keyClicks(field, text);
-}
-
-void WindowFixture::ClickRow(int row) const
-{
-    auto* table = Find<QTableView>("tableViewImage");
-    const QRect cell = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    Q_EMIT NotificationCenter::Default().openWith(paths);
 }
 
 } // namespace trimlark

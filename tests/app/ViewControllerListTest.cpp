@@ -1,221 +1,134 @@
 #include "ScriptedPlatform.h"
 #include "app/CropPreviewView.h"
-#include "app/NotificationCenter.h"
 
+#include <QFile>
 #include <QMimeData>
-#include <QPushButton>
 #include <QTableView>
-#include <QTest>
 #include <QUrl>
-#include <gtest/gtest.h>
 
 namespace trimlark {
 namespace {
 
 using Paths = std::vector<std::string>;
 
-class ListTest : public ::testing::Test, public WindowFixture
+class ViewControllerList : public WindowFixture
 {
-protected:
-    void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
+public:
+    Paths Listed() const { return window->ListImagePaths(); }
+    QTableView* Table() const { return Find<QTableView>("tableViewImage"); }
 
-    Paths ListedPaths() const { return window->ListImagePaths(); }
-
-    QStringList TableRows() const
-    {
-        auto* table = Find<QTableView>("tableViewImage");
-        QStringList rows;
-        for (int row = 0; row < table->model()->rowCount(); ++row)
-            rows << table->model()->index(row, 0).data().toString();
-        return rows;
-    }
-
-    // Drops files on the table's viewport at a point, as a drag from the file manager would.
+    // Drops files on the table at a point, as a drag from the file manager would; whether it was taken.
     bool DropAt(const QStringList& paths, QPoint at, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
     {
-        auto* table = Find<QTableView>("tableViewImage");
         QMimeData data;
         QList<QUrl> urls;
         for (const QString& path : paths)
             urls << QUrl::fromLocalFile(path);
         data.setUrls(urls);
         QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(table->viewport(), &enter);
+        QCoreApplication::sendEvent(Table()->viewport(), &enter);
         QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(table->viewport(), &move);
+        QCoreApplication::sendEvent(Table()->viewport(), &move);
         QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(table->viewport(), &drop);
-        lastDropAction = drop.dropAction();
-        return drop.isAccepted();
+        QCoreApplication::sendEvent(Table()->viewport(), &drop);
+        return drop.isAccepted() && drop.dropAction() == Qt::CopyAction; // never "moved": the files stay put
     }
-
-    // A point on the line between row - 1 and row (inside the view's margin for a gap).
-    QPoint GapAbove(int row) const
-    {
-        auto* table = Find<QTableView>("tableViewImage");
-        return {40, table->rowViewportPosition(row) + 1};
-    }
-
-    QPoint MiddleOf(int row) const
-    {
-        auto* table = Find<QTableView>("tableViewImage");
-        return {40, table->rowViewportPosition(row) + table->rowHeight(row) / 2};
-    }
-
-    Qt::DropAction lastDropAction = Qt::IgnoreAction;
+    // A point on the line above a row, and one in its middle.
+    QPoint GapAbove(int row) const { return {40, Table()->rowViewportPosition(row) + 1}; }
+    QPoint MiddleOf(int row) const { return {40, Table()->rowViewportPosition(row) + Table()->rowHeight(row) / 2}; }
 };
 
-TEST_F(ListTest, AddImagesAppendsWithoutDuplicatesAndRemembersTheFolder)
+TEST_F(ViewControllerList, AddImagesAppendsAndRemembersTheFolder)
 {
-    platform->fileAnswers.push_back(QStringList{"/photos/b.jpg", "/photos/a.png"});
+    platform->fileAnswers = {QStringList{"/photos/b.jpg", "/photos/a.png"},
+                             QStringList{"/other/c.gif", "/photos/b.jpg"}, std::nullopt, QStringList{}};
     Click("buttonAddImages");
-    EXPECT_EQ(ListedPaths(), (Paths{"/photos/b.jpg", "/photos/a.png"}));
-    EXPECT_EQ(TableRows(), (QStringList{"/photos/b.jpg", "/photos/a.png"}));
-    EXPECT_EQ(platform->ReadPreference("AddImages"), "/photos");
-
-    // All already listed, from another folder's point of view: the folder is still remembered.
-    platform->fileAnswers.push_back(QStringList{"/other/../photos/b.jpg", "/photos/b.jpg", "/photos/c.gif"});
-    Click("buttonAddImages");
-    EXPECT_EQ(ListedPaths(), (Paths{"/photos/b.jpg", "/photos/a.png", "/other/../photos/b.jpg", "/photos/c.gif"}));
-    EXPECT_EQ(platform->ReadPreference("AddImages"), "/other/../photos");
-    ASSERT_EQ(platform->fileStartFolders.size(), 2u);
-    EXPECT_EQ(platform->fileStartFolders[1], "/photos");
+    Click("buttonAddImages"); // a listed file is not added twice
+    EXPECT_EQ(Listed(), (Paths{"/photos/b.jpg", "/photos/a.png", "/other/c.gif"}));
+    EXPECT_EQ(Table()->model()->index(2, 0).data().toString(), "/other/c.gif");
+    EXPECT_EQ(platform->fileStartFolders, (std::vector<QString>{"", "/photos"}));
+    EXPECT_EQ(platform->ReadPreference("AddImages"), "/other");
+    Click("buttonAddImages"); // cancelled: nothing said
     EXPECT_TRUE(platform->alerts.empty());
+    Click("buttonAddImages"); // nothing chosen
+    EXPECT_EQ(platform->AlertTexts(), QStringList{"The images could not be loaded."});
+    EXPECT_EQ(Listed().size(), 3u);
 }
 
-TEST_F(ListTest, AddImagesCancelledOrEmpty)
+TEST_F(ViewControllerList, OpenWithKeepsAcceptedFilesInOrder)
 {
-    platform->fileAnswers.push_back(std::nullopt);
-    Click("buttonAddImages");
-    EXPECT_TRUE(platform->alerts.empty());
-
-    platform->fileAnswers.push_back(QStringList{});
-    Click("buttonAddImages");
-    ASSERT_EQ(platform->alerts.size(), 1u);
-    EXPECT_EQ(platform->alerts[0].informativeText, "The images could not be loaded.");
-    EXPECT_EQ(platform->alerts[0].buttons, QStringList{"OK"});
-    EXPECT_EQ(platform->alerts[0].style, AlertStyle::Warning);
-    EXPECT_TRUE(ListedPaths().empty());
-    EXPECT_EQ(platform->ReadPreference("AddImages"), QString());
+    OpenWith({"/in/A.JPG", "/in/c.psd", "/in/b.Tiff", "/in/A.JPG"});
+    EXPECT_EQ(Listed(), (Paths{"/in/A.JPG", "/in/b.Tiff"}));
 }
 
-TEST_F(ListTest, OpenWithKeepsAcceptedFilesInOrder)
+TEST_F(ViewControllerList, DropsGoBetweenRowsAsCopies)
 {
-    Q_EMIT NotificationCenter::Default().openWith({"/in/A.JPG", "/in/c.psd", "/in/b.Tiff", "/in/noext", "/in/A.JPG"});
-    EXPECT_EQ(ListedPaths(), (Paths{"/in/A.JPG", "/in/b.Tiff"}));
-    Q_EMIT NotificationCenter::Default().openWith({"/in/d.heic"});
-    EXPECT_EQ(ListedPaths(), (Paths{"/in/A.JPG", "/in/b.Tiff", "/in/d.heic"}));
+    struct Case
+    {
+        const char* name;
+        std::function<QPoint(ViewControllerList&)> where;
+        Qt::DropActions actions;
+        bool taken;
+        int at; // where the first dropped file lands
+    };
+    const Case cases[] = {
+        {"gap above row 1", [](auto& t) { return t.GapAbove(1); }, Qt::CopyAction | Qt::MoveAction, true, 1},
+        {"below the rows", [](auto& t) { return QPoint(40, t.Table()->viewport()->height() - 5); },
+         Qt::CopyAction | Qt::MoveAction, true, 2},
+        {"move only", [](auto& t) { return t.GapAbove(1); }, Qt::MoveAction, false, -1},
+        {"onto a row", [](auto& t) { return t.MiddleOf(1); }, Qt::CopyAction | Qt::MoveAction, false, -1},
+    };
+    const QString notes = WriteFile("notes.txt", "text");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Trigger("actionNew");
+        const QStringList listed{MakeImage("a.png", 8, 8), MakeImage("b.png", 8, 8)};
+        OpenWith(listed);
+        const QString x = MakeImage("x.png", 8, 8), y = MakeImage("y.png", 8, 8);
+        // A listed, a missing and an unaccepted file are left out; the others keep their drag order.
+        EXPECT_EQ(DropAt({x, listed[0], TempPath("missing.png"), notes, y}, c.where(*this), c.actions), c.taken);
+        Paths expected = {listed[0].toStdString(), listed[1].toStdString()};
+        if (c.taken)
+            expected.insert(expected.begin() + c.at, {x.toStdString(), y.toStdString()});
+        EXPECT_EQ(Listed(), expected);
+        EXPECT_EQ(Table()->model()->rowCount(), static_cast<int>(expected.size()));
+    }
+    EXPECT_FALSE(DropAt({notes}, GapAbove(0))) << "nothing acceptable in it";
 }
 
-TEST_F(ListTest, DropBetweenRowsInsertsAtTheGapInDragOrder)
+TEST_F(ViewControllerList, DropKeepsTheSelectedImageWhileOtherChangesClearIt)
 {
-    QStringList listed;
-    for (int i = 0; i < 5; ++i)
-        listed << MakeImage(QString("row%1.png").arg(i), 8, 8);
-    Q_EMIT NotificationCenter::Default().openWith(listed);
-    const QString x = MakeImage("x.png", 8, 8), y = MakeImage("y.png", 8, 8), z = MakeImage("z.png", 8, 8);
-
-    // Gap 1, with a listed image and a missing one among the dragged: the next accepted image takes their place.
-    ASSERT_TRUE(DropAt({x, listed[3], TempPath("missing.png"), y, z}, GapAbove(1)));
-    EXPECT_EQ(lastDropAction, Qt::CopyAction); // never "moved": the file manager keeps its files
-    const Paths expected{listed[0].toStdString(), x.toStdString(),         y.toStdString(),
-                         z.toStdString(),         listed[1].toStdString(), listed[2].toStdString(),
-                         listed[3].toStdString(), listed[4].toStdString()};
-    EXPECT_EQ(ListedPaths(), expected);
-    EXPECT_EQ(TableRows().size(), 8);
-    EXPECT_EQ(TableRows()[1], x);
-}
-
-TEST_F(ListTest, DropOntoARowIsRefused)
-{
-    QStringList listed{MakeImage("a.png", 8, 8), MakeImage("b.png", 8, 8)};
-    Q_EMIT NotificationCenter::Default().openWith(listed);
-    const QString dropped = MakeImage("dropped.png", 8, 8);
-    EXPECT_FALSE(DropAt({dropped}, MiddleOf(1)));
-    EXPECT_EQ(ListedPaths().size(), 2u);
-}
-
-TEST_F(ListTest, DropBelowTheRowsAppendsAndMoveOnlyDragsAreRefused)
-{
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("a.png", 8, 8)});
-    const QString b = MakeImage("b.png", 8, 8);
-    auto* table = Find<QTableView>("tableViewImage");
-    const QPoint below(40, table->viewport()->height() - 5);
-    EXPECT_FALSE(DropAt({b}, below, Qt::MoveAction));
-    EXPECT_EQ(ListedPaths().size(), 1u);
-    EXPECT_TRUE(DropAt({b}, below));
-    EXPECT_EQ(ListedPaths().back(), b.toStdString());
-}
-
-TEST_F(ListTest, DropOfOnlyUnacceptedFilesAddsNothing)
-{
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("a.png", 8, 8)});
-    const QString text = TempPath("notes.txt");
-    QFile(text).open(QIODevice::WriteOnly);
-    EXPECT_FALSE(DropAt({text}, GapAbove(0)));
-    EXPECT_EQ(ListedPaths().size(), 1u);
-}
-
-TEST_F(ListTest, DropKeepsTheSelectedImageWhileOtherChangesClearIt)
-{
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("a.png", 40, 30), MakeImage("b.png", 40, 30)});
+    OpenWith({MakeImage("a.png", 40, 30), MakeImage("b.png", 40, 30)});
     ClickRow(0);
-    ASSERT_FALSE(window->GetCurrentImage().path.empty());
     ASSERT_TRUE(WaitUntil([&] { return !window->IsCropPreviewPending(); }));
-
     ASSERT_TRUE(DropAt({MakeImage("c.png", 40, 30)}, GapAbove(1)));
     EXPECT_FALSE(window->GetCurrentImage().path.empty());
     EXPECT_FALSE(Find<CropPreviewView>("imageViewCropPreview")->Image().isNull());
 
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("d.png", 40, 30)});
+    OpenWith({MakeImage("d.png", 40, 30)});
     EXPECT_TRUE(window->GetCurrentImage().path.empty());
     EXPECT_TRUE(Find<CropPreviewView>("imageViewCropPreview")->Image().isNull());
 }
 
-TEST_F(ListTest, RemoveSelected)
+TEST_F(ViewControllerList, RemoveSelectedAndRemoveAll)
 {
-    Q_EMIT NotificationCenter::Default().openWith({"/r/a.jpg", "/r/b.jpg", "/r/c.jpg"});
-    // Nothing selected: nothing removed.
-    Click("buttonRemoveSelected");
-    EXPECT_EQ(ListedPaths().size(), 3u);
+    Click("buttonRemoveAll");
+    EXPECT_TRUE(platform->alerts.empty()) << "an empty list asks nothing";
+    OpenWith({"/r/a.jpg", "/r/b.jpg", "/r/c.jpg"});
+    Click("buttonRemoveSelected"); // nothing selected
     ClickRow(1);
     Click("buttonRemoveSelected");
-    EXPECT_EQ(ListedPaths(), (Paths{"/r/a.jpg", "/r/c.jpg"}));
-    EXPECT_EQ(TableRows(), (QStringList{"/r/a.jpg", "/r/c.jpg"}));
-    EXPECT_TRUE(platform->alerts.empty());
-}
+    EXPECT_EQ(Listed(), (Paths{"/r/a.jpg", "/r/c.jpg"}));
 
-TEST_F(ListTest, RemoveAllAsksFirst)
-{
-    Click("buttonRemoveAll");
-    EXPECT_TRUE(platform->alerts.empty()); // an empty list asks nothing
-
-    Q_EMIT NotificationCenter::Default().openWith({"/r/a.jpg", "/r/b.jpg"});
     platform->answer = [](const Alert&) { return 1; }; // "No"
     Click("buttonRemoveAll");
-    ASSERT_EQ(platform->alerts.size(), 1u);
-    EXPECT_EQ(platform->alerts[0].informativeText, "Are you sure you want to remove all the images from the list?");
+    EXPECT_EQ(platform->AlertTexts(), QStringList{"Are you sure you want to remove all the images from the list?"});
     EXPECT_EQ(platform->alerts[0].buttons, (QStringList{"Yes", "No"}));
-    EXPECT_EQ(ListedPaths().size(), 2u);
-
-    platform->answer = [](const Alert&) { return 0; }; // "Yes"
+    EXPECT_EQ(Listed().size(), 2u);
+    platform->answer = nullptr; // "Yes"
     Click("buttonRemoveAll");
-    EXPECT_TRUE(ListedPaths().empty());
-    EXPECT_EQ(TableRows().size(), 0);
-}
-
-TEST_F(ListTest, RowsShowAFormatIconForKnownTypesOnly)
-{
-    Q_EMIT NotificationCenter::Default().openWith({"/i/a.jpeg", "/i/b.heic"});
-    platform->fileAnswers.push_back(QStringList{"/i/c.psd"});
-    Click("buttonAddImages");
-    auto* model = Find<QTableView>("tableViewImage")->model();
-    const QIcon jpeg = model->index(0, 0).data(Qt::DecorationRole).value<QIcon>();
-    const QIcon heic = model->index(1, 0).data(Qt::DecorationRole).value<QIcon>();
-    EXPECT_FALSE(jpeg.pixmap(30, 16).isNull());
-    EXPECT_FALSE(heic.pixmap(30, 16).isNull());
-    EXPECT_NE(jpeg.pixmap(30, 16).toImage(), heic.pixmap(30, 16).toImage());
-    EXPECT_FALSE(model->index(2, 0).data(Qt::DecorationRole).isValid());
+    EXPECT_TRUE(Listed().empty());
+    EXPECT_EQ(Table()->model()->rowCount(), 0);
 }
 
 } // namespace

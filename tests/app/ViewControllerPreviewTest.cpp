@@ -2,172 +2,126 @@
 #include "app/CropPreviewView.h"
 #include "app/NotificationCenter.h"
 
-#include <QComboBox>
+#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTableView>
-#include <QTest>
 #include <cmath>
-#include <gtest/gtest.h>
 
 namespace trimlark {
 namespace {
 
-// The test images are solid blue; the veil turns that into 60 % white over 40 % blue.
+// Solid test images; the veil turns a colour c into 60 % white over 40 % c.
 const QColor kBlue(0, 0, 255);
 const QColor kVeiledBlue(153, 153, 255);
+const QColor kRed(255, 0, 0);
 
-class PreviewTest : public ::testing::Test, public WindowFixture
+class ViewControllerPreview : public WindowFixture
 {
-protected:
-    QString Label(const char* name) const { return Find<QLabel>(name)->text(); }
+public:
+    QStringList Labels() const
+    {
+        QStringList texts;
+        for (const char* name : {"labelOriginalDimensionsWidth", "labelOriginalDimensionsHeight",
+                                 "labelOutputDimensionsWidth", "labelOutputDimensionsHeight"})
+            texts << Find<QLabel>(name)->text();
+        return texts;
+    }
 
-    QImage ShownPreview()
+    QImage ShownPreview() const
     {
         if (!WaitUntil([&] { return !window->IsCropPreviewPending(); }))
             throw std::runtime_error("no preview");
         return Find<CropPreviewView>("imageViewCropPreview")->Image();
     }
 
-    // The preview's pixel over the source pixel (x, yFromTop) of an image of width W.
+    // The preview's pixel over the source pixel (x, yFromTop) of an image W pixels wide.
     static QColor PixelOver(const QImage& preview, double W, double x, double yFromTop)
     {
         const double scale = preview.width() / W;
         return preview.pixelColor(static_cast<int>(std::floor(x * scale)),
                                   static_cast<int>(std::floor(yFromTop * scale)));
     }
-
-    void UsePixelRectangle(const char* corner, const char* x, const char* y, const char* w, const char* h)
-    {
-        ClickToggle(Find<QRadioButton>("radioCustomCrop"));
-        ClickToggle(Find<QRadioButton>("radioCustomCropPixels"));
-        ChooseItem(Find<QComboBox>("comboOriginCorner"), corner);
-        TypeInto(Find<QLineEdit>("textFieldCustomCropPixelsOriginX"), x);
-        TypeInto(Find<QLineEdit>("textFieldCustomCropPixelsOriginY"), y);
-        TypeInto(Find<QLineEdit>("textFieldCustomCropPixelsWidth"), w);
-        TypeInto(Find<QLineEdit>("textFieldCustomCropPixelsHeight"), h);
-    }
 };
 
-TEST_F(PreviewTest, SelectingShowsLabelsAndTheVeiledAutoCrop)
+TEST_F(ViewControllerPreview, SelectionShowsItsImageVeiledOutsideTheAutoCrop)
 {
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("landscape.png", 400, 300, kBlue)});
-    ClickRow(0);
-    // The labels come at once, from the header.
-    EXPECT_EQ(Label("labelOriginalDimensionsWidth"), "Width: 400");
-    EXPECT_EQ(Label("labelOriginalDimensionsHeight"), "Height: 300");
-    EXPECT_EQ(Label("labelOutputDimensionsWidth"), "Width: 300");
-    EXPECT_EQ(Label("labelOutputDimensionsHeight"), "Height: 300");
-
+    OpenWith({MakeImage("small.png", 40, 30, kRed), MakeImage("landscape.png", 400, 300, kBlue)});
+    ClickRow(1);
+    // The labels come at once, from the header: "1:1" on 400 x 300 is 300 x 300.
+    EXPECT_EQ(Labels(), (QStringList{"Width: 400", "Height: 300", "Width: 300", "Height: 300"}));
     const QImage preview = ShownPreview();
-    ASSERT_FALSE(preview.isNull());
     EXPECT_NEAR(preview.width() / static_cast<double>(preview.height()), 400.0 / 300.0, 0.02);
-    // "1:1" on a landscape image: the centred square x 50-349 is clear, two equal bands are veiled.
+    // The centred square x 50-349 is clear, two equal bands are veiled.
     EXPECT_EQ(PixelOver(preview, 400, 200, 150), kBlue);
-    EXPECT_EQ(PixelOver(preview, 400, 60, 10), kBlue);
     EXPECT_EQ(PixelOver(preview, 400, 20, 150), kVeiledBlue);
     EXPECT_EQ(PixelOver(preview, 400, 380, 150), kVeiledBlue);
 }
 
-TEST_F(PreviewTest, PixelSquareSitsAtTheChosenCorner)
+TEST_F(ViewControllerPreview, PixelSquareSitsAtTheChosenCorner)
 {
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("photo.png", 400, 300, kBlue)});
+    struct Case
+    {
+        const char* corner;
+        double clearX, clearY; // a source point (from the top) inside the 100 x 100 square
+    };
+    const Case cases[] = {{"Top Left", 50, 50}, {"Bottom Left", 50, 250}, {"Top Right", 350, 50}};
+    OpenWith({MakeImage("photo.png", 400, 300, kBlue)});
     ClickRow(0);
-    UsePixelRectangle("Top Left", "0", "0", "100", "100");
-    EXPECT_EQ(Label("labelOutputDimensionsWidth"), "Width: 100");
-    QImage preview = ShownPreview();
-    EXPECT_EQ(PixelOver(preview, 400, 50, 50), kBlue);        // top left: clear
-    EXPECT_EQ(PixelOver(preview, 400, 50, 250), kVeiledBlue); // bottom left: veiled
-    EXPECT_EQ(PixelOver(preview, 400, 250, 50), kVeiledBlue);
-
-    ChooseItem(Find<QComboBox>("comboOriginCorner"), "Bottom Left");
-    preview = ShownPreview();
-    EXPECT_EQ(PixelOver(preview, 400, 50, 250), kBlue);
-    EXPECT_EQ(PixelOver(preview, 400, 50, 50), kVeiledBlue);
+    ClickToggle(Find("radioCustomCrop"));
+    ClickToggle(Find("radioCustomCropPixels"));
+    TypeInto(Find("textFieldCustomCropPixelsWidth"), "100");
+    TypeInto(Find("textFieldCustomCropPixelsHeight"), "100");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.corner);
+        ChooseItem(Find("comboOriginCorner"), c.corner);
+        const QImage preview = ShownPreview();
+        EXPECT_EQ(PixelOver(preview, 400, c.clearX, c.clearY), kBlue);
+        EXPECT_EQ(PixelOver(preview, 400, 400 - c.clearX, 300 - c.clearY), kVeiledBlue); // the opposite corner
+    }
+    EXPECT_EQ(Labels()[2], "Width: 100");
 }
 
-TEST_F(PreviewTest, RectangleOffTheImageLeavesItAllVeiled)
+TEST_F(ViewControllerPreview, TypedPercentsShowAtOnce)
 {
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("photo.png", 400, 300, kBlue)});
+    OpenWith({MakeImage("photo.png", 1000, 800, kBlue)});
     ClickRow(0);
-    UsePixelRectangle("Bottom Left", "400", "0", "100", "100");
-    // A refused crop writes the whole image, so the output labels show its size.
-    EXPECT_EQ(Label("labelOutputDimensionsWidth"), "Width: 400");
-    EXPECT_EQ(Label("labelOutputDimensionsHeight"), "Height: 300");
-    const QImage preview = ShownPreview();
-    for (double x : {5.0, 200.0, 395.0})
-        EXPECT_EQ(PixelOver(preview, 400, x, 150), kVeiledBlue);
-}
-
-TEST_F(PreviewTest, TypedPercentsShowAtOnce)
-{
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("photo.png", 1000, 800, kBlue)});
-    ClickRow(0);
-    ClickToggle(Find<QRadioButton>("radioCustomCrop"));
-    // Defaults 20/20/60/60 of 1000 x 800.
-    EXPECT_EQ(Label("labelOutputDimensionsWidth"), "Width: 600");
-    EXPECT_EQ(Label("labelOutputDimensionsHeight"), "Height: 480");
-    TypeInto(Find<QLineEdit>("textFieldCustomCropPercentsOriginX"), "50");
-    TypeInto(Find<QLineEdit>("textFieldCustomCropPercentsWidth"), "80");
-    EXPECT_EQ(Label("labelOutputDimensionsWidth"), "Width: 500");
+    ClickToggle(Find("radioCustomCrop"));
+    TypeInto(Find("textFieldCustomCropPercentsOriginX"), "50");
+    TypeInto(Find("textFieldCustomCropPercentsWidth"), "30");
+    // x 50 %, width 30 % of 1000; height the default 60 % of 800.
+    EXPECT_EQ(Labels().mid(2), (QStringList{"Width: 300", "Height: 480"}));
     const QImage preview = ShownPreview();
     EXPECT_EQ(PixelOver(preview, 1000, 450, 400), kVeiledBlue);
     EXPECT_EQ(PixelOver(preview, 1000, 550, 400), kBlue);
 }
 
-TEST_F(PreviewTest, DeselectingAndUnreadableFilesClearTheSelectionState)
+TEST_F(ViewControllerPreview, UnreadableFileOrNoSelectionClearsThePreview)
 {
-    const QString broken = TempPath("broken.png");
-    {
-        QFile file(broken);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("this is not a picture");
-    }
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("photo.png", 400, 300), broken});
+    OpenWith({MakeImage("photo.png", 400, 300), WriteFile("broken.png", "this is not a picture")});
+    const QStringList cleared{"Width: 0", "Height: 0", "Width: 0", "Height: 0"};
     ClickRow(0);
     ASSERT_FALSE(ShownPreview().isNull());
-
     ClickRow(1);
     EXPECT_TRUE(window->GetCurrentImage().path.empty());
     EXPECT_TRUE(ShownPreview().isNull());
-    EXPECT_EQ(Label("labelOriginalDimensionsWidth"), "Width: 0");
-    EXPECT_EQ(Label("labelOutputDimensionsHeight"), "Height: 0");
+    EXPECT_EQ(Labels(), cleared);
 
     ClickRow(0);
     ASSERT_FALSE(ShownPreview().isNull());
-    // A click below the last row deselects.
     auto* table = Find<QTableView>("tableViewImage");
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, QPoint(40, table->viewport()->height() - 4));
-    EXPECT_TRUE(window->GetCurrentImage().path.empty());
-    EXPECT_TRUE(Find<CropPreviewView>("imageViewCropPreview")->Image().isNull());
-    EXPECT_EQ(Label("labelOriginalDimensionsWidth"), "Width: 0");
+    EXPECT_TRUE(ShownPreview().isNull()) << "a click below the rows deselects";
+    EXPECT_EQ(Labels(), cleared);
 }
 
-TEST_F(PreviewTest, SettingsChangesWithoutASelectionChangeNothing)
+TEST_F(ViewControllerPreview, CustomRatioNotificationRefreshesTheLabels)
 {
-    ClickToggle(Find<QRadioButton>("radioCustomCrop"));
-    TypeInto(Find<QLineEdit>("textFieldCustomCropPixelsWidth"), "50");
-    EXPECT_FALSE(window->IsCropPreviewPending());
-    EXPECT_TRUE(Find<CropPreviewView>("imageViewCropPreview")->Image().isNull());
-    EXPECT_EQ(Label("labelOutputDimensionsWidth"), "Width: 0");
-}
-
-TEST_F(PreviewTest, CustomRatioNotificationRefreshesTheLabels)
-{
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("photo.png", 300, 200)});
+    OpenWith({MakeImage("photo.png", 300, 200)});
     ClickRow(0);
-    ChooseItem(Find<QComboBox>("comboAutoCropFormat"), "Custom");
-    auto& ratio = DataProvider::Shared();
-    const CustomRatio saved = ratio.Ratio();
-    ratio.customWidth = 3;
-    ratio.customHeight = 1;
-    ratio.customWidthLargestDimension = false;
+    ChooseItem(Find("comboAutoCropFormat"), "Custom");
+    static_cast<CustomRatio&>(DataProvider::Shared()) = {3, 1, false};
     Q_EMIT NotificationCenter::Default().UpdateCropPreview();
-    // 3:1 on 300 x 200: 300 x 100.
-    EXPECT_EQ(Label("labelOutputDimensionsWidth"), "Width: 300");
-    EXPECT_EQ(Label("labelOutputDimensionsHeight"), "Height: 100");
-    static_cast<CustomRatio&>(ratio) = saved;
+    EXPECT_EQ(Labels().mid(2), (QStringList{"Width: 300", "Height: 100"})); // 3:1 on 300 x 200
 }
 
 } // namespace
