@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 
 namespace trimlark {
@@ -14,72 +15,49 @@ public:
     ViewControllerCustomAspectRatio* CustomWindow() const { return window->CustomAspectRatioWindow()->Window(); }
     QStringList OutputLabels() const
     {
-        return {Find<QLabel>("labelOutputDimensionsWidth")->text(), Find<QLabel>("labelOutputDimensionsHeight")->text()};
-    }
-    // "Custom" chosen from the ratio list, also when it is selected already.
-    void ChooseCustom() const
-    {
-        auto* combo = Find<QComboBox>("comboAutoCropFormat");
-        if (combo->currentText() != "Custom")
-            ChooseItem(combo, "Custom");
-        else
-            Q_EMIT combo->activated(combo->currentIndex());
+        return {Find<QLabel>("labelOutputDimensionsWidth")->text(),
+                Find<QLabel>("labelOutputDimensionsHeight")->text()};
     }
 };
 
-TEST_F(ViewControllerCustomRatio, ChoosingCustomOpensTheOneWindow)
-{
-    ChooseCustom();
-    QPointer<ViewControllerCustomAspectRatio> first = CustomWindow();
-    ASSERT_NE(first, nullptr);
-    EXPECT_TRUE(first->isVisible());
-    first->showMinimized();
-    ChooseCustom();
-    EXPECT_EQ(CustomWindow(), first.data());
-    EXPECT_FALSE(first->isMinimized());
-    EXPECT_EQ(window->findChildren<ViewControllerCustomAspectRatio*>().size(), 1);
-}
-
-TEST_F(ViewControllerCustomRatio, EntriesRefreshThePreviewAndLeaveTheTitleAlone)
+TEST_F(ViewControllerCustomRatio, ChoosingCustomOpensItAndEntriesRefreshThePreview)
 {
     OpenWith({MakeImage("landscape.png", 300, 200), MakeImage("portrait.png", 200, 300)});
     ClickRow(0);
-    ChooseCustom();
-    auto* custom = CustomWindow();
-    Enter(custom->textFieldHeight, "9");
-    platform->saveProfileAnswers.push_back(TempPath("ratio.tlp"));
+    platform->panelAnswers.push_back(QStringList{TempPath("ratio.tlp")});
     Trigger("actionSaveProfileAs");
+    ChooseItem(Find("comboAutoCropFormat"), "Custom");
+    auto* custom = CustomWindow();
+    ASSERT_NE(custom, nullptr);
+    EXPECT_TRUE(custom->isVisible());
+    Trigger("actionSaveProfile");
     ASSERT_EQ(Title(), "Trimlark - ratio");
 
+    Enter(custom->textFieldHeight, "9");
     Enter(custom->textFieldWidth, "16");
     EXPECT_EQ(OutputLabels(), (QStringList{"Width: 300", "Height: 168"})); // 300 * 9 / 16 = 168.75
     EXPECT_TRUE(window->IsCropPreviewPending()) << "a new preview was asked for";
-    Enter(custom->textFieldWidth, "-3"); // not a ratio term: 1
-    EXPECT_EQ(OutputLabels(), (QStringList{"Width: 22", "Height: 200"})); // 1:9: 200 / 9 = 22.2
     // On the portrait image, 16:9 with the width along the longer side is 168 x 300; along the horizontal side
     // 200 x 112 (200 * 9 / 16 = 112.5).
-    Enter(custom->textFieldWidth, "16");
     ClickRow(1);
     EXPECT_EQ(OutputLabels(), (QStringList{"Width: 168", "Height: 300"}));
     custom->checkWidthLargestDimension->click();
     EXPECT_EQ(OutputLabels(), (QStringList{"Width: 200", "Height: 112"}));
-    EXPECT_EQ(Title(), "Trimlark - ratio");
+    EXPECT_EQ(Title(), "Trimlark - ratio") << "the ratio window marks nothing";
 }
 
 TEST_F(ViewControllerCustomRatio, LoadWhileOpenShowsTheLoadedRatio)
 {
     static_cast<CustomRatio&>(DataProvider::Shared()) = {21, 9, false};
     const QString path = TempPath("wide.tlp");
-    platform->saveProfileAnswers.push_back(path);
+    platform->panelAnswers = {QStringList{path}, QStringList{path}};
     Trigger("actionSaveProfileAs");
     Reset();
-    ChooseCustom();
+    ChooseItem(Find("comboAutoCropFormat"), "Custom");
     auto* custom = CustomWindow();
     Enter(custom->textFieldWidth, "4");
-    platform->loadProfileAnswers.push_back(path);
     Trigger("actionLoadProfile");
     EXPECT_EQ(custom->textFieldWidth->text(), "21");
-    EXPECT_EQ(custom->textFieldHeight->text(), "9");
     EXPECT_FALSE(custom->checkWidthLargestDimension->isChecked());
     QTest::keyClick(custom->textFieldWidth, Qt::Key_Return);
     EXPECT_EQ(DataProvider::Shared().Ratio(), (CustomRatio{21, 9, false})) << "confirming keeps the loaded value";
@@ -87,40 +65,25 @@ TEST_F(ViewControllerCustomRatio, LoadWhileOpenShowsTheLoadedRatio)
 
 TEST_F(ViewControllerCustomRatio, LeavingTheAppClosesItUnlessRefused)
 {
-    struct Case
-    {
-        const char* name;
-        bool quit;   // Quit, or closing the main window
-        int answer;  // to the unsaved-changes question
-        bool closed;
-    };
-    const Case cases[] = {
-        {"Quit", true, 0, true},
-        {"close", false, 0, true},
-        {"Quit refused", true, 1, false},
-        {"close refused", false, 1, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    // Quit or closing the main window, and the answer to the unsaved-changes question ("Yes" 0, "No" 1).
+    for (const auto& [quit, answer] : {std::pair(true, 0), {false, 0}, {true, 1}, {false, 1}}) {
+        SCOPED_TRACE(testing::Message() << (quit ? "Quit" : "close") << ", answer " << answer);
         Relaunch();
-        ChooseCustom(); // a setting action: the title is marked
-        platform->answer = [&](const Alert&) { return c.answer; };
+        ChooseItem(Find("comboAutoCropFormat"), "Custom"); // a setting action: the title is marked
+        platform->answer = [answer](const Alert&) { return answer; };
         QPointer<ViewControllerCustomAspectRatio> custom = CustomWindow();
-        if (c.quit)
+        if (quit)
             Trigger("actionQuit");
         else
             window->close();
-        EXPECT_EQ(CustomWindow() == nullptr, c.closed);
-        EXPECT_EQ(DataProvider::Shared().customWindowIsOpen, !c.closed);
-        EXPECT_EQ(!custom.isNull() && custom->isVisible(), !c.closed);
+        EXPECT_EQ(!custom.isNull() && custom->isVisible(), answer == 1);
+        EXPECT_EQ(DataProvider::Shared().customWindowIsOpen, answer == 1);
     }
 }
 
 TEST_F(ViewControllerCustomRatio, MainWindowGoesAwayWhileAnEntryIsBeingTyped)
 {
-    OpenWith({MakeImage("photo.png", 300, 200)});
-    ClickRow(0);
-    ChooseCustom();
+    ChooseItem(Find("comboAutoCropFormat"), "Custom");
     auto* custom = CustomWindow();
     QApplication::setActiveWindow(custom);
     TypeInto(custom->textFieldWidth, "5");

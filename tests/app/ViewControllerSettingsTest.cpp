@@ -3,89 +3,69 @@
 #include "app/Stepper.h"
 #include "settings/ChoiceLists.h"
 
-#include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QToolButton>
+#include <array>
 
 namespace trimlark {
 namespace {
 
 using ViewControllerSettings = WindowFixture;
 
-// What a settings control shows: a field's text, a list's index, a toggle's state, a stepper's or slider's value.
-QString Shown(QWidget* control)
-{
-    if (auto* field = qobject_cast<QLineEdit*>(control))
-        return field->text();
-    if (auto* list = qobject_cast<QComboBox*>(control))
-        return QString::number(list->currentIndex());
-    if (auto* toggle = qobject_cast<QAbstractButton*>(control))
-        return toggle->isChecked() ? "on" : "off";
-    if (auto* stepper = qobject_cast<Stepper*>(control))
-        return QString::number(stepper->Value());
-    return QString::number(qobject_cast<QualitySlider*>(control)->Value());
-}
+const char* const kPercentTerms[] = {"OriginX", "OriginY", "Width", "Height"};
 
 TEST_F(ViewControllerSettings, EveryControlShowsItsOwnSettingAndReadsItBack)
 {
+    // Every text field is set to its own name, every stepper to its place in kPercentTerms.
     CropSettings s;
     s.radioAutoCrop = false;
     s.comboAutoCropFormat = 3;
     s.radioCustomCrop = true;
     s.comboOriginCorner = 2;
     s.radioCustomCropPixels = true;
-    s.textFieldCustomCropPixelsOriginX = "11";
-    s.textFieldCustomCropPixelsOriginY = "12";
-    s.textFieldCustomCropPixelsWidth = "13";
-    s.textFieldCustomCropPixelsHeight = "14";
+    s.textFieldCustomCropPixelsOriginX = "textFieldCustomCropPixelsOriginX";
+    s.textFieldCustomCropPixelsOriginY = "textFieldCustomCropPixelsOriginY";
+    s.textFieldCustomCropPixelsWidth = "textFieldCustomCropPixelsWidth";
+    s.textFieldCustomCropPixelsHeight = "textFieldCustomCropPixelsHeight";
     s.radioCustomCropPercents = false;
-    s.textFieldCustomCropPercentsOriginX = "21";
-    s.stepperCustomCropPercentsOriginX = 31;
-    s.textFieldCustomCropPercentsOriginY = "22";
-    s.stepperCustomCropPercentsOriginY = 32;
-    s.textFieldCustomCropPercentsWidth = "23";
-    s.stepperCustomCropPercentsWidth = 33;
-    s.textFieldCustomCropPercentsHeight = "24";
-    s.stepperCustomCropPercentsHeight = 34;
+    s.textFieldCustomCropPercentsOriginX = "textFieldCustomCropPercentsOriginX";
+    s.stepperCustomCropPercentsOriginX = 0;
+    s.textFieldCustomCropPercentsOriginY = "textFieldCustomCropPercentsOriginY";
+    s.stepperCustomCropPercentsOriginY = 1;
+    s.textFieldCustomCropPercentsWidth = "textFieldCustomCropPercentsWidth";
+    s.stepperCustomCropPercentsWidth = 2;
+    s.textFieldCustomCropPercentsHeight = "textFieldCustomCropPercentsHeight";
+    s.stepperCustomCropPercentsHeight = 3;
     s.comboFormat = FormatIndexOfTitle("PNG");
     s.sliderQuality = 79.9f;
-    s.textFieldName = "n";
-    s.textFieldOutputFolder = "/out";
+    s.textFieldName = "textFieldName";
+    s.textFieldOutputFolder = "textFieldOutputFolder";
     s.checkKeepEXIFInformationAndCreationDate = false;
-    const std::pair<const char*, QString> shown[] = {
-        {"radioAutoCrop", "off"},
-        {"comboAutoCropFormat", "3"},
-        {"radioCustomCrop", "on"},
-        {"comboOriginCorner", "2"},
-        {"radioCustomCropPixels", "on"},
-        {"textFieldCustomCropPixelsOriginX", "11"},
-        {"textFieldCustomCropPixelsOriginY", "12"},
-        {"textFieldCustomCropPixelsWidth", "13"},
-        {"textFieldCustomCropPixelsHeight", "14"},
-        {"radioCustomCropPercents", "off"},
-        {"textFieldCustomCropPercentsOriginX", "21"},
-        {"stepperCustomCropPercentsOriginX", "31"},
-        {"textFieldCustomCropPercentsOriginY", "22"},
-        {"stepperCustomCropPercentsOriginY", "32"},
-        {"textFieldCustomCropPercentsWidth", "23"},
-        {"stepperCustomCropPercentsWidth", "33"},
-        {"textFieldCustomCropPercentsHeight", "24"},
-        {"stepperCustomCropPercentsHeight", "34"},
-        {"comboFormat", QString::number(FormatIndexOfTitle("PNG"))},
-        {"sliderQuality", "79.9"},
-        {"textFieldName", "n"},
-        {"textFieldOutputFolder", "/out"},
-        {"checkKeepEXIFInformationAndCreationDate", "off"},
-    };
     window->SetCropSettings(s);
-    for (const auto& [name, text] : shown) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(Shown(Find(name)), text);
-    }
+
+    const auto fields = window->findChildren<QLineEdit*>(QRegularExpression("^textField"));
+    EXPECT_EQ(fields.size(), 10);
+    for (const QLineEdit* field : fields)
+        EXPECT_EQ(field->text(), field->objectName());
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Find<Stepper>(QString("stepperCustomCropPercents") + kPercentTerms[i])->Value(), i);
+    const std::pair<const char*, int> lists[] = {
+        {"comboAutoCropFormat", 3}, {"comboOriginCorner", 2}, {"comboFormat", FormatIndexOfTitle("PNG")}};
+    for (const auto& [name, index] : lists)
+        EXPECT_EQ(Find<QComboBox>(name)->currentIndex(), index) << name;
+    for (const auto& [name, on] : {std::pair("radioAutoCrop", false),
+                                   {"radioCustomCrop", true},
+                                   {"radioCustomCropPixels", true},
+                                   {"radioCustomCropPercents", false},
+                                   {"checkKeepEXIFInformationAndCreationDate", false}})
+        EXPECT_EQ(Find<QAbstractButton>(name)->isChecked(), on) << name;
+    EXPECT_EQ(Find<QualitySlider>("sliderQuality")->Value(), 79.9f);
+    EXPECT_EQ(Find<QLabel>("labelQuality")->text(), "79"); // its whole part
+    EXPECT_FALSE(Find("sliderQuality")->isEnabled());      // PNG has no quality
     EXPECT_EQ(window->GetCropSettings(), s);
-    EXPECT_EQ(Find<QLabel>("labelQuality")->text(), "79"); // the whole part of 79.9
-    EXPECT_FALSE(Find("sliderQuality")->isEnabled());       // PNG has no quality
     EXPECT_EQ(Title(), "Trimlark") << "setting from code marks nothing";
 
     Find<QTabWidget>("tabView")->setCurrentIndex(1);
@@ -96,92 +76,60 @@ TEST_F(ViewControllerSettings, EveryControlShowsItsOwnSettingAndReadsItBack)
     EXPECT_EQ(Find<QLabel>("labelQuality")->text(), "80");
 }
 
-TEST_F(ViewControllerSettings, QualitySliderAndLabelFollowTheirControls)
+TEST_F(ViewControllerSettings, ControlsActAsTheirRulesSay)
 {
-    const std::pair<const char*, bool> formats[] = {{"PNG", false}, {"JPEG", true}, {"GIF", false}, {"Original", true}};
     Find<QTabWidget>("tabView")->setCurrentIndex(1);
-    for (const auto& [format, enabled] : formats) {
-        SCOPED_TRACE(format);
+    for (const auto& [format, enabled] :
+         {std::pair("PNG", false), {"JPEG", true}, {"GIF", false}, {"Original", true}}) {
         ChooseItem(Find("comboFormat"), format);
-        EXPECT_EQ(Find("sliderQuality")->isEnabled(), enabled);
+        EXPECT_EQ(Find("sliderQuality")->isEnabled(), enabled) << format;
     }
     Find("sliderQuality")->setFocus();
     QTest::keyClick(Find("sliderQuality"), Qt::Key_Left);
     EXPECT_EQ(Find<QLabel>("labelQuality")->text(), "79");
-}
 
-TEST_F(ViewControllerSettings, EachStepperWritesOnlyItsOwnField)
-{
-    const char* const names[] = {"OriginX", "OriginY", "Width", "Height"};
-    for (const char* name : names) {
-        SCOPED_TRACE(name);
-        const QByteArray field = QByteArray("textFieldCustomCropPercents") + name;
-        TypeInto(Find(field.constData()), "35"); // typing does not move the stepper: its click overwrites the text
-        const CropSettings before = window->GetCropSettings();
-        auto* stepper = Find<Stepper>((QByteArray("stepperCustomCropPercents") + name).constData());
-        QTest::mouseClick(stepper->findChild<QToolButton*>("buttonUp"), Qt::LeftButton);
-        const CropSettings after = window->GetCropSettings();
-        EXPECT_EQ(Find<QLineEdit>(field.constData())->text(), QString::number(stepper->Value()));
-        int changedFields = 0;
-        for (const auto text : {&CropSettings::textFieldCustomCropPercentsOriginX,
-                                &CropSettings::textFieldCustomCropPercentsOriginY,
-                                &CropSettings::textFieldCustomCropPercentsWidth,
-                                &CropSettings::textFieldCustomCropPercentsHeight})
-            changedFields += after.*text != before.*text;
-        EXPECT_EQ(changedFields, 1);
+    // A stepper's click overwrites what was typed beside it, and nothing else.
+    const auto percentTexts = [&] {
+        QStringList texts;
+        for (const char* term : kPercentTerms)
+            texts << Find<QLineEdit>(QString("textFieldCustomCropPercents") + term)->text();
+        return texts;
+    };
+    for (int i = 0; i < 4; ++i) {
+        TypeInto(Find(QString("textFieldCustomCropPercents") + kPercentTerms[i]), "35");
+        QStringList expected = percentTexts();
+        auto* stepper = Find<Stepper>(QString("stepperCustomCropPercents") + kPercentTerms[i]);
+        stepper->findChild<QToolButton*>("buttonUp")->click();
+        expected[i] = QString::number(stepper->Value()); // 21 or 61: typing did not move it
+        EXPECT_EQ(percentTexts(), expected) << kPercentTerms[i];
     }
-}
 
-TEST_F(ViewControllerSettings, RadioPairsAreKeptApartByTheirActions)
-{
-    struct Case
-    {
-        const char* click;
-        bool autoCrop, custom, pixels, percents;
+    // The radio pairs are kept apart by their actions. Each row continues from the one before; the pixel/percent
+    // pair keeps its state under the auto crop.
+    const std::pair<const char*, std::array<bool, 4>> clicks[] = {
+        {"radioCustomCrop", {false, true, false, true}},         {"radioCustomCropPixels", {false, true, true, false}},
+        {"radioAutoCrop", {true, false, true, false}},           {"radioAutoCrop", {true, false, true, false}},
+        {"radioCustomCropPercents", {true, false, false, true}},
     };
-    // Each row continues from the one before; the pixel/percent pair keeps its state under the auto crop.
-    const Case cases[] = {
-        {"radioCustomCrop", false, true, false, true},     {"radioCustomCropPixels", false, true, true, false},
-        {"radioAutoCrop", true, false, true, false},       {"radioAutoCrop", true, false, true, false},
-        {"radioCustomCropPercents", true, false, false, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.click);
-        ClickToggle(Find(c.click));
+    for (const auto& [radio, on] : clicks) {
+        Click(radio);
         const CropSettings s = window->GetCropSettings();
-        EXPECT_EQ(s.radioAutoCrop, c.autoCrop);
-        EXPECT_EQ(s.radioCustomCrop, c.custom);
-        EXPECT_EQ(s.radioCustomCropPixels, c.pixels);
-        EXPECT_EQ(s.radioCustomCropPercents, c.percents);
+        EXPECT_EQ((std::array{s.radioAutoCrop, s.radioCustomCrop, s.radioCustomCropPixels, s.radioCustomCropPercents}),
+                  on)
+            << radio;
     }
 }
 
 TEST_F(ViewControllerSettings, BrowseSetsTheFolderAndRemembersIt)
 {
-    EXPECT_EQ(platform->ReadPreference("OutputFolder"), QString()) << "created empty at the first start";
-    Find<QTabWidget>("tabView")->setCurrentIndex(1);
-    platform->folderAnswers = {QString("/srv/crops"), std::nullopt};
+    EXPECT_EQ(platform->ReadPreference("OutputFolder"), "") << "created empty at the first start";
+    platform->panelAnswers = {QStringList{"/srv/crops"}, std::nullopt};
     Click("buttonBrowse");
     Click("buttonBrowse"); // cancelled: nothing changes
     EXPECT_EQ(Find<QLineEdit>("textFieldOutputFolder")->text(), "/srv/crops");
-    EXPECT_EQ(platform->ReadPreference("OutputFolder"), "/srv/crops");
     Relaunch();
     EXPECT_EQ(platform->ReadPreference("OutputFolder"), "/srv/crops");
     EXPECT_EQ(Find<QLineEdit>("textFieldOutputFolder")->text(), "") << "the field is not filled from it";
-}
-
-TEST_F(ViewControllerSettings, BringingForwardRestoresOnlyAMinimisedWindow)
-{
-    const std::pair<Qt::WindowStates, Qt::WindowStates> cases[] = {
-        {Qt::WindowMaximized, Qt::WindowMaximized},
-        {Qt::WindowMinimized, Qt::WindowNoState},
-        {Qt::WindowMinimized | Qt::WindowMaximized, Qt::WindowMaximized},
-    };
-    for (const auto& [before, after] : cases) {
-        window->setWindowState(before);
-        window->BringForward();
-        EXPECT_EQ(window->windowState() & ~Qt::WindowActive, after);
-    }
     Trigger("actionVideoTutorial");
     EXPECT_EQ(platform->openedUrls, std::vector<QUrl>{ViewController::VideoTutorialUrl()});
 }

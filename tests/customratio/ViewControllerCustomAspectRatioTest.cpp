@@ -1,19 +1,20 @@
 #include "customratio/ViewControllerCustomAspectRatio.h"
 
 #include "WidgetTestSupport.h"
+#include "customratio/CustomAspectRatioWindowController.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPointer>
 #include <QSignalSpy>
-#include <memory>
 
 namespace trimlark {
 namespace {
 
 using CustomAspectRatioWindow = RatioReset;
 
-// One of the two ratio terms: its field and the value it edits.
+// One of the two ratio terms: its field, the value it edits and the other one.
 struct Term
 {
     const char* name;
@@ -27,120 +28,117 @@ const Term kTerms[] = {
      &CustomRatio::customWidth},
 };
 
-std::unique_ptr<ViewControllerCustomAspectRatio> MakeShownWindow()
-{
-    auto window = std::make_unique<ViewControllerCustomAspectRatio>();
-    window->show();
-    return window;
-}
-
 TEST_F(CustomAspectRatioWindow, ConfirmedEntryIsStoredBeforeThePreviewIsAskedFor)
 {
     const std::tuple<const char*, const char*, std::int64_t> cases[] = {
-        {"16", "16", 16},
-        {"007", "007", 7}, // the typed text stays
-        {"2.5", "1", 1},   // not a whole number: the field shows 1
-        {"0", "1", 1},
-    };
+        {"16", "16", 16}, {"007", "007", 7}, {"2.5", "1", 1}, {"0", "1", 1}}; // typed, shown, stored
     for (const Term& term : kTerms) {
         for (const auto& [typed, shown, stored] : cases) {
             SCOPED_TRACE(std::string(term.name) + " " + typed);
-            Reset();
             DataProvider::Shared().*term.stored = 5; // so that a stored 1 can only come from the entry
-            auto window = MakeShownWindow();
+            DataProvider::Shared().*term.other = 3;
+            ViewControllerCustomAspectRatio window;
+            window.show();
             std::vector<std::int64_t> seenByPreview;
-            QObject::connect(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview,
-                             [&, stored = term.stored] { seenByPreview.push_back(DataProvider::Shared().*stored); });
-            Enter(window.get()->*term.field, typed);
-            EXPECT_EQ((window.get()->*term.field)->text(), shown);
+            QObject::connect(&window, &ViewControllerCustomAspectRatio::UpdateCropPreview,
+                             [&] { seenByPreview.push_back(DataProvider::Shared().*term.stored); });
+            TypeInto(window.*term.field, typed);
+            EXPECT_EQ(DataProvider::Shared().*term.stored, 5) << "nothing is stored before it is confirmed";
+            QTest::keyClick(window.*term.field, Qt::Key_Return);
+            EXPECT_EQ((window.*term.field)->text(), shown);
             EXPECT_EQ(seenByPreview, std::vector<std::int64_t>{stored});
-            EXPECT_EQ(DataProvider::Shared().*term.other, 1) << "the other term is left alone";
+            EXPECT_EQ(DataProvider::Shared().*term.other, 3);
         }
     }
 }
 
-TEST_F(CustomAspectRatioWindow, TypingWithoutConfirmingChangesNothingYet)
-{
-    auto window = MakeShownWindow();
-    QSignalSpy updates(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview);
-    TypeInto(window->textFieldWidth, "");
-    TypeInto(window->textFieldWidth, "2");
-    EXPECT_EQ(window->textFieldWidth->text(), "2") << "an empty field is not turned into 1 half-way";
-    EXPECT_EQ(DataProvider::Shared().customWidth, 1);
-    EXPECT_EQ(updates.count(), 0);
-}
-
 TEST_F(CustomAspectRatioWindow, ShowsTheStoredValuesAndConfirmingKeepsThem)
 {
-    const std::tuple<const char*, CustomRatio, const char*> cases[] = {
-        {"16:9 along the horizontal side", {16, 9, false}, "16"},
-        {"largest value", {std::numeric_limits<std::int64_t>::max(), 3, true}, "9223372036854775807"},
-    };
-    for (const auto& [name, stored, width] : cases) {
-        SCOPED_TRACE(name);
+    const CustomRatio cases[] = {{16, 9, false}, {std::numeric_limits<std::int64_t>::max(), 3, true}};
+    for (const CustomRatio& stored : cases) {
         static_cast<CustomRatio&>(DataProvider::Shared()) = stored;
-        auto window = MakeShownWindow();
-        EXPECT_EQ(window->textFieldWidth->text(), width);
-        EXPECT_EQ(window->textFieldHeight->text(), QString::number(stored.customHeight));
-        EXPECT_EQ(window->checkWidthLargestDimension->isChecked(), stored.customWidthLargestDimension);
-        QTest::keyClick(window->textFieldWidth, Qt::Key_Return);
-        QTest::keyClick(window->textFieldHeight, Qt::Key_Return);
+        ViewControllerCustomAspectRatio window;
+        window.show();
+        EXPECT_EQ(window.textFieldWidth->text(), QString::number(stored.customWidth));
+        EXPECT_EQ(window.checkWidthLargestDimension->isChecked(), stored.customWidthLargestDimension);
+        QTest::keyClick(window.textFieldWidth, Qt::Key_Return);
+        QTest::keyClick(window.textFieldHeight, Qt::Key_Return);
         EXPECT_EQ(DataProvider::Shared().Ratio(), stored);
+        QTest::keyClick(window.checkWidthLargestDimension, Qt::Key_Space);
+        EXPECT_EQ(DataProvider::Shared().customWidthLargestDimension, !stored.customWidthLargestDimension);
+        // A profile load while the window is open: the new values are shown without reporting a change.
+        QSignalSpy updates(&window, &ViewControllerCustomAspectRatio::UpdateCropPreview);
+        static_cast<CustomRatio&>(DataProvider::Shared()) = {4, 5, stored.customWidthLargestDimension};
+        window.ShowDataProviderValues();
+        EXPECT_EQ(window.textFieldWidth->text(), "4");
+        EXPECT_EQ(window.checkWidthLargestDimension->isChecked(), stored.customWidthLargestDimension);
+        EXPECT_EQ(updates.count(), 0);
     }
-    // A profile load while the window is open: the new values are shown without reporting a change.
-    auto window = MakeShownWindow();
-    QSignalSpy updates(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview);
-    static_cast<CustomRatio&>(DataProvider::Shared()) = {4, 5, false};
-    window->ShowDataProviderValues();
-    EXPECT_EQ(window->textFieldWidth->text(), "4");
-    EXPECT_FALSE(window->checkWidthLargestDimension->isChecked());
-    EXPECT_EQ(updates.count(), 0);
 }
 
-TEST_F(CustomAspectRatioWindow, CheckBoxSetsWhetherWidthLiesAlongTheLongerSide)
+TEST_F(CustomAspectRatioWindow, ClosingConfirmsTheEntryAndDestroyingCallsNothing)
 {
-    auto window = MakeShownWindow();
-    QSignalSpy updates(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview);
-    for (const bool expected : {false, true}) {
-        QTest::keyClick(window->checkWidthLargestDimension, Qt::Key_Space);
-        EXPECT_EQ(DataProvider::Shared().customWidthLargestDimension, expected);
-    }
-    EXPECT_EQ(updates.count(), 2);
-}
-
-TEST_F(CustomAspectRatioWindow, ClosingConfirmsTheEntryAndClearsTheOpenFlag)
-{
-    const std::pair<const char*, std::int64_t> cases[] = {{"21", 21}, {"2.5", 1}};
-    for (const auto& [typed, stored] : cases) {
-        SCOPED_TRACE(typed);
+    for (const auto& [typed, stored] : {std::pair("21", 21), {"2.5", 1}}) {
         auto* window = new ViewControllerCustomAspectRatio;
         window->show();
-        ASSERT_TRUE(DataProvider::Shared().customWindowIsOpen);
         QPointer<ViewControllerCustomAspectRatio> watched(window);
         TypeInto(window->textFieldWidth, typed);
         window->close();
-        EXPECT_EQ(DataProvider::Shared().customWidth, stored);
+        EXPECT_EQ(DataProvider::Shared().customWidth, stored) << typed;
         EXPECT_FALSE(DataProvider::Shared().customWindowIsOpen);
         DeleteClosedWindows();
         EXPECT_TRUE(watched.isNull()) << "a closed window is deleted";
     }
-}
-
-TEST_F(CustomAspectRatioWindow, DestroyedWhileAnEntryIsBeingTypedCallsNothing)
-{
     for (const Term& term : kTerms) {
-        SCOPED_TRACE(term.name);
-        auto window = MakeShownWindow();
+        Reset();
+        auto window = std::make_unique<ViewControllerCustomAspectRatio>();
+        window->show();
         QApplication::setActiveWindow(window.get());
         TypeInto(window.get()->*term.field, "5");
         ASSERT_EQ(QApplication::focusWidget(), window.get()->*term.field);
-        QSignalSpy updates(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview);
         // The field loses its focus while the window's base class is destroyed; the window's own part is gone.
         window.reset();
-        EXPECT_EQ(DataProvider::Shared().*term.stored, 1);
-        EXPECT_EQ(updates.count(), 0);
+        EXPECT_EQ(DataProvider::Shared().*term.stored, 1) << term.name;
         EXPECT_FALSE(DataProvider::Shared().customWindowIsOpen);
     }
+}
+
+TEST_F(CustomAspectRatioWindow, ControllerKeepsOneWindowAndOneConnection)
+{
+    auto mainWindow = std::make_unique<QWidget>();
+    auto* controller = new CustomAspectRatioWindowController(mainWindow.get());
+    QSignalSpy updates(controller, &CustomAspectRatioWindowController::UpdateCropPreview);
+    controller->ReloadValues(); // nothing open: nothing happens
+    controller->Show();
+    QPointer<ViewControllerCustomAspectRatio> first = controller->Window();
+    TypeInto(first->textFieldHeight, "12");
+    first->showMinimized();
+    EXPECT_TRUE(DataProvider::Shared().customWindowIsOpen) << "minimising does not close";
+    controller->Show();
+    EXPECT_EQ(controller->Window(), first.data());
+    EXPECT_FALSE(first->isMinimized());
+    EXPECT_EQ(first->textFieldHeight->text(), "12") << "the typing in progress is not lost";
+
+    controller->Close(); // confirms the 12
+    EXPECT_EQ(controller->Window(), nullptr);
+    // Shown again before the closed window's deferred deletion has run: that deletion leaves the new one be.
+    controller->Show();
+    QPointer<ViewControllerCustomAspectRatio> second = controller->Window();
+    DeleteClosedWindows();
+    EXPECT_TRUE(first.isNull());
+    EXPECT_EQ(controller->Window(), second.data());
+    EXPECT_TRUE(DataProvider::Shared().customWindowIsOpen);
+    EXPECT_EQ(second->textFieldHeight->text(), "12");
+    Enter(second->textFieldWidth, "3");
+    DataProvider::Shared().customWidth = 40;
+    controller->ReloadValues();
+    EXPECT_EQ(second->textFieldWidth->text(), "40");
+    EXPECT_EQ(updates.count(), 2) << "every window reports through the controller";
+    EXPECT_EQ(mainWindow->findChildren<ViewControllerCustomAspectRatio*>().size(), 1);
+
+    mainWindow.reset();
+    EXPECT_TRUE(second.isNull());
+    EXPECT_FALSE(DataProvider::Shared().customWindowIsOpen);
 }
 
 } // namespace
