@@ -110,15 +110,36 @@ public:
             throw std::runtime_error("no widget named " + name.toStdString());
         return widget;
     }
+    // The text a field, label or button shows.
+    QString Text(const QString& name) const { return Find(name)->property("text").toString(); }
+    QStringList DimensionLabels() const
+    {
+        QStringList texts;
+        for (const char* name : {"labelOriginalDimensionsWidth", "labelOriginalDimensionsHeight",
+                                 "labelOutputDimensionsWidth", "labelOutputDimensionsHeight"})
+            texts << Text(name);
+        return texts;
+    }
+    QString Title() const { return window->windowTitle(); }
+
     void Click(const QString& button) const { Find<QAbstractButton>(button)->click(); }
     void Trigger(const char* action) const { window->findChild<QAction*>(action)->trigger(); }
+    // The up arrow of a percent's stepper: term is "OriginX", "OriginY", "Width" or "Height".
+    void StepUp(const QString& term) const
+    {
+        Find("stepperCustomCropPercents" + term)->findChild<QAbstractButton*>("buttonUp")->click();
+    }
+    void Browse(const QString& folder) const
+    {
+        platform->panelAnswers.push_back(QStringList{folder});
+        Click("buttonBrowse");
+    }
     void ClickRow(int row) const
     {
         auto* table = Find<QTableView>("tableViewImage");
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
                           table->visualRect(table->model()->index(row, 0)).center());
     }
-    QString Title() const { return window->windowTitle(); }
     // Waits until the latest preview is shown; false when none came.
     bool PreviewShown() const
     {

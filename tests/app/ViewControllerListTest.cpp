@@ -3,17 +3,22 @@
 
 #include <QMimeData>
 #include <QUrl>
+#include <cmath>
 
 namespace trimlark {
 namespace {
 
 using Paths = std::vector<std::string>;
+// The veil over what the crop cuts away turns a solid colour c into 60 % white over 40 % c.
+const QColor kVeiledBlue(153, 153, 255);
 
 class ViewControllerList : public WindowFixture
 {
 public:
     Paths Listed() const { return window->ListImagePaths(); }
     QTableView* Table() const { return Find<QTableView>("tableViewImage"); }
+    QPoint GapAbove(int row) const { return {40, Table()->rowViewportPosition(row) + 1}; }
+    QPoint BelowTheRows() const { return {40, Table()->viewport()->height() - 4}; }
 
     // Drops files on the table at a point as a file manager's drag would; whether they were taken as a copy.
     bool DropAt(const QStringList& paths, QPoint at, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
@@ -30,8 +35,17 @@ public:
             QCoreApplication::sendEvent(Table()->viewport(), event);
         return drop.isAccepted() && drop.dropAction() == Qt::CopyAction; // a "move" could delete the originals
     }
-    QPoint GapAbove(int row) const { return {40, Table()->rowViewportPosition(row) + 1}; }
+    QImage Preview() const { return Find<CropPreviewView>("imageViewCropPreview")->Image(); }
+    // The shown preview's colour over the source pixel (x, yFromTop) of an image W pixels wide.
+    QColor PixelOver(double W, double x, double yFromTop) const
+    {
+        EXPECT_TRUE(PreviewShown());
+        const double scale = Preview().width() / W;
+        return Preview().pixelColor(static_cast<int>(std::floor(x * scale)),
+                                    static_cast<int>(std::floor(yFromTop * scale)));
+    }
 };
+using ViewControllerPreview = ViewControllerList;
 
 TEST_F(ViewControllerList, AddImagesAppendsAndRemembersTheFolder)
 {
@@ -53,24 +67,22 @@ TEST_F(ViewControllerList, AddImagesAppendsAndRemembersTheFolder)
 TEST_F(ViewControllerList, DropsGoBetweenRows)
 {
     const QString notes = WriteFile("notes.txt", "text");
-    const std::tuple<const char*, int, Qt::DropActions, int> cases[] = {
-        // name, the point's row (-1: below the rows, 10: in the middle of row 1), actions, where the files land
-        {"gap above row 1", 1, Qt::CopyAction | Qt::MoveAction, 1},
-        {"below the rows", -1, Qt::CopyAction | Qt::MoveAction, 2},
-        {"onto a row", 10, Qt::CopyAction | Qt::MoveAction, -1},
-        {"move only", 1, Qt::MoveAction, -1},
+    // Where the drop is, what the drag offers, and where the files land (-1: refused).
+    const std::tuple<const char*, std::function<QPoint()>, Qt::DropActions, int> cases[] = {
+        {"gap above row 1", [&] { return GapAbove(1); }, Qt::CopyAction | Qt::MoveAction, 1},
+        {"below the rows", [&] { return BelowTheRows(); }, Qt::CopyAction | Qt::MoveAction, 2},
+        {"onto a row", [&] { return GapAbove(1) + QPoint(0, Table()->rowHeight(1) / 2); },
+         Qt::CopyAction | Qt::MoveAction, -1},
+        {"move only", [&] { return GapAbove(1); }, Qt::MoveAction, -1},
     };
-    for (const auto& [name, row, actions, at] : cases) {
+    for (const auto& [name, point, actions, at] : cases) {
         SCOPED_TRACE(name);
         Trigger("actionNew");
         const QStringList listed{MakeImage("a.png", 8, 8), MakeImage("b.png", 8, 8)};
         OpenWith(listed);
-        const QPoint point = row < 0     ? QPoint(40, Table()->viewport()->height() - 5)
-                             : row == 10 ? GapAbove(1) + QPoint(0, Table()->rowHeight(1) / 2)
-                                         : GapAbove(row);
         const QString x = MakeImage("x.png", 8, 8), y = MakeImage("y.png", 8, 8);
         // A listed, a missing and an unaccepted file are left out; the others keep their drag order.
-        EXPECT_EQ(DropAt({x, listed[0], TempPath("missing.png"), notes, y}, point, actions), at >= 0);
+        EXPECT_EQ(DropAt({x, listed[0], TempPath("missing.png"), notes, y}, point(), actions), at >= 0);
         Paths expected{listed[0].toStdString(), listed[1].toStdString()};
         if (at >= 0)
             expected.insert(expected.begin() + at, {x.toStdString(), y.toStdString()});
@@ -78,18 +90,14 @@ TEST_F(ViewControllerList, DropsGoBetweenRows)
         EXPECT_EQ(Table()->model()->rowCount(), static_cast<int>(expected.size()));
     }
     EXPECT_FALSE(DropAt({notes}, GapAbove(0))) << "nothing acceptable in it";
-}
 
-TEST_F(ViewControllerList, DropKeepsTheSelectedImageWhileOtherChangesClearIt)
-{
-    OpenWith({MakeImage("a.png", 40, 30), MakeImage("b.png", 40, 30)});
+    // A drop keeps the selected image and its preview; other changes of the list clear them.
     ClickRow(0);
     ASSERT_TRUE(PreviewShown());
-    ASSERT_TRUE(DropAt({MakeImage("c.png", 40, 30)}, GapAbove(1)));
-    EXPECT_FALSE(Find<CropPreviewView>("imageViewCropPreview")->Image().isNull());
-    OpenWith({MakeImage("d.png", 40, 30)});
-    EXPECT_TRUE(window->GetCurrentImage().path.empty());
-    EXPECT_TRUE(Find<CropPreviewView>("imageViewCropPreview")->Image().isNull());
+    ASSERT_TRUE(DropAt({MakeImage("c.png", 8, 8)}, GapAbove(1)));
+    EXPECT_FALSE(Preview().isNull());
+    OpenWith({MakeImage("d.png", 8, 8)});
+    EXPECT_TRUE(Preview().isNull());
 }
 
 TEST_F(ViewControllerList, RemoveSelectedAndRemoveAll)
@@ -104,11 +112,59 @@ TEST_F(ViewControllerList, RemoveSelectedAndRemoveAll)
     for (const int answer : {1, 0}) { // "No", then "Yes"
         platform->answer = [answer](const Alert&) { return answer; };
         Click("buttonRemoveAll");
-        EXPECT_EQ(Listed().size(), answer == 1 ? 2u : 0u);
+        EXPECT_EQ(Table()->model()->rowCount(), answer == 1 ? 2 : 0);
     }
     EXPECT_EQ(platform->AlertTexts().value(0), "Are you sure you want to remove all the images from the list?");
     EXPECT_EQ(platform->alerts[0].buttons, (QStringList{"Yes", "No"}));
-    EXPECT_EQ(Table()->model()->rowCount(), 0);
+}
+
+TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)
+{
+    OpenWith({MakeImage("small.png", 40, 30, Qt::red), MakeImage("landscape.png", 400, 300)});
+    ClickRow(1);
+    // The labels come at once, from the header: "1:1" on 400 x 300 is 300 x 300, centred at x 50-349.
+    EXPECT_EQ(DimensionLabels(), (QStringList{"Width: 400", "Height: 300", "Width: 300", "Height: 300"}));
+    EXPECT_EQ(PixelOver(400, 200, 150), Qt::blue);
+    EXPECT_EQ(PixelOver(400, 20, 150), kVeiledBlue);
+
+    // Typed percents show at once: x 50 %, width 30 % of 400; height the default 60 % of 300.
+    Click("radioCustomCrop");
+    TypeInto(Find("textFieldCustomCropPercentsOriginX"), "50");
+    TypeInto(Find("textFieldCustomCropPercentsWidth"), "30");
+    EXPECT_EQ(DimensionLabels().mid(2), (QStringList{"Width: 120", "Height: 180"}));
+    EXPECT_EQ(PixelOver(400, 190, 150), kVeiledBlue);
+    EXPECT_EQ(PixelOver(400, 210, 150), Qt::blue);
+
+    // A 100 x 100 pixel square sits at the chosen corner: a source point (from the top) inside it is clear, the
+    // opposite corner veiled.
+    Click("radioCustomCropPixels");
+    TypeInto(Find("textFieldCustomCropPixelsWidth"), "100");
+    TypeInto(Find("textFieldCustomCropPixelsHeight"), "100");
+    const std::tuple<const char*, double, double> corners[] = {
+        {"Top Left", 50, 50}, {"Bottom Left", 50, 250}, {"Top Right", 350, 50}};
+    for (const auto& [corner, x, y] : corners) {
+        ChooseItem(Find("comboOriginCorner"), corner);
+        EXPECT_EQ(PixelOver(400, x, y), Qt::blue) << corner;
+        EXPECT_EQ(PixelOver(400, 400 - x, 300 - y), kVeiledBlue) << corner;
+    }
+}
+
+TEST_F(ViewControllerPreview, UnreadableFileOrNoSelectionClearsIt)
+{
+    OpenWith({MakeImage("photo.png", 400, 300), WriteFile("broken.png", "this is not a picture")});
+    const std::pair<const char*, std::function<void()>> clears[] = {
+        {"unreadable file", [&] { ClickRow(1); }},
+        {"click below the rows", [&] { QTest::mouseClick(Table()->viewport(), Qt::LeftButton, {}, BelowTheRows()); }},
+    };
+    for (const auto& [name, clear] : clears) {
+        SCOPED_TRACE(name);
+        ClickRow(0);
+        ASSERT_TRUE(PreviewShown() && !Preview().isNull());
+        clear();
+        EXPECT_TRUE(window->GetCurrentImage().path.empty());
+        EXPECT_TRUE(Preview().isNull());
+        EXPECT_EQ(DimensionLabels(), (QStringList{"Width: 0", "Height: 0", "Width: 0", "Height: 0"}));
+    }
 }
 
 } // namespace

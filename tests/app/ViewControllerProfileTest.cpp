@@ -1,9 +1,8 @@
 #include "ScriptedPlatform.h"
-#include "app/Stepper.h"
+#include "app/ProfileNames.h"
 
 #include <QDir>
 #include <QSignalSpy>
-#include <QToolButton>
 #include <QWindow>
 
 namespace trimlark {
@@ -33,30 +32,22 @@ public:
 
 TEST_F(ViewControllerProfile, SettingActionsMarkOnceAndOthersNever)
 {
-    // The output tab's controls are used without showing their tab: key presses go to them directly.
+    // The output tab's controls are used without showing their tab: input goes to them directly.
     const std::tuple<const char*, std::function<void()>, bool> cases[] = {
         {"radio button", [&] { Click("radioCustomCrop"); }, true},
         {"ratio list", [&] { ChooseItem(Find("comboAutoCropFormat"), "4:3"); }, true},
         {"corner list", [&] { ChooseCorner(); }, true},
         {"pixel field", [&] { TypeInto(Find("textFieldCustomCropPixelsWidth"), "64"); }, true},
-        {"percent stepper",
-         [&] { Find<Stepper>("stepperCustomCropPercentsWidth")->findChild<QToolButton*>("buttonUp")->click(); }, true},
+        {"percent stepper", [&] { StepUp("Width"); }, true},
         {"format list", [&] { ChooseItem(Find("comboFormat"), "PNG"); }, true},
         {"quality slider", [&] { QTest::keyClick(Find("sliderQuality"), Qt::Key_Left); }, true},
         {"name field", [&] { TypeInto(Find("textFieldName"), "[FileName]"); }, true},
         // The percent fields are read when needed; only their steppers count as a change.
         {"percent field", [&] { TypeInto(Find("textFieldCustomCropPercentsWidth"), "35"); }, false},
         {"metadata box", [&] { Click("checkKeepEXIFInformationAndCreationDate"); }, false},
-        {"output folder",
+        {"output folder", [&] { Browse("/srv"); }, false},
+        {"images opened and removed",
          [&] {
-             platform->panelAnswers = {QStringList{"/srv"}};
-             Click("buttonBrowse");
-         },
-         false},
-        {"images added, opened and removed",
-         [&] {
-             platform->panelAnswers = {QStringList{MakeImage("b.png", 8, 8)}};
-             Click("buttonAddImages");
              OpenWith({MakeImage("a.png", 8, 8)});
              Click("buttonRemoveAll");
          },
@@ -78,44 +69,33 @@ TEST_F(ViewControllerProfile, SettingActionsMarkOnceAndOthersNever)
 
 TEST_F(ViewControllerProfile, QuestionsGuardUnsavedChanges)
 {
-    // Each command tells whether it went on.
+    int quits = 0;
+    // The command's action (none: closing the window), and whether it went on.
     const std::tuple<const char*, std::function<bool()>, QString> cases[] = {
-        {"New",
-         [&] {
-             Trigger("actionNew");
-             return Title() == "Trimlark";
-         },
-         kContinueQuestion},
-        {"Load",
-         [&] {
-             Trigger("actionLoadProfile");
-             return !platform->panels.empty();
-         },
-         kContinueQuestion},
-        {"Quit",
-         [&] {
-             QSignalSpy quit(window.get(), &ViewController::quitRequested);
-             Trigger("actionQuit");
-             return quit.count() == 1;
-         },
-         kExitQuestion},
-        {"close the window", [&] { return window->close(); }, kExitQuestion},
+        {"actionNew", [&] { return Title() == "Trimlark"; }, kContinueQuestion},
+        {"actionLoadProfile", [&] { return !platform->panels.empty(); }, kContinueQuestion},
+        {"actionQuit", [&] { return quits == 1; }, kExitQuestion},
+        {nullptr, [&] { return window->isHidden(); }, kExitQuestion},
     };
-    for (const auto& [name, command, question] : cases) {
+    for (const auto& [action, wentOn, question] : cases) {
         for (const int answer : {-1, 1, 0}) { // unmodified, "No", "Yes"
-            SCOPED_TRACE(testing::Message() << name << ", answer " << answer);
+            SCOPED_TRACE(testing::Message() << (action ? action : "close") << ", answer " << answer);
             Relaunch();
+            quits = 0;
+            QObject::connect(window.get(), &ViewController::quitRequested, [&] { ++quits; });
             platform->answer = [answer](const Alert&) { return answer; };
             if (answer >= 0)
                 ChooseCorner();
-            EXPECT_EQ(command(), answer != 1);
-            if (answer < 0) {
-                EXPECT_TRUE(platform->alerts.empty());
-                continue;
+            if (action)
+                Trigger(action);
+            else
+                window->close();
+            EXPECT_EQ(wentOn(), answer != 1);
+            EXPECT_EQ(platform->AlertTexts(), answer < 0 ? QStringList() : QStringList{question});
+            if (answer >= 0) {
+                EXPECT_EQ(platform->alerts[0].buttons, (QStringList{"Yes", "No"}));
+                EXPECT_EQ(platform->alerts[0].escapeButton, 1) << "Escape answers No";
             }
-            ASSERT_EQ(platform->AlertTexts(), QStringList{question});
-            EXPECT_EQ(platform->alerts[0].buttons, (QStringList{"Yes", "No"}));
-            EXPECT_EQ(platform->alerts[0].escapeButton, 1) << "Escape answers No";
         }
     }
     // After Quit was agreed to, the window closing on the way out asks nothing more.
@@ -168,15 +148,13 @@ TEST_F(ViewControllerProfile, SavedProfileLoadsBackOverTheListAndOutputFolder)
     CropSettings settings;
     settings.radioAutoCrop = false;
     settings.radioCustomCrop = true;
-    settings.comboOriginCorner = 3;
     settings.textFieldCustomCropPixelsWidth = "  640 ";
     settings.stepperCustomCropPercentsHeight = 12.5f;
     settings.sliderQuality = 79.9f;
     settings.textFieldName = QString::fromUtf8("caf\u00e9 [FileIndex]").toStdString();
     window->SetCropSettings(settings);
     static_cast<CustomRatio&>(DataProvider::Shared()) = {21, 9, false};
-    const QString path = TempPath("round.tlp");
-    SaveAs(path);
+    SaveAs(TempPath("round.tlp"));
 
     Reset();
     OpenWith({MakeImage("photo.png", 40, 30)});
@@ -184,12 +162,21 @@ TEST_F(ViewControllerProfile, SavedProfileLoadsBackOverTheListAndOutputFolder)
     folder.textFieldOutputFolder = settings.textFieldOutputFolder = "/srv/out"; // not stored in a profile: kept
     window->SetCropSettings(folder);
     ChooseCorner();
-    Load(path);
+    Load(TempPath("round.tlp"));
     EXPECT_EQ(window->GetCropSettings(), settings);
     EXPECT_EQ(DataProvider::Shared().Ratio(), (CustomRatio{21, 9, false}));
     EXPECT_EQ(Title(), "Trimlark - round");
     EXPECT_EQ(window->ListImagePaths().size(), 1u);
     EXPECT_EQ(platform->panels.last(), "load " + temp.path()) << "starts beside the profile";
+
+    // New: everything back to its defaults but the ratio, without a profile.
+    platform->alerts.clear();
+    Trigger("actionNew");
+    EXPECT_EQ(window->GetCropSettings(), CropSettings{});
+    EXPECT_TRUE(window->ListImagePaths().empty());
+    EXPECT_TRUE(window->CurrentProfilePath().empty());
+    EXPECT_EQ(DataProvider::Shared().customWidth, 21);
+    EXPECT_TRUE(platform->alerts.empty()) << "loading marked nothing";
 }
 
 TEST_F(ViewControllerProfile, RefusedFilesChangeNothing)
@@ -215,23 +202,6 @@ TEST_F(ViewControllerProfile, RefusedFilesChangeNothing)
     }
 }
 
-TEST_F(ViewControllerProfile, NewResetsEverythingButTheRatio)
-{
-    SaveAs(TempPath("plan.tlp"));
-    OpenWith({MakeImage("photo.png", 40, 30)});
-    CropSettings named;
-    named.textFieldName = "x";
-    window->SetCropSettings(named);
-    DataProvider::Shared().customWidth = 5;
-    Trigger("actionNew");
-    EXPECT_TRUE(platform->alerts.empty()) << "the list and the settings set from code did not mark";
-    EXPECT_EQ(window->GetCropSettings(), CropSettings{});
-    EXPECT_TRUE(window->ListImagePaths().empty());
-    EXPECT_TRUE(window->CurrentProfilePath().empty());
-    EXPECT_EQ(Title(), "Trimlark");
-    EXPECT_EQ(DataProvider::Shared().customWidth, 5);
-}
-
 TEST_F(ViewControllerProfile, TitleShowsTheProfileNameAsTyped)
 {
     SaveAs(TempPath("a[*]b.tlp"));
@@ -244,20 +214,19 @@ TEST_F(ViewControllerProfile, TitleShowsTheProfileNameAsTyped)
     EXPECT_TRUE(window->IsModified());
 }
 
-TEST_F(ViewControllerProfile, ShortcutsReachTheirCommands)
+TEST(ProfileNames, TitleDropsTheLastFourCharactersOfTheFileName)
 {
-    const std::pair<QKeyCombination, const char*> cases[] = {
-        {Qt::CTRL | Qt::Key_N, "actionNew"},         {Qt::CTRL | Qt::Key_O, "actionLoadProfile"},
-        {Qt::CTRL | Qt::Key_S, "actionSaveProfile"}, {Qt::CTRL | Qt::SHIFT | Qt::Key_S, "actionSaveProfileAs"},
-        {Qt::CTRL | Qt::Key_Q, "actionQuit"},
+    // Counted in characters on screen: "e" + U+0301 COMBINING ACUTE is one, a flag of two code points is one.
+    const std::pair<QString, QString> cases[] = {
+        {"/home/ann/plan.json", "plan."},
+        {"/home/ann/.tlp", ""},
+        {QString::fromUtf8("/p/cafe\u0301.tlp"), QString::fromUtf8("cafe\u0301")},
+        {QString::fromUtf8("/p/x\U0001F1EB\U0001F1F7abc"), "x"},
     };
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    for (const auto& [keys, action] : cases) {
-        QSignalSpy triggered(window->findChild<QAction*>(action), &QAction::triggered);
-        QTest::keyClick(window.get(), keys.key(), keys.keyboardModifiers());
-        EXPECT_EQ(triggered.count(), 1) << action;
-    }
+    for (const auto& [path, name] : cases)
+        EXPECT_EQ(ProfileTitle(path), "Trimlark - " + name) << path.toStdString();
+    EXPECT_EQ(WithProfileExtension("/p/plan"), "/p/plan.tlp");
+    EXPECT_EQ(WithProfileExtension("/p/plan.TLP"), "/p/plan.TLP");
 }
 
 } // namespace

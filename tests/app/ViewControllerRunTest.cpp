@@ -1,5 +1,4 @@
 #include "ScriptedPlatform.h"
-#include "run/OutputNaming.h"
 
 #include <QDir>
 #include <QImageReader>
@@ -24,16 +23,12 @@ public:
         for (int i = 0; i < count; ++i)
             paths << MakeImage(QString("source%1.png").arg(i), 40 + i, 30);
         OpenWith(paths);
-        platform->panelAnswers.push_back(QStringList{TempPath(folder)});
-        Click("buttonBrowse");
+        Browse(TempPath(folder));
         return paths;
     }
-    static QString OutputOf(int index, const QString& source)
-    {
-        const QString folder = QFileInfo(source).absolutePath() + "/out";
-        return QString::fromStdString(GetOutputFilePath(index, source.toStdString(), "[FileName]_cropped ([FileIndex])",
-                                                        "jpg", folder.toStdString()));
-    }
+    // Under the default name pattern "[FileName]_cropped ([FileIndex])", which counts from 1.
+    static QString OutputName(int index) { return QString("out/source%1_cropped (%2).jpg").arg(index).arg(index + 1); }
+    QString OutputOf(int index) const { return TempPath(OutputName(index)); }
     // Presses "Crop Images" and waits for the run's end; whether every image was cropped.
     bool RunAndWait()
     {
@@ -56,8 +51,8 @@ TEST_F(ViewControllerRun, ChecksRefuseAnEmptyListThenAnEmptyFolder)
 
 TEST_F(ViewControllerRun, RunLocksTheInputControlsAndReportsProgress)
 {
-    const QStringList sources = Prepare(4);
-    WriteFile("out/" + QFileInfo(OutputOf(1, sources[1])).fileName(), "old"); // asks once, mid-run set-up
+    Prepare(4);
+    WriteFile(OutputName(1), "old"); // one question, asked while busy
     // Every named control that takes input, found by its name's kind.
     const auto controls =
         window->findChildren<QWidget*>(QRegularExpression("^(button|radio|combo|textField|stepper|slider|check)"));
@@ -78,12 +73,17 @@ TEST_F(ViewControllerRun, RunLocksTheInputControlsAndReportsProgress)
     ASSERT_TRUE(RunAndWait());
     // index / n after each image (0 after the first is no change), then back to 0; the bar runs 0-10000.
     EXPECT_EQ(progress, (std::vector<int>{2500, 5000, 7500, 0}));
-    EXPECT_EQ(QImageReader(OutputOf(3, sources[3])).size(), QSize(30, 30)); // "1:1" of 43 x 30
+    EXPECT_EQ(QImageReader(OutputOf(3)).size(), QSize(30, 30)); // "1:1" of 43 x 30
     EXPECT_EQ(platform->AlertTexts().last(), "Images cropped successfully.");
     EXPECT_EQ(platform->alerts.back().style, AlertStyle::Informational);
     EXPECT_EQ(Find<QAbstractButton>("buttonCropImages")->text(), "Crop Images");
     for (const QWidget* control : controls)
         EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
+    // The quality slider's rule holds again once the run has ended.
+    ChooseItem(Find("comboFormat"), "PNG");
+    ASSERT_TRUE(RunAndWait());
+    EXPECT_FALSE(Find("sliderQuality")->isEnabled());
+    EXPECT_TRUE(Find("comboFormat")->isEnabled());
 }
 
 TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFile)
@@ -98,10 +98,10 @@ TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFile)
     for (const auto& [name, answers, replaced0, replaced2] : cases) {
         SCOPED_TRACE(name);
         Relaunch();
-        const QStringList sources = Prepare(3);
+        Prepare(3);
         for (int index : {0, 2})
-            WriteFile("out/" + QFileInfo(OutputOf(index, sources[index])).fileName(), "old");
-        QFile::remove(OutputOf(1, sources[1]));
+            WriteFile(OutputName(index), "old");
+        QFile::remove(OutputOf(1));
         QStringList asked;
         platform->answer = [&](const Alert& alert) {
             if (alert.buttons.size() != 4)
@@ -114,21 +114,12 @@ TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFile)
         ASSERT_TRUE(RunAndWait());
         QStringList expected;
         for (int index = 0; index < 2 * static_cast<int>(answers.size()); index += 2)
-            expected << "The file " + OutputOf(index, sources[index]) + " already exists. Do you want to overwrite it?";
+            expected << "The file " + OutputOf(index) + " already exists. Do you want to overwrite it?";
         EXPECT_EQ(asked, expected);
-        EXPECT_EQ(ReadFile(OutputOf(0, sources[0])) != "old", replaced0);
-        EXPECT_EQ(ReadFile(OutputOf(2, sources[2])) != "old", replaced2);
-        EXPECT_TRUE(QFile::exists(OutputOf(1, sources[1])));
+        EXPECT_EQ(ReadFile(OutputOf(0)) != "old", replaced0);
+        EXPECT_EQ(ReadFile(OutputOf(2)) != "old", replaced2);
+        EXPECT_TRUE(QFile::exists(OutputOf(1)));
     }
-}
-
-TEST_F(ViewControllerRun, SliderRuleAppliesWhenTheRunEnds)
-{
-    Prepare(1);
-    ChooseItem(Find("comboFormat"), "PNG");
-    ASSERT_TRUE(RunAndWait());
-    EXPECT_FALSE(Find("sliderQuality")->isEnabled());
-    EXPECT_TRUE(Find("comboFormat")->isEnabled());
 }
 
 TEST_F(ViewControllerRun, RatingPromptAcrossRunsAndLaunches)
