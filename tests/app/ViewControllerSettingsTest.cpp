@@ -70,6 +70,15 @@ TEST_F(ViewControllerSettings, EveryControlShowsItsOwnSettingAndReadsItBack)
 
 TEST_F(ViewControllerSettings, ControlsActAsTheirRulesSay)
 {
+    // The output folder: chosen in a panel and remembered (the preference exists, empty, from the first start).
+    EXPECT_EQ(platform->ReadPreference("OutputFolder"), "");
+    Browse("/srv/crops");
+    Click("buttonBrowse"); // cancelled: nothing changes
+    EXPECT_EQ(Text("textFieldOutputFolder"), "/srv/crops");
+    EXPECT_EQ(platform->ReadPreference("OutputFolder"), "/srv/crops");
+    Trigger("actionVideoTutorial");
+    EXPECT_EQ(platform->openedUrls, std::vector<QUrl>{ViewController::VideoTutorialUrl()});
+
     for (const auto& [format, enabled] :
          {std::pair("PNG", false), {"JPEG", true}, {"GIF", false}, {"Original", true}}) {
         ChooseItem(Find("comboFormat"), format);
@@ -107,19 +116,6 @@ TEST_F(ViewControllerSettings, ControlsActAsTheirRulesSay)
                   on)
             << radio;
     }
-}
-
-TEST_F(ViewControllerSettings, BrowseSetsTheFolderAndRemembersIt)
-{
-    EXPECT_EQ(platform->ReadPreference("OutputFolder"), "") << "created empty at the first start";
-    Browse("/srv/crops");
-    Click("buttonBrowse"); // cancelled: nothing changes
-    EXPECT_EQ(Text("textFieldOutputFolder"), "/srv/crops");
-    Relaunch();
-    EXPECT_EQ(platform->ReadPreference("OutputFolder"), "/srv/crops");
-    EXPECT_EQ(Text("textFieldOutputFolder"), "") << "the field is not filled from it";
-    Trigger("actionVideoTutorial");
-    EXPECT_EQ(platform->openedUrls, std::vector<QUrl>{ViewController::VideoTutorialUrl()});
 }
 
 } // namespace

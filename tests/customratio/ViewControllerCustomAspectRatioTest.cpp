@@ -14,40 +14,30 @@ namespace {
 
 using CustomAspectRatioWindow = RatioReset;
 
-// One of the two ratio terms: its field, the value it edits and the other one.
-struct Term
-{
-    const char* name;
-    QLineEdit* ViewControllerCustomAspectRatio::*field;
-    std::int64_t CustomRatio::*stored;
-    std::int64_t CustomRatio::*other;
-};
-const Term kTerms[] = {
-    {"width", &ViewControllerCustomAspectRatio::textFieldWidth, &CustomRatio::customWidth, &CustomRatio::customHeight},
-    {"height", &ViewControllerCustomAspectRatio::textFieldHeight, &CustomRatio::customHeight,
-     &CustomRatio::customWidth},
-};
-
 TEST_F(CustomAspectRatioWindow, ConfirmedEntryIsStoredBeforeThePreviewIsAskedFor)
 {
+    using Term = std::int64_t CustomRatio::*;
+    const std::tuple<QLineEdit * ViewControllerCustomAspectRatio::*, Term, Term> terms[] = {
+        {&ViewControllerCustomAspectRatio::textFieldWidth, &CustomRatio::customWidth, &CustomRatio::customHeight},
+        {&ViewControllerCustomAspectRatio::textFieldHeight, &CustomRatio::customHeight, &CustomRatio::customWidth},
+    };
     const std::tuple<const char*, const char*, std::int64_t> cases[] = {
         {"16", "16", 16}, {"007", "007", 7}, {"2.5", "1", 1}, {"0", "1", 1}}; // typed, shown, stored
-    for (const Term& term : kTerms) {
-        for (const auto& [typed, shown, stored] : cases) {
-            SCOPED_TRACE(std::string(term.name) + " " + typed);
-            DataProvider::Shared().*term.stored = 5; // so that a stored 1 can only come from the entry
-            DataProvider::Shared().*term.other = 3;
+    for (const auto& [field, stored, other] : terms) {
+        for (const auto& [typed, shown, value] : cases) {
+            DataProvider::Shared().*stored = 5; // so that a stored 1 can only come from the entry
+            DataProvider::Shared().*other = 3;
             ViewControllerCustomAspectRatio window;
             window.show();
             std::vector<std::int64_t> seenByPreview;
             QObject::connect(&window, &ViewControllerCustomAspectRatio::UpdateCropPreview,
-                             [&] { seenByPreview.push_back(DataProvider::Shared().*term.stored); });
-            TypeInto(window.*term.field, typed);
-            EXPECT_EQ(DataProvider::Shared().*term.stored, 5) << "nothing is stored before it is confirmed";
-            QTest::keyClick(window.*term.field, Qt::Key_Return);
-            EXPECT_EQ((window.*term.field)->text(), shown);
-            EXPECT_EQ(seenByPreview, std::vector<std::int64_t>{stored});
-            EXPECT_EQ(DataProvider::Shared().*term.other, 3);
+                             [&, stored = stored] { seenByPreview.push_back(DataProvider::Shared().*stored); });
+            TypeInto(window.*field, typed);
+            EXPECT_EQ(DataProvider::Shared().*stored, 5) << "nothing is stored before it is confirmed";
+            QTest::keyClick(window.*field, Qt::Key_Return);
+            EXPECT_EQ((window.*field)->text(), shown) << typed;
+            EXPECT_EQ(seenByPreview, std::vector<std::int64_t>{value}) << typed;
+            EXPECT_EQ(DataProvider::Shared().*other, 3);
         }
     }
 }
