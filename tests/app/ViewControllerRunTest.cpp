@@ -39,18 +39,16 @@ public:
     }
 };
 
-TEST_F(ViewControllerRun, ChecksRefuseAnEmptyListThenAnEmptyFolder)
+TEST_F(ViewControllerRun, RunLocksTheInputControlsAndReportsProgress)
 {
+    // Refused first for an empty list, then for an empty folder.
     Click("buttonCropImages");
-    OpenWith({MakeImage("a.png", 40, 30)});
+    OpenWith({MakeImage("source0.png", 40, 30)});
     Click("buttonCropImages");
     EXPECT_EQ(platform->AlertTexts(), (QStringList{"There are no images to crop.", "Please select an output folder."}));
     EXPECT_EQ(platform->alerts[1].style, AlertStyle::Warning);
     EXPECT_FALSE(window->IsBusy());
-}
 
-TEST_F(ViewControllerRun, RunLocksTheInputControlsAndReportsProgress)
-{
     Prepare(4);
     WriteFile(OutputName(1), "old"); // one question, asked while busy
     // Every named control that takes input, found by its name's kind.
