@@ -1,221 +1,165 @@
 #include "ScriptedPlatform.h"
 #include "app/CropPreviewView.h"
-#include "app/NotificationCenter.h"
 
 #include <QMimeData>
-#include <QPushButton>
-#include <QTableView>
-#include <QTest>
 #include <QUrl>
-#include <gtest/gtest.h>
+#include <cmath>
 
 namespace trimlark {
 namespace {
 
 using Paths = std::vector<std::string>;
+// The veil over what the crop cuts away turns a solid colour c into 60 % white over 40 % c.
+const QColor kVeiledBlue(153, 153, 255);
 
-class ListTest : public ::testing::Test, public WindowFixture
+class ViewControllerList : public WindowFixture
 {
-protected:
-    void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
+public:
+    Paths Listed() const { return window->ListImagePaths(); }
+    QTableView* Table() const { return Find<QTableView>("tableViewImage"); }
+    QPoint GapAbove(int row) const { return {40, Table()->rowViewportPosition(row) + 1}; }
+    QPoint BelowTheRows() const { return {40, Table()->viewport()->height() - 4}; }
 
-    Paths ListedPaths() const { return window->ListImagePaths(); }
-
-    QStringList TableRows() const
-    {
-        auto* table = Find<QTableView>("tableViewImage");
-        QStringList rows;
-        for (int row = 0; row < table->model()->rowCount(); ++row)
-            rows << table->model()->index(row, 0).data().toString();
-        return rows;
-    }
-
-    // Drops files on the table's viewport at a point, as a drag from the file manager would.
+    // Drops files on the table at a point as a file manager's drag would; whether they were taken as a copy.
     bool DropAt(const QStringList& paths, QPoint at, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
     {
-        auto* table = Find<QTableView>("tableViewImage");
         QMimeData data;
         QList<QUrl> urls;
         for (const QString& path : paths)
             urls << QUrl::fromLocalFile(path);
         data.setUrls(urls);
         QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(table->viewport(), &enter);
         QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(table->viewport(), &move);
         QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(table->viewport(), &drop);
-        lastDropAction = drop.dropAction();
-        return drop.isAccepted();
+        for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move, &drop})
+            QCoreApplication::sendEvent(Table()->viewport(), event);
+        return drop.isAccepted() && drop.dropAction() == Qt::CopyAction; // a "move" could delete the originals
     }
-
-    // A point on the line between row - 1 and row (inside the view's margin for a gap).
-    QPoint GapAbove(int row) const
+    QImage Preview() const { return Find<CropPreviewView>("imageViewCropPreview")->Image(); }
+    // The shown preview's colour over the source pixel (x, yFromTop) of an image W pixels wide.
+    QColor PixelOver(double W, double x, double yFromTop) const
     {
-        auto* table = Find<QTableView>("tableViewImage");
-        return {40, table->rowViewportPosition(row) + 1};
+        EXPECT_TRUE(PreviewShown());
+        const double scale = Preview().width() / W;
+        return Preview().pixelColor(static_cast<int>(std::floor(x * scale)),
+                                    static_cast<int>(std::floor(yFromTop * scale)));
     }
-
-    QPoint MiddleOf(int row) const
-    {
-        auto* table = Find<QTableView>("tableViewImage");
-        return {40, table->rowViewportPosition(row) + table->rowHeight(row) / 2};
-    }
-
-    Qt::DropAction lastDropAction = Qt::IgnoreAction;
 };
+using ViewControllerPreview = ViewControllerList;
 
-TEST_F(ListTest, AddImagesAppendsWithoutDuplicatesAndRemembersTheFolder)
+TEST_F(ViewControllerList, AddImagesAppendsAndRemembersTheFolder)
 {
-    platform->fileAnswers.push_back(QStringList{"/photos/b.jpg", "/photos/a.png"});
+    platform->panelAnswers = {QStringList{"/photos/b.jpg", "/photos/a.png"},
+                              QStringList{"/other/c.gif", "/photos/b.jpg"}, std::nullopt, QStringList{}};
     Click("buttonAddImages");
-    EXPECT_EQ(ListedPaths(), (Paths{"/photos/b.jpg", "/photos/a.png"}));
-    EXPECT_EQ(TableRows(), (QStringList{"/photos/b.jpg", "/photos/a.png"}));
-    EXPECT_EQ(platform->ReadPreference("AddImages"), "/photos");
-
-    // All already listed, from another folder's point of view: the folder is still remembered.
-    platform->fileAnswers.push_back(QStringList{"/other/../photos/b.jpg", "/photos/b.jpg", "/photos/c.gif"});
     Click("buttonAddImages");
-    EXPECT_EQ(ListedPaths(), (Paths{"/photos/b.jpg", "/photos/a.png", "/other/../photos/b.jpg", "/photos/c.gif"}));
-    EXPECT_EQ(platform->ReadPreference("AddImages"), "/other/../photos");
-    ASSERT_EQ(platform->fileStartFolders.size(), 2u);
-    EXPECT_EQ(platform->fileStartFolders[1], "/photos");
+    EXPECT_EQ(Listed(), (Paths{"/photos/b.jpg", "/photos/a.png", "/other/c.gif"}));
+    EXPECT_EQ(Table()->model()->index(2, 0).data().toString(), "/other/c.gif");
+    Click("buttonAddImages"); // cancelled: nothing said
     EXPECT_TRUE(platform->alerts.empty());
+    Click("buttonAddImages"); // nothing chosen
+    EXPECT_EQ(platform->AlertTexts(), QStringList{"The images could not be loaded."});
+    EXPECT_EQ(platform->panels, (QStringList{"images ", "images /photos", "images /other", "images /other"}));
+    OpenWith({"/in/A.JPG", "/in/c.psd", "/photos/a.png"}); // opened with the app: by extension, not twice
+    EXPECT_EQ(Listed(), (Paths{"/photos/b.jpg", "/photos/a.png", "/other/c.gif", "/in/A.JPG"}));
 }
 
-TEST_F(ListTest, AddImagesCancelledOrEmpty)
+TEST_F(ViewControllerList, DropsGoBetweenRows)
 {
-    platform->fileAnswers.push_back(std::nullopt);
-    Click("buttonAddImages");
-    EXPECT_TRUE(platform->alerts.empty());
+    const QString notes = WriteFile("notes.txt", "text");
+    // Where the drop is, what the drag offers, and where the files land (-1: refused).
+    const std::tuple<const char*, std::function<QPoint()>, Qt::DropActions, int> cases[] = {
+        {"gap above row 1", [&] { return GapAbove(1); }, Qt::CopyAction | Qt::MoveAction, 1},
+        {"below the rows", [&] { return BelowTheRows(); }, Qt::CopyAction | Qt::MoveAction, 2},
+        {"onto a row", [&] { return GapAbove(1) + QPoint(0, Table()->rowHeight(1) / 2); },
+         Qt::CopyAction | Qt::MoveAction, -1},
+        {"move only", [&] { return GapAbove(1); }, Qt::MoveAction, -1},
+    };
+    for (const auto& [name, point, actions, at] : cases) {
+        SCOPED_TRACE(name);
+        Trigger("actionNew");
+        const QStringList listed{MakeImage("a.png", 8, 8), MakeImage("b.png", 8, 8)};
+        OpenWith(listed);
+        const QString x = MakeImage("x.png", 8, 8), y = MakeImage("y.png", 8, 8);
+        // A listed, a missing and an unaccepted file are left out; the others keep their drag order.
+        EXPECT_EQ(DropAt({x, listed[0], TempPath("missing.png"), notes, y}, point(), actions), at >= 0);
+        Paths expected{listed[0].toStdString(), listed[1].toStdString()};
+        if (at >= 0)
+            expected.insert(expected.begin() + at, {x.toStdString(), y.toStdString()});
+        EXPECT_EQ(Listed(), expected);
+        EXPECT_EQ(Table()->model()->rowCount(), static_cast<int>(expected.size()));
+    }
+    EXPECT_FALSE(DropAt({notes}, GapAbove(0))) << "nothing acceptable in it";
 
-    platform->fileAnswers.push_back(QStringList{});
-    Click("buttonAddImages");
-    ASSERT_EQ(platform->alerts.size(), 1u);
-    EXPECT_EQ(platform->alerts[0].informativeText, "The images could not be loaded.");
-    EXPECT_EQ(platform->alerts[0].buttons, QStringList{"OK"});
-    EXPECT_EQ(platform->alerts[0].style, AlertStyle::Warning);
-    EXPECT_TRUE(ListedPaths().empty());
-    EXPECT_EQ(platform->ReadPreference("AddImages"), QString());
-}
-
-TEST_F(ListTest, OpenWithKeepsAcceptedFilesInOrder)
-{
-    Q_EMIT NotificationCenter::Default().openWith({"/in/A.JPG", "/in/c.psd", "/in/b.Tiff", "/in/noext", "/in/A.JPG"});
-    EXPECT_EQ(ListedPaths(), (Paths{"/in/A.JPG", "/in/b.Tiff"}));
-    Q_EMIT NotificationCenter::Default().openWith({"/in/d.heic"});
-    EXPECT_EQ(ListedPaths(), (Paths{"/in/A.JPG", "/in/b.Tiff", "/in/d.heic"}));
-}
-
-TEST_F(ListTest, DropBetweenRowsInsertsAtTheGapInDragOrder)
-{
-    QStringList listed;
-    for (int i = 0; i < 5; ++i)
-        listed << MakeImage(QString("row%1.png").arg(i), 8, 8);
-    Q_EMIT NotificationCenter::Default().openWith(listed);
-    const QString x = MakeImage("x.png", 8, 8), y = MakeImage("y.png", 8, 8), z = MakeImage("z.png", 8, 8);
-
-    // Gap 1, with a listed image and a missing one among the dragged: the next accepted image takes their place.
-    ASSERT_TRUE(DropAt({x, listed[3], TempPath("missing.png"), y, z}, GapAbove(1)));
-    EXPECT_EQ(lastDropAction, Qt::CopyAction); // never "moved": the file manager keeps its files
-    const Paths expected{listed[0].toStdString(), x.toStdString(),         y.toStdString(),
-                         z.toStdString(),         listed[1].toStdString(), listed[2].toStdString(),
-                         listed[3].toStdString(), listed[4].toStdString()};
-    EXPECT_EQ(ListedPaths(), expected);
-    EXPECT_EQ(TableRows().size(), 8);
-    EXPECT_EQ(TableRows()[1], x);
-}
-
-TEST_F(ListTest, DropOntoARowIsRefused)
-{
-    QStringList listed{MakeImage("a.png", 8, 8), MakeImage("b.png", 8, 8)};
-    Q_EMIT NotificationCenter::Default().openWith(listed);
-    const QString dropped = MakeImage("dropped.png", 8, 8);
-    EXPECT_FALSE(DropAt({dropped}, MiddleOf(1)));
-    EXPECT_EQ(ListedPaths().size(), 2u);
-}
-
-TEST_F(ListTest, DropBelowTheRowsAppendsAndMoveOnlyDragsAreRefused)
-{
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("a.png", 8, 8)});
-    const QString b = MakeImage("b.png", 8, 8);
-    auto* table = Find<QTableView>("tableViewImage");
-    const QPoint below(40, table->viewport()->height() - 5);
-    EXPECT_FALSE(DropAt({b}, below, Qt::MoveAction));
-    EXPECT_EQ(ListedPaths().size(), 1u);
-    EXPECT_TRUE(DropAt({b}, below));
-    EXPECT_EQ(ListedPaths().back(), b.toStdString());
-}
-
-TEST_F(ListTest, DropOfOnlyUnacceptedFilesAddsNothing)
-{
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("a.png", 8, 8)});
-    const QString text = TempPath("notes.txt");
-    QFile(text).open(QIODevice::WriteOnly);
-    EXPECT_FALSE(DropAt({text}, GapAbove(0)));
-    EXPECT_EQ(ListedPaths().size(), 1u);
-}
-
-TEST_F(ListTest, DropKeepsTheSelectedImageWhileOtherChangesClearIt)
-{
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("a.png", 40, 30), MakeImage("b.png", 40, 30)});
+    // A drop keeps the selected image and its preview; other changes of the list clear them.
     ClickRow(0);
-    ASSERT_FALSE(window->GetCurrentImage().path.empty());
-    ASSERT_TRUE(WaitUntil([&] { return !window->IsCropPreviewPending(); }));
-
-    ASSERT_TRUE(DropAt({MakeImage("c.png", 40, 30)}, GapAbove(1)));
-    EXPECT_FALSE(window->GetCurrentImage().path.empty());
-    EXPECT_FALSE(Find<CropPreviewView>("imageViewCropPreview")->Image().isNull());
-
-    Q_EMIT NotificationCenter::Default().openWith({MakeImage("d.png", 40, 30)});
-    EXPECT_TRUE(window->GetCurrentImage().path.empty());
-    EXPECT_TRUE(Find<CropPreviewView>("imageViewCropPreview")->Image().isNull());
+    ASSERT_TRUE(PreviewShown());
+    ASSERT_TRUE(DropAt({MakeImage("c.png", 8, 8)}, GapAbove(1)));
+    EXPECT_FALSE(Preview().isNull());
+    OpenWith({MakeImage("d.png", 8, 8)});
+    EXPECT_TRUE(Preview().isNull());
 }
 
-TEST_F(ListTest, RemoveSelected)
+TEST_F(ViewControllerList, RemoveSelectedAndRemoveAll)
 {
-    Q_EMIT NotificationCenter::Default().openWith({"/r/a.jpg", "/r/b.jpg", "/r/c.jpg"});
-    // Nothing selected: nothing removed.
-    Click("buttonRemoveSelected");
-    EXPECT_EQ(ListedPaths().size(), 3u);
+    Click("buttonRemoveAll");
+    EXPECT_TRUE(platform->alerts.empty()) << "an empty list asks nothing";
+    OpenWith({"/r/a.jpg", "/r/b.jpg", "/r/c.jpg"});
+    Click("buttonRemoveSelected"); // nothing selected
     ClickRow(1);
     Click("buttonRemoveSelected");
-    EXPECT_EQ(ListedPaths(), (Paths{"/r/a.jpg", "/r/c.jpg"}));
-    EXPECT_EQ(TableRows(), (QStringList{"/r/a.jpg", "/r/c.jpg"}));
-    EXPECT_TRUE(platform->alerts.empty());
-}
-
-TEST_F(ListTest, RemoveAllAsksFirst)
-{
-    Click("buttonRemoveAll");
-    EXPECT_TRUE(platform->alerts.empty()); // an empty list asks nothing
-
-    Q_EMIT NotificationCenter::Default().openWith({"/r/a.jpg", "/r/b.jpg"});
-    platform->answer = [](const Alert&) { return 1; }; // "No"
-    Click("buttonRemoveAll");
-    ASSERT_EQ(platform->alerts.size(), 1u);
-    EXPECT_EQ(platform->alerts[0].informativeText, "Are you sure you want to remove all the images from the list?");
+    EXPECT_EQ(Listed(), (Paths{"/r/a.jpg", "/r/c.jpg"}));
+    for (const int answer : {1, 0}) { // "No", then "Yes"
+        platform->answer = [answer](const Alert&) { return answer; };
+        Click("buttonRemoveAll");
+        EXPECT_EQ(Table()->model()->rowCount(), answer == 1 ? 2 : 0);
+    }
+    EXPECT_EQ(platform->AlertTexts().value(0), "Are you sure you want to remove all the images from the list?");
     EXPECT_EQ(platform->alerts[0].buttons, (QStringList{"Yes", "No"}));
-    EXPECT_EQ(ListedPaths().size(), 2u);
-
-    platform->answer = [](const Alert&) { return 0; }; // "Yes"
-    Click("buttonRemoveAll");
-    EXPECT_TRUE(ListedPaths().empty());
-    EXPECT_EQ(TableRows().size(), 0);
 }
 
-TEST_F(ListTest, RowsShowAFormatIconForKnownTypesOnly)
+TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)
 {
-    Q_EMIT NotificationCenter::Default().openWith({"/i/a.jpeg", "/i/b.heic"});
-    platform->fileAnswers.push_back(QStringList{"/i/c.psd"});
-    Click("buttonAddImages");
-    auto* model = Find<QTableView>("tableViewImage")->model();
-    const QIcon jpeg = model->index(0, 0).data(Qt::DecorationRole).value<QIcon>();
-    const QIcon heic = model->index(1, 0).data(Qt::DecorationRole).value<QIcon>();
-    EXPECT_FALSE(jpeg.pixmap(30, 16).isNull());
-    EXPECT_FALSE(heic.pixmap(30, 16).isNull());
-    EXPECT_NE(jpeg.pixmap(30, 16).toImage(), heic.pixmap(30, 16).toImage());
-    EXPECT_FALSE(model->index(2, 0).data(Qt::DecorationRole).isValid());
+    OpenWith({MakeImage("small.png", 40, 30, Qt::red), MakeImage("landscape.png", 400, 300),
+              WriteFile("broken.png", "this is not a picture")});
+    ClickRow(1);
+    // The labels come at once, from the header: "1:1" on 400 x 300 is 300 x 300, centred at x 50-349.
+    EXPECT_EQ(DimensionLabels(), (QStringList{"Width: 400", "Height: 300", "Width: 300", "Height: 300"}));
+    EXPECT_EQ(PixelOver(400, 200, 150), Qt::blue);
+    EXPECT_EQ(PixelOver(400, 20, 150), kVeiledBlue);
+
+    // Typed percents show at once: x 50 %, width 30 % of 400; height the default 60 % of 300.
+    Click("radioCustomCrop");
+    TypeInto(Find("textFieldCustomCropPercentsOriginX"), "50");
+    TypeInto(Find("textFieldCustomCropPercentsWidth"), "30");
+    EXPECT_EQ(DimensionLabels().mid(2), (QStringList{"Width: 120", "Height: 180"}));
+    EXPECT_EQ(PixelOver(400, 190, 150), kVeiledBlue);
+    EXPECT_EQ(PixelOver(400, 210, 150), Qt::blue);
+
+    // A 100 x 100 pixel square sits at the chosen corner: a source point (from the top) inside it is clear, the
+    // opposite corner veiled.
+    Click("radioCustomCropPixels");
+    TypeInto(Find("textFieldCustomCropPixelsWidth"), "100");
+    TypeInto(Find("textFieldCustomCropPixelsHeight"), "100");
+    const std::tuple<const char*, double, double> corners[] = {
+        {"Top Left", 50, 50}, {"Bottom Left", 50, 250}, {"Top Right", 350, 50}};
+    for (const auto& [corner, x, y] : corners) {
+        ChooseItem(Find("comboOriginCorner"), corner);
+        EXPECT_EQ(PixelOver(400, x, y), Qt::blue) << corner;
+        EXPECT_EQ(PixelOver(400, 400 - x, 300 - y), kVeiledBlue) << corner;
+    }
+
+    // An unreadable file, or a click below the rows, leaves nothing selected to show.
+    for (const auto& clear : std::initializer_list<std::function<void()>>{
+             [&] { ClickRow(2); },
+             [&] { QTest::mouseClick(Table()->viewport(), Qt::LeftButton, {}, BelowTheRows()); }}) {
+        ClickRow(1);
+        ASSERT_TRUE(PreviewShown() && !Preview().isNull());
+        clear();
+        EXPECT_TRUE(window->GetCurrentImage().path.empty());
+        EXPECT_TRUE(Preview().isNull());
+        EXPECT_EQ(DimensionLabels(), (QStringList{"Width: 0", "Height: 0", "Width: 0", "Height: 0"}));
+    }
 }
 
 } // namespace

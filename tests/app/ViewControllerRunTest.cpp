@@ -1,303 +1,161 @@
 #include "ScriptedPlatform.h"
-#include "app/NotificationCenter.h"
-#include "run/OutputNaming.h"
 
-#include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QImageReader>
-#include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
-#include <QSlider>
-#include <QTest>
-#include <QToolButton>
-#include <gtest/gtest.h>
 
 namespace trimlark {
 namespace {
 
-// The controls a run disables while it is busy.
-const char* const kBusyDisabled[] = {
-    "buttonAddImages",
-    "buttonRemoveSelected",
-    "buttonRemoveAll",
-    "radioAutoCrop",
-    "comboAutoCropFormat",
-    "radioCustomCrop",
-    "comboOriginCorner",
-    "radioCustomCropPixels",
-    "textFieldCustomCropPixelsOriginX",
-    "textFieldCustomCropPixelsOriginY",
-    "textFieldCustomCropPixelsWidth",
-    "textFieldCustomCropPixelsHeight",
-    "radioCustomCropPercents",
-    "textFieldCustomCropPercentsOriginX",
-    "stepperCustomCropPercentsOriginX",
-    "textFieldCustomCropPercentsOriginY",
-    "stepperCustomCropPercentsOriginY",
-    "textFieldCustomCropPercentsWidth",
-    "stepperCustomCropPercentsWidth",
-    "textFieldCustomCropPercentsHeight",
-    "stepperCustomCropPercentsHeight",
-    "comboFormat",
-    "sliderQuality",
-    "textFieldName",
-    "textFieldOutputFolder",
-    "checkKeepEXIFInformationAndCreationDate",
-    "buttonBrowse",
-    "buttonCropImages",
-};
+const QString kRateText =
+    "If you enjoy using Trimlark, would you mind taking a moment to rate it? Thanks for your support!";
 
-class RunTest : public ::testing::Test, public WindowFixture
+class ViewControllerRun : public WindowFixture
 {
-protected:
-    void SetUp() override
+public:
+    // Lists count images of (40 + i) x 30 and chooses the output folder; the images' paths.
+    QStringList Prepare(int count, const QString& folder = "out")
     {
-        ASSERT_TRUE(QDir(temp.path()).mkdir("out"));
-        outputFolder = TempPath("out");
-    }
-
-    QStringList MakeImages(int count)
-    {
+        QDir(temp.path()).mkdir("out");
         QStringList paths;
         for (int i = 0; i < count; ++i)
             paths << MakeImage(QString("source%1.png").arg(i), 40 + i, 30);
+        OpenWith(paths);
+        Browse(TempPath(folder));
         return paths;
     }
-
-    void ChooseOutputFolder(const QString& folder)
-    {
-        platform->folderAnswers.push_back(folder);
-        QTest::mouseClick(Find<QPushButton>("buttonBrowse"), Qt::LeftButton);
-    }
-
-    QString OutputOf(int index, const QString& source) const
-    {
-        return QString::fromStdString(GetOutputFilePath(index, source.toStdString(), "[FileName]_cropped ([FileIndex])",
-                                                        "jpg", outputFolder.toStdString()));
-    }
-
-    // Presses "Crop Images" and waits for the run's end; whether it succeeded.
+    // Under the default name pattern "[FileName]_cropped ([FileIndex])", which counts from 1.
+    static QString OutputName(int index) { return QString("out/source%1_cropped (%2).jpg").arg(index).arg(index + 1); }
+    QString OutputOf(int index) const { return TempPath(OutputName(index)); }
+    // Presses "Crop Images" and waits for the run's end; whether every image was cropped.
     bool RunAndWait()
     {
         QSignalSpy finished(window.get(), &ViewController::cropRunFinished);
-        QTest::mouseClick(Find<QPushButton>("buttonCropImages"), Qt::LeftButton);
-        if (!WaitUntil([&] { return finished.count() > 0; }))
-            throw std::runtime_error("the run did not finish");
-        return finished.takeFirst().at(0).toBool();
+        Click("buttonCropImages");
+        EXPECT_TRUE(finished.count() > 0 || finished.wait(30000));
+        return !finished.isEmpty() && finished.takeFirst().at(0).toBool();
     }
-
-    std::vector<QString> AlertTexts() const
-    {
-        std::vector<QString> texts;
-        for (const auto& alert : platform->alerts)
-            texts.push_back(alert.informativeText);
-        return texts;
-    }
-
-    QString outputFolder;
 };
 
-TEST_F(RunTest, ChecksRefuseAnEmptyListThenAnEmptyFolder)
+TEST_F(ViewControllerRun, RunLocksTheInputControlsAndReportsProgress)
 {
-    QTest::mouseClick(Find<QPushButton>("buttonCropImages"), Qt::LeftButton);
-    Q_EMIT NotificationCenter::Default().openWith(MakeImages(1));
-    QTest::mouseClick(Find<QPushButton>("buttonCropImages"), Qt::LeftButton);
-    EXPECT_EQ(AlertTexts(), (std::vector<QString>{"There are no images to crop.", "Please select an output folder."}));
-    for (const auto& alert : platform->alerts) {
-        EXPECT_EQ(alert.buttons, QStringList{"OK"});
-        EXPECT_EQ(alert.style, AlertStyle::Warning);
-    }
+    // Refused first for an empty list, then for an empty folder.
+    Click("buttonCropImages");
+    OpenWith({MakeImage("source0.png", 40, 30)});
+    Click("buttonCropImages");
+    EXPECT_EQ(platform->AlertTexts(), (QStringList{"There are no images to crop.", "Please select an output folder."}));
+    EXPECT_EQ(platform->alerts[1].style, AlertStyle::Warning);
     EXPECT_FALSE(window->IsBusy());
-    EXPECT_EQ(Find<QPushButton>("buttonCropImages")->text(), "Crop Images");
-}
 
-TEST_F(RunTest, FullRunWithExistingOutputsAndYesToAll)
-{
-    const QStringList sources = MakeImages(4);
-    Q_EMIT NotificationCenter::Default().openWith(sources);
-    ChooseOutputFolder(outputFolder);
-    // Outputs 1 and 2 exist already.
-    for (int index : {1, 2}) {
-        QFile old(OutputOf(index, sources[index]));
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("old");
-    }
-    QStringList askedWhileBusy;
+    Prepare(4);
+    WriteFile(OutputName(1), "old"); // one question, asked while busy
+    // Every named control that takes input, found by its name's kind.
+    const auto controls =
+        window->findChildren<QWidget*>(QRegularExpression("^(button|radio|combo|textField|stepper|slider|check)"));
+    ASSERT_GE(controls.size(), 28);
     platform->answer = [&](const Alert& alert) {
-        if (alert.buttons.size() == 4) {
-            EXPECT_EQ(alert.buttons, (QStringList{"Yes", "Yes to All", "No", "No to All"}));
-            EXPECT_EQ(alert.style, AlertStyle::Warning);
-            auto* button = Find<QPushButton>("buttonCropImages");
-            EXPECT_EQ(button->text(), "Cropping...");
-            EXPECT_FALSE(button->isEnabled());
-            for (const char* name : kBusyDisabled) {
-                SCOPED_TRACE(name);
-                EXPECT_FALSE(Find<QWidget>(name)->isEnabled());
-            }
-            // The steppers' arrows go with them.
-            for (const char* arrow : {"buttonUp", "buttonDown"})
-                EXPECT_FALSE(
-                    Find<QWidget>("stepperCustomCropPercentsWidth")->findChild<QToolButton*>(arrow)->isEnabled());
-            // The list, the tabs and the preview stay usable during a run.
-            for (const char* name : {"tableViewImage", "tabView", "imageViewCropPreview"}) {
-                SCOPED_TRACE(name);
-                EXPECT_TRUE(Find<QWidget>(name)->isEnabled());
-            }
-            askedWhileBusy << alert.informativeText;
-            return 1; // "Yes to All"
-        }
+        if (alert.buttons.size() != 4)
+            return 0;
+        EXPECT_EQ(Find<QAbstractButton>("buttonCropImages")->text(), "Cropping...");
+        for (const QWidget* control : controls)
+            EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+        for (const char* name : {"tableViewImage", "tabView", "imageViewCropPreview"})
+            EXPECT_TRUE(Find(name)->isEnabled()) << name;
         return 0;
     };
     std::vector<int> progress;
     QObject::connect(Find<QProgressBar>("progressIndicator"), &QProgressBar::valueChanged,
                      [&](int value) { progress.push_back(value); });
-
     ASSERT_TRUE(RunAndWait());
-    // One question: the answer covers the second existing file.
-    EXPECT_EQ(askedWhileBusy,
-              QStringList{"The file " + OutputOf(1, sources[1]) + " already exists. Do you want to overwrite it?"});
     // index / n after each image (0 after the first is no change), then back to 0; the bar runs 0-10000.
     EXPECT_EQ(progress, (std::vector<int>{2500, 5000, 7500, 0}));
-    for (int index = 0; index < 4; ++index) {
-        SCOPED_TRACE(index);
-        QImageReader reader(OutputOf(index, sources[index]));
-        EXPECT_EQ(reader.format(), "jpeg");
-        // The auto "1:1" crop of a (40 + index) x 30 image is 30 x 30.
-        EXPECT_EQ(reader.size(), QSize(30, 30));
-    }
-    ASSERT_FALSE(platform->alerts.empty());
-    EXPECT_EQ(platform->alerts.back().informativeText, "Images cropped successfully.");
+    EXPECT_EQ(QImageReader(OutputOf(3)).size(), QSize(30, 30)); // "1:1" of 43 x 30
+    EXPECT_EQ(platform->AlertTexts().last(), "Images cropped successfully.");
     EXPECT_EQ(platform->alerts.back().style, AlertStyle::Informational);
-    EXPECT_EQ(Find<QPushButton>("buttonCropImages")->text(), "Crop Images");
-    for (const char* name : kBusyDisabled) {
-        SCOPED_TRACE(name);
-        EXPECT_TRUE(Find<QWidget>(name)->isEnabled());
-    }
-    EXPECT_FALSE(window->IsBusy());
-}
-
-TEST_F(RunTest, NoToAllKeepsEveryExistingFile)
-{
-    const QStringList sources = MakeImages(3);
-    Q_EMIT NotificationCenter::Default().openWith(sources);
-    ChooseOutputFolder(outputFolder);
-    for (int index : {0, 2}) {
-        QFile old(OutputOf(index, sources[index]));
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("old");
-    }
-    int questions = 0;
-    platform->answer = [&](const Alert& alert) { return alert.buttons.size() == 4 ? (++questions, 3) : 0; };
+    EXPECT_EQ(Find<QAbstractButton>("buttonCropImages")->text(), "Crop Images");
+    for (const QWidget* control : controls)
+        EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
+    // The quality slider's rule holds again once the run has ended.
+    ChooseItem(Find("comboFormat"), "PNG");
     ASSERT_TRUE(RunAndWait());
-    EXPECT_EQ(questions, 1);
-    for (int index : {0, 2}) {
-        QFile kept(OutputOf(index, sources[index]));
-        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-        EXPECT_EQ(kept.readAll(), "old");
-    }
-    // An output that did not exist is written even after "No to All".
-    EXPECT_EQ(QImageReader(OutputOf(1, sources[1])).size(), QSize(30, 30));
+    EXPECT_FALSE(Find("sliderQuality")->isEnabled());
+    EXPECT_TRUE(Find("comboFormat")->isEnabled());
 }
 
-TEST_F(RunTest, SliderRuleAppliesWhenTheRunEnds)
+TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFile)
 {
-    Q_EMIT NotificationCenter::Default().openWith(MakeImages(1));
-    ChooseOutputFolder(outputFolder);
-    ChooseItem(Find<QComboBox>("comboFormat"), "PNG");
-    ASSERT_FALSE(Find<QSlider>("sliderQuality")->isEnabled());
-    ASSERT_TRUE(RunAndWait());
-    EXPECT_FALSE(Find<QSlider>("sliderQuality")->isEnabled());
-    EXPECT_TRUE(Find<QComboBox>("comboFormat")->isEnabled());
-}
-
-TEST_F(RunTest, MissingFolderFailsWithoutRatingPrompt)
-{
-    Q_EMIT NotificationCenter::Default().openWith(MakeImages(2));
-    ChooseOutputFolder(TempPath("no-such-folder"));
-    (*preferences)["ShowRateMessage"] = "Yes";
-    EXPECT_FALSE(RunAndWait());
-    EXPECT_EQ(AlertTexts(), std::vector<QString>{"Some images could not be cropped."});
-    EXPECT_EQ(platform->alerts.back().style, AlertStyle::Warning);
-    EXPECT_FALSE(window->RateMessageShown());
-}
-
-TEST_F(RunTest, FailedRunDoesNotCreateTheRatingPreference)
-{
-    Q_EMIT NotificationCenter::Default().openWith({TempPath("missing.png")});
-    ChooseOutputFolder(outputFolder);
-    EXPECT_FALSE(RunAndWait());
-    EXPECT_FALSE(platform->ReadPreference("ShowRateMessage"));
-}
-
-TEST_F(RunTest, RatingPromptAcrossRunsAndLaunches)
-{
-    const QString rateText =
-        "If you enjoy using Trimlark, would you mind taking a moment to rate it? Thanks for your support!";
-    int rateAnswer = 1; // "Remind me later"
-    const auto script = [&](const Alert& alert) { return alert.informativeText == rateText ? rateAnswer : 0; };
-    const auto prepare = [&] {
-        platform->answer = script;
-        platform->alerts.clear();
-        Q_EMIT NotificationCenter::Default().openWith(MakeImages(1));
-        ChooseOutputFolder(outputFolder);
+    // Outputs 0 and 2 exist and are asked about in turn; output 1 does not and is always written.
+    const std::tuple<const char*, std::vector<int>, bool, bool> cases[] = {
+        {"Yes, then No", {0, 2}, true, false},
+        {"No, then Yes", {2, 0}, false, true},
+        {"Yes to All", {1}, true, true},
+        {"No to All", {3}, false, false},
     };
-    prepare();
-
-    // First successful run of the user: no prompt, the preference now says "Yes".
-    ASSERT_TRUE(RunAndWait());
-    EXPECT_EQ(AlertTexts(), std::vector<QString>{"Images cropped successfully."});
-    EXPECT_EQ(platform->ReadPreference("ShowRateMessage"), "Yes");
-    EXPECT_FALSE(window->RateMessageShown());
-
-    // Second: the prompt follows the success message; "Remind me later" stores nothing.
-    platform->alerts.clear();
-    ASSERT_TRUE(RunAndWait());
-    ASSERT_EQ(AlertTexts().size(), 3u); // the overwrite question, the success, the prompt
-    EXPECT_EQ(AlertTexts()[1], "Images cropped successfully.");
-    EXPECT_EQ(AlertTexts()[2], rateText);
-    EXPECT_EQ(platform->alerts[2].buttons, (QStringList{"Yes, Rate Trimlark", "Remind me later", "No, Thanks"}));
-    EXPECT_EQ(platform->ReadPreference("ShowRateMessage"), "Yes");
-    EXPECT_TRUE(window->RateMessageShown());
-
-    // Third, same launch: no prompt.
-    platform->alerts.clear();
-    ASSERT_TRUE(RunAndWait());
-    EXPECT_EQ(AlertTexts().back(), "Images cropped successfully.");
-
-    // A later launch asks again; "Yes, Rate Trimlark" opens the review page and ends the prompts for good.
-    Relaunch();
-    rateAnswer = 0;
-    prepare();
-    ASSERT_TRUE(RunAndWait());
-    EXPECT_EQ(AlertTexts().back(), rateText);
-    ASSERT_EQ(platform->openedUrls.size(), 1u);
-    EXPECT_EQ(platform->openedUrls[0], ViewController::ReviewUrl());
-    EXPECT_EQ(platform->ReadPreference("ShowRateMessage"), "No");
-
-    Relaunch();
-    prepare();
-    ASSERT_TRUE(RunAndWait());
-    EXPECT_EQ(AlertTexts().back(), "Images cropped successfully.");
+    for (const auto& [name, answers, replaced0, replaced2] : cases) {
+        SCOPED_TRACE(name);
+        Relaunch();
+        Prepare(3);
+        for (int index : {0, 2})
+            WriteFile(OutputName(index), "old");
+        QFile::remove(OutputOf(1));
+        QStringList asked;
+        platform->answer = [&](const Alert& alert) {
+            if (alert.buttons.size() != 4)
+                return 0;
+            EXPECT_EQ(alert.buttons, (QStringList{"Yes", "Yes to All", "No", "No to All"}));
+            EXPECT_EQ(alert.escapeButton, 2);
+            asked << alert.informativeText;
+            return asked.size() <= static_cast<int>(answers.size()) ? answers[asked.size() - 1] : 2;
+        };
+        ASSERT_TRUE(RunAndWait());
+        QStringList expected;
+        for (int index = 0; index < 2 * static_cast<int>(answers.size()); index += 2)
+            expected << "The file " + OutputOf(index) + " already exists. Do you want to overwrite it?";
+        EXPECT_EQ(asked, expected);
+        EXPECT_EQ(ReadFile(OutputOf(0)) != "old", replaced0);
+        EXPECT_EQ(ReadFile(OutputOf(2)) != "old", replaced2);
+        EXPECT_TRUE(QFile::exists(OutputOf(1)));
+    }
 }
 
-TEST_F(RunTest, ListChangesDuringARunDoNotReachIt)
+TEST_F(ViewControllerRun, RatingPromptAcrossRunsAndLaunches)
 {
-    const QStringList sources = MakeImages(2);
-    Q_EMIT NotificationCenter::Default().openWith(sources);
-    ChooseOutputFolder(outputFolder);
-    QSignalSpy finished(window.get(), &ViewController::cropRunFinished);
-    QTest::mouseClick(Find<QPushButton>("buttonCropImages"), Qt::LeftButton);
-    // The run works on its own copy: an image added now is not cropped by it.
-    const QString late = MakeImage("late.png", 50, 30);
-    Q_EMIT NotificationCenter::Default().openWith({late});
-    ASSERT_TRUE(WaitUntil([&] { return finished.count() > 0; }));
-    EXPECT_TRUE(finished.takeFirst().at(0).toBool());
-    EXPECT_EQ(window->ListImagePaths().size(), 3u);
-    EXPECT_FALSE(QFile::exists(OutputOf(2, late)));
-    EXPECT_TRUE(QFile::exists(OutputOf(1, sources[1])));
+    // Each row is one run, continuing from the row before: relaunch first, the answer to the prompt, whether
+    // it was asked, and the stored preference after it.
+    const std::tuple<const char*, bool, int, bool, const char*> cases[] = {
+        {"a failed run asks nothing and stores nothing", false, 1, false, nullptr},
+        {"the user's first successful run asks nothing", false, 1, false, "Yes"},
+        {"the next asks; Remind me later", false, 1, true, "Yes"},
+        {"once per launch", false, 1, false, "Yes"},
+        {"a later launch asks again; No, Thanks", true, 2, true, "No"},
+        {"never again", true, 0, false, "No"},
+    };
+    for (const auto& [name, relaunch, answer, asked, stored] : cases) {
+        SCOPED_TRACE(name);
+        if (relaunch)
+            Relaunch();
+        platform->answer = [&](const Alert& alert) { return alert.informativeText == kRateText ? answer : 0; };
+        if (window->ListImagePaths().empty())
+            Prepare(1, stored ? "out" : "no-such-folder");
+        platform->alerts.clear();
+        EXPECT_EQ(RunAndWait(), stored != nullptr);
+        EXPECT_EQ(platform->AlertTexts().contains(kRateText), asked);
+        EXPECT_EQ(platform->ReadPreference("ShowRateMessage"), stored ? std::optional<QString>(stored) : std::nullopt);
+        if (!stored) {
+            EXPECT_EQ(platform->AlertTexts(), QStringList{"Some images could not be cropped."});
+            Trigger("actionNew");
+        }
+    }
+    // "Yes, Rate Trimlark" opens the review page and ends the prompts too.
+    (*preferences)["ShowRateMessage"] = "Yes";
+    Relaunch();
+    Prepare(1);
+    ASSERT_TRUE(RunAndWait());
+    EXPECT_EQ(platform->alerts.back().buttons, (QStringList{"Yes, Rate Trimlark", "Remind me later", "No, Thanks"}));
+    EXPECT_EQ(platform->openedUrls, std::vector<QUrl>{ViewController::ReviewUrl()});
+    EXPECT_EQ(platform->ReadPreference("ShowRateMessage"), "No");
 }
 
 } // namespace

@@ -1,245 +1,111 @@
 #include "customratio/ViewControllerCustomAspectRatio.h"
 
-#include "CustomRatioTestSupport.h"
-#include "settings/DataProvider.h"
+#include "WidgetTestSupport.h"
+#include "customratio/CustomAspectRatioWindowController.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPointer>
 #include <QSignalSpy>
-#include <QTest>
-#include <gtest/gtest.h>
-#include <limits>
-#include <memory>
-#include <string>
-#include <vector>
 
 namespace trimlark {
 namespace {
 
-using CustomAspectRatioWindow = DataProviderReset;
+using CustomAspectRatioWindow = RatioReset;
 
-// One of the two ratio terms: its field and the DataProvider value it edits.
-struct Term
+TEST_F(CustomAspectRatioWindow, ConfirmedEntryIsStoredBeforeThePreviewIsAskedFor)
 {
-    const char* name;
-    QLineEdit* ViewControllerCustomAspectRatio::*field;
-    std::int64_t CustomRatio::*stored;
-    std::int64_t CustomRatio::*other;
-};
-
-const Term kTerms[] = {
-    {"width", &ViewControllerCustomAspectRatio::textFieldWidth, &CustomRatio::customWidth, &CustomRatio::customHeight},
-    {"height", &ViewControllerCustomAspectRatio::textFieldHeight, &CustomRatio::customHeight,
-     &CustomRatio::customWidth},
-};
-
-std::unique_ptr<ViewControllerCustomAspectRatio> MakeShownWindow()
-{
-    auto window = std::make_unique<ViewControllerCustomAspectRatio>();
-    window->show();
-    return window;
-}
-
-struct EntryCase
-{
-    const char* name;
-    const char* typed;
-    const char* shown;
-    std::int64_t stored;
-};
-
-TEST_F(CustomAspectRatioWindow, ConfirmedEntryIsStoredOrTurnedIntoOne)
-{
-    const EntryCase cases[] = {
-        {"whole number", "16", "16", 16},
-        {"plus sign", "+5", "+5", 5},
-        {"leading zeros keep the text", "007", "007", 7},
-        {"decimal", "2.5", "1", 1},
-        {"leading space", " 4", "1", 1},
-        {"trailing space", "4 ", "1", 1},
-        {"empty", "", "1", 1},
-        {"letters", "abc", "1", 1},
-        {"exponent", "1e3", "1", 1},
-        {"zero", "0", "1", 1},
-        {"negative", "-3", "1", 1},
-        {"twenty digits", "12345678901234567890", "1", 1},
-        // Rounds to 2^63 in single precision and is limited to the largest 64-bit value.
-        {"largest", "9223372036854775807", "9223372036854775807", std::numeric_limits<std::int64_t>::max()},
+    using Term = std::int64_t CustomRatio::*;
+    const std::tuple<QLineEdit * ViewControllerCustomAspectRatio::*, Term, Term> terms[] = {
+        {&ViewControllerCustomAspectRatio::textFieldWidth, &CustomRatio::customWidth, &CustomRatio::customHeight},
+        {&ViewControllerCustomAspectRatio::textFieldHeight, &CustomRatio::customHeight, &CustomRatio::customWidth},
     };
-    for (const Term& term : kTerms) {
-        for (const EntryCase& c : cases) {
-            SCOPED_TRACE(std::string(term.name) + ": " + c.name);
-            // 5 and 3 beforehand, so that a stored 1 can only come from the entry.
-            DataProvider::Shared().*term.stored = 5;
-            DataProvider::Shared().*term.other = 3;
-            auto window = MakeShownWindow();
-            QSignalSpy updates(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview);
-
-            Enter(window.get()->*term.field, QString::fromUtf8(c.typed));
-
-            EXPECT_EQ((window.get()->*term.field)->text().toStdString(), c.shown);
-            EXPECT_EQ(DataProvider::Shared().*term.stored, c.stored);
-            EXPECT_EQ(DataProvider::Shared().*term.other, 3);
-            EXPECT_EQ(updates.count(), 1);
+    const std::tuple<const char*, const char*, std::int64_t> cases[] = {
+        {"16", "16", 16}, {"007", "007", 7}, {"2.5", "1", 1}, {"0", "1", 1}}; // typed, shown, stored
+    for (const auto& [field, stored, other] : terms) {
+        for (const auto& [typed, shown, value] : cases) {
+            DataProvider::Shared().*stored = 5; // so that a stored 1 can only come from the entry
+            DataProvider::Shared().*other = 3;
+            ViewControllerCustomAspectRatio window;
+            window.show();
+            std::vector<std::int64_t> seenByPreview;
+            QObject::connect(&window, &ViewControllerCustomAspectRatio::UpdateCropPreview,
+                             [&, stored = stored] { seenByPreview.push_back(DataProvider::Shared().*stored); });
+            TypeInto(window.*field, typed);
+            EXPECT_EQ(DataProvider::Shared().*stored, 5) << "nothing is stored before it is confirmed";
+            QTest::keyClick(window.*field, Qt::Key_Return);
+            EXPECT_EQ((window.*field)->text(), shown) << typed;
+            EXPECT_EQ(seenByPreview, std::vector<std::int64_t>{value}) << typed;
+            EXPECT_EQ(DataProvider::Shared().*other, 3);
         }
     }
 }
 
-TEST_F(CustomAspectRatioWindow, PreviewIsAskedForOnlyAfterTheValueIsStored)
+TEST_F(CustomAspectRatioWindow, ClosingConfirmsTheEntryAndDestroyingCallsNothing)
 {
-    for (const Term& term : kTerms) {
-        SCOPED_TRACE(term.name);
-        auto window = MakeShownWindow();
-        std::vector<std::int64_t> seenByPreview;
-        QObject::connect(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview, window.get(),
-                         [&] { seenByPreview.push_back(DataProvider::Shared().*term.stored); });
-
-        Enter(window.get()->*term.field, QStringLiteral("16"));
-        Enter(window.get()->*term.field, QStringLiteral("-3"));
-
-        EXPECT_EQ(seenByPreview, (std::vector<std::int64_t>{16, 1}));
-    }
-}
-
-TEST_F(CustomAspectRatioWindow, TypingWithoutConfirmingChangesNothingYet)
-{
-    auto window = MakeShownWindow();
-    QSignalSpy updates(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview);
-
-    TypeInto(window->textFieldWidth, QString());
-    TypeInto(window->textFieldWidth, QStringLiteral("2"));
-
-    // Clearing the field to type a new number must not turn it into 1 half-way.
-    EXPECT_EQ(window->textFieldWidth->text(), QStringLiteral("2"));
-    EXPECT_EQ(DataProvider::Shared().customWidth, 1);
-    EXPECT_EQ(updates.count(), 0);
-}
-
-struct ShownCase
-{
-    const char* name;
-    CustomRatio stored;
-    const char* width;
-    const char* height;
-};
-
-TEST_F(CustomAspectRatioWindow, NewWindowShowsTheStoredValues)
-{
-    const ShownCase cases[] = {
-        {"defaults", {}, "1", "1"},
-        {"16:9 along the horizontal side", {16, 9, false}, "16", "9"},
-        {"largest value", {std::numeric_limits<std::int64_t>::max(), 3, true}, "9223372036854775807", "3"},
-    };
-    for (const ShownCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        static_cast<CustomRatio&>(DataProvider::Shared()) = c.stored;
-        auto window = MakeShownWindow();
-        QSignalSpy updates(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview);
-
-        EXPECT_EQ(window->textFieldWidth->text().toStdString(), c.width);
-        EXPECT_EQ(window->textFieldHeight->text().toStdString(), c.height);
-        EXPECT_EQ(window->checkWidthLargestDimension->isChecked(), c.stored.customWidthLargestDimension);
-
-        // Confirming the fields as shown keeps what was stored.
-        QTest::keyClick(window->textFieldWidth, Qt::Key_Return);
-        QTest::keyClick(window->textFieldHeight, Qt::Key_Return);
-        EXPECT_EQ(DataProvider::Shared().Ratio(), c.stored);
-        EXPECT_EQ(updates.count(), 2);
-    }
-}
-
-TEST_F(CustomAspectRatioWindow, CheckBoxSetsWhetherWidthLiesAlongTheLongerSide)
-{
-    DataProvider::Shared().customWidthLargestDimension = false;
-    auto window = MakeShownWindow();
-    QSignalSpy updates(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview);
-
-    QTest::keyClick(window->checkWidthLargestDimension, Qt::Key_Space);
-    EXPECT_TRUE(DataProvider::Shared().customWidthLargestDimension);
-    EXPECT_EQ(updates.count(), 1);
-
-    QTest::keyClick(window->checkWidthLargestDimension, Qt::Key_Space);
-    EXPECT_FALSE(DataProvider::Shared().customWidthLargestDimension);
-    EXPECT_EQ(updates.count(), 2);
-}
-
-TEST_F(CustomAspectRatioWindow, ControlsAreFoundByTheirNames)
-{
-    auto window = MakeShownWindow();
-    EXPECT_EQ(window->findChild<QLineEdit*>(QStringLiteral("textFieldWidth")), window->textFieldWidth);
-    EXPECT_EQ(window->findChild<QLineEdit*>(QStringLiteral("textFieldHeight")), window->textFieldHeight);
-    EXPECT_EQ(window->findChild<QCheckBox*>(QStringLiteral("checkWidthLargestDimension")),
-              window->checkWidthLargestDimension);
-}
-
-TEST_F(CustomAspectRatioWindow, ReloadShowsNewValuesWithoutReportingAChange)
-{
-    auto window = MakeShownWindow();
-    QSignalSpy updates(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview);
-    // What a profile load does while the window is open.
-    static_cast<CustomRatio&>(DataProvider::Shared()) = CustomRatio{4, 5, false};
-
-    window->ShowDataProviderValues();
-
-    EXPECT_EQ(window->textFieldWidth->text(), QStringLiteral("4"));
-    EXPECT_EQ(window->textFieldHeight->text(), QStringLiteral("5"));
-    EXPECT_FALSE(window->checkWidthLargestDimension->isChecked());
-    EXPECT_EQ(DataProvider::Shared().Ratio(), (CustomRatio{4, 5, false}));
-    EXPECT_EQ(updates.count(), 0);
-}
-
-TEST_F(CustomAspectRatioWindow, ClosingKeepsAnUnconfirmedEntryAndClearsTheOpenFlag)
-{
-    struct
-    {
-        const char* name;
-        const char* typed;
-        std::int64_t stored;
-    } const cases[] = {
-        {"number", "21", 21},
-        {"not a number", "2.5", 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        DataProvider::Shared().customWidth = 5;
+    for (const auto& [typed, stored] : {std::pair("21", 21), {"2.5", 1}}) {
         auto* window = new ViewControllerCustomAspectRatio;
         window->show();
-        ASSERT_TRUE(DataProvider::Shared().customWindowIsOpen);
         QPointer<ViewControllerCustomAspectRatio> watched(window);
-        QSignalSpy updates(window, &ViewControllerCustomAspectRatio::UpdateCropPreview);
-        TypeInto(window->textFieldWidth, QString::fromUtf8(c.typed));
-
+        TypeInto(window->textFieldWidth, typed);
         window->close();
-
-        EXPECT_EQ(DataProvider::Shared().customWidth, c.stored);
-        EXPECT_GE(updates.count(), 1);
+        EXPECT_EQ(DataProvider::Shared().customWidth, stored) << typed;
         EXPECT_FALSE(DataProvider::Shared().customWindowIsOpen);
         DeleteClosedWindows();
         EXPECT_TRUE(watched.isNull()) << "a closed window is deleted";
     }
+    Reset();
+    auto window = std::make_unique<ViewControllerCustomAspectRatio>();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    TypeInto(window->textFieldHeight, "5");
+    ASSERT_EQ(QApplication::focusWidget(), window->textFieldHeight);
+    // The field loses its focus while the window's base class is destroyed; the window's own part is gone then.
+    window.reset();
+    EXPECT_EQ(DataProvider::Shared().customHeight, 1);
+    EXPECT_FALSE(DataProvider::Shared().customWindowIsOpen);
 }
 
-TEST_F(CustomAspectRatioWindow, DestroyedWhileAnEntryIsBeingTypedCallsNothing)
+TEST_F(CustomAspectRatioWindow, ControllerKeepsOneWindowAndOneConnection)
 {
-    for (const Term& term : kTerms) {
-        SCOPED_TRACE(term.name);
-        auto window = MakeShownWindow();
-        QApplication::setActiveWindow(window.get());
-        QLineEdit* field = window.get()->*term.field;
-        field->setFocus();
-        TypeInto(field, QStringLiteral("5"));
-        ASSERT_EQ(QApplication::focusWidget(), field);
-        QSignalSpy updates(window.get(), &ViewControllerCustomAspectRatio::UpdateCropPreview);
+    auto mainWindow = std::make_unique<QWidget>();
+    auto* controller = new CustomAspectRatioWindowController(mainWindow.get());
+    QSignalSpy updates(controller, &CustomAspectRatioWindowController::UpdateCropPreview);
+    controller->ReloadValues(); // nothing open: nothing happens
+    controller->Show();
+    QPointer<ViewControllerCustomAspectRatio> first = controller->Window();
+    TypeInto(first->textFieldHeight, "12");
+    first->showMinimized();
+    EXPECT_TRUE(DataProvider::Shared().customWindowIsOpen) << "minimising does not close";
+    controller->Show();
+    EXPECT_EQ(controller->Window(), first.data());
+    EXPECT_FALSE(first->isMinimized());
+    EXPECT_EQ(first->textFieldHeight->text(), "12") << "the typing in progress is not lost";
 
-        // The field loses its focus while the window's base class is destroyed; the window's own part is gone.
-        window.reset();
+    QTest::keyClick(first->checkWidthLargestDimension, Qt::Key_Space);
+    controller->Close(); // confirms the 12
+    EXPECT_EQ(controller->Window(), nullptr);
+    // Shown again before the closed window's deferred deletion has run: that deletion leaves the new one be.
+    controller->Show();
+    QPointer<ViewControllerCustomAspectRatio> second = controller->Window();
+    DeleteClosedWindows();
+    EXPECT_TRUE(first.isNull());
+    EXPECT_EQ(controller->Window(), second.data());
+    EXPECT_TRUE(DataProvider::Shared().customWindowIsOpen);
+    EXPECT_EQ(second->textFieldHeight->text(), "12") << "a new window shows the stored values";
+    EXPECT_FALSE(second->checkWidthLargestDimension->isChecked());
+    Enter(second->textFieldWidth, "3");
+    EXPECT_EQ(updates.count(), 3) << "every window reports through the controller";
+    DataProvider::Shared().customWidth = 40; // as a profile load does: shown, not reported
+    controller->ReloadValues();
+    EXPECT_EQ(second->textFieldWidth->text(), "40");
+    EXPECT_EQ(updates.count(), 3);
+    EXPECT_EQ(mainWindow->findChildren<ViewControllerCustomAspectRatio*>().size(), 1);
 
-        EXPECT_EQ(DataProvider::Shared().*term.stored, 1);
-        EXPECT_EQ(updates.count(), 0);
-        EXPECT_FALSE(DataProvider::Shared().customWindowIsOpen);
-    }
+    mainWindow.reset();
+    EXPECT_TRUE(second.isNull());
+    EXPECT_FALSE(DataProvider::Shared().customWindowIsOpen);
 }
 
 } // namespace

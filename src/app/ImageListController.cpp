@@ -1,0 +1,85 @@
+#include "app/ImageListController.h"
+
+#include "list/ImageListEditing.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace trimlark {
+
+namespace {
+
+const QString kAddImagesKey = QStringLiteral("AddImages");
+
+} // namespace
+
+ImageListController::ImageListController(Platform& platform) : platform_(platform), model_(listImagePaths)
+{
+    model_.setObjectName(QStringLiteral("imageListModel"));
+    model_.SetDropHandler([this](int gap, const std::vector<std::string>& paths) { AcceptDrop(gap, paths); });
+}
+
+bool ImageListController::AddFromPanel()
+{
+    const QString start = platform_.ReadPreference(kAddImagesKey).value_or(QString());
+    QStringList extensions;
+    for (const auto& extension : OpenPanelExtensions())
+        extensions << QString::fromStdString(extension);
+    const auto chosen = platform_.ChooseImageFiles(start, extensions);
+    if (!chosen)
+        return false;
+    if (chosen->isEmpty()) {
+        Alert alert;
+        alert.informativeText = tr("The images could not be loaded.");
+        platform_.ShowAlert(alert);
+        return false;
+    }
+    platform_.WritePreference(kAddImagesKey, QString::fromStdString(FolderOfPath(chosen->constFirst().toStdString())));
+    std::vector<std::string> paths;
+    for (const QString& path : *chosen)
+        paths.push_back(path.toStdString());
+    AddPanelFiles(listImagePaths, paths);
+    return true;
+}
+
+void ImageListController::AddOpened(const std::vector<std::string>& paths)
+{
+    AddOpenedFiles(listImagePaths, paths);
+}
+
+bool ImageListController::RemoveRow(int row)
+{
+    if (row < 0 || row >= static_cast<int>(listImagePaths.size()))
+        return false;
+    listImagePaths.erase(listImagePaths.begin() + row);
+    return true;
+}
+
+bool ImageListController::RemoveAll()
+{
+    if (listImagePaths.empty())
+        return false;
+    Alert question;
+    question.informativeText = tr("Are you sure you want to remove all the images from the list?");
+    question.buttons = {tr("Yes"), tr("No")};
+    question.escapeButton = 1;
+    if (platform_.ShowAlert(question) != 0)
+        return false;
+    listImagePaths.clear();
+    return true;
+}
+
+void ImageListController::AcceptDrop(int gap, const std::vector<std::string>& paths)
+{
+    const auto accepted = SelectDroppedFiles(listImagePaths, paths, [](const std::string& path) {
+        std::error_code error;
+        return std::filesystem::exists(path, error);
+    });
+    if (accepted.empty())
+        return;
+    model_.BeginInsert(gap, static_cast<int>(accepted.size()));
+    listImagePaths.insert(listImagePaths.begin() + gap, accepted.begin(), accepted.end());
+    model_.EndInsert();
+}
+
+} // namespace trimlark

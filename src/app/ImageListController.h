@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/ImageListModel.h"
+#include "app/Platform.h"
+
+#include <QCoreApplication>
+#include <string>
+#include <vector>
+
+namespace trimlark {
+
+// The image list: its paths in list order, the table model that shows them, and the ways files join and leave
+// it. A drop between rows is inserted at once and keeps the table's selection; after any other change the owner
+// reloads the rows (Model().Reload()) along with whatever depends on them.
+class ImageListController
+{
+    Q_DECLARE_TR_FUNCTIONS(trimlark::ViewController)
+
+public:
+    explicit ImageListController(Platform& platform);
+
+    const std::vector<std::string>& Paths() const { return listImagePaths; }
+    ImageListModel& Model() { return model_; }
+
+    // The add-images panel, starting in the folder of the first file chosen last time. True when it gave files
+    // (they are appended, skipping those listed); a panel that gives none is reported, a cancelled one is not.
+    bool AddFromPanel();
+    // Files opened with the app from outside: appended when their extension is accepted and not listed yet.
+    void AddOpened(const std::vector<std::string>& paths);
+    // False when the row is outside the list.
+    bool RemoveRow(int row);
+    // Asks first; true when the list was not empty and the user agreed.
+    bool RemoveAll();
+    void Clear() { listImagePaths.clear(); }
+
+private:
+    void AcceptDrop(int gap, const std::vector<std::string>& paths);
+
+    Platform& platform_;
+    std::vector<std::string> listImagePaths;
+    ImageListModel model_;
+};
+
+} // namespace trimlark

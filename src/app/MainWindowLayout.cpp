@@ -1,0 +1,299 @@
+#include "app/MainWindowLayout.h"
+
+#include "app/CropPreviewView.h"
+#include "app/ImageTableView.h"
+#include "app/QualitySlider.h"
+#include "app/Stepper.h"
+#include "settings/ChoiceLists.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace trimlark {
+
+namespace {
+
+// Gives a widget its member name as objectName, so tests and screenshots find it.
+template <typename Widget> Widget* Named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLineEdit* MakeNumberField(const char* name)
+{
+    auto* field = Named(new QLineEdit, name);
+    field->setAlignment(Qt::AlignRight);
+    field->setMaximumWidth(90);
+    return field;
+}
+
+} // namespace
+
+void MainWindowLayout::BuildLayout(QMainWindow& window)
+{
+    // The image list.
+    tableViewImage = Named(new ImageTableView, "tableViewImage");
+    buttonAddImages = Named(new QPushButton(tr("Add Images...")), "buttonAddImages");
+    buttonRemoveSelected = Named(new QPushButton(tr("Remove Selected")), "buttonRemoveSelected");
+    buttonRemoveAll = Named(new QPushButton(tr("Remove All")), "buttonRemoveAll");
+    auto* listButtons = new QHBoxLayout;
+    listButtons->addWidget(buttonAddImages);
+    listButtons->addStretch();
+    listButtons->addWidget(buttonRemoveSelected);
+    listButtons->addWidget(buttonRemoveAll);
+    auto* listBox = new QGroupBox(tr("Images"));
+    auto* listLayout = new QVBoxLayout(listBox);
+    auto* dropHint = new QLabel(tr("Add images with the button, or drag them here from the file manager."));
+    dropHint->setWordWrap(true);
+    dropHint->setEnabled(false);
+    listLayout->addWidget(tableViewImage, 1);
+    listLayout->addWidget(dropHint);
+    listLayout->addLayout(listButtons);
+
+    // The preview with the dimension labels.
+    imageViewCropPreview = Named(new CropPreviewView, "imageViewCropPreview");
+    labelOriginalDimensionsWidth = Named(new QLabel, "labelOriginalDimensionsWidth");
+    labelOriginalDimensionsHeight = Named(new QLabel, "labelOriginalDimensionsHeight");
+    labelOutputDimensionsWidth = Named(new QLabel, "labelOutputDimensionsWidth");
+    labelOutputDimensionsHeight = Named(new QLabel, "labelOutputDimensionsHeight");
+    auto* dimensions = new QGridLayout;
+    auto* originalTitle = new QLabel(tr("<b>Original</b>"));
+    auto* outputTitle = new QLabel(tr("<b>Output</b>"));
+    dimensions->addWidget(originalTitle, 0, 0);
+    dimensions->addWidget(labelOriginalDimensionsWidth, 0, 1);
+    dimensions->addWidget(labelOriginalDimensionsHeight, 0, 2);
+    dimensions->addWidget(outputTitle, 1, 0);
+    dimensions->addWidget(labelOutputDimensionsWidth, 1, 1);
+    dimensions->addWidget(labelOutputDimensionsHeight, 1, 2);
+    dimensions->setColumnStretch(3, 1);
+    dimensions->setHorizontalSpacing(18);
+    auto* previewBox = new QGroupBox(tr("Crop Preview"));
+    auto* previewLayout = new QVBoxLayout(previewBox);
+    previewLayout->addWidget(imageViewCropPreview, 1);
+    previewLayout->addLayout(dimensions);
+
+    // The crop tab.
+    radioAutoCrop = Named(new QRadioButton(tr("Automatic crop, centred")), "radioAutoCrop");
+    comboAutoCropFormat = Named(new QComboBox, "comboAutoCropFormat");
+    radioCustomCrop = Named(new QRadioButton(tr("Custom crop")), "radioCustomCrop");
+    comboOriginCorner = Named(new QComboBox, "comboOriginCorner");
+    radioCustomCropPixels = Named(new QRadioButton(tr("In pixels")), "radioCustomCropPixels");
+    radioCustomCropPercents = Named(new QRadioButton(tr("In percents of the image size")), "radioCustomCropPercents");
+    for (QRadioButton* radio : {radioAutoCrop, radioCustomCrop, radioCustomCropPixels, radioCustomCropPercents})
+        radio->setAutoExclusive(false); // the pairs are kept by their actions, each pair on its own
+    textFieldCustomCropPixelsOriginX = MakeNumberField("textFieldCustomCropPixelsOriginX");
+    textFieldCustomCropPixelsOriginY = MakeNumberField("textFieldCustomCropPixelsOriginY");
+    textFieldCustomCropPixelsWidth = MakeNumberField("textFieldCustomCropPixelsWidth");
+    textFieldCustomCropPixelsHeight = MakeNumberField("textFieldCustomCropPixelsHeight");
+    textFieldCustomCropPercentsOriginX = MakeNumberField("textFieldCustomCropPercentsOriginX");
+    textFieldCustomCropPercentsOriginY = MakeNumberField("textFieldCustomCropPercentsOriginY");
+    textFieldCustomCropPercentsWidth = MakeNumberField("textFieldCustomCropPercentsWidth");
+    textFieldCustomCropPercentsHeight = MakeNumberField("textFieldCustomCropPercentsHeight");
+    stepperCustomCropPercentsOriginX = Named(new Stepper, "stepperCustomCropPercentsOriginX");
+    stepperCustomCropPercentsOriginY = Named(new Stepper, "stepperCustomCropPercentsOriginY");
+    stepperCustomCropPercentsWidth = Named(new Stepper, "stepperCustomCropPercentsWidth");
+    stepperCustomCropPercentsHeight = Named(new Stepper, "stepperCustomCropPercentsHeight");
+
+    auto* autoForm = new QFormLayout;
+    autoForm->setContentsMargins(24, 0, 0, 6);
+    autoForm->addRow(tr("Aspect ratio:"), comboAutoCropFormat);
+
+    auto* pixelsGrid = new QGridLayout;
+    pixelsGrid->setContentsMargins(24, 0, 0, 6);
+    pixelsGrid->addWidget(new QLabel(tr("X:")), 0, 0);
+    pixelsGrid->addWidget(textFieldCustomCropPixelsOriginX, 0, 1);
+    pixelsGrid->addWidget(new QLabel(tr("Y:")), 0, 3);
+    pixelsGrid->addWidget(textFieldCustomCropPixelsOriginY, 0, 4);
+    pixelsGrid->addWidget(new QLabel(tr("Width:")), 1, 0);
+    pixelsGrid->addWidget(textFieldCustomCropPixelsWidth, 1, 1);
+    pixelsGrid->addWidget(new QLabel(tr("Height:")), 1, 3);
+    pixelsGrid->addWidget(textFieldCustomCropPixelsHeight, 1, 4);
+    pixelsGrid->setColumnMinimumWidth(2, 18);
+    pixelsGrid->setColumnStretch(6, 1);
+
+    auto* percentsGrid = new QGridLayout;
+    percentsGrid->setContentsMargins(24, 0, 0, 6);
+    percentsGrid->addWidget(new QLabel(tr("X:")), 0, 0);
+    percentsGrid->addWidget(textFieldCustomCropPercentsOriginX, 0, 1);
+    percentsGrid->addWidget(stepperCustomCropPercentsOriginX, 0, 2);
+    percentsGrid->addWidget(new QLabel(tr("Y:")), 0, 3);
+    percentsGrid->addWidget(textFieldCustomCropPercentsOriginY, 0, 4);
+    percentsGrid->addWidget(stepperCustomCropPercentsOriginY, 0, 5);
+    percentsGrid->addWidget(new QLabel(tr("Width:")), 1, 0);
+    percentsGrid->addWidget(textFieldCustomCropPercentsWidth, 1, 1);
+    percentsGrid->addWidget(stepperCustomCropPercentsWidth, 1, 2);
+    percentsGrid->addWidget(new QLabel(tr("Height:")), 1, 3);
+    percentsGrid->addWidget(textFieldCustomCropPercentsHeight, 1, 4);
+    percentsGrid->addWidget(stepperCustomCropPercentsHeight, 1, 5);
+    percentsGrid->setColumnStretch(6, 1);
+
+    auto* cornerForm = new QFormLayout;
+    cornerForm->setContentsMargins(24, 0, 0, 6);
+    cornerForm->addRow(tr("Measured from:"), comboOriginCorner);
+
+    auto* cropTab = Named(new QWidget, "tabCrop");
+    auto* cropLayout = new QVBoxLayout(cropTab);
+    cropLayout->addWidget(radioAutoCrop);
+    cropLayout->addLayout(autoForm);
+    cropLayout->addWidget(radioCustomCrop);
+    cropLayout->addLayout(cornerForm);
+    auto* customLayout = new QVBoxLayout;
+    customLayout->setContentsMargins(24, 0, 0, 0);
+    customLayout->addWidget(radioCustomCropPixels);
+    customLayout->addLayout(pixelsGrid);
+    customLayout->addWidget(radioCustomCropPercents);
+    customLayout->addLayout(percentsGrid);
+    cropLayout->addLayout(customLayout);
+    cropLayout->addStretch(1);
+
+    // The output tab.
+    comboFormat = Named(new QComboBox, "comboFormat");
+    sliderQuality = Named(new QualitySlider, "sliderQuality");
+    labelQuality = Named(new QLabel, "labelQuality");
+    labelQuality->setMinimumWidth(30);
+    labelQuality->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    textFieldName = Named(new QLineEdit, "textFieldName");
+    textFieldName->setToolTip(tr("[FileName] is the image's own name, [FileIndex] its place in the list."));
+    textFieldOutputFolder = Named(new QLineEdit, "textFieldOutputFolder");
+    textFieldOutputFolder->setPlaceholderText(tr("Choose a folder"));
+    buttonBrowse = Named(new QPushButton(tr("Browse...")), "buttonBrowse");
+    checkKeepEXIFInformationAndCreationDate =
+        Named(new QCheckBox(tr("Keep EXIF information and creation date")), "checkKeepEXIFInformationAndCreationDate");
+    auto* qualityRow = new QHBoxLayout;
+    qualityRow->addWidget(sliderQuality, 1);
+    qualityRow->addWidget(labelQuality);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(textFieldOutputFolder, 1);
+    folderRow->addWidget(buttonBrowse);
+    auto* outputTab = Named(new QWidget, "tabOutput");
+    auto* outputForm = new QFormLayout(outputTab);
+    outputForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    outputForm->addRow(tr("Format:"), comboFormat);
+    outputForm->addRow(tr("Quality:"), qualityRow);
+    outputForm->addRow(tr("File name:"), textFieldName);
+    outputForm->addRow(tr("Output folder:"), folderRow);
+    outputForm->addRow(QString(), checkKeepEXIFInformationAndCreationDate);
+
+    tabView = Named(new QTabWidget, "tabView");
+    tabView->addTab(cropTab, tr("Crop"));
+    tabView->addTab(outputTab, tr("Output"));
+    tabView->setMinimumWidth(380);
+    tabView->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+
+    // The run.
+    progressIndicator = Named(new QProgressBar, "progressIndicator");
+    progressIndicator->setRange(0, kProgressScale);
+    progressIndicator->setTextVisible(false);
+    buttonCropImages = Named(new QPushButton(tr("Crop Images")), "buttonCropImages");
+    buttonCropImages->setDefault(true);
+    buttonCropImages->setMinimumWidth(160);
+    auto* runRow = new QHBoxLayout;
+    runRow->addWidget(progressIndicator, 1);
+    runRow->addWidget(buttonCropImages);
+
+    auto* settingsColumn = new QWidget;
+    auto* settingsLayout = new QVBoxLayout(settingsColumn);
+    settingsLayout->setContentsMargins(0, 0, 0, 0);
+    settingsLayout->addWidget(tabView, 1);
+
+    auto* splitter = Named(new QSplitter(Qt::Horizontal), "splitterMain");
+    splitter->addWidget(listBox);
+    splitter->addWidget(previewBox);
+    splitter->addWidget(settingsColumn);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 4);
+    splitter->setStretchFactor(2, 0);
+    splitter->setChildrenCollapsible(false);
+    splitter->setSizes({360, 570, 390});
+
+    auto* central = new QWidget;
+    auto* centralLayout = new QVBoxLayout(central);
+    centralLayout->addWidget(splitter, 1);
+    centralLayout->addLayout(runRow);
+    window.setCentralWidget(central);
+    // Room for every control on a 1366 x 768 screen, with the desktop's panel and the title bar.
+    QSize size(1320, 680);
+    if (const QScreen* shown = window.screen())
+        size = size.boundedTo(shown->availableGeometry().size() - QSize(24, 64));
+    window.resize(size);
+    FillChoiceLists();
+}
+
+void MainWindowLayout::BuildMenus(QMainWindow& window)
+{
+    menuFile = Named(window.menuBar()->addMenu(tr("&File")), "menuFile");
+    actionNew = Named(menuFile->addAction(tr("&New")), "actionNew");
+    actionNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    actionLoadProfile = Named(menuFile->addAction(tr("&Load Profile...")), "actionLoadProfile");
+    actionLoadProfile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    actionSaveProfile = Named(menuFile->addAction(tr("&Save Profile")), "actionSaveProfile");
+    actionSaveProfile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    actionSaveProfileAs = Named(menuFile->addAction(tr("Save Profile &As...")), "actionSaveProfileAs");
+    actionSaveProfileAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    menuFile->addSeparator();
+    actionQuit = Named(menuFile->addAction(tr("&Quit")), "actionQuit");
+    actionQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    actionQuit->setMenuRole(QAction::QuitRole);
+    menuHelp = Named(window.menuBar()->addMenu(tr("&Help")), "menuHelp");
+    actionVideoTutorial = Named(menuHelp->addAction(tr("Video Tutorial")), "actionVideoTutorial");
+}
+
+CropSettingsBinding MainWindowLayout::BindSettings() const
+{
+    return {
+        {radioAutoCrop, &CropSettings::radioAutoCrop},
+        {comboAutoCropFormat, &CropSettings::comboAutoCropFormat},
+        {radioCustomCrop, &CropSettings::radioCustomCrop},
+        {comboOriginCorner, &CropSettings::comboOriginCorner},
+        {radioCustomCropPixels, &CropSettings::radioCustomCropPixels},
+        {textFieldCustomCropPixelsOriginX, &CropSettings::textFieldCustomCropPixelsOriginX},
+        {textFieldCustomCropPixelsOriginY, &CropSettings::textFieldCustomCropPixelsOriginY},
+        {textFieldCustomCropPixelsWidth, &CropSettings::textFieldCustomCropPixelsWidth},
+        {textFieldCustomCropPixelsHeight, &CropSettings::textFieldCustomCropPixelsHeight},
+        {radioCustomCropPercents, &CropSettings::radioCustomCropPercents},
+        {textFieldCustomCropPercentsOriginX, &CropSettings::textFieldCustomCropPercentsOriginX},
+        {stepperCustomCropPercentsOriginX, &CropSettings::stepperCustomCropPercentsOriginX},
+        {textFieldCustomCropPercentsOriginY, &CropSettings::textFieldCustomCropPercentsOriginY},
+        {stepperCustomCropPercentsOriginY, &CropSettings::stepperCustomCropPercentsOriginY},
+        {textFieldCustomCropPercentsWidth, &CropSettings::textFieldCustomCropPercentsWidth},
+        {stepperCustomCropPercentsWidth, &CropSettings::stepperCustomCropPercentsWidth},
+        {textFieldCustomCropPercentsHeight, &CropSettings::textFieldCustomCropPercentsHeight},
+        {stepperCustomCropPercentsHeight, &CropSettings::stepperCustomCropPercentsHeight},
+        {comboFormat, &CropSettings::comboFormat},
+        {sliderQuality, &CropSettings::sliderQuality},
+        {textFieldName, &CropSettings::textFieldName},
+        {textFieldOutputFolder, &CropSettings::textFieldOutputFolder},
+        {checkKeepEXIFInformationAndCreationDate, &CropSettings::checkKeepEXIFInformationAndCreationDate},
+    };
+}
+
+void MainWindowLayout::FillChoiceLists()
+{
+    const auto fill = [](QComboBox* combo, const std::vector<std::string>& titles) {
+        combo->clear();
+        for (const auto& title : titles)
+            combo->addItem(QString::fromStdString(title));
+    };
+    fill(comboAutoCropFormat, AutoCropFormatTitles());
+    fill(comboFormat, FormatTitles());
+    fill(comboOriginCorner, OriginCornerTitles());
+}
+
+} // namespace trimlark

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "app/CropSettingsBinding.h"
+
+#include <QCoreApplication>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMainWindow;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+namespace trimlark {
+
+class CropPreviewView;
+class ImageTableView;
+class QualitySlider;
+class Stepper;
+
+// The main window's controls and how they are arranged. The window inherits them, so every control is reached
+// by its member name; each control's objectName is that name. Building connects nothing.
+class MainWindowLayout
+{
+    Q_DECLARE_TR_FUNCTIONS(trimlark::ViewController)
+
+protected:
+    // The progress indicator runs from 0 to this value.
+    static constexpr int kProgressScale = 10000;
+
+    // Makes the controls with their choice lists filled, sets them as the window's content and sizes the window
+    // to fit the screen it is on.
+    void BuildLayout(QMainWindow& window);
+    // The File and Help menus with their shortcuts.
+    void BuildMenus(QMainWindow& window);
+    // Each settings control with the CropSettings field it shows: the one list of them.
+    CropSettingsBinding BindSettings() const;
+
+    QTabWidget* tabView = nullptr;
+    QRadioButton* radioAutoCrop = nullptr;
+    QComboBox* comboAutoCropFormat = nullptr;
+    QRadioButton* radioCustomCrop = nullptr;
+    QComboBox* comboOriginCorner = nullptr;
+    QRadioButton* radioCustomCropPixels = nullptr;
+    QLineEdit* textFieldCustomCropPixelsOriginX = nullptr;
+    QLineEdit* textFieldCustomCropPixelsOriginY = nullptr;
+    QLineEdit* textFieldCustomCropPixelsWidth = nullptr;
+    QLineEdit* textFieldCustomCropPixelsHeight = nullptr;
+    QRadioButton* radioCustomCropPercents = nullptr;
+    QLineEdit* textFieldCustomCropPercentsOriginX = nullptr;
+    Stepper* stepperCustomCropPercentsOriginX = nullptr;
+    QLineEdit* textFieldCustomCropPercentsOriginY = nullptr;
+    Stepper* stepperCustomCropPercentsOriginY = nullptr;
+    QLineEdit* textFieldCustomCropPercentsWidth = nullptr;
+    Stepper* stepperCustomCropPercentsWidth = nullptr;
+    QLineEdit* textFieldCustomCropPercentsHeight = nullptr;
+    Stepper* stepperCustomCropPercentsHeight = nullptr;
+    QComboBox* comboFormat = nullptr;
+    QualitySlider* sliderQuality = nullptr;
+    QLabel* labelQuality = nullptr;
+    QLineEdit* textFieldName = nullptr;
+    QLineEdit* textFieldOutputFolder = nullptr;
+    QPushButton* buttonBrowse = nullptr;
+    QCheckBox* checkKeepEXIFInformationAndCreationDate = nullptr;
+    ImageTableView* tableViewImage = nullptr;
+    QPushButton* buttonAddImages = nullptr;
+    QPushButton* buttonRemoveSelected = nullptr;
+    QPushButton* buttonRemoveAll = nullptr;
+    CropPreviewView* imageViewCropPreview = nullptr;
+    QLabel* labelOriginalDimensionsWidth = nullptr;
+    QLabel* labelOriginalDimensionsHeight = nullptr;
+    QLabel* labelOutputDimensionsWidth = nullptr;
+    QLabel* labelOutputDimensionsHeight = nullptr;
+    QProgressBar* progressIndicator = nullptr;
+    QPushButton* buttonCropImages = nullptr;
+    QMenu* menuFile = nullptr;
+    QMenu* menuHelp = nullptr;
+    QAction* actionNew = nullptr;
+    QAction* actionLoadProfile = nullptr;
+    QAction* actionSaveProfile = nullptr;
+    QAction* actionSaveProfileAs = nullptr;
+    QAction* actionQuit = nullptr;
+    QAction* actionVideoTutorial = nullptr;
+
+private:
+    void FillChoiceLists();
+};
+
+} // namespace trimlark

@@ -1,0 +1,160 @@
+#include "app/ProfileDocument.h"
+
+#include "app/ProfileNames.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QWidget>
+
+namespace trimlark {
+
+namespace {
+
+const QString kProposedProfileName = QStringLiteral("profile.tlp");
+// A profile is a few hundred bytes; anything far larger is not one, and is not read into memory.
+constexpr qint64 kMaxProfileBytes = 1 << 20;
+
+} // namespace
+
+ProfileDocument::ProfileDocument(QWidget& window, Platform& platform, std::function<ProfileContent()> current)
+    : window_(window), platform_(platform), current_(std::move(current))
+{}
+
+bool ProfileDocument::IsModified() const
+{
+    return window_.windowTitle().endsWith(QLatin1Char('*'));
+}
+
+void ProfileDocument::MarkModified()
+{
+    if (!IsModified())
+        window_.setWindowTitle(window_.windowTitle() + QLatin1Char('*'));
+}
+
+void ProfileDocument::SetTitle(const QString& title)
+{
+    // Qt shows "[*]" as its own modified placeholder; doubled, it is shown as typed.
+    QString escaped = title;
+    escaped.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    window_.setWindowTitle(escaped);
+}
+
+bool ProfileDocument::AskToDiscard(const QString& question)
+{
+    if (!IsModified())
+        return true;
+    Alert alert;
+    alert.informativeText = question;
+    alert.buttons = {tr("Yes"), tr("No")};
+    alert.escapeButton = 1; // dismissing the question keeps the changes
+    return platform_.ShowAlert(alert) != 1;
+}
+
+bool ProfileDocument::MayDiscardChanges()
+{
+    return AskToDiscard(tr("You have unsaved changes that will be lost. Continue?"));
+}
+
+bool ProfileDocument::MayQuit()
+{
+    quitting_ = MayCloseWindow();
+    return quitting_;
+}
+
+bool ProfileDocument::MayCloseWindow()
+{
+    return quitting_ ||
+           AskToDiscard(
+               tr("You have unsaved changes that will be lost. Are you sure you want to exit the application?"));
+}
+
+void ProfileDocument::SetUntitled()
+{
+    currentProfilePath.clear();
+    SetTitle(QString::fromUtf16(kUntitledWindowTitle));
+}
+
+QString ProfileDocument::ProfileFolder() const
+{
+    if (currentProfilePath.empty())
+        return {};
+    return QFileInfo(QString::fromStdString(currentProfilePath)).absolutePath();
+}
+
+void ProfileDocument::ShowWarning(const QString& text)
+{
+    Alert alert;
+    alert.informativeText = text;
+    platform_.ShowAlert(alert);
+}
+
+std::optional<ProfileContent> ProfileDocument::Load()
+{
+    if (!MayDiscardChanges())
+        return std::nullopt;
+    const auto chosen = platform_.ChooseProfileToLoad(ProfileFolder());
+    if (!chosen || chosen->isEmpty())
+        return std::nullopt;
+    std::optional<ProfileContent> content;
+    if (const auto bytes = ReadProfileBytes(chosen->toStdString()))
+        content = ReadProfileText(*bytes, current_());
+    if (!content) {
+        // Save keeps writing to the profile that loaded, never over a file that did not.
+        ShowWarning(tr("Could not load profile."));
+        return std::nullopt;
+    }
+    currentProfilePath = chosen->toStdString();
+    SetTitle(ProfileTitle(QString::fromStdString(currentProfilePath)));
+    return content;
+}
+
+void ProfileDocument::Save()
+{
+    if (!IsModified())
+        return;
+    if (currentProfilePath.empty())
+        SaveAs();
+    else
+        Write();
+}
+
+void ProfileDocument::SaveAs()
+{
+    const auto chosen = platform_.ChooseProfileToSave(ProfileFolder(), kProposedProfileName);
+    if (!chosen || chosen->isEmpty())
+        return;
+    // Kept even when the write fails, so that Save tries the same file again.
+    currentProfilePath = chosen->toStdString();
+    Write();
+}
+
+void ProfileDocument::Write()
+{
+    const ProfileContent content = current_();
+    if (!WriteProfileBytes(currentProfilePath, WriteProfileText(content.settings, content.customRatio))) {
+        ShowWarning(tr("Could not save profile."));
+        return;
+    }
+    SetTitle(ProfileTitle(QString::fromStdString(currentProfilePath)));
+}
+
+std::optional<std::string> ProfileDocument::ReadProfileBytes(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    if (!QFileInfo(file).isFile() || file.size() > kMaxProfileBytes || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.read(kMaxProfileBytes + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxProfileBytes)
+        return std::nullopt;
+    return bytes.toStdString();
+}
+
+bool ProfileDocument::WriteProfileBytes(const std::string& path, const std::string& bytes)
+{
+    QSaveFile file(QString::fromStdString(path));
+    const auto size = static_cast<qint64>(bytes.size());
+    return file.open(QIODevice::WriteOnly) && file.write(bytes.data(), size) == size && file.commit();
+}
+
+} // namespace trimlark
