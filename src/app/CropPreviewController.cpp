@@ -29,7 +29,7 @@ CropPreviewController::~CropPreviewController()
 }
 
 void CropPreviewController::Request(const std::string& path, PixelSize size, QSize target, const Rect& rect,
-                                    int originCorner)
+                                    std::optional<OriginCorner> originCorner)
 {
     const quint64 request = ++request_;
     currentPath_ = path;

@@ -2,6 +2,7 @@
 
 #include "imaging/ImageTools.h"
 #include "settings/CropGeometry.h"
+#include "settings/CropSettings.h"
 
 #include <QImage>
 #include <QObject>
@@ -25,7 +26,8 @@ public:
 
     // Asks for the preview of the image at path (of pixel size size) drawn at target device pixels, with rect
     // (corner-relative, in source pixels) left clear. Requests still waiting for a thread are dropped.
-    void Request(const std::string& path, PixelSize size, QSize target, const Rect& rect, int originCorner);
+    void Request(const std::string& path, PixelSize size, QSize target, const Rect& rect,
+                 std::optional<OriginCorner> originCorner);
     // Drops the requests in flight and reports an empty preview at once.
     void Clear();
     // Forgets the decoded picture (the list changed): the next request decodes its file anew.

@@ -1,6 +1,8 @@
 #include "app/ImageListController.h"
 
+#include "base/PathText.h"
 #include "list/ImageListEditing.h"
+#include "list/ImageListRules.h"
 
 #include <filesystem>
 #include <system_error>
@@ -23,7 +25,7 @@ bool ImageListController::AddFromPanel()
 {
     const QString start = platform_.ReadPreference(kAddImagesKey).value_or(QString());
     QStringList extensions;
-    for (const auto& extension : OpenPanelExtensions())
+    for (const auto& extension : AcceptedExtensions())
         extensions << QString::fromStdString(extension);
     const auto chosen = platform_.ChooseImageFiles(start, extensions);
     if (!chosen)

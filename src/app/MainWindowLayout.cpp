@@ -4,7 +4,7 @@
 #include "app/ImageTableView.h"
 #include "app/QualitySlider.h"
 #include "app/Stepper.h"
-#include "settings/ChoiceLists.h"
+#include "imaging/Codecs.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -292,7 +292,7 @@ void MainWindowLayout::FillChoiceLists()
             combo->addItem(QString::fromStdString(title));
     };
     fill(comboAutoCropFormat, AutoCropFormatTitles());
-    fill(comboFormat, FormatTitles());
+    fill(comboFormat, AvailableFormats().Titles());
     fill(comboOriginCorner, OriginCornerTitles());
 }
 

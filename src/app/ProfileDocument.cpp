@@ -2,9 +2,10 @@
 
 #include "app/ProfileNames.h"
 
-#include <QFile>
+#include "imaging/Codecs.h"
+#include "profile/ProfileFile.h"
+
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QWidget>
 
 namespace trimlark {
@@ -12,8 +13,6 @@ namespace trimlark {
 namespace {
 
 const QString kProposedProfileName = QStringLiteral("profile.tlp");
-// A profile is a few hundred bytes; anything far larger is not one, and is not read into memory.
-constexpr qint64 kMaxProfileBytes = 1 << 20;
 
 } // namespace
 
@@ -96,9 +95,7 @@ std::optional<ProfileContent> ProfileDocument::Load()
     const auto chosen = platform_.ChooseProfileToLoad(ProfileFolder());
     if (!chosen || chosen->isEmpty())
         return std::nullopt;
-    std::optional<ProfileContent> content;
-    if (const auto bytes = ReadProfileBytes(chosen->toStdString()))
-        content = ReadProfileText(*bytes, current_());
+    const auto content = LoadProfileFile(chosen->toStdString(), current_(), AvailableFormats());
     if (!content) {
         // Save keeps writing to the profile that loaded, never over a file that did not.
         ShowWarning(tr("Could not load profile."));
@@ -131,30 +128,11 @@ void ProfileDocument::SaveAs()
 
 void ProfileDocument::Write()
 {
-    const ProfileContent content = current_();
-    if (!WriteProfileBytes(currentProfilePath, WriteProfileText(content.settings, content.customRatio))) {
+    if (!SaveProfileFile(currentProfilePath, current_())) {
         ShowWarning(tr("Could not save profile."));
         return;
     }
     SetTitle(ProfileTitle(QString::fromStdString(currentProfilePath)));
-}
-
-std::optional<std::string> ProfileDocument::ReadProfileBytes(const std::string& path)
-{
-    QFile file(QString::fromStdString(path));
-    if (!QFileInfo(file).isFile() || file.size() > kMaxProfileBytes || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.read(kMaxProfileBytes + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxProfileBytes)
-        return std::nullopt;
-    return bytes.toStdString();
-}
-
-bool ProfileDocument::WriteProfileBytes(const std::string& path, const std::string& bytes)
-{
-    QSaveFile file(QString::fromStdString(path));
-    const auto size = static_cast<qint64>(bytes.size());
-    return file.open(QIODevice::WriteOnly) && file.write(bytes.data(), size) == size && file.commit();
 }
 
 } // namespace trimlark

@@ -55,11 +55,6 @@ public:
     bool MayCloseWindow();
 
 private:
-    // The whole file when it is a regular file of at most the size a profile can have; nothing otherwise.
-    static std::optional<std::string> ReadProfileBytes(const std::string& path);
-    // Written beside the old file and renamed over it once complete: a failed write leaves the old file intact.
-    static bool WriteProfileBytes(const std::string& path, const std::string& bytes);
-
     bool AskToDiscard(const QString& question);
     // Sets the title as given; a "[*]" in a profile's name is shown as it is, not as Qt's modified placeholder.
     void SetTitle(const QString& title);

@@ -5,8 +5,9 @@
 #include "app/NotificationCenter.h"
 #include "app/QualitySlider.h"
 #include "app/Stepper.h"
+#include "base/Numbers.h"
+#include "imaging/Codecs.h"
 #include "run/CropJob.h"
-#include "settings/ChoiceLists.h"
 #include "settings/CropGeometry.h"
 #include "settings/SettingsRules.h"
 
@@ -158,7 +159,7 @@ void ViewController::ApplyQualitySliderRule()
 {
     // While a run is busy the slider stays disabled; EnableControls applies the rule at its end.
     if (!busy_)
-        sliderQuality->setEnabled(QualitySliderEnabled(comboFormat->currentIndex()));
+        sliderQuality->setEnabled(AvailableFormats().QualityApplies(comboFormat->currentIndex()));
 }
 
 // Settings actions ---------------------------------------------------------------------------------------------
@@ -308,7 +309,7 @@ void ViewController::UpdateCropPreview()
     const Rect rect =
         GetPreviewCropRect(GetCropSettings(), dataProvider.Ratio(), currentImage.size.width, currentImage.size.height);
     preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), rect,
-                     comboOriginCorner->currentIndex());
+                     OriginCornerAt(comboOriginCorner->currentIndex()));
     UpdateDimensionLabels();
 }
 
@@ -356,8 +357,8 @@ void ViewController::OnCropImages()
     if (busy_)
         return;
     const CropSettings settings = GetCropSettings();
-    if (const auto refusal = CheckCropRun(imageList_.Paths(), settings)) {
-        ShowMessage(AlertStyle::Warning, ToQString(*refusal));
+    if (std::string refusal; !CheckCropRun(imageList_.Paths(), settings, &refusal)) {
+        ShowMessage(AlertStyle::Warning, ToQString(refusal));
         return;
     }
     const std::vector<std::string> sourcePaths = imageList_.Paths();

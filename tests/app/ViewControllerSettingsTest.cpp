@@ -1,7 +1,7 @@
 #include "ScriptedPlatform.h"
 #include "app/QualitySlider.h"
 #include "app/Stepper.h"
-#include "settings/ChoiceLists.h"
+#include "imaging/Codecs.h"
 
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -37,7 +37,7 @@ TEST_F(ViewControllerSettings, EveryControlShowsItsOwnSettingAndReadsItBack)
     s.stepperCustomCropPercentsWidth = 2;
     s.textFieldCustomCropPercentsHeight = "textFieldCustomCropPercentsHeight";
     s.stepperCustomCropPercentsHeight = 3;
-    s.comboFormat = FormatIndexOfTitle("PNG");
+    s.comboFormat = AvailableFormats().IndexOfTitle("PNG");
     s.sliderQuality = 79.9f;
     s.textFieldName = "textFieldName";
     s.textFieldOutputFolder = "textFieldOutputFolder";
