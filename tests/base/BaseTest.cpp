@@ -55,7 +55,7 @@ TEST(ParseDecimal, AcceptsOnlyAWholeFiniteNumber)
     EXPECT_EQ(ParseDecimal<float>("1e39"), std::nullopt); // finite as a double, not as a float
 }
 
-TEST(ReadFloatValue, ReadsOnlyTheLeadingPlainDecimalNumberInAnyLocale)
+TEST(ReadFloatValue, ReadsOnlyTheLeadingPlainDecimalNumberInAnyLocaleAndTruncatesSafely)
 {
     const struct Case
     {
@@ -76,11 +76,7 @@ TEST(ReadFloatValue, ReadsOnlyTheLeadingPlainDecimalNumberInAnyLocale)
         }
     }
     std::setlocale(LC_NUMERIC, "C");
-}
-
-TEST(TruncateToInt64, IsDefinedForEveryDouble)
-{
-    EXPECT_EQ(TruncateToInt64(2999.99991), 2999);
+    // Truncation is defined for every double.
     EXPECT_EQ(TruncateToInt64(-2.7), -2);
     EXPECT_EQ(TruncateToInt64(NAN), 0);
     EXPECT_EQ(TruncateToInt64(9223372036854775808.0), kMax);

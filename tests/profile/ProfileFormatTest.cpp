@@ -7,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 #include <utf8.h>
-#include <vector>
 
 namespace trimlark {
 namespace {
@@ -36,102 +35,35 @@ std::string Join(const std::vector<std::string>& lines, std::size_t count, const
     return text;
 }
 
-ProfileContent SomeSettings()
-{
-    ProfileContent p;
-    CropSettings& s = p.settings;
-    s.radioAutoCrop = false;
-    s.comboAutoCropFormat = 5;
-    s.radioCustomCrop = true;
-    s.comboOriginCorner = 3;
-    s.radioCustomCropPixels = true;
-    s.radioCustomCropPercents = false;
-    s.textFieldCustomCropPixelsOriginX = " 12 ";
-    s.textFieldCustomCropPixelsOriginY = "-4.5";
-    s.textFieldCustomCropPixelsWidth = "640";
-    s.textFieldCustomCropPixelsHeight = "not a number";
-    s.textFieldCustomCropPercentsOriginX = "35";
-    s.stepperCustomCropPercentsOriginX = 21.5f;
-    s.textFieldCustomCropPercentsOriginY = "1";
-    s.stepperCustomCropPercentsOriginY = 0.1f;
-    s.textFieldCustomCropPercentsWidth = "";
-    s.stepperCustomCropPercentsWidth = 99.0f;
-    s.textFieldCustomCropPercentsHeight = "50";
-    s.stepperCustomCropPercentsHeight = 1e-3f;
-    s.comboFormat = kFormats.IndexOfTitle("Original");
-    s.sliderQuality = 79.9f;
-    s.textFieldName = "Ünïcode [FileIndex] ✂";
-    s.checkKeepEXIFInformationAndCreationDate = false;
-    p.customRatio = {21, 9, false};
-    return p;
-}
+// Every field away from its default; the format is "Original" (index 12).
+const ProfileContent kSome{{false, 5, true, 3, true, " 12 ", "-4.5", "640", "not a number", false, "35", 21.5f, "1",
+                            0.1f, "", 99.0f, "50", 1e-3f, 12, 79.9f, "Ünïcode [FileIndex] ✂", "", false},
+                           {21, 9, false}};
 
 void ExpectSameProfile(const ProfileContent& a, const ProfileContent& b)
 {
-    CropSettings sa = a.settings;
-    CropSettings sb = b.settings;
-    sa.textFieldOutputFolder = sb.textFieldOutputFolder = "";
-    EXPECT_EQ(sa, sb);
+    EXPECT_EQ(a.settings, b.settings);
     EXPECT_EQ(a.customRatio, b.customRatio);
 }
 
-TEST(ProfileFormat, DefaultsGiveTheKnownLines)
+TEST(ProfileFormat, WritesTwentyFiveLinesThatReadBack)
 {
     const std::string text = WriteProfileText(CropSettings{}, CustomRatio{});
-    const auto lines = Lines(text);
-    ASSERT_EQ(lines.size(), 25u);
-    EXPECT_EQ(text.back(), '\n');
-    EXPECT_EQ(text.find('\r'), std::string::npos);
-    const struct Case
-    {
-        std::size_t line;
-        const char* value;
-    } cases[] = {{1, "1"},
-                 {2, "0"},
-                 {3, "0"},
-                 {4, "1"},
-                 {5, "20"},
-                 {7, "20.0"},
-                 {13, "0"},
-                 {14, "0"},
-                 {18, "0"},
-                 {11, "60.0"},
-                 {19, "80.0"},
-                 {20, "[FileName]_cropped ([FileIndex])"},
-                 {21, "1"},
-                 {22, "0"},
-                 {23, "1"},
-                 {24, "1"},
-                 {25, "1"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(lines[c.line - 1], c.value);
-    }
-}
-
-TEST(ProfileFormat, WriteThenReadGivesTheSameSettings)
-{
-    const ProfileContent written = SomeSettings();
-    const auto read = Read(WriteProfileText(written.settings, written.customRatio));
+    // One line a setting, in this order; floats in their shortest form with a fraction.
+    EXPECT_EQ(text, "1\n0\n0\n1\n20\n20\n20.0\n20.0\n60\n60\n60.0\n60.0\n0\n0\n0\n0\n0\n0\n80.0\n"
+                    "[FileName]_cropped ([FileIndex])\n1\n0\n1\n1\n1\n");
+    const auto read = Read(WriteProfileText(kSome.settings, kSome.customRatio));
     ASSERT_TRUE(read.has_value());
-    ExpectSameProfile(*read, written);
-    EXPECT_EQ(Lines(WriteProfileText(written.settings, written.customRatio))[18], "79.9"); // shortest form
-}
-
-TEST(ProfileFormat, OutputFolderIsNotStored)
-{
+    ExpectSameProfile(*read, kSome);
+    EXPECT_EQ(Lines(WriteProfileText(kSome.settings, kSome.customRatio))[18], "79.9");
+    // The output folder is not stored: reading keeps the current one.
     ProfileContent current;
     current.settings.textFieldOutputFolder = "/keep/me";
-    CropSettings other;
-    other.textFieldOutputFolder = "/not/stored";
-    const auto read = Read(WriteProfileText(other, {}), current);
-    ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(read->settings.textFieldOutputFolder, "/keep/me");
+    EXPECT_EQ(Read(text, current)->settings.textFieldOutputFolder, "/keep/me");
 }
 
 TEST(ProfileFormat, OlderVersionsKeepWhatTheyLack)
 {
-    const ProfileContent current = SomeSettings();
     const auto full = Lines(WriteProfileText(CropSettings{}, CustomRatio{3, 2, true}));
     const struct Case
     {
@@ -139,40 +71,28 @@ TEST(ProfileFormat, OlderVersionsKeepWhatTheyLack)
         std::size_t lines;
         const char* formatLine;
         int expectedFormat;
-        bool metadataFromFile;
-        bool cornerFromFile;
     } cases[] = {
-        {"20 lines, format above 1 shifts by 3", 20, "5", 8, false, false},
-        {"20 lines, format 1 stays", 20, "1", 1, false, false},
-        {"20 lines, no format", 20, "-1", -1, false, false},
-        {"21 lines", 21, "5", 5, true, false},
-        {"22 lines", 22, "5", 5, true, true},
+        // The 20-line version had no JPEG 2000 entries: its formats above 1 shift by 3.
+        {"20 lines, format above 1 shifts", 20, "5", 8}, {"20 lines, format 1 stays", 20, "1", 1},
+        {"20 lines, no format", 20, "-1", -1},         {"21 lines", 21, "5", 5},
+        {"22 lines", 22, "5", 5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto lines = full;
         lines[17] = c.formatLine;
-        const auto read = Read(Join(lines, c.lines), current);
+        const auto read = Read(Join(lines, c.lines), kSome);
         ASSERT_TRUE(read.has_value());
         EXPECT_EQ(read->settings.comboFormat, c.expectedFormat);
-        EXPECT_EQ(read->settings.radioAutoCrop, true);
         EXPECT_EQ(read->settings.textFieldName, "[FileName]_cropped ([FileIndex])");
-        EXPECT_EQ(read->settings.checkKeepEXIFInformationAndCreationDate,
-                  c.metadataFromFile ? true : current.settings.checkKeepEXIFInformationAndCreationDate);
-        EXPECT_EQ(read->settings.comboOriginCorner, c.cornerFromFile ? 0 : current.settings.comboOriginCorner);
-        EXPECT_EQ(read->customRatio, current.customRatio);
+        EXPECT_EQ(read->settings.checkKeepEXIFInformationAndCreationDate, c.lines >= 21 ? true : false);
+        EXPECT_EQ(read->settings.comboOriginCorner, c.lines >= 22 ? 0 : 3);
+        EXPECT_EQ(read->customRatio, kSome.customRatio);
     }
-}
-
-TEST(ProfileFormat, TwentyOneLinesWithoutFinalLineFeedReadAsTwenty)
-{
-    auto lines = Lines(WriteProfileText(CropSettings{}, CustomRatio{}));
-    lines[17] = "2";
-    std::string text = Join(lines, 20) + "0"; // line 21 without its line feed
-    const auto read = Read(text, SomeSettings());
+    // Line 21 without its line feed is no line: the file has 20.
+    const auto read = Read(Join(full, 20) + "1", kSome);
     ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(read->settings.comboFormat, 5);
-    EXPECT_FALSE(read->settings.checkKeepEXIFInformationAndCreationDate); // line 21 ignored
+    EXPECT_FALSE(read->settings.checkKeepEXIFInformationAndCreationDate);
 }
 
 // One line changed in a valid file: other spellings of its numbers are read; a defect refuses the whole file.
@@ -186,51 +106,42 @@ TEST(ProfileFormat, ReadsEachLineStrictly)
         const char* value;
         bool accepted;
     } cases[] = {
-        {"stepper without fraction", 7, "20", true},
-        {"stepper with fraction", 8, "20.0", true},
-        {"stepper with exponent", 11, "6e1", true},
-        {"quality without fraction", 19, "80", true},
-        {"state with plus sign", 1, "+1", true},
-        {"text with spaces", 20, "  spaced  ", true},
-        {"state not a number", 1, "yes", false},
-        {"state 2", 3, "2", false},
-        {"index with spaces", 2, " 1", false},
-        {"index with two signs", 18, "+-1", false},
-        {"ratio index beyond its list", 2, "6", false},
-        {"format index beyond its list", 18, "13", false},
-        {"format index below -1", 18, "-2", false},
-        {"corner beyond its list", 22, "4", false},
-        {"stepper not a number", 7, "twenty", false},
-        {"stepper infinite", 8, "inf", false},
-        {"stepper hexadecimal", 11, "0x10", false},
-        {"quality empty", 19, "", false},
-        {"quality above 100", 19, "250.0", false},
-        {"quality NaN", 19, "nan", false},
-        {"custom width 0", 23, "0", false},
-        {"custom height negative", 24, "-5", false},
-        {"custom width beyond 64 bits", 23, "99999999999999999999", false},
-        {"flag not a number", 25, "true", false},
+        {"stepper without fraction", 7, "20", true}, {"stepper with exponent", 11, "6e1", true},
+        {"quality without fraction", 19, "80", true}, {"state with plus sign", 1, "+1", true},
+        {"state not a number", 1, "yes", false},     {"state 2", 3, "2", false},
+        {"index with spaces", 2, " 1", false},       {"index with two signs", 18, "+-1", false},
+        {"ratio index past its list", 2, "6", false}, {"format index past its list", 18, "13", false},
+        {"format index below -1", 18, "-2", false},  {"corner past its list", 22, "4", false},
+        {"stepper not a number", 7, "twenty", false}, {"stepper infinite", 8, "inf", false},
+        {"quality empty", 19, "", false},            {"quality above 100", 19, "250.0", false},
+        {"custom width 0", 23, "0", false},          {"custom height negative", 24, "-5", false},
+        {"custom width past 64 bits", 23, "99999999999999999999", false}, {"flag not a number", 25, "true", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto lines = base;
         lines[c.line - 1] = c.value;
-        EXPECT_EQ(Read(Join(lines, 25), SomeSettings()).has_value(), c.accepted);
+        EXPECT_EQ(Read(Join(lines, 25), kSome).has_value(), c.accepted);
     }
-    auto lines = base;
-    lines[19] = "  spaced  ";
-    EXPECT_EQ(Read(Join(lines, 25))->settings.textFieldName, "  spaced  ");
     // Without an HEIF encoder the format list is two entries shorter.
-    lines = base;
+    auto lines = base;
     lines[17] = "11";
     EXPECT_TRUE(Read(Join(lines, 25)).has_value());
     EXPECT_FALSE(ReadProfileText(Join(lines, 25), {}, FormatList(false)).has_value());
 }
 
-TEST(ProfileFormat, RefusesWrongShapesAndEncodings)
+TEST(ProfileFormat, RefusesWrongShapesAndReadsEveryUnicodeForm)
 {
-    const std::string good = WriteProfileText(CropSettings{}, CustomRatio{});
+    const std::string good = WriteProfileText(kSome.settings, kSome.customRatio);
     const auto lines = Lines(good);
+    const std::string after19 = good.substr(Join(lines, 20).size());
+    std::u16string units;
+    utf8::utf8to16(good.begin(), good.end(), std::back_inserter(units));
+    std::string le = "\xFF\xFE", be = "\xFE\xFF";
+    for (const char16_t unit : units) {
+        le += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        be += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+    }
     const struct Case
     {
         const char* name;
@@ -238,45 +149,24 @@ TEST(ProfileFormat, RefusesWrongShapesAndEncodings)
         bool accepted;
     } cases[] = {
         {"as written", good, true},
+        {"utf-8 byte-order mark", "\xEF\xBB\xBF" + good, true},
+        {"utf-16 little-endian", le, true},
+        {"utf-16 big-endian", be, true},
+        {"utf-16 cut in half a unit", le.substr(0, le.size() - 1), false},
         {"last line without line feed", good.substr(0, good.size() - 1), false},
         {"carriage return and line feed", Join(lines, 25, "\r\n"), false},
         {"23 lines", Join(lines, 23), false},
         {"empty file", "", false},
-        {"utf-8 byte-order mark", "\xEF\xBB\xBF" + good, true},
-        {"invalid utf-8 in a text line", Join(lines, 19) + "bad \xC3\x28 name\n" + good.substr(Join(lines, 20).size()),
-         false},
-        {"overlong utf-8", Join(lines, 19) + "\xC0\xAF\n" + good.substr(Join(lines, 20).size()), false},
-        {"unicode line separator splits a line",
-         Join(lines, 19) +
-             "a\xE2\x80\xA8"
-             "b\n" +
-             good.substr(Join(lines, 20).size()),
-         false},
+        {"invalid utf-8", Join(lines, 19) + "bad \xC3\x28 name\n" + after19, false},
+        {"overlong utf-8", Join(lines, 19) + "\xC0\xAF\n" + after19, false},
+        {"unicode line separator splits a line", Join(lines, 19) + "a\xE2\x80\xA8z\n" + after19, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(Read(c.bytes).has_value(), c.accepted);
-    }
-}
-
-TEST(ProfileFormat, ReadsUtf16WithByteOrderMark)
-{
-    const ProfileContent written = SomeSettings();
-    const std::string utf8 = WriteProfileText(written.settings, written.customRatio);
-    std::u16string units;
-    utf8::utf8to16(utf8.begin(), utf8.end(), std::back_inserter(units));
-    for (const bool bigEndian : {false, true}) {
-        SCOPED_TRACE(bigEndian);
-        std::string utf16 = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-        for (const char16_t unit : units) {
-            const char high = static_cast<char>(unit >> 8);
-            const char low = static_cast<char>(unit & 0xFF);
-            utf16 += bigEndian ? std::string{high, low} : std::string{low, high};
-        }
-        const auto read = Read(utf16);
-        ASSERT_TRUE(read.has_value());
-        ExpectSameProfile(*read, written);
-        EXPECT_FALSE(Read(utf16.substr(0, utf16.size() - 1)).has_value());
+        const auto read = Read(c.bytes);
+        ASSERT_EQ(read.has_value(), c.accepted);
+        if (read)
+            ExpectSameProfile(*read, kSome);
     }
 }
 
@@ -292,7 +182,6 @@ TEST(ProfileFormat, AnyTextIsWrittenReadablyOnOneLine)
         {"a Latin-1 byte", "caf\xE9", "caf\uFFFD"},
         {"a lone continuation byte", "a\x80z", "a\uFFFDz"},
         {"a cut-off sequence at the end", "crop\xE2\x82", "crop\uFFFD\uFFFD"},
-        {"valid text is kept", "r\u00E9sum\u00E9 \u2702", "r\u00E9sum\u00E9 \u2702"},
         {"line breaks become spaces", "two\nlines\u2028here", "two lines here"},
     };
     for (const auto& c : cases) {
@@ -305,43 +194,26 @@ TEST(ProfileFormat, AnyTextIsWrittenReadablyOnOneLine)
     }
 }
 
-class ProfileFile : public ::testing::Test
+TEST(ProfileFile, SavesAndLoadsBackAndRefusesWhatIsNoProfile)
 {
-protected:
-    void SetUp() override
-    {
-        folder_ = std::filesystem::temp_directory_path() / ("trimlark-profile-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-    std::string PathOf(const char* name) const { return (folder_ / name).string(); }
-
-    std::filesystem::path folder_;
-};
-
-TEST_F(ProfileFile, SavedProfileLoadsBackAndAFailedSaveSaysWhy)
-{
-    const ProfileContent written = SomeSettings();
-    ASSERT_TRUE(SaveProfileFile(PathOf("a.tlp"), written));
-    const auto read = LoadProfileFile(PathOf("a.tlp"), {}, kFormats);
+    const auto folder = std::filesystem::temp_directory_path() / ("trimlark-profile-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder / "folder.tlp");
+    const auto at = [&](const char* name) { return (folder / name).string(); };
+    ASSERT_TRUE(SaveProfileFile(at("a.tlp"), kSome));
+    const auto read = LoadProfileFile(at("a.tlp"), {}, kFormats);
     ASSERT_TRUE(read.has_value());
-    ExpectSameProfile(*read, written);
-
+    ExpectSameProfile(*read, kSome);
     std::string reason;
-    EXPECT_FALSE(SaveProfileFile(PathOf("missing/a.tlp"), written, &reason));
+    EXPECT_FALSE(SaveProfileFile(at("missing/a.tlp"), kSome, &reason));
     EXPECT_FALSE(reason.empty());
-}
 
-TEST_F(ProfileFile, RefusesWhatIsNotAProfileFile)
-{
-    const std::string good = WriteProfileText(CropSettings{}, CustomRatio{});
-    std::ofstream(PathOf("huge.tlp")) << good << std::string(kMaxProfileBytes, ' ');
-    std::ofstream(PathOf("text.tlp")) << "hello\n";
-    std::filesystem::create_directory(PathOf("folder.tlp"));
+    std::ofstream(at("huge.tlp")) << WriteProfileText(CropSettings{}, {}) << std::string(kMaxProfileBytes, ' ');
+    std::ofstream(at("text.tlp")) << "hello\n";
     for (const char* name : {"huge.tlp", "text.tlp", "folder.tlp", "missing.tlp"}) {
         SCOPED_TRACE(name);
-        EXPECT_FALSE(LoadProfileFile(PathOf(name), {}, kFormats).has_value());
+        EXPECT_FALSE(LoadProfileFile(at(name), {}, kFormats).has_value());
     }
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
