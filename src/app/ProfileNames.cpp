@@ -1,5 +1,7 @@
 #include "app/ProfileNames.h"
 
+#include "base/PathText.h"
+
 #include <QTextBoundaryFinder>
 
 namespace trimlark {
@@ -8,21 +10,11 @@ namespace {
 
 constexpr int kRemovedCharacters = 4;
 
-QString LastPathComponent(const QString& path)
-{
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
-        trimmed.chop(1);
-    if (trimmed == QStringLiteral("/"))
-        return trimmed;
-    return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 } // namespace
 
 QString ProfileDisplayName(const QString& path)
 {
-    const QString name = LastPathComponent(path);
+    const QString name = QString::fromStdString(std::string(LastPathComponent(path.toStdString())));
     // Counted in grapheme clusters, so an accented letter or an emoji typed as one character counts as one.
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, name);
     finder.toEnd();
