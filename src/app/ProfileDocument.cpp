@@ -1,7 +1,6 @@
 #include "app/ProfileDocument.h"
 
 #include "app/ProfileNames.h"
-
 #include "imaging/Codecs.h"
 #include "profile/ProfileFile.h"
 

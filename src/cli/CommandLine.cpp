@@ -1,9 +1,9 @@
 #include "cli/CommandLine.h"
 
+#include "base/PathText.h"
 #include "cli/CropOptionParser.h"
 #include "cli/ProgressReporter.h"
 #include "cli/SourceCollector.h"
-#include "base/PathText.h"
 #include "imaging/Codecs.h"
 #include "imaging/ImageTools.h"
 #include "profile/ProfileFile.h"

@@ -89,8 +89,7 @@ bool ApplyRectangle(std::string_view kind, std::string_view values, CropSettings
 
 } // namespace
 
-bool CropOptionParser::ApplyCrop(std::string_view text, CropSettings& settings, CustomRatio& ratio,
-                                 std::string* reason)
+bool CropOptionParser::ApplyCrop(std::string_view text, CropSettings& settings, CustomRatio& ratio, std::string* reason)
 {
     if (text == "none") {
         settings.radioAutoCrop = false;

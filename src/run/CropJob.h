@@ -2,8 +2,8 @@
 
 #include "run/CropSteps.h"
 #include "settings/CropSettings.h"
-#include "settings/FileTypes.h"
 #include "settings/DataProvider.h"
+#include "settings/FileTypes.h"
 
 #include <cstddef>
 #include <functional>

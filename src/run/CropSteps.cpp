@@ -9,9 +9,7 @@ CropSteps CropSteps::Default()
         return ImageTools::LoadImageAtPixelSize(path, reason);
     };
     steps.crop = [](const WorkingImage& image, double x, double y, double w, double h,
-                    std::optional<OriginCorner> corner) {
-        return ImageTools::CropImage(image, x, y, w, h, corner);
-    };
+                    std::optional<OriginCorner> corner) { return ImageTools::CropImage(image, x, y, w, h, corner); };
     steps.save = [](const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                     bool keepMetadata, std::string* reason) {
         return ImageTools::SaveImage(image, path, format, quality, keepMetadata, reason);

@@ -21,11 +21,23 @@ bool IsBottomCorner(OriginCorner corner)
 }
 
 // std::min/max propagate NaN from one side only; the clipped size must be NaN whenever an input is.
-double Min(double a, double b) { return std::isnan(a) || std::isnan(b) ? std::nan("") : std::min(a, b); }
-double Max(double a, double b) { return std::isnan(a) || std::isnan(b) ? std::nan("") : std::max(a, b); }
+double Min(double a, double b)
+{
+    return std::isnan(a) || std::isnan(b) ? std::nan("") : std::min(a, b);
+}
+double Max(double a, double b)
+{
+    return std::isnan(a) || std::isnan(b) ? std::nan("") : std::max(a, b);
+}
 
-std::string WidthLabel(double value) { return "Width: " + std::to_string(TruncateToInt64(value)); }
-std::string HeightLabel(double value) { return "Height: " + std::to_string(TruncateToInt64(value)); }
+std::string WidthLabel(double value)
+{
+    return "Width: " + std::to_string(TruncateToInt64(value));
+}
+std::string HeightLabel(double value)
+{
+    return "Height: " + std::to_string(TruncateToInt64(value));
+}
 
 } // namespace
 
@@ -121,7 +133,8 @@ Rect GetCropRectInImage(std::optional<OriginCorner> corner, double W, double H, 
     return {left, bottom, w, h};
 }
 
-std::optional<Rect> GetCropRegionAtCorner(std::optional<OriginCorner> corner, double W, double H, double x, double y, double w, double h)
+std::optional<Rect> GetCropRegionAtCorner(std::optional<OriginCorner> corner, double W, double H, double x, double y,
+                                          double w, double h)
 {
     if (!(w >= 1.0) || !(h >= 1.0))
         return std::nullopt;

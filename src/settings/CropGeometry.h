@@ -67,7 +67,8 @@ Rect GetCropRectInImage(std::optional<OriginCorner> corner, double W, double H, 
 // The clipped region (left, bottom, cw, ch) in image coordinates, or nothing when the crop is refused:
 // width or height below 1, or a clipped size of 0 or less (NaN counts as refused). Without a corner the region
 // is (0, 0, cw, ch).
-std::optional<Rect> GetCropRegionAtCorner(std::optional<OriginCorner> corner, double W, double H, double x, double y, double w, double h);
+std::optional<Rect> GetCropRegionAtCorner(std::optional<OriginCorner> corner, double W, double H, double x, double y,
+                                          double w, double h);
 
 // The crop rectangle a run uses for one image: by mode, percents in double precision; None gives (0, 0, 0, 0).
 Rect GetRunCropRect(const CropSettings& settings, const CustomRatio& ratio, double W, double H);

@@ -7,12 +7,12 @@ namespace trimlark {
 namespace {
 
 constexpr FileType kFileTypes[] = {
-    {"JPG", "jpg", "JPG", OutputFormat::Jpeg},          {"JPEG", "jpeg", "JPG", OutputFormat::Jpeg},
-    {"JPE", "jpe", "JPG", OutputFormat::Jpeg},          {"JP2", "jp2", "JPG", OutputFormat::Jpeg2000},
-    {"JPX", "jpx", "JPG", OutputFormat::Jpeg2000},      {"PNG", "png", "PNG", OutputFormat::Png},
-    {"TIFF", "tiff", "TIF", OutputFormat::Tiff},        {"TIF", "tif", "TIF", OutputFormat::Tiff},
-    {"GIF", "gif", "GIF", OutputFormat::Gif},           {"BMP", "bmp", "BMP", OutputFormat::Bmp},
-    {"HEIF", "heif", "HEIF", OutputFormat::Heic},       {"HEIC", "heic", "HEIC", OutputFormat::Heic},
+    {"JPG", "jpg", "JPG", OutputFormat::Jpeg},     {"JPEG", "jpeg", "JPG", OutputFormat::Jpeg},
+    {"JPE", "jpe", "JPG", OutputFormat::Jpeg},     {"JP2", "jp2", "JPG", OutputFormat::Jpeg2000},
+    {"JPX", "jpx", "JPG", OutputFormat::Jpeg2000}, {"PNG", "png", "PNG", OutputFormat::Png},
+    {"TIFF", "tiff", "TIF", OutputFormat::Tiff},   {"TIF", "tif", "TIF", OutputFormat::Tiff},
+    {"GIF", "gif", "GIF", OutputFormat::Gif},      {"BMP", "bmp", "BMP", OutputFormat::Bmp},
+    {"HEIF", "heif", "HEIF", OutputFormat::Heic},  {"HEIC", "heic", "HEIC", OutputFormat::Heic},
 };
 
 } // namespace
