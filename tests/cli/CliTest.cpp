@@ -2,7 +2,6 @@
 #include "imaging/Codecs.h"
 #include "profile/ProfileFile.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -11,226 +10,137 @@
 namespace trimlark {
 namespace {
 
-using test::TempFolder;
-
-struct CliResult
-{
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quoted(const std::string& argument)
-{
-    std::string quoted = "'";
-    for (char c : argument)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::size_t Count(const std::string& text, const std::string& part)
-{
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
+// Runs the tool as a user would, in a folder holding "out", naming files relative to it.
 class CliTest : public ::testing::Test
 {
 protected:
-    // The text with "%in" and "%out" standing for the input and output folders.
-    std::string Expand(std::string text) const
-    {
-        for (const auto& [token, folder] : {std::pair{"%in", in.Path()}, std::pair{"%out", out.Path()}})
-            for (std::size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + folder.size()))
-                text.replace(at, std::string_view(token).size(), folder);
-        return text;
-    }
+    CliTest() { std::filesystem::create_directory(work.Path("out")); }
 
-    // Runs the tool in the work folder with standard input from a file (never a terminal).
-    CliResult Run(const std::vector<std::string>& arguments, const std::string& input = "")
+    // The exit status; standard input comes from a file (never a terminal). A tool that hangs is killed and fails
+    // the test instead of stopping the suite.
+    int Run(const std::vector<std::string>& arguments, const std::string& input = "")
     {
         test::WriteBytes(work.Path("stdin.txt"), input);
-        // A tool that hangs is killed and fails the test instead of stopping the suite.
-        std::string command = "cd " + Quoted(work.Path()) + " && timeout 120 " + Quoted(TRIMLARK_CLI_PATH);
+        std::string command = "cd '" + work.Path() + "' && timeout 120 " + TRIMLARK_CLI_PATH;
         for (const std::string& argument : arguments)
-            command += " " + Quoted(Expand(argument));
+            command += " '" + argument + "'"; // no argument here holds a quote
         const int status = std::system((command + " <stdin.txt >stdout.txt 2>stderr.txt").c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadBytes(work.Path("stdout.txt")),
-                test::ReadBytes(work.Path("stderr.txt"))};
+        out = test::ReadBytes(work.Path("stdout.txt"));
+        err = test::ReadBytes(work.Path("stderr.txt"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    TempFolder work;
-    TempFolder in;
-    TempFolder out;
+    test::TempFolder work;
+    std::string out, err;
 };
 
 // A folder gives its images (not its other files, not its sub-folders) sorted by name; a file given twice is
-// cropped once; a missing file is listed, and fails to load.
+// cropped once; a missing file is listed, and fails to load. The rows run in order on one output folder.
 TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
 {
     const char* kDone = "Images cropped successfully.\n";
     const char* kFailed = "Some images could not be cropped.\n";
-    struct Case
+    const struct Case
     {
         const char* name;
         std::vector<std::string> arguments;
         int exitCode;
         const char* out; // the whole standard output
         const char* err; // a part of standard error
-    };
-    const Case cases[] = {
-        {"an image", {"%in/a.png", "-o", "%out"}, 0, kDone, "[1/1] %in/a.png -> %out/a_cropped (1).jpg (written)\n"},
-        {"a folder",
-         {"%in/pictures", "-o", "%out"},
+    } cases[] = {
+        {"an image", {"a.png", "-o", "out"}, 0, kDone, "[1/1] a.png -> out/a_cropped (1).jpg (written)\n"},
+        {"a folder", {"p", "-o", "out"}, 0, kDone, "[2/2] p/c.PNG -> out/c_cropped (2).jpg (written)\n"},
+        // Without a terminal and without --overwrite, an existing output is kept.
+        {"a file given twice",
+         {"a.png", "a.png", "-o", "out"},
          0,
          kDone,
-         "[1/2] %in/pictures/b.png -> %out/b_cropped (1).jpg (written)\n"
-         "[2/2] %in/pictures/c.PNG -> %out/c_cropped (2).jpg (written)\n"},
-        {"a file given twice", {"%in/a.png", "%in/a.png", "-o", "%out"}, 0, kDone, "[1/1] "},
-        {"a missing image",
-         {"%in/none.jpg", "%in/a.png", "-o", "%out"},
-         1,
-         kFailed,
-         "%in/none.jpg: could not be loaded: "},
-        {"a missing output folder",
-         {"%in/a.png", "-o", "%out/x"},
-         1,
-         kFailed,
-         "%in/a.png: could not be saved as %out/x/a_"},
+         "[1/1] a.png: skipped, the existing file is kept\n"},
+        {"a missing image", {"none.jpg", "a.png", "-o", "o2"}, 1, kFailed, "none.jpg: could not be loaded: "},
+        {"a missing output folder", {"a.png", "-o", "o2"}, 1, kFailed, "a.png: could not be saved as o2/a_"},
         {"neither images nor a folder: the images first", {}, 2, "", "There are no images to crop.\n"},
-        {"no output folder", {"%in/a.png", "-o", ""}, 2, "", "Please select an output folder.\n"},
-        {"a refused crop", {"%in/a.png", "-o", "%out", "--crop", "pixels:1,2,3"}, 2, "", "four numbers"},
-        {"an unknown format", {"%in/a.png", "-o", "%out", "-f", "webp"}, 2, "", "Unknown format \"webp\""},
-        {"a missing profile", {"%in/a.png", "-o", "%out", "-p", "%in/none.tlp"}, 2, "", "Could not load profile.\n"},
-        {"an unknown option", {"%in/a.png", "-o", "%out", "--fast"}, 2, "", "--fast"},
+        {"no output folder", {"a.png", "-o", ""}, 2, "", "Please select an output folder.\n"},
+        {"a refused crop", {"a.png", "-o", "out", "--crop", "pixels:1,2,3"}, 2, "", "four numbers"},
+        {"an unknown format", {"a.png", "-o", "out", "-f", "webp"}, 2, "", "Unknown format \"webp\""},
+        {"a missing profile", {"a.png", "-o", "out", "-p", "none.tlp"}, 2, "", "Could not load profile.\n"},
+        {"an unknown option", {"a.png", "-o", "out", "--fast"}, 2, "", "--fast"},
     };
-    test::WriteCoordinateImage(in.Path("a.png"), 30, 20);
-    std::filesystem::create_directories(in.Path("pictures/sub"));
-    test::WriteCoordinateImage(in.Path("pictures/c.PNG"), 30, 20);
-    test::WriteCoordinateImage(in.Path("pictures/b.png"), 30, 20);
-    test::WriteCoordinateImage(in.Path("pictures/sub/d.png"), 30, 20);
-    test::WriteBytes(in.Path("pictures/notes.txt"), "not an image");
+    std::filesystem::create_directories(work.Path("p/sub"));
+    for (const char* image : {"a.png", "p/c.PNG", "p/b.png", "p/sub/d.png"})
+        test::WriteCoordinateImage(work.Path("") + image, 30, 20);
+    test::WriteBytes(work.Path("p/notes.txt"), "not an image");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        for (const auto& entry : std::filesystem::directory_iterator(out.Path()))
-            std::filesystem::remove_all(entry.path());
-        const CliResult result = Run(c.arguments);
-        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
-        EXPECT_EQ(result.out, c.out);
-        EXPECT_NE(result.err.find(Expand(c.err)), std::string::npos) << result.err;
+        EXPECT_EQ(Run(c.arguments), c.exitCode) << err;
+        EXPECT_EQ(out, c.out);
+        EXPECT_NE(err.find(c.err), std::string::npos) << err;
     }
 }
 
 // The options are read back from the profile they save: each reaches the setting its control would set.
 TEST_F(CliTest, OptionsReachTheSettings)
 {
-    struct Case
-    {
-        const char* name;
-        std::vector<std::string> options;
-        void (*expect)(CropSettings&, CustomRatio&); // applied to the defaults
-    };
-    const Case cases[] = {
-        {"pixels from a corner, format, quality, name and metadata",
-         {"--crop", "pixels:10,5.5,30,20", "--corner", "TOP-RIGHT", "-f", "tif", "-q", "35", "-n", "x",
-          "--strip-metadata"},
-         [](CropSettings& s, CustomRatio&) {
-             s.radioAutoCrop = false, s.radioCustomCrop = true, s.radioCustomCropPixels = true;
-             s.radioCustomCropPercents = false, s.comboOriginCorner = static_cast<int>(OriginCorner::TopRight);
-             s.textFieldCustomCropPixelsOriginX = "10", s.textFieldCustomCropPixelsOriginY = "5.5";
-             s.textFieldCustomCropPixelsWidth = "30", s.textFieldCustomCropPixelsHeight = "20";
-             s.comboFormat = AvailableFormats().IndexOfTitle("TIF"), s.sliderQuality = 35;
-             s.textFieldName = "x", s.checkKeepEXIFInformationAndCreationDate = false;
-         }},
-        {"percents",
-         {"--crop", "percents:10,5,70,80"},
-         [](CropSettings& s, CustomRatio&) {
-             s.radioAutoCrop = false, s.radioCustomCrop = true;
-             s.textFieldCustomCropPercentsOriginX = "10", s.stepperCustomCropPercentsOriginX = 10;
-             s.textFieldCustomCropPercentsOriginY = "5", s.stepperCustomCropPercentsOriginY = 5;
-             s.textFieldCustomCropPercentsWidth = "70", s.stepperCustomCropPercentsWidth = 70;
-             s.textFieldCustomCropPercentsHeight = "80", s.stepperCustomCropPercentsHeight = 80;
-         }},
-        {"a custom ratio as given",
-         {"--crop", "auto:5:3", "--width-as-given"},
-         [](CropSettings& s, CustomRatio& r) {
-             s.comboAutoCropFormat = kCustomAutoCropFormatIndex, r = {5, 3, false};
-         }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<std::string> arguments{"--save-profile", "%out/saved.tlp"};
-        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        const CliResult result = Run(arguments);
-        ASSERT_EQ(result.exitCode, 0) << result.err;
-        const auto saved = LoadProfileFile(out.Path("saved.tlp"), {}, AvailableFormats());
-        ASSERT_TRUE(saved);
-        ProfileContent expected;
-        c.expect(expected.settings, expected.customRatio);
-        EXPECT_EQ(saved->settings, expected.settings);
-        EXPECT_EQ(saved->customRatio, expected.customRatio);
-    }
+    ASSERT_EQ(Run({"--save-profile", "a.tlp", "--crop", "pixels:10,5.5,30,20", "--corner", "TOP-RIGHT", "-f", "tif",
+                   "-q", "35", "-n", "x", "--strip-metadata"}),
+              0);
+    CropSettings s;
+    s.radioAutoCrop = false, s.radioCustomCrop = true, s.radioCustomCropPixels = true,
+    s.radioCustomCropPercents = false;
+    s.textFieldCustomCropPixelsOriginX = "10", s.textFieldCustomCropPixelsOriginY = "5.5";
+    s.textFieldCustomCropPixelsWidth = "30", s.textFieldCustomCropPixelsHeight = "20";
+    s.comboOriginCorner = static_cast<int>(OriginCorner::TopRight),
+    s.comboFormat = AvailableFormats().IndexOfTitle("tif");
+    s.sliderQuality = 35, s.textFieldName = "x", s.checkKeepEXIFInformationAndCreationDate = false;
+    EXPECT_EQ(LoadProfileFile(work.Path("a.tlp"), {}, AvailableFormats()).value().settings, s);
+
+    ASSERT_EQ(Run({"--save-profile", "b.tlp", "--crop", "auto:5:3", "--width-as-given"}), 0);
+    const ProfileContent ratio = LoadProfileFile(work.Path("b.tlp"), {}, AvailableFormats()).value();
+    EXPECT_EQ(ratio.settings.comboAutoCropFormat, kCustomAutoCropFormatIndex);
+    EXPECT_EQ(ratio.customRatio, (CustomRatio{5, 3, false}));
 }
 
-// A run from a saved profile writes the bytes the same options write, and options given with the profile
-// apply over it.
-TEST_F(CliTest, SavedProfileReproducesTheRun)
+// A run from a saved profile crops as the profile says, and an option given with it applies over it.
+TEST_F(CliTest, ASavedProfileRunsItsCrop)
 {
-    const std::vector<std::string> options{"--crop", "percents:10,5,70,80", "--corner", "top-right", "-n", "p"};
-    test::WriteCoordinateImage(in.Path("s.png"), 64, 48);
-    std::vector<std::string> save{"--save-profile", "%in/saved.tlp", "-f", "PNG"};
-    save.insert(save.end(), options.begin(), options.end());
-    ASSERT_EQ(Run(save).exitCode, 0);
-    std::vector<std::string> direct{"%in/s.png", "-o", "%out/direct", "-f", "bmp"};
-    direct.insert(direct.end(), options.begin(), options.end());
-    std::filesystem::create_directory(out.Path("direct"));
-    std::filesystem::create_directory(out.Path("profile"));
-    ASSERT_EQ(Run(direct).exitCode, 0);
-    ASSERT_EQ(Run({"%in/s.png", "-o", "%out/profile", "-p", "%in/saved.tlp", "-f", "bmp"}).exitCode, 0);
-
-    EXPECT_EQ(test::SniffType(out.Path("profile/p (1).bmp")), "bmp");
-    EXPECT_EQ(test::ReadImage(out.Path("profile/p (1).bmp")).width(), 44); // 70 % of 64 = 44.8
-    EXPECT_EQ(test::ReadBytes(out.Path("profile/p (1).bmp")), test::ReadBytes(out.Path("direct/p (1).bmp")));
+    test::WriteCoordinateImage(work.Path("s.png"), 64, 48);
+    ASSERT_EQ(Run({"--save-profile", "p.tlp", "--crop", "percents:10,5,70,80", "--corner", "top-right", "-n", "p"}), 0);
+    ASSERT_EQ(Run({"s.png", "-o", "out", "-p", "p.tlp", "-f", "bmp"}), 0) << err;
+    EXPECT_EQ(test::SniffType(work.Path("out/p (1).bmp")), "bmp");
+    // 70 % x 80 % of 64 x 48 is 44.8 x 38.4 -> 44 x 38, from the top right at 6.4, 2.4: left 64 - 6.4 - 44.8 =
+    // 12.8 -> 13, top 2.4 -> 2.
+    const vips::VImage written = test::ReadImage(work.Path("out/p (1).bmp"));
+    EXPECT_EQ(written.width(), 44);
+    EXPECT_EQ(written.height(), 38);
+    EXPECT_EQ(test::CoordinateAt(written, 0, 0), (test::Coordinate{13, 2}));
 }
 
+// Three outputs exist; the answers typed decide which are replaced.
 TEST_F(CliTest, ExistingFilesFollowTheOverwriteAnswers)
 {
-    struct Case
+    const struct Case
     {
         const char* name;
-        std::vector<std::string> options;
+        std::string option;
         std::string input;
         std::size_t questions;
         std::vector<bool> replaced;
+    } cases[] = {
+        {"yes", "yes", "", 0, {true, true, true}},
+        {"no, then yes to all", "ask", "n\na\n", 2, {false, true, true}},
+        {"an unknown word asks again; no to all", "ask", "maybe\ny\no\n", 3, {true, false, false}},
+        {"the end of input keeps the rest", "ask", "y\n", 2, {true, false, false}},
     };
-    const Case cases[] = {
-        {"no terminal and no option: keep", {}, "", 0, {false, false, false}},
-        {"yes", {"--overwrite", "yes"}, "", 0, {true, true, true}},
-        {"no, then yes to all", {"--overwrite", "ask"}, "n\na\n", 2, {false, true, true}},
-        {"an unknown word asks again; no to all", {"--overwrite", "ask"}, "maybe\ny\no\n", 3, {true, false, false}},
-        {"the end of input keeps the rest", {"--overwrite", "ask"}, "y\n", 2, {true, false, false}},
-    };
-    for (int i = 0; i < 3; ++i)
-        test::WriteCoordinateImage(in.Path("s" + std::to_string(i) + ".png"), 40, 30);
+    std::filesystem::create_directory(work.Path("s"));
+    for (const char* name : {"0.png", "1.png", "2.png"})
+        test::WriteCoordinateImage(work.Path("s/") + name, 40, 30);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::string> arguments{"%in", "-o", "%out", "-f", "png", "-n", "[FileName]"};
-        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        for (int i = 0; i < 3; ++i)
-            test::WriteBytes(out.Path("s" + std::to_string(i) + ".png"), "an earlier file");
-        const CliResult result = Run(arguments, c.input);
-        EXPECT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(Count(result.err, "already exists. Do you want to overwrite it?"), c.questions);
-        EXPECT_EQ(Count(result.err, ": skipped, the existing file is kept\n"),
-                  std::count(c.replaced.begin(), c.replaced.end(), false));
-        for (std::size_t i = 0; i < 3; ++i) {
-            SCOPED_TRACE(i);
-            const std::string file = out.Path("s" + std::to_string(i) + ".png");
-            EXPECT_EQ(test::ReadBytes(file) == "an earlier file", !c.replaced[i]);
-            EXPECT_EQ(test::SniffType(file), c.replaced[i] ? "png" : "");
-        }
+        for (const char* name : {"0.png", "1.png", "2.png"})
+            test::WriteBytes(work.Path("out/") + name, "an earlier file");
+        EXPECT_EQ(Run({"s", "-o", "out", "-f", "png", "-n", "[FileName]", "--overwrite", c.option}, c.input), 0);
+        EXPECT_EQ(std::count(err.begin(), err.end(), '?'), c.questions) << "Do you want to overwrite it?";
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(test::SniffType(work.Path("out/" + std::to_string(i) + ".png")), c.replaced[i] ? "png" : "") << i;
     }
 }
 

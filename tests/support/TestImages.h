@@ -30,48 +30,36 @@ private:
 // R = x mod 256, G = y mod 256, B = 64 * (x / 256) + 4 * (y / 256): every pixel of an image up to
 // 1024 x 1024 tells where it came from.
 vips::VImage CoordinateImage(int width, int height);
-void WriteCoordinateImage(const std::string& path, int width, int height);
-struct Coordinate
+inline void WriteCoordinateImage(const std::string& path, int width, int height)
 {
-    int x = 0;
-    int y = 0;
-    bool operator==(const Coordinate&) const = default;
-};
+    CoordinateImage(width, height).write_to_file(path.c_str());
+}
+using Coordinate = std::pair<int, int>; // x, y
 Coordinate CoordinateAt(const vips::VImage& image, int x, int y);
 
 // Noise (seeded), 8-bit sRGB: compresses badly, so a lossy encoder cannot hide.
 vips::VImage NoiseImage(int width, int height);
-// A solid colour, 8-bit (sRGB for three bands).
-vips::VImage SolidImage(int width, int height, std::vector<double> colour);
+// The bytes of the image as a file with that suffix (".png", ".jpg") would hold them.
+std::string Encoded(const vips::VImage& image, const char* suffix);
+// A JPEG of noise cut in half: its header reads, its pixels do not.
+std::string TruncatedJpeg();
 
 // Decodes the whole file into memory, so later rewrites of it do not matter.
 vips::VImage ReadImage(const std::string& path);
 // Largest absolute difference between two images of equal size and bands.
-double MaxDifference(const vips::VImage& a, const vips::VImage& b);
+inline double MaxDifference(const vips::VImage& a, const vips::VImage& b)
+{
+    return (a.cast(VIPS_FORMAT_INT) - b.cast(VIPS_FORMAT_INT)).abs().max();
+}
 
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, std::string_view bytes);
-// The file cut to its first bytes.
-void Truncate(const std::string& path, std::size_t length);
-
 // The type a file's first bytes show: "jpeg", "jp2", "png", "tiff", "gif", "bmp", "heic" or "".
 std::string SniffType(const std::string& path);
 
-// A multi-page TIFF of grey pages (40, 120, 200...) of the given sizes; vips only writes equal pages.
-void WriteMultiPageTiff(const std::string& path, const std::vector<std::pair<int, int>>& pageSizes);
-// A coordinate image as a BMP whose rows are stored top-down (a negative height).
-void WriteTopDownBmp(const std::string& path, int width, int height);
-// A PNG whose header claims width x height over the body of an 8 x 8 picture.
-std::string PngWithClaimedSize(std::uint32_t width, std::uint32_t height);
-
 // Sets the EXIF orientation of an existing file.
 void SetOrientation(const std::string& path, int orientation);
-// Gives a JPEG what a camera writes: EXIF (Make "NIKON CORPORATION", a GPS reference, a pixel size of 9999 x 9999), an
-// EXIF thumbnail and a maker-note preview of the whole picture, IPTC keywords and an XMP title.
-void AddCameraMetadata(const std::string& path);
-
-// The file's modification time, and setting it (access time too).
-std::int64_t ModifiedSeconds(const std::string& path);
+// Sets the file's modification time.
 void SetModified(const std::string& path, std::int64_t seconds, long nanoseconds = 0);
 
 } // namespace trimlark::test

@@ -1,0 +1,455 @@
+#include "imaging/ImageTools.h"
+
+#include "TestImages.h"
+#include "imaging/Codecs.h"
+
+#include <cstring>
+#include <exiv2/exiv2.hpp>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+namespace trimlark {
+namespace {
+
+using test::TempFolder;
+using vips::VImage;
+using Corner = OriginCorner;
+
+// A multi-page TIFF of grey pages (40, 120, 200...) of the given sizes; vips only writes equal pages.
+void WriteMultiPageTiff(const std::string& path, const std::vector<std::pair<int, int>>& pageSizes)
+{
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    int shade = 40;
+    for (const auto& [width, height] : pageSizes) {
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        std::vector<std::uint8_t> pixels(width * height, shade);
+        TIFFWriteEncodedStrip(tiff, 0, pixels.data(), pixels.size());
+        TIFFWriteDirectory(tiff);
+        shade += 80;
+    }
+    TIFFClose(tiff);
+}
+
+// The formats this system writes, with the type their bytes show.
+std::vector<std::pair<OutputFormat, const char*>> WritableFormats()
+{
+    using enum OutputFormat;
+    std::vector<std::pair<OutputFormat, const char*>> formats = {
+        {Jpeg, "jpeg"}, {Jpeg2000, "jp2"}, {Png, "png"}, {Tiff, "tiff"}, {Gif, "gif"}, {Bmp, "bmp"}, {Heic, "heic"}};
+    formats.resize(formats.size() - !CanWriteHeif());
+    return formats;
+}
+
+// Gives a JPEG what a camera writes: EXIF (Make "NIKON CORPORATION", a GPS reference, a pixel size of 9999 x 9999),
+// an EXIF thumbnail and a maker-note preview of the whole picture, IPTC keywords and an XMP title.
+void AddCameraMetadata(const std::string& path)
+{
+    auto image = Exiv2::ImageFactory::open(path);
+    image->readMetadata();
+    Exiv2::ExifData& exif = image->exifData();
+    exif["Exif.Image.Make"] = "NIKON CORPORATION";
+    exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+    exif["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(9999);
+    exif["Exif.Photo.PixelYDimension"] = static_cast<std::uint32_t>(9999);
+    // Both previews show the whole picture, as the camera took it.
+    const std::string preview = test::Encoded(test::CoordinateImage(64, 48), ".jpg");
+    const auto* data = reinterpret_cast<const Exiv2::byte*>(preview.data());
+    exif["Exif.Nikon3.Version"] = "48 50 49 48";
+    exif["Exif.NikonPreview.Compression"] = static_cast<std::uint16_t>(6);
+    exif["Exif.NikonPreview.JPEGInterchangeFormat"] = static_cast<std::uint32_t>(0);
+    exif["Exif.NikonPreview.JPEGInterchangeFormatLength"] = static_cast<std::uint32_t>(preview.size());
+    exif.findKey(Exiv2::ExifKey("Exif.NikonPreview.JPEGInterchangeFormat"))->setDataArea(data, preview.size());
+    Exiv2::ExifThumb(exif).setJpegThumbnail(data, preview.size());
+    image->iptcData()["Iptc.Application2.Keywords"] = "harbour";
+    image->xmpData()["Xmp.dc.title"] = "lang=\"x-default\" Harbour at dawn";
+    image->writeMetadata();
+}
+
+class ImageToolsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ImageTools::Initialize(); }
+
+    WorkingImage Load(const std::string& path)
+    {
+        auto image = ImageTools::LoadImageAtPixelSize(path);
+        if (!image)
+            ADD_FAILURE() << "cannot load " << path;
+        return image ? *image : WorkingImage();
+    }
+
+    // Loads, crops and writes a lossless PNG, then decodes it.
+    VImage CropToPng(const std::string& source, double x, double y, double w, double h, std::optional<Corner> corner)
+    {
+        const std::string output = folder.Path("out.png");
+        std::string reason;
+        EXPECT_TRUE(ImageTools::SaveImage(ImageTools::CropImage(Load(source), x, y, w, h, corner), output,
+                                          OutputFormat::Png, 1.0, false, &reason))
+            << reason;
+        return test::ReadImage(output);
+    }
+
+    // A 300 x 200 photo stored on its side (orientation 6), with what a camera writes.
+    std::string Photo()
+    {
+        const std::string photo = folder.Path("photo.jpg");
+        test::CoordinateImage(300, 200).jpegsave(photo.c_str(), VImage::option()->set("Q", 95));
+        test::SetOrientation(photo, 6);
+        AddCameraMetadata(photo);
+        return photo;
+    }
+
+    TempFolder folder;
+};
+using LoadAndCropTest = ImageToolsTest;
+using SaveTest = ImageToolsTest;
+
+// Each source is cropped by (5, 7, 30, 20) from the top left; the crop's pixel (10, 10) is the upright picture's
+// (15, 17). Coordinate sources are 60 x 50, or 200 x 100 before their orientation is applied. The preview, in a
+// box of half the upright size, is upright and opaque.
+TEST_F(LoadAndCropTest, EverySourceIsReadUprightAtItsSize)
+{
+    struct Case
+    {
+        const char* file;
+        int orientation;
+        std::vector<std::pair<int, int>> pages; // a multi-page TIFF of grey pages (40, 120...) instead
+        PixelSize size;                         // upright, the maxima over the pages
+        int red, green;                         // at the crop's (10, 10)
+        int tolerance;                          // lossy and paletted sources move the colours a little
+    };
+    std::vector<Case> cases = {
+        {"source.jpg", 1, {}, {60, 50}, 15, 17, 6},
+        {"source.png", 1, {}, {60, 50}, 15, 17, 0},
+        {"source.tif", 1, {}, {60, 50}, 15, 17, 0},
+        {"source.gif", 1, {}, {60, 50}, 15, 17, 8},
+        {"source.bmp", 1, {}, {60, 50}, 15, 17, 0},
+        {"top-down.bmp", 1, {}, {60, 50}, 15, 17, 0},
+        {"source.jp2", 1, {}, {60, 50}, 15, 17, 6},
+        {"source.webp", 1, {}, {60, 50}, 15, 17, 8},
+        // Turned clockwise, upright (u, v) is stored (v, 99 - u).
+        {"orientation-6.jpg", 6, {}, {100, 200}, 17, 84, 6},
+        // The JPEG 2000 decoder ignores EXIF; the picture must still come out upright.
+        {"orientation-6.jp2", 6, {}, {100, 200}, 17, 84, 6},
+        // Turned anticlockwise, upright (u, v) is stored (199 - v, u).
+        {"orientation-8.jpg", 8, {}, {100, 200}, 182, 15, 6},
+        // Half a turn: (199 - u, 99 - v); mirrored: (199 - u, v).
+        {"orientation-3.jpg", 3, {}, {200, 100}, 184, 82, 6},
+        {"orientation-2.jpg", 2, {}, {200, 100}, 184, 17, 6},
+        // 300 x 200 (60000 px) is the largest page; it is stretched to the maxima 300 x 400. Its preview is
+        // the page as it is: 300 x 200 into 150 x 200 is 150 x 100.
+        {"pages.tif", 1, {{100, 400}, {300, 200}}, {300, 400}, 120, 120, 1},
+        {"largest-first.tif", 1, {{64, 48}, {32, 24}}, {64, 48}, 40, 40, 1},
+    };
+    if (CanWriteHeif())
+        cases.push_back({"source.heic", 1, {}, {60, 50}, 15, 17, 12});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = folder.Path(c.file);
+        if (!c.pages.empty())
+            WriteMultiPageTiff(path, c.pages);
+        else if (path.ends_with("top-down.bmp")) {
+            // Stored bottom-up, the flipped picture's rows are the picture's rows top-down; a negative height says so.
+            test::CoordinateImage(60, 50).flipver().magicksave(path.c_str(), VImage::option()->set("format", "bmp"));
+            std::string bytes = test::ReadBytes(path);
+            const std::int32_t topDown = -50;
+            std::memcpy(&bytes[22], &topDown, 4); // little-endian, as BMP is
+            test::WriteBytes(path, bytes);
+        } else if (c.orientation == 1)
+            test::WriteCoordinateImage(path, 60, 50);
+        else {
+            test::WriteCoordinateImage(path, 200, 100);
+            test::SetOrientation(path, c.orientation);
+        }
+        EXPECT_EQ(ImageTools::GetImagePixelSize(path), c.size);
+        const VImage out = CropToPng(path, 5, 7, 30, 20, Corner::TopLeft);
+        ASSERT_EQ(out.width(), 30);
+        ASSERT_EQ(out.height(), 20);
+        EXPECT_NEAR(out.getpoint(10, 10)[0], c.red, c.tolerance);
+        EXPECT_NEAR(out.getpoint(10, 10)[1], c.green, c.tolerance);
+        const auto preview = ImageTools::LoadPreviewBitmap(path, c.size.width / 2, c.size.height / 2);
+        ASSERT_TRUE(preview);
+        EXPECT_EQ(preview->width, c.size.width / 2);
+        EXPECT_EQ(preview->height, path.ends_with("/pages.tif") ? 100 : c.size.height / 2);
+        EXPECT_EQ(preview->pixels.at(3), 255);
+    }
+}
+
+// On a 999 x 801 coordinate image, every written pixel says where it came from.
+TEST_F(LoadAndCropTest, EachCornerCutsItsRegionOutExactly)
+{
+    const std::string source = folder.Path("coordinates.png");
+    test::WriteCoordinateImage(source, 999, 801);
+    struct Case
+    {
+        const char* name;
+        double x, y, w, h;
+        std::optional<Corner> corner;
+        int left, top; // the region's top-left pixel
+        int width, height;
+    };
+    const Case cases[] = {
+        // Bottom corners: top = 801 - 20 - 51 = 730; right corners: left = 999 - 101 - 10 = 888.
+        {"bottom left", 10, 20, 101, 51, Corner::BottomLeft, 10, 730, 101, 51},
+        {"bottom right", 10, 20, 101, 51, Corner::BottomRight, 888, 730, 101, 51},
+        {"top left", 10, 20, 101, 51, Corner::TopLeft, 10, 20, 101, 51},
+        {"top right", 10, 20, 101, 51, Corner::TopRight, 888, 20, 101, 51},
+        // x = -100 clips 100 off the 301 width; bottom: top = 801 - 50 - 201 = 550; right: 999 + 100 - 301 = 798.
+        {"overhanging, bottom right", -100, 50, 301, 201, Corner::BottomRight, 798, 550, 201, 201},
+        {"overhanging, top left", -100, 50, 301, 201, Corner::TopLeft, 0, 50, 201, 201},
+        {"overhanging the right edge", 900, 0, 300, 101, Corner::TopLeft, 900, 0, 99, 101},
+        // 100.7 x 50.2 truncates to 100 x 50; edges 10.4 -> 10 and 20.6 -> 21 go to the nearest pixel.
+        {"fractional, top left", 10.4, 20.6, 100.7, 50.2, Corner::TopLeft, 10, 21, 100, 50},
+        // top edge 801 - 20.6 - 50.2 = 730.2 -> 730; left 999 - 100.7 - 10.4 = 887.9 -> 888
+        {"fractional, bottom right", 10.4, 20.6, 100.7, 50.2, Corner::BottomRight, 888, 730, 100, 50},
+        // Without a corner the clipped region sits at the bottom-left: top = 801 - 51 = 750.
+        {"no corner", 10, 20, 101, 51, std::nullopt, 0, 750, 101, 51},
+        // A refused crop writes the whole image.
+        {"all zero", 0, 0, 0, 0, Corner::TopLeft, 0, 0, 999, 801},
+        {"ends before the left edge", -300, 0, 300, 100, Corner::TopLeft, 0, 0, 999, 801},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const VImage out = CropToPng(source, c.x, c.y, c.w, c.h, c.corner);
+        ASSERT_EQ(out.width(), c.width);
+        ASSERT_EQ(out.height(), c.height);
+        EXPECT_EQ(test::CoordinateAt(out, 0, 0), (test::Coordinate{c.left, c.top}));
+        EXPECT_EQ(test::CoordinateAt(out, c.width - 1, c.height - 1),
+                  (test::Coordinate{c.left + c.width - 1, c.top + c.height - 1}));
+    }
+}
+
+// None of these may crash, hang or print: each is refused when loaded, or its save is refused and writes nothing.
+TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
+{
+    const std::string jpeg = test::Encoded(test::NoiseImage(64, 64), ".jpg");
+    const std::string png = test::Encoded(test::NoiseImage(64, 64), ".png");
+    const auto claiming = [&jpeg](const char* size) { // a frame header claiming height and width over the 64 x 64 body
+        return std::string(jpeg).replace(jpeg.find("\xFF\xC0") + 5, 4, size, 4);
+    };
+    std::filesystem::create_directory(folder.Path("folder.jpg"));
+    ASSERT_EQ(mkfifo(folder.Path("pipe.jpg").c_str(), 0600), 0); // opening it waits for a writer that never comes
+    const struct Case
+    {
+        const char* file;
+        std::optional<std::string> bytes; // nothing: as made above, or missing
+        bool sized;                       // whether what there is of a header tells a size
+    } cases[] = {
+        {"text.jpg", "not an image", false},
+        {"text-with-signature.bmp", "BM is not an image header\n", false},
+        {"empty.png", "", false},
+        {"missing.jpg", std::nullopt, false},
+        {"folder.jpg", std::nullopt, false},
+        {"pipe.jpg", std::nullopt, false},
+        {"header-only.jpg", jpeg.substr(0, 700), false},
+        {"half.png", png.substr(0, png.size() / 2), true},
+        {"huge.jpg", claiming("\xEA\x60\xEA\x60"), true}, // 60000 x 60000
+        {"zero.jpg", claiming("\0\0\0\0"), false},
+    };
+    alarm(120); // a hang ends the test program (and so fails the test) instead of stopping the suite
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = folder.Path(c.file);
+        if (c.bytes)
+            test::WriteBytes(path, *c.bytes);
+        const std::string output = folder.Path("bad-out.png");
+        std::string reason;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ImageTools::GetImagePixelSize(path).has_value(), c.sized);
+        const auto image = ImageTools::LoadImageAtPixelSize(path, &reason);
+        EXPECT_FALSE(image && ImageTools::SaveImage(*image, output, OutputFormat::Png, 1.0, true, &reason));
+        EXPECT_FALSE(reason.empty());
+        ImageTools::LoadPreviewBitmap(path, 64, 64);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "decoder warnings stay off standard output";
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
+    alarm(0);
+}
+
+// Whatever the source's colour space, depth and alpha, each format's bytes show its type and decode to 8-bit sRGB
+// at the cropped size; alpha where the source and format have it, else transparent areas become white.
+TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)
+{
+    const VImage picture = test::CoordinateImage(160, 120);
+    const auto sixteenBit = [](const VImage& image, VipsInterpretation interpretation) {
+        return (image.cast(VIPS_FORMAT_USHORT) * 257) // 125 * 257 in 16 bits is 125 in 8
+            .cast(VIPS_FORMAT_USHORT)
+            .copy(VImage::option()->set("interpretation", interpretation));
+    };
+    const std::tuple<const char*, VImage, int> sources[] = {
+        // the file, its picture, green at the crop's (25, 10)
+        {"opaque.png", picture, 70},
+        {"transparent-left-of-120.png", picture.bandjoin((VImage::xyz(160, 120)[0] >= 120).cast(VIPS_FORMAT_UCHAR)),
+         70},
+        {"cmyk.jpg", picture.icc_export(VImage::option()->set("output_profile", "cmyk")), 70},
+        {"rgb16.png", sixteenBit(picture, VIPS_INTERPRETATION_RGB16), 70},
+        {"grey16.tif", sixteenBit(picture[0], VIPS_INTERPRETATION_GREY16), 125},
+    };
+    for (const auto& [file, source, green] : sources) {
+        SCOPED_TRACE(file);
+        source.write_to_file(folder.Path(file).c_str());
+        // The crop's (25, 10) is the picture's (125, 70).
+        const WorkingImage cropped =
+            ImageTools::CropImage(Load(folder.Path(file)), 100, 60, 30.9, 20.3, OriginCorner::TopLeft);
+        for (const auto& [format, type] : WritableFormats()) {
+            SCOPED_TRACE(type);
+            const std::string output = folder.Path("out.img");
+            std::string reason;
+            ASSERT_TRUE(ImageTools::SaveImage(cropped, output, format, 0.8, true, &reason)) << reason;
+            EXPECT_EQ(test::SniffType(output), type);
+            const VImage back = test::ReadImage(output);
+            EXPECT_EQ(back.width(), 30);
+            EXPECT_EQ(back.height(), 20);
+            const bool alpha = source.has_alpha() && format != OutputFormat::Jpeg;
+            // A GIF of greys reads back with an alpha band, opaque throughout.
+            EXPECT_EQ(back.bands() - (format == OutputFormat::Gif && !alpha && back[back.bands() - 1].min() == 255),
+                      alpha ? 4 : 3);
+            EXPECT_EQ(back.format(), VIPS_FORMAT_UCHAR);
+            EXPECT_EQ(back.interpretation(), VIPS_INTERPRETATION_sRGB);
+            EXPECT_NEAR(back.getpoint(25, 10)[0], 125, 40); // CMYK goes through a profile, HEIC is lossy
+            EXPECT_NEAR(back.getpoint(25, 10)[1], green, 40);
+            if (alpha) {
+                EXPECT_NEAR(back.getpoint(5, 10)[3], 0, 8);
+                EXPECT_NEAR(back.getpoint(25, 10)[3], 255, 8);
+            } else if (source.has_alpha()) {
+                EXPECT_GT(back.getpoint(5, 10)[1], 240) << "transparent areas become white, not black";
+            }
+        }
+    }
+}
+
+// JPEG at 0.8 (as the quality slider's float gives it) is the encoder's own quality 80; JPEG 2000 is lossless at
+// 1 only.
+TEST_F(SaveTest, QualityReachesTheLossyEncoders)
+{
+    const std::string noise = folder.Path("noise.png"), output = folder.Path("out.img");
+    test::NoiseImage(96, 64).pngsave(noise.c_str());
+    const VImage original = test::ReadImage(noise);
+    ASSERT_TRUE(ImageTools::SaveImage(Load(noise), output, OutputFormat::Jpeg, 0.8f));
+    EXPECT_EQ(test::ReadBytes(output), test::Encoded(original, ".jpg[Q=80]"));
+    for (const double quality : {1.0, 0.8}) {
+        ASSERT_TRUE(ImageTools::SaveImage(Load(noise), output, OutputFormat::Jpeg2000, quality));
+        EXPECT_EQ(test::MaxDifference(test::ReadImage(output), original) == 0, quality == 1.0) << quality;
+    }
+}
+
+// A save that fails leaves an existing file as it was, and no temporary file beside it.
+TEST_F(SaveTest, FailedSaveWritesNothing)
+{
+    const std::string photo = Photo();
+    const std::string truncated = folder.Path("truncated.jpg");
+    test::WriteBytes(truncated, test::TruncatedJpeg());
+    // 0.5 of the 10 pixels' width lies on the image: the crop takes it, the save refuses it.
+    const WorkingImage sliver = ImageTools::CropImage(Load(photo), 199.5, 0, 10, 80, OriginCorner::TopLeft);
+    const std::string existing = folder.Path("existing.png");
+    const struct Case
+    {
+        const char* name;
+        WorkingImage image;
+        std::string path;
+        OutputFormat format;
+        bool keepMetadata;
+    } cases[] = {
+        {"truncated source as png", Load(truncated), existing, OutputFormat::Png, false},
+        {"truncated source as jpeg with metadata", Load(truncated), existing, OutputFormat::Jpeg, true},
+        {"truncated source as gif", Load(truncated), existing, OutputFormat::Gif, false},
+        {"under a pixel wide", sliver, existing, OutputFormat::Png, false},
+        {"into a missing folder", Load(photo), folder.Path("missing/out.png"), OutputFormat::Png, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteBytes(existing, "keep");
+        std::string reason;
+        EXPECT_FALSE(ImageTools::SaveImage(c.image, c.path, c.format, 0.8, c.keepMetadata, &reason));
+        EXPECT_FALSE(reason.empty());
+        EXPECT_EQ(test::ReadBytes(existing), "keep");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 3) << "no file left behind";
+    }
+}
+
+// The box on: the tags that describe the picture follow the crop; the EXIF thumbnail and the maker note's preview,
+// which would show what the crop cut away, do not; and the output gets the loaded file's date (a copied photo is
+// born after the modification it carries: the earlier date is the picture's) as its modification and access time,
+// also when it has replaced the source, whose pixels are then still the loaded file's. The box off: none of it,
+// and the same pixels: the metadata goes in without a second encode.
+TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
+{
+    const std::string photo = Photo();
+    test::SetModified(photo, 981158400, 123456789); // 2001-02-03
+    const auto date = [](const std::string& path) {
+        struct stat attributes = {};
+        stat(path.c_str(), &attributes);
+        return std::tuple{attributes.st_mtim.tv_sec, attributes.st_mtim.tv_nsec, attributes.st_atim.tv_sec};
+    };
+    const auto photoDate = std::tuple{981158400L, 123456789L, 981158400L};
+    const auto text = [](const Exiv2::ExifData& exif, const char* key) {
+        const auto it = exif.findKey(Exiv2::ExifKey(key));
+        return it == exif.end() ? std::string() : it->toString();
+    };
+    const WorkingImage cropped = ImageTools::CropImage(Load(photo), 0, 0, 120, 80, OriginCorner::TopLeft);
+    for (const auto& [format, type] : WritableFormats()) {
+        if (format == OutputFormat::Gif || format == OutputFormat::Bmp)
+            continue; // they hold no metadata
+        SCOPED_TRACE(type);
+        VImage pixels[2];
+        for (const bool keep : {true, false}) {
+            SCOPED_TRACE(keep ? "box on" : "box off");
+            const std::string output = folder.Path(keep ? "with.img" : "without.img");
+            std::string reason;
+            ASSERT_TRUE(ImageTools::SaveImage(cropped, output, format, 0.3, keep, &reason)) << reason;
+            if (keep)
+                ImageTools::CopyEXIFInformationAndCreationDate(cropped, output);
+            EXPECT_EQ(date(output) == photoDate, keep);
+            auto written = Exiv2::ImageFactory::open(output);
+            written->readMetadata();
+            const Exiv2::ExifData& exif = written->exifData();
+            EXPECT_EQ(text(exif, "Exif.Image.Make"), keep ? "NIKON CORPORATION" : "");
+            EXPECT_EQ(text(exif, "Exif.GPSInfo.GPSLatitudeRef"), keep ? "N" : "");
+            // The source's 9999 x 9999 would be stale; with the box off an encoder may write its own.
+            const std::string size =
+                text(exif, "Exif.Photo.PixelXDimension") + "x" + text(exif, "Exif.Photo.PixelYDimension");
+            EXPECT_TRUE(size == "120x80" || (!keep && size == "x")) << size;
+            EXPECT_NE(text(exif, "Exif.Image.Orientation"), "6");
+            EXPECT_TRUE(Exiv2::PreviewManager(*written).getPreviewProperties().empty());
+            EXPECT_EQ(written->xmpData().findKey(Exiv2::XmpKey("Xmp.dc.title")) != written->xmpData().end(), keep);
+            EXPECT_EQ(!written->iptcData().empty(), keep && format != OutputFormat::Heic);
+            pixels[keep] = test::ReadImage(output);
+        }
+        EXPECT_EQ(pixels[true].width(), 120); // upright whatever the tags said
+        EXPECT_EQ(test::MaxDifference(pixels[true], pixels[false]), 0);
+    }
+
+    // Upright (u, v) is stored (v, 199 - u): the crop's top-left (50, 40) is stored (40, 149).
+    const WorkingImage overSource = ImageTools::CropImage(Load(photo), 50, 40, 100, 60, OriginCorner::TopLeft);
+    ASSERT_TRUE(ImageTools::SaveImage(overSource, photo, OutputFormat::Jpeg, 1.0, true));
+    ImageTools::CopyEXIFInformationAndCreationDate(overSource, photo);
+    EXPECT_EQ(date(photo), photoDate);
+    const VImage back = test::ReadImage(photo);
+    EXPECT_EQ(back.width(), 100);
+    EXPECT_NEAR(test::CoordinateAt(back, 0, 0).first, 40, 3);
+    EXPECT_NEAR(test::CoordinateAt(back, 0, 0).second, 149, 3);
+}
+
+// Other programs keep EXIF, IPTC and XMP in PNG text chunks ("Raw profile type ...") and free text in a TIFF
+// description; with the box off none of it reaches the output either.
+TEST_F(SaveTest, BoxOffDropsOtherProgramsCopiesOfTheMetadata)
+{
+    for (const auto& [file, field, format] : {std::tuple{"text-chunk.png", "png-comment-0-Raw", OutputFormat::Png},
+                                              std::tuple{"described.tif", "image-description", OutputFormat::Tiff}}) {
+        SCOPED_TRACE(file);
+        VImage marked = test::CoordinateImage(40, 30).copy();
+        marked.set(field, "where the photo was taken");
+        marked.write_to_file(folder.Path(file).c_str());
+        ASSERT_NE(test::ReadImage(folder.Path(file)).get_typeof(field), 0u);
+        ASSERT_TRUE(ImageTools::SaveImage(Load(folder.Path(file)), folder.Path("out.img"), format, 0.8, false));
+        EXPECT_EQ(test::ReadImage(folder.Path("out.img")).get_typeof(field), 0u);
+    }
+}
+
+} // namespace
+} // namespace trimlark
