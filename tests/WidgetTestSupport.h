@@ -9,12 +9,11 @@
 // What the widget test programs share: input given as a user gives it, and the shared custom ratio put back.
 namespace trimlark {
 
-// Replaces a field's text by typing; Enter also confirms it with Return.
+// Replaces a field's text by typing over all of it; Enter also confirms it with Return.
 inline void TypeInto(QWidget* field, const QString& text)
 {
     field->setFocus();
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(field, Qt::Key_Delete);
     QTest::keyClicks(field, text);
 }
 inline void Enter(QWidget* field, const QString& text)
@@ -40,21 +39,18 @@ inline void DeleteClosedWindows()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-// Puts the shared custom ratio back to its start-up state around every test.
+// Puts the shared custom ratio back to its start-up state before every test; closed windows go after it.
 class RatioReset : public ::testing::Test
 {
 protected:
-    void SetUp() override { Reset(); }
-    void TearDown() override
+    void SetUp() override
     {
-        DeleteClosedWindows();
         Reset();
+        Shared().customWindowIsOpen = false;
     }
-    static void Reset()
-    {
-        static_cast<CustomRatio&>(DataProvider::Shared()) = CustomRatio{};
-        DataProvider::Shared().customWindowIsOpen = false;
-    }
+    void TearDown() override { DeleteClosedWindows(); }
+    static DataProvider& Shared() { return DataProvider::Shared(); }
+    static void Reset() { static_cast<CustomRatio&>(Shared()) = {}; }
 };
 
 } // namespace trimlark

@@ -11,7 +11,7 @@
 #include <QImage>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <deque>
+#include <QWindow>
 #include <map>
 
 namespace trimlark {
@@ -22,6 +22,9 @@ using Preferences = std::map<QString, QString>;
 class ScriptedPlatform : public Platform
 {
 public:
+    using Path = std::optional<QString>;
+    using Paths = std::optional<QStringList>;
+
     explicit ScriptedPlatform(std::shared_ptr<Preferences> store) : preferences(std::move(store)) {}
 
     void SetDialogParent(QWidget*) override {}
@@ -30,19 +33,13 @@ public:
         alerts.push_back(alert);
         return answer ? answer(alert) : 0;
     }
-    std::optional<QStringList> ChooseImageFiles(const QString& start, const QStringList&) override
+    Paths ChooseImageFiles(const QString& start, const QStringList&) override { return Panel("images " + start); }
+    Path ChooseFolder(const QString&, const QString&) override { return First(Panel("folder")); }
+    Path ChooseProfileToSave(const QString&, const QString& name) override { return First(Panel("save " + name)); }
+    Path ChooseProfileToLoad(const QString& start) override { return First(Panel("load " + start)); }
+    Path ReadPreference(const QString& key) override
     {
-        return Panel("images " + start);
-    }
-    std::optional<QString> ChooseFolder(const QString&, const QString&) override { return First(Panel("folder")); }
-    std::optional<QString> ChooseProfileToSave(const QString&, const QString& name) override
-    {
-        return First(Panel("save " + name));
-    }
-    std::optional<QString> ChooseProfileToLoad(const QString& start) override { return First(Panel("load " + start)); }
-    std::optional<QString> ReadPreference(const QString& key) override
-    {
-        return preferences->contains(key) ? std::optional(preferences->at(key)) : std::nullopt;
+        return preferences->contains(key) ? Path((*preferences)[key]) : Path();
     }
     void WritePreference(const QString& key, const QString& value) override { (*preferences)[key] = value; }
     void OpenUrl(const QUrl& url) override { openedUrls.push_back(url); }
@@ -59,26 +56,19 @@ public:
     // Picks the button of each message; the first (default) button when unset.
     std::function<int(const Alert&)> answer;
     // The panels' answers in the order the panels open; a panel with none left is cancelled.
-    std::deque<std::optional<QStringList>> panelAnswers;
+    QList<Paths> panelAnswers;
     // Each panel opened, with what it was opened with: "images <folder>", "folder", "save <name>", "load <folder>".
     QStringList panels;
     std::vector<QUrl> openedUrls;
     std::shared_ptr<Preferences> preferences;
 
 private:
-    std::optional<QStringList> Panel(const QString& opened)
+    Paths Panel(const QString& opened)
     {
         panels << opened;
-        if (panelAnswers.empty())
-            return std::nullopt;
-        const std::optional<QStringList> chosen = panelAnswers.front();
-        panelAnswers.pop_front();
-        return chosen;
+        return panelAnswers.isEmpty() ? std::nullopt : panelAnswers.takeFirst();
     }
-    static std::optional<QString> First(const std::optional<QStringList>& chosen)
-    {
-        return chosen ? std::optional(chosen->value(0)) : std::nullopt;
-    }
+    static Path First(const Paths& chosen) { return chosen ? Path(chosen->value(0)) : Path(); }
 };
 
 // The main window over a scripted platform, shown on the offscreen screen, with a temporary folder.
@@ -86,11 +76,6 @@ class WindowFixture : public RatioReset
 {
 public:
     WindowFixture() { Relaunch(); }
-    void TearDown() override
-    {
-        window.reset();
-        RatioReset::TearDown();
-    }
 
     // A new window (a new launch) over the same preferences.
     void Relaunch()
@@ -105,35 +90,27 @@ public:
 
     template <typename Widget = QWidget> Widget* Find(const QString& name) const
     {
-        auto* widget = window->findChild<Widget*>(name);
-        if (widget == nullptr)
-            throw std::runtime_error("no widget named " + name.toStdString());
-        return widget;
+        if (auto* widget = window->findChild<Widget*>(name))
+            return widget;
+        throw std::runtime_error("no widget named " + name.toStdString());
     }
-    // The text a field, label or button shows.
     QString Text(const QString& name) const { return Find(name)->property("text").toString(); }
-    QStringList DimensionLabels() const
+    QString OutputLabels() const
     {
-        QStringList texts;
-        for (const char* name : {"labelOriginalDimensionsWidth", "labelOriginalDimensionsHeight",
-                                 "labelOutputDimensionsWidth", "labelOutputDimensionsHeight"})
-            texts << Text(name);
-        return texts;
+        return Text("labelOutputDimensionsWidth") + ", " + Text("labelOutputDimensionsHeight");
     }
-    QString Title() const { return window->windowTitle(); }
+    // The title as the window system shows it.
+    QString Title() const { return window->windowHandle()->title(); }
 
     void Click(const QString& button) const { Find<QAbstractButton>(button)->click(); }
-    void Trigger(const char* action) const { window->findChild<QAction*>(action)->trigger(); }
-    // The up arrow of a percent's stepper: term is "OriginX", "OriginY", "Width" or "Height".
-    void StepUp(const QString& term) const
+    void Trigger(const QString& action) const { Find<QAction>(action)->trigger(); }
+    // Clicks a button or triggers an action (by name) whose panel answers with path.
+    void UseWith(const QString& name, const QString& path) const
     {
-        Find("stepperCustomCropPercents" + term)->findChild<QAbstractButton*>("buttonUp")->click();
+        platform->panelAnswers << QStringList{path};
+        name.startsWith("action") ? Trigger(name) : Click(name);
     }
-    void Browse(const QString& folder) const
-    {
-        platform->panelAnswers.push_back(QStringList{folder});
-        Click("buttonBrowse");
-    }
+    void ChooseCorner(const char* corner = "Top Right") const { ChooseItem(Find("comboOriginCorner"), corner); }
     void ClickRow(int row) const
     {
         auto* table = Find<QTableView>("tableViewImage");
@@ -143,16 +120,15 @@ public:
     // Waits until the latest preview is shown; false when none came.
     bool PreviewShown() const
     {
-        return QTest::qWaitFor([&] { return !window->IsCropPreviewPending(); }, 30000);
+        return QTest::qWaitFor([&] { return !window->IsCropPreviewPending(); });
     }
 
-    // A solid image file in the temporary folder; its full path.
-    QString MakeImage(const QString& name, int width, int height, QColor color = Qt::blue) const
+    // A solid blue image file in the temporary folder; its full path.
+    QString MakeImage(const QString& name, int width, int height) const
     {
         QImage image(width, height, QImage::Format_RGB32);
-        image.fill(color);
-        image.save(TempPath(name));
-        return TempPath(name);
+        image.fill(Qt::blue);
+        return image.save(TempPath(name)) ? TempPath(name) : QString();
     }
     QString WriteFile(const QString& name, const QByteArray& bytes) const
     {

@@ -36,32 +36,44 @@ public:
         return drop.isAccepted() && drop.dropAction() == Qt::CopyAction; // a "move" could delete the originals
     }
     QImage Preview() const { return Find<CropPreviewView>("imageViewCropPreview")->Image(); }
-    // The shown preview's colour over the source pixel (x, yFromTop) of an image W pixels wide.
-    QColor PixelOver(double W, double x, double yFromTop) const
+    // The shown preview's colour over the source pixel (x, yFromTop) of an image 400 pixels wide.
+    QColor PixelOver(double x, double yFromTop) const
     {
-        EXPECT_TRUE(PreviewShown());
-        const double scale = Preview().width() / W;
+        const double scale = PreviewShown() ? Preview().width() / 400.0 : 0;
         return Preview().pixelColor(static_cast<int>(std::floor(x * scale)),
                                     static_cast<int>(std::floor(yFromTop * scale)));
     }
 };
 using ViewControllerPreview = ViewControllerList;
 
-TEST_F(ViewControllerList, AddImagesAppendsAndRemembersTheFolder)
+TEST_F(ViewControllerList, AddOpenAndRemoveImages)
 {
-    platform->panelAnswers = {QStringList{"/photos/b.jpg", "/photos/a.png"},
-                              QStringList{"/other/c.gif", "/photos/b.jpg"}, std::nullopt, QStringList{}};
-    Click("buttonAddImages");
-    Click("buttonAddImages");
+    platform->panelAnswers = {QStringList{"/photos/b.jpg", "/photos/a.png"}, QStringList{"/other/c.gif"}, std::nullopt,
+                              QStringList{}};
+    for (int i = 0; i < 4; ++i) // the third panel is cancelled (nothing said), the fourth has nothing chosen
+        Click("buttonAddImages");
     EXPECT_EQ(Listed(), (Paths{"/photos/b.jpg", "/photos/a.png", "/other/c.gif"}));
     EXPECT_EQ(Table()->model()->index(2, 0).data().toString(), "/other/c.gif");
-    Click("buttonAddImages"); // cancelled: nothing said
-    EXPECT_TRUE(platform->alerts.empty());
-    Click("buttonAddImages"); // nothing chosen
     EXPECT_EQ(platform->AlertTexts(), QStringList{"The images could not be loaded."});
     EXPECT_EQ(platform->panels, (QStringList{"images ", "images /photos", "images /other", "images /other"}));
-    OpenWith({"/in/A.JPG", "/in/c.psd", "/photos/a.png"}); // opened with the app: by extension, not twice
-    EXPECT_EQ(Listed(), (Paths{"/photos/b.jpg", "/photos/a.png", "/other/c.gif", "/in/A.JPG"}));
+    OpenWith({"/in/A.JPG", "/in/c.psd"}); // opened with the app: taken by extension
+    EXPECT_EQ(Listed().back(), "/in/A.JPG");
+    EXPECT_EQ(Table()->model()->rowCount(), 4);
+
+    platform->alerts.clear();
+    Click("buttonRemoveSelected"); // nothing selected
+    ClickRow(1);
+    Click("buttonRemoveSelected");
+    EXPECT_EQ(Listed(), (Paths{"/photos/b.jpg", "/other/c.gif", "/in/A.JPG"}));
+    for (const int answer : {1, 0}) { // "No", then "Yes"
+        platform->answer = [answer](const Alert&) { return answer; };
+        Click("buttonRemoveAll");
+        EXPECT_EQ(Table()->model()->rowCount(), answer == 1 ? 3 : 0);
+    }
+    Click("buttonRemoveAll");
+    EXPECT_EQ(platform->AlertTexts().size(), 2) << "an empty list asks nothing";
+    EXPECT_EQ(platform->alerts[0].informativeText, "Are you sure you want to remove all the images from the list?");
+    EXPECT_EQ(platform->alerts[0].buttons, (QStringList{"Yes", "No"}));
 }
 
 TEST_F(ViewControllerList, DropsGoBetweenRows)
@@ -71,8 +83,7 @@ TEST_F(ViewControllerList, DropsGoBetweenRows)
     const std::tuple<const char*, std::function<QPoint()>, Qt::DropActions, int> cases[] = {
         {"gap above row 1", [&] { return GapAbove(1); }, Qt::CopyAction | Qt::MoveAction, 1},
         {"below the rows", [&] { return BelowTheRows(); }, Qt::CopyAction | Qt::MoveAction, 2},
-        {"onto a row", [&] { return GapAbove(1) + QPoint(0, Table()->rowHeight(1) / 2); },
-         Qt::CopyAction | Qt::MoveAction, -1},
+        {"onto a row", [&] { return GapAbove(1) + QPoint(0, Table()->rowHeight(1) / 2); }, Qt::CopyAction, -1},
         {"move only", [&] { return GapAbove(1); }, Qt::MoveAction, -1},
     };
     for (const auto& [name, point, actions, at] : cases) {
@@ -100,65 +111,42 @@ TEST_F(ViewControllerList, DropsGoBetweenRows)
     EXPECT_TRUE(Preview().isNull());
 }
 
-TEST_F(ViewControllerList, RemoveSelectedAndRemoveAll)
-{
-    Click("buttonRemoveAll");
-    EXPECT_TRUE(platform->alerts.empty()) << "an empty list asks nothing";
-    OpenWith({"/r/a.jpg", "/r/b.jpg", "/r/c.jpg"});
-    Click("buttonRemoveSelected"); // nothing selected
-    ClickRow(1);
-    Click("buttonRemoveSelected");
-    EXPECT_EQ(Listed(), (Paths{"/r/a.jpg", "/r/c.jpg"}));
-    for (const int answer : {1, 0}) { // "No", then "Yes"
-        platform->answer = [answer](const Alert&) { return answer; };
-        Click("buttonRemoveAll");
-        EXPECT_EQ(Table()->model()->rowCount(), answer == 1 ? 2 : 0);
-    }
-    EXPECT_EQ(platform->AlertTexts().value(0), "Are you sure you want to remove all the images from the list?");
-    EXPECT_EQ(platform->alerts[0].buttons, (QStringList{"Yes", "No"}));
-}
-
 TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)
 {
-    OpenWith({MakeImage("small.png", 40, 30, Qt::red), MakeImage("landscape.png", 400, 300),
-              WriteFile("broken.png", "this is not a picture")});
-    ClickRow(1);
+    OpenWith({MakeImage("landscape.png", 400, 300), WriteFile("broken.png", "this is not a picture")});
+    ClickRow(0);
     // The labels come at once, from the header: "1:1" on 400 x 300 is 300 x 300, centred at x 50-349.
-    EXPECT_EQ(DimensionLabels(), (QStringList{"Width: 400", "Height: 300", "Width: 300", "Height: 300"}));
-    EXPECT_EQ(PixelOver(400, 200, 150), Qt::blue);
-    EXPECT_EQ(PixelOver(400, 20, 150), kVeiledBlue);
+    EXPECT_EQ(OutputLabels(), "Width: 300, Height: 300");
+    EXPECT_EQ(PixelOver(200, 150), Qt::blue);
+    EXPECT_EQ(PixelOver(20, 150), kVeiledBlue);
 
     // Typed percents show at once: x 50 %, width 30 % of 400; height the default 60 % of 300.
     Click("radioCustomCrop");
     TypeInto(Find("textFieldCustomCropPercentsOriginX"), "50");
     TypeInto(Find("textFieldCustomCropPercentsWidth"), "30");
-    EXPECT_EQ(DimensionLabels().mid(2), (QStringList{"Width: 120", "Height: 180"}));
-    EXPECT_EQ(PixelOver(400, 190, 150), kVeiledBlue);
-    EXPECT_EQ(PixelOver(400, 210, 150), Qt::blue);
+    EXPECT_EQ(OutputLabels(), "Width: 120, Height: 180");
+    EXPECT_EQ(PixelOver(190, 150), kVeiledBlue);
+    EXPECT_EQ(PixelOver(210, 150), Qt::blue);
 
     // A 100 x 100 pixel square sits at the chosen corner: a source point (from the top) inside it is clear, the
     // opposite corner veiled.
     Click("radioCustomCropPixels");
     TypeInto(Find("textFieldCustomCropPixelsWidth"), "100");
     TypeInto(Find("textFieldCustomCropPixelsHeight"), "100");
-    const std::tuple<const char*, double, double> corners[] = {
-        {"Top Left", 50, 50}, {"Bottom Left", 50, 250}, {"Top Right", 350, 50}};
-    for (const auto& [corner, x, y] : corners) {
-        ChooseItem(Find("comboOriginCorner"), corner);
-        EXPECT_EQ(PixelOver(400, x, y), Qt::blue) << corner;
-        EXPECT_EQ(PixelOver(400, 400 - x, 300 - y), kVeiledBlue) << corner;
+    for (const auto& [corner, x, y] : {std::tuple("Top Left", 50, 50), {"Bottom Right", 350, 250}}) {
+        ChooseCorner(corner);
+        EXPECT_EQ(PixelOver(x, y), Qt::blue) << corner;
+        EXPECT_EQ(PixelOver(400 - x, 300 - y), kVeiledBlue) << corner;
     }
 
     // An unreadable file, or a click below the rows, leaves nothing selected to show.
-    for (const auto& clear : std::initializer_list<std::function<void()>>{
-             [&] { ClickRow(2); },
-             [&] { QTest::mouseClick(Table()->viewport(), Qt::LeftButton, {}, BelowTheRows()); }}) {
-        ClickRow(1);
+    for (const bool belowTheRows : {false, true}) {
+        ClickRow(0);
         ASSERT_TRUE(PreviewShown() && !Preview().isNull());
-        clear();
+        belowTheRows ? QTest::mouseClick(Table()->viewport(), Qt::LeftButton, {}, BelowTheRows()) : ClickRow(1);
         EXPECT_TRUE(window->GetCurrentImage().path.empty());
         EXPECT_TRUE(Preview().isNull());
-        EXPECT_EQ(DimensionLabels(), (QStringList{"Width: 0", "Height: 0", "Width: 0", "Height: 0"}));
+        EXPECT_EQ(OutputLabels(), "Width: 0, Height: 0");
     }
 }
 

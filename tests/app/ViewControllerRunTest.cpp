@@ -1,4 +1,5 @@
 #include "ScriptedPlatform.h"
+#include "app/RatePrompt.h"
 
 #include <QDir>
 #include <QImageReader>
@@ -15,20 +16,19 @@ const QString kRateText =
 class ViewControllerRun : public WindowFixture
 {
 public:
-    // Lists count images of (40 + i) x 30 and chooses the output folder; the images' paths.
-    QStringList Prepare(int count, const QString& folder = "out")
+    // Lists count images of (40 + i) x 30 and chooses the output folder "out".
+    void Prepare(int count)
     {
         QDir(temp.path()).mkdir("out");
-        QStringList paths;
         for (int i = 0; i < count; ++i)
-            paths << MakeImage(QString("source%1.png").arg(i), 40 + i, 30);
-        OpenWith(paths);
-        Browse(TempPath(folder));
-        return paths;
+            OpenWith({MakeImage(QString("source%1.png").arg(i), 40 + i, 30)});
+        UseWith("buttonBrowse", TempPath("out"));
     }
     // Under the default name pattern "[FileName]_cropped ([FileIndex])", which counts from 1.
-    static QString OutputName(int index) { return QString("out/source%1_cropped (%2).jpg").arg(index).arg(index + 1); }
-    QString OutputOf(int index) const { return TempPath(OutputName(index)); }
+    QString OutputOf(int index) const
+    {
+        return TempPath(QString("out/source%1_cropped (%2).jpg").arg(index).arg(index + 1));
+    }
     // Presses "Crop Images" and waits for the run's end; whether every image was cropped.
     bool RunAndWait()
     {
@@ -39,28 +39,36 @@ public:
     }
 };
 
-TEST_F(ViewControllerRun, RunLocksTheInputControlsAndReportsProgress)
+TEST_F(ViewControllerRun, RunLocksTheInputControlsAndReportsItsEnd)
 {
-    // Refused first for an empty list, then for an empty folder.
     Click("buttonCropImages");
-    OpenWith({MakeImage("source0.png", 40, 30)});
-    Click("buttonCropImages");
-    EXPECT_EQ(platform->AlertTexts(), (QStringList{"There are no images to crop.", "Please select an output folder."}));
-    EXPECT_EQ(platform->alerts[1].style, AlertStyle::Warning);
+    EXPECT_EQ(platform->AlertTexts(), QStringList{"There are no images to crop."});
+    EXPECT_EQ(platform->alerts[0].style, AlertStyle::Warning);
     EXPECT_FALSE(window->IsBusy());
 
+    // A run that fails says so, and asks nothing more.
     Prepare(4);
-    WriteFile(OutputName(1), "old"); // one question, asked while busy
+    UseWith("buttonBrowse", TempPath("no-such-folder"));
+    EXPECT_FALSE(RunAndWait());
+    EXPECT_EQ(platform->AlertTexts().last(), "Some images could not be cropped.");
+    EXPECT_EQ(platform->alerts.back().style, AlertStyle::Warning);
+    EXPECT_FALSE(platform->ReadPreference("ShowRateMessage"));
+
+    UseWith("buttonBrowse", TempPath("out"));
+    WriteFile("out/source1_cropped (2).jpg", "old"); // one question, asked while busy
     // Every named control that takes input, found by its name's kind.
     const auto controls =
         window->findChildren<QWidget*>(QRegularExpression("^(button|radio|combo|textField|stepper|slider|check)"));
     ASSERT_GE(controls.size(), 28);
+    const auto expectEnabled = [&](bool on) {
+        for (const QWidget* control : controls)
+            EXPECT_EQ(control->isEnabled(), on) << control->objectName().toStdString();
+        EXPECT_EQ(Text("buttonCropImages"), on ? "Crop Images" : "Cropping...");
+    };
     platform->answer = [&](const Alert& alert) {
         if (alert.buttons.size() != 4)
             return 0;
-        EXPECT_EQ(Find<QAbstractButton>("buttonCropImages")->text(), "Cropping...");
-        for (const QWidget* control : controls)
-            EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+        expectEnabled(false);
         for (const char* name : {"tableViewImage", "tabView", "imageViewCropPreview"})
             EXPECT_TRUE(Find(name)->isEnabled()) << name;
         return 0;
@@ -74,14 +82,13 @@ TEST_F(ViewControllerRun, RunLocksTheInputControlsAndReportsProgress)
     EXPECT_EQ(QImageReader(OutputOf(3)).size(), QSize(30, 30)); // "1:1" of 43 x 30
     EXPECT_EQ(platform->AlertTexts().last(), "Images cropped successfully.");
     EXPECT_EQ(platform->alerts.back().style, AlertStyle::Informational);
-    EXPECT_EQ(Find<QAbstractButton>("buttonCropImages")->text(), "Crop Images");
-    for (const QWidget* control : controls)
-        EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
-    // The quality slider's rule holds again once the run has ended.
+    expectEnabled(true);
+
+    // The quality slider's rule holds again once the run has ended; this second successful run asks for a rating.
     ChooseItem(Find("comboFormat"), "PNG");
     ASSERT_TRUE(RunAndWait());
     EXPECT_FALSE(Find("sliderQuality")->isEnabled());
-    EXPECT_TRUE(Find("comboFormat")->isEnabled());
+    EXPECT_EQ(platform->AlertTexts().last(), kRateText);
 }
 
 TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFile)
@@ -98,64 +105,58 @@ TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFile)
         Relaunch();
         Prepare(3);
         for (int index : {0, 2})
-            WriteFile(OutputName(index), "old");
+            WriteFile(QDir(temp.path()).relativeFilePath(OutputOf(index)), "old");
         QFile::remove(OutputOf(1));
-        QStringList asked;
+        std::vector<Alert> asked;
         platform->answer = [&](const Alert& alert) {
             if (alert.buttons.size() != 4)
                 return 0;
-            EXPECT_EQ(alert.buttons, (QStringList{"Yes", "Yes to All", "No", "No to All"}));
-            EXPECT_EQ(alert.escapeButton, 2);
-            asked << alert.informativeText;
-            return asked.size() <= static_cast<int>(answers.size()) ? answers[asked.size() - 1] : 2;
+            asked.push_back(alert);
+            return asked.size() <= answers.size() ? answers[asked.size() - 1] : 2;
         };
         ASSERT_TRUE(RunAndWait());
-        QStringList expected;
-        for (int index = 0; index < 2 * static_cast<int>(answers.size()); index += 2)
-            expected << "The file " + OutputOf(index) + " already exists. Do you want to overwrite it?";
-        EXPECT_EQ(asked, expected);
+        ASSERT_EQ(asked.size(), answers.size());
+        EXPECT_EQ(asked[0].informativeText,
+                  "The file " + OutputOf(0) + " already exists. Do you want to overwrite it?");
+        EXPECT_EQ(asked[0].buttons, (QStringList{"Yes", "Yes to All", "No", "No to All"}));
+        EXPECT_EQ(asked[0].escapeButton, 2) << "Escape answers No";
         EXPECT_EQ(ReadFile(OutputOf(0)) != "old", replaced0);
         EXPECT_EQ(ReadFile(OutputOf(2)) != "old", replaced2);
         EXPECT_TRUE(QFile::exists(OutputOf(1)));
     }
 }
 
-TEST_F(ViewControllerRun, RatingPromptAcrossRunsAndLaunches)
+TEST(RatePrompt, AsksFromTheSecondSuccessfulRunOncePerLaunchUntilAnswered)
 {
-    // Each row is one run, continuing from the row before: relaunch first, the answer to the prompt, whether
-    // it was asked, and the stored preference after it.
+    ScriptedPlatform platform(std::make_shared<Preferences>());
+    const QUrl review("https://trimlark.org/review");
+    std::optional<RatePrompt> prompt;
+    // Each row is a successful run, continuing from the row before: in a new launch or not, the answer to the
+    // prompt, whether it was asked, and the stored preference after it.
     const std::tuple<const char*, bool, int, bool, const char*> cases[] = {
-        {"a failed run asks nothing and stores nothing", false, 1, false, nullptr},
-        {"the user's first successful run asks nothing", false, 1, false, "Yes"},
+        {"the user's first run asks nothing", true, 1, false, "Yes"},
         {"the next asks; Remind me later", false, 1, true, "Yes"},
         {"once per launch", false, 1, false, "Yes"},
         {"a later launch asks again; No, Thanks", true, 2, true, "No"},
         {"never again", true, 0, false, "No"},
     };
-    for (const auto& [name, relaunch, answer, asked, stored] : cases) {
+    for (const auto& [name, launch, answer, asked, stored] : cases) {
         SCOPED_TRACE(name);
-        if (relaunch)
-            Relaunch();
-        platform->answer = [&](const Alert& alert) { return alert.informativeText == kRateText ? answer : 0; };
-        if (window->ListImagePaths().empty())
-            Prepare(1, stored ? "out" : "no-such-folder");
-        platform->alerts.clear();
-        EXPECT_EQ(RunAndWait(), stored != nullptr);
-        EXPECT_EQ(platform->AlertTexts().contains(kRateText), asked);
-        EXPECT_EQ(platform->ReadPreference("ShowRateMessage"), stored ? std::optional<QString>(stored) : std::nullopt);
-        if (!stored) {
-            EXPECT_EQ(platform->AlertTexts(), QStringList{"Some images could not be cropped."});
-            Trigger("actionNew");
-        }
+        if (launch)
+            prompt.emplace(platform, review);
+        platform.alerts.clear();
+        platform.answer = [answer](const Alert&) { return answer; };
+        prompt->ShowRateMessage();
+        EXPECT_EQ(platform.AlertTexts(), asked ? QStringList{kRateText} : QStringList());
+        EXPECT_EQ(platform.ReadPreference("ShowRateMessage"), stored);
     }
     // "Yes, Rate Trimlark" opens the review page and ends the prompts too.
-    (*preferences)["ShowRateMessage"] = "Yes";
-    Relaunch();
-    Prepare(1);
-    ASSERT_TRUE(RunAndWait());
-    EXPECT_EQ(platform->alerts.back().buttons, (QStringList{"Yes, Rate Trimlark", "Remind me later", "No, Thanks"}));
-    EXPECT_EQ(platform->openedUrls, std::vector<QUrl>{ViewController::ReviewUrl()});
-    EXPECT_EQ(platform->ReadPreference("ShowRateMessage"), "No");
+    (*platform.preferences)["ShowRateMessage"] = "Yes";
+    platform.answer = nullptr;
+    RatePrompt(platform, review).ShowRateMessage();
+    EXPECT_EQ(platform.alerts.back().buttons, (QStringList{"Yes, Rate Trimlark", "Remind me later", "No, Thanks"}));
+    EXPECT_EQ(platform.openedUrls, std::vector<QUrl>{review});
+    EXPECT_EQ(platform.ReadPreference("ShowRateMessage"), "No");
 }
 
 } // namespace

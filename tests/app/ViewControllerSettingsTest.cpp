@@ -1,121 +1,112 @@
 #include "ScriptedPlatform.h"
-#include "app/QualitySlider.h"
-#include "app/Stepper.h"
+#include "customratio/ViewControllerCustomAspectRatio.h"
 #include "imaging/Codecs.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
-#include <QRegularExpression>
-#include <QTabWidget>
-#include <array>
 
 namespace trimlark {
 namespace {
 
 using ViewControllerSettings = WindowFixture;
 
-const QString kPercentTerms[] = {"OriginX", "OriginY", "Width", "Height"};
-
-TEST_F(ViewControllerSettings, EveryControlShowsItsOwnSettingAndReadsItBack)
+TEST_F(ViewControllerSettings, EachControlChangesItsOwnSettingAndMarksTheProfileOnce)
 {
-    // Every text field is set to its own name, every stepper to its place in kPercentTerms.
-    CropSettings s;
-    s.radioAutoCrop = false;
-    s.comboAutoCropFormat = 3;
-    s.radioCustomCrop = true;
-    s.comboOriginCorner = 2;
-    s.radioCustomCropPixels = true;
-    s.textFieldCustomCropPixelsOriginX = "textFieldCustomCropPixelsOriginX";
-    s.textFieldCustomCropPixelsOriginY = "textFieldCustomCropPixelsOriginY";
-    s.textFieldCustomCropPixelsWidth = "textFieldCustomCropPixelsWidth";
-    s.textFieldCustomCropPixelsHeight = "textFieldCustomCropPixelsHeight";
-    s.radioCustomCropPercents = false;
-    s.textFieldCustomCropPercentsOriginX = "textFieldCustomCropPercentsOriginX";
-    s.stepperCustomCropPercentsOriginX = 0;
-    s.textFieldCustomCropPercentsOriginY = "textFieldCustomCropPercentsOriginY";
-    s.stepperCustomCropPercentsOriginY = 1;
-    s.textFieldCustomCropPercentsWidth = "textFieldCustomCropPercentsWidth";
-    s.stepperCustomCropPercentsWidth = 2;
-    s.textFieldCustomCropPercentsHeight = "textFieldCustomCropPercentsHeight";
-    s.stepperCustomCropPercentsHeight = 3;
-    s.comboFormat = AvailableFormats().IndexOfTitle("PNG");
-    s.sliderQuality = 79.9f;
-    s.textFieldName = "textFieldName";
-    s.textFieldOutputFolder = "textFieldOutputFolder";
-    s.checkKeepEXIFInformationAndCreationDate = false;
-    window->SetCropSettings(s);
+    const int png = AvailableFormats().IndexOfTitle("PNG");
+    // Clicks the buttons in turn.
+    const auto click = [&](auto... buttons) { return [&, buttons...] { (Click(buttons), ...); }; };
+    const auto choose = [&](const char* list, const char* item) {
+        return [&, list, item] { ChooseItem(Find(list), item); };
+    };
+    const auto type = [&](const char* field, const char* text) {
+        return [&, field, text] { TypeInto(Find(field), text); };
+    };
+    // Typing in a percent field leaves its stepper be; the stepper's click then overwrites the typing.
+    const auto step = [&](const QString& term) {
+        return [&, term] {
+            TypeInto(Find("textFieldCustomCropPercents" + term), "35");
+            Find("stepperCustomCropPercents" + term)->findChild<QAbstractButton*>("buttonUp")->click();
+        };
+    };
+    // The user's action and what it makes of the default settings: every control reaches its own field, and New
+    // (between rows) shows the defaults in every control again. The output tab's controls are used without
+    // showing their tab: input goes to them directly.
+    const std::tuple<const char*, std::function<void()>, CropSettings> cases[] = {
+        {"custom crop", click("radioCustomCrop"), {.radioAutoCrop = false, .radioCustomCrop = true}},
+        {"pixels", click("radioCustomCropPixels"), {.radioCustomCropPixels = true, .radioCustomCropPercents = false}},
+        {"auto crop", click("radioCustomCrop", "radioAutoCrop"), {}},
+        {"percents", click("radioCustomCropPixels", "radioCustomCropPercents"), {}},
+        {"ratio list", choose("comboAutoCropFormat", "4:3"), {.comboAutoCropFormat = 1}},
+        {"corner list", choose("comboOriginCorner", "Top Right"), {.comboOriginCorner = 3}},
+        {"pixel x", type("textFieldCustomCropPixelsOriginX", "1"), {.textFieldCustomCropPixelsOriginX = "1"}},
+        {"pixel y", type("textFieldCustomCropPixelsOriginY", "2"), {.textFieldCustomCropPixelsOriginY = "2"}},
+        {"pixel width", type("textFieldCustomCropPixelsWidth", "3"), {.textFieldCustomCropPixelsWidth = "3"}},
+        {"pixel height", type("textFieldCustomCropPixelsHeight", "4"), {.textFieldCustomCropPixelsHeight = "4"}},
+        {"x", step("OriginX"), {.textFieldCustomCropPercentsOriginX = "21", .stepperCustomCropPercentsOriginX = 21}},
+        {"y", step("OriginY"), {.textFieldCustomCropPercentsOriginY = "21", .stepperCustomCropPercentsOriginY = 21}},
+        {"width", step("Width"), {.textFieldCustomCropPercentsWidth = "61", .stepperCustomCropPercentsWidth = 61}},
+        {"height", step("Height"), {.textFieldCustomCropPercentsHeight = "61", .stepperCustomCropPercentsHeight = 61}},
+        {"format list", choose("comboFormat", "PNG"), {.comboFormat = png}},
+        {"quality slider", [&] { QTest::keyClick(Find("sliderQuality"), Qt::Key_Left); }, {.sliderQuality = 79}},
+        {"name field", type("textFieldName", "[FileName]"), {.textFieldName = "[FileName]"}},
+    };
+    for (const auto& [name, act, expected] : cases) {
+        SCOPED_TRACE(name);
+        Trigger("actionNew"); // "Yes" to its question
+        act();
+        EXPECT_EQ(window->GetCropSettings(), expected);
+        EXPECT_EQ(Title(), "Trimlark*");
+        EXPECT_EQ(Find("sliderQuality")->isEnabled(), expected.comboFormat != png);
+        EXPECT_EQ(Text("labelQuality"), QString::number(static_cast<int>(expected.sliderQuality)));
+    }
+    ChooseCorner();
+    EXPECT_EQ(Title(), "Trimlark*") << "marked once";
 
-    const auto fields = window->findChildren<QLineEdit*>(QRegularExpression("^textField"));
-    EXPECT_EQ(fields.size(), 10);
-    for (const QLineEdit* field : fields)
-        EXPECT_EQ(field->text(), field->objectName());
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(Find<Stepper>("stepperCustomCropPercents" + kPercentTerms[i])->Value(), i);
-    for (const auto& [name, index] :
-         {std::pair("comboAutoCropFormat", 3), {"comboOriginCorner", 2}, {"comboFormat", s.comboFormat}})
-        EXPECT_EQ(Find<QComboBox>(name)->currentIndex(), index) << name;
-    EXPECT_FALSE(Find<QAbstractButton>("checkKeepEXIFInformationAndCreationDate")->isChecked());
-    EXPECT_EQ(Find<QualitySlider>("sliderQuality")->Value(), 79.9f);
-    EXPECT_EQ(Text("labelQuality"), "79");            // its whole part
-    EXPECT_FALSE(Find("sliderQuality")->isEnabled()); // PNG has no quality
-    EXPECT_EQ(window->GetCropSettings(), s);
-    EXPECT_EQ(Title(), "Trimlark") << "setting from code marks nothing";
-
-    Find<QTabWidget>("tabView")->setCurrentIndex(1);
-    window->ResetToDefaults();
-    EXPECT_EQ(window->GetCropSettings(), CropSettings{});
-    EXPECT_EQ(Find<QTabWidget>("tabView")->currentIndex(), 0);
-    EXPECT_TRUE(Find("sliderQuality")->isEnabled());
-    EXPECT_EQ(Text("labelQuality"), "80");
+    // The percent fields are read when needed, only their steppers count as a change; the metadata box, the
+    // output folder (chosen in a panel and remembered) and the list are no part of the crop.
+    Trigger("actionNew");
+    EXPECT_EQ(platform->ReadPreference("OutputFolder"), "") << "kept from the first start on";
+    TypeInto(Find("textFieldCustomCropPercentsWidth"), "35");
+    Click("checkKeepEXIFInformationAndCreationDate");
+    UseWith("buttonBrowse", "/srv/crops");
+    Click("buttonBrowse"); // cancelled: nothing changes
+    OpenWith({"/in/a.png"});
+    Trigger("actionVideoTutorial");
+    EXPECT_EQ(window->GetCropSettings(), (CropSettings{.textFieldCustomCropPercentsWidth = "35",
+                                                       .textFieldOutputFolder = "/srv/crops",
+                                                       .checkKeepEXIFInformationAndCreationDate = false}));
+    EXPECT_EQ(Title(), "Trimlark");
+    EXPECT_EQ(platform->ReadPreference("OutputFolder"), "/srv/crops");
+    EXPECT_EQ(platform->openedUrls, std::vector<QUrl>{ViewController::VideoTutorialUrl()});
 }
 
-TEST_F(ViewControllerSettings, ControlsActAsTheirRulesSay)
+TEST_F(ViewControllerSettings, CustomRatioWindowOpensFromTheListAndRefreshesThePreviewWithoutMarking)
 {
-    // The output folder: chosen in a panel and remembered (the preference exists, empty, from the first start).
-    EXPECT_EQ(platform->ReadPreference("OutputFolder"), "");
-    Browse("/srv/crops");
-    Click("buttonBrowse"); // cancelled: nothing changes
-    EXPECT_EQ(Text("textFieldOutputFolder"), "/srv/crops");
-    EXPECT_EQ(platform->ReadPreference("OutputFolder"), "/srv/crops");
-    Trigger("actionVideoTutorial");
-    EXPECT_EQ(platform->openedUrls, std::vector<QUrl>{ViewController::VideoTutorialUrl()});
+    OpenWith({MakeImage("landscape.png", 300, 200), MakeImage("portrait.png", 200, 300)});
+    ClickRow(0);
+    ChooseItem(Find("comboAutoCropFormat"), "Custom");
+    auto* custom = window->CustomAspectRatioWindow()->Window();
+    ASSERT_TRUE(custom != nullptr && custom->isVisible());
+    UseWith("actionSaveProfileAs", TempPath("ratio.tlp"));
+    Enter(custom->textFieldHeight, "9");
+    Enter(custom->textFieldWidth, "16");
+    EXPECT_EQ(OutputLabels(), "Width: 300, Height: 168"); // 300 * 9 / 16 = 168.75
+    EXPECT_TRUE(window->IsCropPreviewPending()) << "a new preview was asked for";
+    // On the portrait image, 16:9 with the width along the longer side is 168 x 300; along the horizontal side
+    // 200 x 112 (200 * 9 / 16 = 112.5).
+    ClickRow(1);
+    EXPECT_EQ(OutputLabels(), "Width: 168, Height: 300");
+    custom->checkWidthLargestDimension->click();
+    EXPECT_EQ(OutputLabels(), "Width: 200, Height: 112");
+    EXPECT_EQ(Title(), "Trimlark - ratio") << "the ratio window marks nothing";
 
-    for (const auto& [format, enabled] :
-         {std::pair("PNG", false), {"JPEG", true}, {"GIF", false}, {"Original", true}}) {
-        ChooseItem(Find("comboFormat"), format);
-        EXPECT_EQ(Find("sliderQuality")->isEnabled(), enabled) << format;
-    }
-    QTest::keyClick(Find("sliderQuality"), Qt::Key_Left);
-    EXPECT_EQ(Text("labelQuality"), "79");
-
-    // A stepper's click overwrites what was typed beside it (typing does not move it), and nothing else.
-    const auto percentTexts = [&] {
-        QStringList texts;
-        for (const QString& term : kPercentTerms)
-            texts << Text("textFieldCustomCropPercents" + term);
-        return texts;
-    };
-    for (int i = 0; i < 4; ++i) {
-        TypeInto(Find("textFieldCustomCropPercents" + kPercentTerms[i]), "35");
-        QStringList expected = percentTexts();
-        StepUp(kPercentTerms[i]);
-        expected[i] = QString::number(Find<Stepper>("stepperCustomCropPercents" + kPercentTerms[i])->Value());
-        EXPECT_EQ(percentTexts(), expected) << kPercentTerms[i].toStdString();
-    }
-
-    // Each radio pair is kept apart by its actions. Each row continues from the one before; the pixel/percent
-    // pair keeps its state under the auto crop.
-    const std::pair<const char*, std::array<bool, 4>> clicks[] = {
-        {"radioCustomCrop", {false, true, false, true}},         {"radioCustomCropPixels", {false, true, true, false}},
-        {"radioAutoCrop", {true, false, true, false}},           {"radioAutoCrop", {true, false, true, false}},
-        {"radioCustomCropPercents", {true, false, false, true}},
-    };
-    for (const auto& [radio, on] : clicks) {
-        Click(radio);
-        const CropSettings s = window->GetCropSettings();
-        EXPECT_EQ((std::array{s.radioAutoCrop, s.radioCustomCrop, s.radioCustomCropPixels, s.radioCustomCropPercents}),
-                  on)
-            << radio;
-    }
+    // A profile loaded while it is open (saved with 1:1) shows there, so that confirming a field keeps it.
+    Enter(custom->textFieldWidth, "4");
+    UseWith("actionLoadProfile", TempPath("ratio.tlp"));
+    EXPECT_EQ(custom->textFieldWidth->text(), "1");
+    EXPECT_TRUE(custom->checkWidthLargestDimension->isChecked());
+    QTest::keyClick(custom->textFieldWidth, Qt::Key_Return);
+    EXPECT_EQ(Shared().Ratio(), CustomRatio{});
 }
 
 } // namespace
