@@ -3,7 +3,6 @@
 #include "TestImages.h"
 #include "imaging/Codecs.h"
 
-#include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,7 +12,6 @@
 namespace trimlark {
 namespace {
 
-using test::TempFolder;
 using vips::VImage;
 using Corner = OriginCorner;
 
@@ -45,66 +43,50 @@ std::vector<std::pair<OutputFormat, const char*>> WritableFormats()
     return formats;
 }
 
-// Gives a JPEG what a camera writes: EXIF (Make "NIKON CORPORATION", a GPS reference, a pixel size of 9999 x 9999),
-// an EXIF thumbnail and a maker-note preview of the whole picture, IPTC keywords and an XMP title.
-void AddCameraMetadata(const std::string& path)
-{
-    auto image = Exiv2::ImageFactory::open(path);
-    image->readMetadata();
-    Exiv2::ExifData& exif = image->exifData();
-    exif["Exif.Image.Make"] = "NIKON CORPORATION";
-    exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
-    exif["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(9999);
-    exif["Exif.Photo.PixelYDimension"] = static_cast<std::uint32_t>(9999);
-    // Both previews show the whole picture, as the camera took it.
-    const std::string preview = test::Encoded(test::CoordinateImage(64, 48), ".jpg");
-    const auto* data = reinterpret_cast<const Exiv2::byte*>(preview.data());
-    exif["Exif.Nikon3.Version"] = "48 50 49 48";
-    exif["Exif.NikonPreview.Compression"] = static_cast<std::uint16_t>(6);
-    exif["Exif.NikonPreview.JPEGInterchangeFormat"] = static_cast<std::uint32_t>(0);
-    exif["Exif.NikonPreview.JPEGInterchangeFormatLength"] = static_cast<std::uint32_t>(preview.size());
-    exif.findKey(Exiv2::ExifKey("Exif.NikonPreview.JPEGInterchangeFormat"))->setDataArea(data, preview.size());
-    Exiv2::ExifThumb(exif).setJpegThumbnail(data, preview.size());
-    image->iptcData()["Iptc.Application2.Keywords"] = "harbour";
-    image->xmpData()["Xmp.dc.title"] = "lang=\"x-default\" Harbour at dawn";
-    image->writeMetadata();
-}
-
 class ImageToolsTest : public ::testing::Test
 {
 protected:
     void SetUp() override { ImageTools::Initialize(); }
 
-    WorkingImage Load(const std::string& path)
-    {
-        auto image = ImageTools::LoadImageAtPixelSize(path);
-        if (!image)
-            ADD_FAILURE() << "cannot load " << path;
-        return image ? *image : WorkingImage();
-    }
+    WorkingImage Load(const std::string& path) { return ImageTools::LoadImageAtPixelSize(path).value(); }
 
     // Loads, crops and writes a lossless PNG, then decodes it.
     VImage CropToPng(const std::string& source, double x, double y, double w, double h, std::optional<Corner> corner)
     {
         const std::string output = folder.Path("out.png");
-        std::string reason;
         EXPECT_TRUE(ImageTools::SaveImage(ImageTools::CropImage(Load(source), x, y, w, h, corner), output,
-                                          OutputFormat::Png, 1.0, false, &reason))
-            << reason;
+                                          OutputFormat::Png, 1.0));
         return test::ReadImage(output);
     }
 
-    // A 300 x 200 photo stored on its side (orientation 6), with what a camera writes.
+    // A 300 x 200 photo stored on its side, with what a camera writes: EXIF (orientation 6, Make "NIKON
+    // CORPORATION", a GPS reference, a pixel size of 9999 x 9999), an EXIF thumbnail and a maker-note preview of the
+    // whole picture, IPTC keywords and an XMP title.
     std::string Photo()
     {
         const std::string photo = folder.Path("photo.jpg");
         test::CoordinateImage(300, 200).jpegsave(photo.c_str(), VImage::option()->set("Q", 95));
-        test::SetOrientation(photo, 6);
-        AddCameraMetadata(photo);
+        auto image = Exiv2::ImageFactory::open(photo);
+        Exiv2::ExifData& exif = image->exifData();
+        exif["Exif.Image.Orientation"] = static_cast<std::uint16_t>(6);
+        exif["Exif.Image.Make"] = "NIKON CORPORATION";
+        exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+        exif["Exif.Photo.PixelXDimension"] = exif["Exif.Photo.PixelYDimension"] = static_cast<std::uint32_t>(9999);
+        const std::string preview = test::Encoded(test::CoordinateImage(64, 48), ".jpg");
+        const auto* data = reinterpret_cast<const Exiv2::byte*>(preview.data());
+        exif["Exif.Nikon3.Version"] = "48 50 49 48";
+        exif["Exif.NikonPreview.Compression"] = static_cast<std::uint16_t>(6);
+        exif["Exif.NikonPreview.JPEGInterchangeFormat"] = static_cast<std::uint32_t>(0);
+        exif["Exif.NikonPreview.JPEGInterchangeFormatLength"] = static_cast<std::uint32_t>(preview.size());
+        exif.findKey(Exiv2::ExifKey("Exif.NikonPreview.JPEGInterchangeFormat"))->setDataArea(data, preview.size());
+        Exiv2::ExifThumb(exif).setJpegThumbnail(data, preview.size());
+        image->iptcData()["Iptc.Application2.Keywords"] = "harbour";
+        image->xmpData()["Xmp.dc.title"] = "lang=\"x-default\" Harbour at dawn";
+        image->writeMetadata();
         return photo;
     }
 
-    TempFolder folder;
+    test::TempFolder folder;
 };
 using LoadAndCropTest = ImageToolsTest;
 using SaveTest = ImageToolsTest;
@@ -156,10 +138,7 @@ TEST_F(LoadAndCropTest, EverySourceIsReadUprightAtItsSize)
         else if (path.ends_with("top-down.bmp")) {
             // Stored bottom-up, the flipped picture's rows are the picture's rows top-down; a negative height says so.
             test::CoordinateImage(60, 50).flipver().magicksave(path.c_str(), VImage::option()->set("format", "bmp"));
-            std::string bytes = test::ReadBytes(path);
-            const std::int32_t topDown = -50;
-            std::memcpy(&bytes[22], &topDown, 4); // little-endian, as BMP is
-            test::WriteBytes(path, bytes);
+            test::WriteBytes(path, test::ReadBytes(path).replace(22, 4, "\xCE\xFF\xFF\xFF", 4)); // -50, little-endian
         } else if (c.orientation == 1)
             test::WriteCoordinateImage(path, 60, 50);
         else {
@@ -168,8 +147,7 @@ TEST_F(LoadAndCropTest, EverySourceIsReadUprightAtItsSize)
         }
         EXPECT_EQ(ImageTools::GetImagePixelSize(path), c.size);
         const VImage out = CropToPng(path, 5, 7, 30, 20, Corner::TopLeft);
-        ASSERT_EQ(out.width(), 30);
-        ASSERT_EQ(out.height(), 20);
+        ASSERT_EQ(std::pair(out.width(), out.height()), std::pair(30, 20));
         EXPECT_NEAR(out.getpoint(10, 10)[0], c.red, c.tolerance);
         EXPECT_NEAR(out.getpoint(10, 10)[1], c.green, c.tolerance);
         const auto preview = ImageTools::LoadPreviewBitmap(path, c.size.width / 2, c.size.height / 2);
@@ -216,8 +194,7 @@ TEST_F(LoadAndCropTest, EachCornerCutsItsRegionOutExactly)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const VImage out = CropToPng(source, c.x, c.y, c.w, c.h, c.corner);
-        ASSERT_EQ(out.width(), c.width);
-        ASSERT_EQ(out.height(), c.height);
+        ASSERT_EQ(std::pair(out.width(), out.height()), std::pair(c.width, c.height));
         EXPECT_EQ(test::CoordinateAt(out, 0, 0), (test::Coordinate{c.left, c.top}));
         EXPECT_EQ(test::CoordinateAt(out, c.width - 1, c.height - 1),
                   (test::Coordinate{c.left + c.width - 1, c.top + c.height - 1}));
@@ -276,19 +253,14 @@ TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
 TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)
 {
     const VImage picture = test::CoordinateImage(160, 120);
-    const auto sixteenBit = [](const VImage& image, VipsInterpretation interpretation) {
-        return (image.cast(VIPS_FORMAT_USHORT) * 257) // 125 * 257 in 16 bits is 125 in 8
-            .cast(VIPS_FORMAT_USHORT)
-            .copy(VImage::option()->set("interpretation", interpretation));
-    };
+    const VImage grey = picture[0].copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W));
     const std::tuple<const char*, VImage, int> sources[] = {
         // the file, its picture, green at the crop's (25, 10)
         {"opaque.png", picture, 70},
-        {"transparent-left-of-120.png", picture.bandjoin((VImage::xyz(160, 120)[0] >= 120).cast(VIPS_FORMAT_UCHAR)),
-         70},
+        {"transparent-left-of-120.png", picture.bandjoin(VImage::xyz(160, 120)[0] >= 120), 70},
         {"cmyk.jpg", picture.icc_export(VImage::option()->set("output_profile", "cmyk")), 70},
-        {"rgb16.png", sixteenBit(picture, VIPS_INTERPRETATION_RGB16), 70},
-        {"grey16.tif", sixteenBit(picture[0], VIPS_INTERPRETATION_GREY16), 125},
+        {"rgb16.png", picture.colourspace(VIPS_INTERPRETATION_RGB16), 70},
+        {"grey16.tif", grey.colourspace(VIPS_INTERPRETATION_GREY16), 125},
     };
     for (const auto& [file, source, green] : sources) {
         SCOPED_TRACE(file);
@@ -303,8 +275,7 @@ TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)
             ASSERT_TRUE(ImageTools::SaveImage(cropped, output, format, 0.8, true, &reason)) << reason;
             EXPECT_EQ(test::SniffType(output), type);
             const VImage back = test::ReadImage(output);
-            EXPECT_EQ(back.width(), 30);
-            EXPECT_EQ(back.height(), 20);
+            EXPECT_EQ(std::pair(back.width(), back.height()), std::pair(30, 20));
             const bool alpha = source.has_alpha() && format != OutputFormat::Jpeg;
             // A GIF of greys reads back with an alpha band, opaque throughout.
             EXPECT_EQ(back.bands() - (format == OutputFormat::Gif && !alpha && back[back.bands() - 1].min() == 255),
@@ -313,11 +284,9 @@ TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)
             EXPECT_EQ(back.interpretation(), VIPS_INTERPRETATION_sRGB);
             EXPECT_NEAR(back.getpoint(25, 10)[0], 125, 40); // CMYK goes through a profile, HEIC is lossy
             EXPECT_NEAR(back.getpoint(25, 10)[1], green, 40);
-            if (alpha) {
-                EXPECT_NEAR(back.getpoint(5, 10)[3], 0, 8);
-                EXPECT_NEAR(back.getpoint(25, 10)[3], 255, 8);
-            } else if (source.has_alpha()) {
-                EXPECT_GT(back.getpoint(5, 10)[1], 240) << "transparent areas become white, not black";
+            if (source.has_alpha()) { // transparent left of the crop's x = 20: kept, or white (not black) in JPEG
+                EXPECT_NEAR(back.getpoint(5, 10)[alpha ? 3 : 1], alpha ? 0 : 255, 15);
+                EXPECT_NEAR(back.getpoint(25, 10)[alpha ? 3 : 1], alpha ? 255 : 70, alpha ? 8 : 40);
             }
         }
     }

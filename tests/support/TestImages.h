@@ -16,7 +16,7 @@ class TempFolder
 {
 public:
     TempFolder();
-    ~TempFolder();
+    ~TempFolder() { std::filesystem::remove_all(path_, removalError_); }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
@@ -25,6 +25,7 @@ public:
 
 private:
     std::filesystem::path path_;
+    std::error_code removalError_; // ignored: a folder left behind fails no test
 };
 
 // R = x mod 256, G = y mod 256, B = 64 * (x / 256) + 4 * (y / 256): every pixel of an image up to
