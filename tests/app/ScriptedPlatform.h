@@ -31,6 +31,7 @@ public:
     int ShowAlert(const Alert& alert) override
     {
         alerts.push_back(alert);
+        alertTexts << alert.informativeText;
         return answer ? answer(alert) : 0;
     }
     Paths ChooseImageFiles(const QString& start, const QStringList&) override { return Panel("images " + start); }
@@ -44,15 +45,10 @@ public:
     void WritePreference(const QString& key, const QString& value) override { (*preferences)[key] = value; }
     void OpenUrl(const QUrl& url) override { openedUrls.push_back(url); }
 
-    QStringList AlertTexts() const
-    {
-        QStringList texts;
-        for (const Alert& alert : alerts)
-            texts << alert.informativeText;
-        return texts;
-    }
+    void ClearAlerts() { alerts.clear(), alertTexts.clear(); }
 
     std::vector<Alert> alerts;
+    QStringList alertTexts;
     // Picks the button of each message; the first (default) button when unset.
     std::function<int(const Alert&)> answer;
     // The panels' answers in the order the panels open; a panel with none left is cancelled.

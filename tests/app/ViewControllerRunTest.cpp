@@ -29,6 +29,16 @@ public:
     {
         return TempPath(QString("out/source%1_cropped (%2).jpg").arg(index).arg(index + 1));
     }
+    // Every named control that takes input (found by its name's kind) is enabled or not, and the run button says so.
+    void ExpectControlsEnabled(bool on) const
+    {
+        const auto controls =
+            window->findChildren<QWidget*>(QRegularExpression("^(button|radio|combo|textField|stepper|slider|check)"));
+        EXPECT_GE(controls.size(), 28);
+        for (const QWidget* control : controls)
+            EXPECT_EQ(control->isEnabled(), on) << control->objectName().toStdString();
+        EXPECT_EQ(Text("buttonCropImages"), on ? "Crop Images" : "Cropping...");
+    }
     // Presses "Crop Images" and waits for the run's end; whether every image was cropped.
     bool RunAndWait()
     {
@@ -39,10 +49,10 @@ public:
     }
 };
 
-TEST_F(ViewControllerRun, RunLocksTheInputControlsAndReportsItsEnd)
+TEST_F(ViewControllerRun, RunReportsItsProgressAndEnd)
 {
     Click("buttonCropImages");
-    EXPECT_EQ(platform->AlertTexts(), QStringList{"There are no images to crop."});
+    EXPECT_EQ(platform->alertTexts, QStringList{"There are no images to crop."});
     EXPECT_EQ(platform->alerts[0].style, AlertStyle::Warning);
     EXPECT_FALSE(window->IsBusy());
 
@@ -50,29 +60,11 @@ TEST_F(ViewControllerRun, RunLocksTheInputControlsAndReportsItsEnd)
     Prepare(4);
     UseWith("buttonBrowse", TempPath("no-such-folder"));
     EXPECT_FALSE(RunAndWait());
-    EXPECT_EQ(platform->AlertTexts().last(), "Some images could not be cropped.");
+    EXPECT_EQ(platform->alertTexts.last(), "Some images could not be cropped.");
     EXPECT_EQ(platform->alerts.back().style, AlertStyle::Warning);
     EXPECT_FALSE(platform->ReadPreference("ShowRateMessage"));
 
     UseWith("buttonBrowse", TempPath("out"));
-    WriteFile("out/source1_cropped (2).jpg", "old"); // one question, asked while busy
-    // Every named control that takes input, found by its name's kind.
-    const auto controls =
-        window->findChildren<QWidget*>(QRegularExpression("^(button|radio|combo|textField|stepper|slider|check)"));
-    ASSERT_GE(controls.size(), 28);
-    const auto expectEnabled = [&](bool on) {
-        for (const QWidget* control : controls)
-            EXPECT_EQ(control->isEnabled(), on) << control->objectName().toStdString();
-        EXPECT_EQ(Text("buttonCropImages"), on ? "Crop Images" : "Cropping...");
-    };
-    platform->answer = [&](const Alert& alert) {
-        if (alert.buttons.size() != 4)
-            return 0;
-        expectEnabled(false);
-        for (const char* name : {"tableViewImage", "tabView", "imageViewCropPreview"})
-            EXPECT_TRUE(Find(name)->isEnabled()) << name;
-        return 0;
-    };
     std::vector<int> progress;
     QObject::connect(Find<QProgressBar>("progressIndicator"), &QProgressBar::valueChanged,
                      [&](int value) { progress.push_back(value); });
@@ -80,18 +72,18 @@ TEST_F(ViewControllerRun, RunLocksTheInputControlsAndReportsItsEnd)
     // index / n after each image (0 after the first is no change), then back to 0; the bar runs 0-10000.
     EXPECT_EQ(progress, (std::vector<int>{2500, 5000, 7500, 0}));
     EXPECT_EQ(QImageReader(OutputOf(3)).size(), QSize(30, 30)); // "1:1" of 43 x 30
-    EXPECT_EQ(platform->AlertTexts().last(), "Images cropped successfully.");
+    EXPECT_EQ(platform->alertTexts.last(), "Images cropped successfully.");
     EXPECT_EQ(platform->alerts.back().style, AlertStyle::Informational);
-    expectEnabled(true);
+    ExpectControlsEnabled(true);
 
     // The quality slider's rule holds again once the run has ended; this second successful run asks for a rating.
     ChooseItem(Find("comboFormat"), "PNG");
     ASSERT_TRUE(RunAndWait());
     EXPECT_FALSE(Find("sliderQuality")->isEnabled());
-    EXPECT_EQ(platform->AlertTexts().last(), kRateText);
+    EXPECT_EQ(platform->alertTexts.last(), kRateText);
 }
 
-TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFile)
+TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFileWhileTheControlsAreLocked)
 {
     // Outputs 0 and 2 exist and are asked about in turn; output 1 does not and is always written.
     const std::tuple<const char*, std::vector<int>, bool, bool> cases[] = {
@@ -111,6 +103,7 @@ TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFile)
         platform->answer = [&](const Alert& alert) {
             if (alert.buttons.size() != 4)
                 return 0;
+            ExpectControlsEnabled(false); // the question comes while the run is busy
             asked.push_back(alert);
             return asked.size() <= answers.size() ? answers[asked.size() - 1] : 2;
         };
@@ -126,37 +119,33 @@ TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFile)
     }
 }
 
-TEST(RatePrompt, AsksFromTheSecondSuccessfulRunOncePerLaunchUntilAnswered)
+TEST(RatePrompt, AsksAfterTheFirstSuccessfulRunOncePerLaunchUntilAnswered)
 {
     ScriptedPlatform platform(std::make_shared<Preferences>());
     const QUrl review("https://trimlark.org/review");
-    std::optional<RatePrompt> prompt;
-    // Each row is a successful run, continuing from the row before: in a new launch or not, the answer to the
-    // prompt, whether it was asked, and the stored preference after it.
-    const std::tuple<const char*, bool, int, bool, const char*> cases[] = {
-        {"the user's first run asks nothing", true, 1, false, "Yes"},
-        {"the next asks; Remind me later", false, 1, true, "Yes"},
-        {"once per launch", false, 1, false, "Yes"},
-        {"a later launch asks again; No, Thanks", true, 2, true, "No"},
-        {"never again", true, 0, false, "No"},
+    // The stored preference at a launch ("": none), the successful runs in it, the answer to the prompt, how often
+    // it was asked, and the preference after.
+    const std::tuple<const char*, int, int, int, const char*> cases[] = {
+        {"", 1, 0, 0, "Yes"},                            // the user's first successful run asks nothing
+        {"Yes", 2, 1, 1, "Yes"},                         // Remind me later: not again in this launch
+        {"Yes", 1, 2, 1, "No"},                          // No, Thanks
+        {"No", 1, 0, 0, "No"},   {"Yes", 1, 0, 1, "No"}, // Yes, Rate Trimlark: opens the review page
     };
-    for (const auto& [name, launch, answer, asked, stored] : cases) {
-        SCOPED_TRACE(name);
-        if (launch)
-            prompt.emplace(platform, review);
-        platform.alerts.clear();
+    for (const auto& [before, runs, answer, asked, after] : cases) {
+        SCOPED_TRACE(testing::Message() << before << ", answer " << answer);
+        platform.preferences->erase("ShowRateMessage");
+        if (*before)
+            platform.WritePreference("ShowRateMessage", before);
+        platform.ClearAlerts();
         platform.answer = [answer](const Alert&) { return answer; };
-        prompt->ShowRateMessage();
-        EXPECT_EQ(platform.AlertTexts(), asked ? QStringList{kRateText} : QStringList());
-        EXPECT_EQ(platform.ReadPreference("ShowRateMessage"), stored);
+        RatePrompt prompt(platform, review);
+        for (int run = 0; run < runs; ++run)
+            prompt.ShowRateMessage();
+        EXPECT_EQ(platform.alertTexts, QStringList(asked, kRateText));
+        EXPECT_EQ(platform.ReadPreference("ShowRateMessage"), after);
     }
-    // "Yes, Rate Trimlark" opens the review page and ends the prompts too.
-    (*platform.preferences)["ShowRateMessage"] = "Yes";
-    platform.answer = nullptr;
-    RatePrompt(platform, review).ShowRateMessage();
     EXPECT_EQ(platform.alerts.back().buttons, (QStringList{"Yes, Rate Trimlark", "Remind me later", "No, Thanks"}));
     EXPECT_EQ(platform.openedUrls, std::vector<QUrl>{review});
-    EXPECT_EQ(platform.ReadPreference("ShowRateMessage"), "No");
 }
 
 } // namespace
