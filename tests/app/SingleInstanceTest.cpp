@@ -10,20 +10,16 @@
 namespace trimlark {
 namespace {
 
-TEST(SingleInstance, OpenMessagesRoundTripAndMalformedOnesAreIgnored)
+TEST(SingleInstance, LaterLaunchesHandTheirFilesToTheRunningWindowUntilItEnds)
 {
-    const QStringList paths{"/with space/\u00fcn\u00efcode.png", "/x.tif", ""};
-    const QByteArray good = SingleInstance::EncodeOpenMessage(paths);
-    EXPECT_EQ(SingleInstance::DecodeOpenMessage(good), paths);
+    // Whatever else reaches the socket is ignored.
+    const QByteArray good = SingleInstance::EncodeOpenMessage({"/a.png"});
     QByteArray hugeCount;
     QDataStream(&hugeCount, QIODevice::WriteOnly) << quint32(0xfffffff0); // four billion paths, none behind it
     for (const QByteArray& message :
          {QByteArray("/etc/passwd\n"), good.chopped(3), good + "xx", good.left(4) + hugeCount})
         EXPECT_FALSE(SingleInstance::DecodeOpenMessage(message)) << message.toHex().toStdString();
-}
 
-TEST(SingleInstance, LaterLaunchesHandTheirFilesToTheRunningWindowUntilItEnds)
-{
     EXPECT_EQ(AppDelegate::FilePathsFromArguments({"trimlark", "a.jpg", "file:///abs/c%20d.tif", ""}),
               (QStringList{QDir::currentPath() + "/a.jpg", "/abs/c d.tif"}));
     const QString name = "trimlark-test-" + QUuid::createUuid().toString(QUuid::Id128);
@@ -31,8 +27,10 @@ TEST(SingleInstance, LaterLaunchesHandTheirFilesToTheRunningWindowUntilItEnds)
     ASSERT_FALSE(app.Start({}, std::make_unique<ScriptedPlatform>(std::make_shared<Preferences>())));
     ViewController* window = app.MainWindow();
     window->showMinimized();
-    EXPECT_TRUE(SingleInstance(name).ForwardOrListen({"/pictures/one.jpg", "/pictures/two.png"}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->ListImagePaths().size() == 2; }, 10000));
+    EXPECT_TRUE(SingleInstance(name).ForwardOrListen({"/with space/\u00fcn\u00efcode.png", "/pictures/two.png"}));
+    QTest::qWaitFor([&] { return window->ListImagePaths().size() == 2; }, 10000);
+    EXPECT_EQ(window->ListImagePaths(),
+              (std::vector<std::string>{"/with space/\u00fcn\u00efcode.png", "/pictures/two.png"}));
     EXPECT_FALSE(window->isMinimized()) << "brought forward";
 
     // The window goes last: its destructor may wait for a run still working, and files handed over meanwhile

@@ -61,9 +61,8 @@ TEST_F(ViewControllerSettings, EachControlChangesItsOwnSettingAndMarksTheProfile
     EXPECT_EQ(Title(), "Trimlark*") << "marked once";
 
     // The percent fields are read when needed, only their steppers count as a change; the metadata box, the
-    // output folder (chosen in a panel and remembered) and the list are no part of the crop.
+    // output folder (chosen in a panel, and remembered) and the list are no part of the crop.
     Trigger("actionNew");
-    EXPECT_EQ(platform->ReadPreference("OutputFolder"), "") << "kept from the first start on";
     TypeInto(Find("textFieldCustomCropPercentsWidth"), "35");
     Click("checkKeepEXIFInformationAndCreationDate");
     UseWith("buttonBrowse", "/srv/crops");
@@ -89,7 +88,6 @@ TEST_F(ViewControllerSettings, CustomRatioWindowOpensFromTheListAndRefreshesTheP
     Enter(custom->textFieldHeight, "9");
     Enter(custom->textFieldWidth, "16");
     EXPECT_EQ(OutputLabels(), "Width: 300, Height: 168"); // 300 * 9 / 16 = 168.75
-    EXPECT_TRUE(window->IsCropPreviewPending()) << "a new preview was asked for";
     EXPECT_EQ(Title(), "Trimlark - ratio") << "the ratio window marks nothing";
 
     // A profile loaded while it is open (saved with 1:1) shows there, so that confirming a field keeps it.
