@@ -49,8 +49,8 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         {"an image", {"a.png", "-o", "out"}, 0, "[1/1] a.png -> out/a_cropped (1).jpg (written)\n"},
         {"a folder", {"p", "-o", "out"}, 0, "[2/2] p/c.PNG -> out/c_cropped (2).jpg (written)\n"},
         // Without a terminal and without --overwrite, an existing output is kept.
-        {"a file given twice", {"a.png", "a.png", "-o", "out"}, 0, "[1/1] a.png: skipped, the existing"},
-        {"a missing image", {"none.jpg", "a.png", "-o", "o2"}, 1, "none.jpg: could not be loaded: "},
+        {"a file given twice", {"a.png", "a.png", "-o", "out"}, 0, "[1/1] a.png: skipped, the existing file is kept\n"},
+        {"a missing image", {"none.jpg", "a.png", "-o", "out"}, 1, "none.jpg: could not be loaded: "},
         {"a missing output folder", {"a.png", "-o", "o2"}, 1, "a.png: could not be saved as o2/a_"},
         {"neither images nor a folder: the images first", {}, 2, "There are no images to crop.\n"},
         {"no output folder", {"a.png", "-o", ""}, 2, "Please select an output folder.\n"},
@@ -61,7 +61,7 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
     };
     std::filesystem::create_directories(work.Path("p/sub"));
     for (const char* image : {"a.png", "p/c.PNG", "p/b.png", "p/sub/d.png"})
-        test::WriteCoordinateImage(work.Path("") + image, 30, 20);
+        test::WriteCoordinateImage(work.Path(image), 30, 20);
     test::WriteBytes(work.Path("p/notes.txt"), "not an image");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
