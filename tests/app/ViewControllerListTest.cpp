@@ -20,7 +20,8 @@ public:
     QPoint GapAbove(int row) const { return {40, Table()->rowViewportPosition(row) + 1}; }
     QPoint BelowTheRows() const { return {40, Table()->viewport()->height() - 4}; }
 
-    // Drops files on the table at a point as a file manager's drag would; whether they were taken as a copy.
+    // Drops files on the table at a point as a file manager's drag would, with Shift pressed after it entered (which
+    // asks for a move); whether they were taken as a copy.
     bool DropAt(const QStringList& paths, QPoint at, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
     {
         QMimeData data;
@@ -29,8 +30,8 @@ public:
             urls << QUrl::fromLocalFile(path);
         data.setUrls(urls);
         QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
-        QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
-        QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::ShiftModifier);
         for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move, &drop})
             QCoreApplication::sendEvent(Table()->viewport(), event);
         return drop.isAccepted() && drop.dropAction() == Qt::CopyAction; // a "move" could delete the originals
