@@ -9,14 +9,14 @@
 #include <QAction>
 #include <QFile>
 #include <QImage>
+#include <QMap>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QWindow>
-#include <map>
 
 namespace trimlark {
 
-using Preferences = std::map<QString, QString>;
+using Preferences = QMap<QString, QString>;
 
 // Answers the window's messages and panels from a script and keeps preferences in memory.
 class ScriptedPlatform : public Platform
@@ -40,7 +40,7 @@ public:
     Path ChooseProfileToLoad(const QString& start) override { return First(Panel("load " + start)); }
     Path ReadPreference(const QString& key) override
     {
-        return preferences->contains(key) ? Path((*preferences)[key]) : Path();
+        return preferences->contains(key) ? preferences->value(key) : Path();
     }
     void WritePreference(const QString& key, const QString& value) override { (*preferences)[key] = value; }
     void OpenUrl(const QUrl& url) override { openedUrls.push_back(url); }

@@ -130,7 +130,7 @@ TEST(RatePrompt, AsksAfterTheFirstSuccessfulRunOncePerLaunchUntilAnswered)
     };
     for (const auto& [before, runs, answer, asked, after] : cases) {
         SCOPED_TRACE(testing::Message() << before << ", answer " << answer);
-        platform.preferences->erase("ShowRateMessage");
+        platform.preferences->remove("ShowRateMessage");
         if (*before)
             platform.WritePreference("ShowRateMessage", before);
         platform.ClearAlerts();
