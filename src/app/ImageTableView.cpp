@@ -76,11 +76,8 @@ void ImageTableView::mousePressEvent(QMouseEvent* event)
 
 void ImageTableView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (FromItemView(event)) {
-        event->ignore();
-        return;
-    }
-    QTableView::dragEnterEvent(event);
+    // A drag that asks for a move from the start (Shift held) is taken as a copy too.
+    HandleFileDrag(event, [this](QDragEnterEvent* e) { QTableView::dragEnterEvent(e); });
 }
 
 void ImageTableView::dragMoveEvent(QDragMoveEvent* event)

@@ -20,7 +20,7 @@ public:
     QPoint GapAbove(int row) const { return {40, Table()->rowViewportPosition(row) + 1}; }
     QPoint BelowTheRows() const { return {40, Table()->viewport()->height() - 4}; }
 
-    // Drops files on the table at a point as a file manager's drag would, with Shift pressed after it entered (which
+    // Drops files on the table at a point as a file manager's drag would, with Shift held from the start (which
     // asks for a move); whether they were taken as a copy.
     bool DropAt(const QStringList& paths, QPoint at, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
     {
@@ -29,7 +29,7 @@ public:
         for (const QString& path : paths)
             urls << QUrl::fromLocalFile(path);
         data.setUrls(urls);
-        QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::ShiftModifier);
         QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::ShiftModifier);
         QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::ShiftModifier);
         for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move, &drop})
