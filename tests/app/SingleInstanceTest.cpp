@@ -28,7 +28,7 @@ TEST(SingleInstance, LaterLaunchesHandTheirFilesToTheRunningWindowUntilItEnds)
     ViewController* window = app.MainWindow();
     window->showMinimized();
     EXPECT_TRUE(SingleInstance(name).ForwardOrListen({"/with space/\u00fcn\u00efcode.png", "/pictures/two.png"}));
-    QTest::qWaitFor([&] { return window->ListImagePaths().size() == 2; }, 10000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->ListImagePaths().size() == 2; }, 10000));
     EXPECT_EQ(window->ListImagePaths(),
               (std::vector<std::string>{"/with space/\u00fcn\u00efcode.png", "/pictures/two.png"}));
     EXPECT_FALSE(window->isMinimized()) << "brought forward";
