@@ -1,6 +1,7 @@
 #include "app/ImageListController.h"
 
 #include "base/PathText.h"
+#include "imaging/Codecs.h"
 #include "list/ImageListEditing.h"
 #include "list/ImageListRules.h"
 
@@ -25,7 +26,7 @@ bool ImageListController::AddFromPanel()
 {
     const QString start = platform_.ReadPreference(kAddImagesKey).value_or(QString());
     QStringList extensions;
-    for (const auto& extension : AcceptedExtensions())
+    for (const auto& extension : PanelExtensions(CanReadHeif()))
         extensions << QString::fromStdString(extension);
     const auto chosen = platform_.ChooseImageFiles(start, extensions);
     if (!chosen)

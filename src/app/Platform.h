@@ -13,6 +13,7 @@ enum class AlertStyle
 {
     Warning,
     Informational,
+    Question, // an invitation the user may decline, such as the rating prompt
 };
 
 // A modal message: the sentence as informative text, buttons in order, the first the default one.

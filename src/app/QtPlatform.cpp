@@ -24,7 +24,17 @@ int QtPlatform::ShowAlert(const Alert& alert)
 {
     QMessageBox box(parent_);
     box.setWindowTitle(QStringLiteral("Trimlark"));
-    box.setIcon(alert.style == AlertStyle::Warning ? QMessageBox::Warning : QMessageBox::Information);
+    switch (alert.style) {
+    case AlertStyle::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case AlertStyle::Informational:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case AlertStyle::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
     box.setText(QString());
     box.setInformativeText(alert.informativeText);
     std::vector<QPushButton*> buttons;
@@ -52,6 +62,7 @@ std::optional<QStringList> QtPlatform::ChooseImageFiles(const QString& startFold
         patterns << QStringLiteral("*.") + extension << QStringLiteral("*.") + extension.toUpper();
     QFileDialog dialog(parent_, QStringLiteral("Add Images"), startFolder);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ReadOnly); // no new folders from this panel
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilter(QStringLiteral("Images (%1)").arg(patterns.join(QLatin1Char(' '))));
     if (dialog.exec() != QDialog::Accepted)

@@ -19,6 +19,7 @@ void RatePrompt::ShowRateMessage()
     if (*stored != QStringLiteral("Yes") || rateMessageShown)
         return;
     Alert question;
+    question.style = AlertStyle::Question;
     question.informativeText = tr("If you enjoy using Trimlark, would you mind taking a moment to rate it? "
                                   "Thanks for your support!");
     question.buttons = {tr("Yes, Rate Trimlark"), tr("Remind me later"), tr("No, Thanks")};

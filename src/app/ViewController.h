@@ -77,12 +77,11 @@ public Q_SLOTS:
     void OnCustomCropPixelsOriginYChanged() { CropSettingChanged(); }
     void OnCustomCropPixelsWidthChanged() { CropSettingChanged(); }
     void OnCustomCropPixelsHeightChanged() { CropSettingChanged(); }
-    // A typed percent shows in the preview at once. Only the steppers mark the profile modified; the fields'
-    // text is read whenever it is needed.
-    void OnCustomCropPercentsOriginXChanged() { UpdateCropPreview(); }
-    void OnCustomCropPercentsOriginYChanged() { UpdateCropPreview(); }
-    void OnCustomCropPercentsWidthChanged() { UpdateCropPreview(); }
-    void OnCustomCropPercentsHeightChanged() { UpdateCropPreview(); }
+    // Typing a percent changes what the run writes and what a profile stores, as its stepper does.
+    void OnCustomCropPercentsOriginXChanged() { CropSettingChanged(); }
+    void OnCustomCropPercentsOriginYChanged() { CropSettingChanged(); }
+    void OnCustomCropPercentsWidthChanged() { CropSettingChanged(); }
+    void OnCustomCropPercentsHeightChanged() { CropSettingChanged(); }
     void OnStepperCustomCropPercentsOriginXChanged()
     {
         StepperChanged(stepperCustomCropPercentsOriginX, textFieldCustomCropPercentsOriginX);

@@ -14,6 +14,16 @@ bool CanWriteHeif()
     return canWrite;
 }
 
+bool CanReadHeif()
+{
+    static const bool canRead = [] {
+        if (!vips_init("trimlark"))
+            return vips_type_find("VipsOperation", "heifload") != 0;
+        return false;
+    }();
+    return canRead;
+}
+
 const FormatList& AvailableFormats()
 {
     static const FormatList formats(CanWriteHeif());

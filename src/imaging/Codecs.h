@@ -7,6 +7,9 @@ namespace trimlark {
 // Whether the image library on this machine can encode HEIF/HEIC (decides whether the format list offers them).
 bool CanWriteHeif();
 
+// Whether the image library on this machine can decode HEIF/HEIC (decides whether the add-images panel offers them).
+bool CanReadHeif();
+
 // The output format list of this machine.
 const FormatList& AvailableFormats();
 

@@ -15,6 +15,16 @@ const std::vector<std::string>& AcceptedExtensions()
     return extensions;
 }
 
+std::vector<std::string> PanelExtensions(bool canReadHeif)
+{
+    std::vector<std::string> extensions;
+    for (const FileType& type : FileTypes()) {
+        if (canReadHeif || type.format != OutputFormat::Heic)
+            extensions.emplace_back(type.extension);
+    }
+    return extensions;
+}
+
 bool HasAcceptedExtension(std::string_view path)
 {
     return FileTypeOfPath(path) != nullptr;

@@ -10,6 +10,9 @@ namespace trimlark {
 // "jpe", "jp2", "jpx", "png", "tiff", "tif", "gif", "bmp", "heif", "heic".
 const std::vector<std::string>& AcceptedExtensions();
 
+// The extensions the add-images panel offers: the accepted ones, HEIF and HEIC only where they can be read.
+std::vector<std::string> PanelExtensions(bool canReadHeif);
+
 // Whether a path's extension, in any case, is one of AcceptedExtensions().
 bool HasAcceptedExtension(std::string_view path);
 

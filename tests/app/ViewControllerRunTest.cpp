@@ -142,6 +142,7 @@ TEST(RatePrompt, AsksAfterTheFirstSuccessfulRunOncePerLaunchUntilAnswered)
         EXPECT_EQ(platform.ReadPreference("ShowRateMessage"), after);
     }
     EXPECT_EQ(platform.alerts.back().buttons, (QStringList{"Yes, Rate Trimlark", "Remind me later", "No, Thanks"}));
+    EXPECT_EQ(platform.alerts.back().style, AlertStyle::Question);
     EXPECT_EQ(platform.openedUrls, std::vector<QUrl>{review});
 }
 

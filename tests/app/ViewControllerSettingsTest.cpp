@@ -43,6 +43,7 @@ TEST_F(ViewControllerSettings, EachControlChangesItsOwnSettingAndMarksTheProfile
         {"x%", step("OriginX"), {.textFieldCustomCropPercentsOriginX = "21", .stepperCustomCropPercentsOriginX = 21}},
         {"y%", step("OriginY"), {.textFieldCustomCropPercentsOriginY = "21", .stepperCustomCropPercentsOriginY = 21}},
         {"width%", step("Width"), {.textFieldCustomCropPercentsWidth = "61", .stepperCustomCropPercentsWidth = 61}},
+        {"typed %", give(TypeInto, "textFieldCustomCropPercentsWidth", "35"), {.textFieldCustomCropPercentsWidth = "35"}},
         {"height%", step("Height"), {.textFieldCustomCropPercentsHeight = "61", .stepperCustomCropPercentsHeight = 61}},
         {"format list", give(ChooseItem, "comboFormat", "PNG"), {.comboFormat = png}},
         {"quality slider", [&] { QTest::keyClick(Find("sliderQuality"), Qt::Key_Left); }, {.sliderQuality = 79}},
@@ -60,17 +61,14 @@ TEST_F(ViewControllerSettings, EachControlChangesItsOwnSettingAndMarksTheProfile
     ChooseCorner();
     EXPECT_EQ(Title(), "Trimlark*") << "marked once";
 
-    // The percent fields are read when needed, only their steppers count as a change; the metadata box, the
-    // output folder (chosen in a panel, and remembered) and the list are no part of the crop.
+    // The metadata box, the output folder (chosen in a panel, and remembered) and the list are no part of the crop.
     Trigger("actionNew");
-    TypeInto(Find("textFieldCustomCropPercentsWidth"), "35");
     Click("checkKeepEXIFInformationAndCreationDate");
     UseWith("buttonBrowse", "/srv/crops");
     Click("buttonBrowse"); // cancelled: nothing changes
     OpenWith({"/in/a.png"});
     Trigger("actionVideoTutorial");
-    EXPECT_EQ(window->GetCropSettings(), (CropSettings{.textFieldCustomCropPercentsWidth = "35",
-                                                       .textFieldOutputFolder = "/srv/crops",
+    EXPECT_EQ(window->GetCropSettings(), (CropSettings{.textFieldOutputFolder = "/srv/crops",
                                                        .checkKeepEXIFInformationAndCreationDate = false}));
     EXPECT_EQ(Title(), "Trimlark");
     EXPECT_EQ(platform->ReadPreference("OutputFolder"), "/srv/crops");

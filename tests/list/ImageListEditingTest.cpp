@@ -73,6 +73,8 @@ TEST(ImageListRules, ExtensionsGiveAcceptanceAndRowIconInAnyCase)
         EXPECT_EQ(HasAcceptedExtension(c.path), *c.icon != '\0');
     }
     EXPECT_EQ(AcceptedExtensions().size(), 12u);
+    EXPECT_EQ(PanelExtensions(true), AcceptedExtensions());
+    EXPECT_EQ(PanelExtensions(false), Paths(AcceptedExtensions().begin(), AcceptedExtensions().end() - 2));
 }
 
 } // namespace
