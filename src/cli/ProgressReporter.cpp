@@ -19,6 +19,8 @@ const char* KindText(ImageOutcome::Kind kind)
         return "could not be loaded";
     case ImageOutcome::Kind::SaveFailed:
         return "could not be saved";
+    case ImageOutcome::Kind::NotStarted:
+        return "not started";
     }
     return "";
 }

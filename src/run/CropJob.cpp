@@ -108,8 +108,11 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
 
     const CropSettings& settings = job.settings;
     const Rect rect = GetRunCropRect(settings, job.customRatio, loaded->Width(), loaded->Height());
-    const WorkingImage cropped =
-        steps.crop(*loaded, rect.x, rect.y, rect.w, rect.h, OriginCornerAt(settings.comboOriginCorner));
+    const std::optional<OriginCorner> corner = OriginCornerAt(settings.comboOriginCorner);
+    const bool refused =
+        GetCropMode(settings) != CropMode::None &&
+        !GetCropRegionAtCorner(corner, loaded->Width(), loaded->Height(), rect.x, rect.y, rect.w, rect.h);
+    const WorkingImage cropped = steps.crop(*loaded, rect.x, rect.y, rect.w, rect.h, corner);
     loaded.reset();
 
     if (!image.format)
@@ -123,6 +126,7 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
         steps.copyMetadata(cropped, image.outputPath);
     outcome.kind =
         image.action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
+    outcome.wholeImage = refused;
     return outcome;
 }
 
@@ -159,9 +163,10 @@ public:
         changed_.notify_all();
     }
 
-    CropRunResult TakeResult()
+    CropRunResult TakeResult(bool stopped)
     {
         std::lock_guard lock(mutex_);
+        result_.stopped = stopped;
         return std::move(result_);
     }
 
@@ -175,7 +180,7 @@ private:
         try {
             if (callbacks_.imageDone)
                 callbacks_.imageDone(outcome);
-            if (callbacks_.progress)
+            if (callbacks_.progress && outcome.kind != ImageOutcome::Kind::NotStarted)
                 callbacks_.progress(static_cast<double>(index) / static_cast<double>(outcomes_.size()));
         } catch (...) {
         }
@@ -205,6 +210,41 @@ bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSetting
     if (refusal)
         *refusal = message;
     return false;
+}
+
+RunCounts CountOutcomes(const std::vector<ImageOutcome>& outcomes)
+{
+    RunCounts counts;
+    for (const ImageOutcome& outcome : outcomes) {
+        switch (outcome.kind) {
+        case ImageOutcome::Kind::Written:
+            ++counts.written;
+            break;
+        case ImageOutcome::Kind::Replaced:
+            ++counts.replaced;
+            break;
+        case ImageOutcome::Kind::Skipped:
+            ++counts.skipped;
+            break;
+        case ImageOutcome::Kind::LoadFailed:
+        case ImageOutcome::Kind::SaveFailed:
+            ++counts.failed;
+            break;
+        case ImageOutcome::Kind::NotStarted:
+            ++counts.notStarted;
+            break;
+        }
+    }
+    return counts;
+}
+
+std::string RunCountsText(const RunCounts& counts)
+{
+    std::string text = std::to_string(counts.written) + " written, " + std::to_string(counts.replaced) + " replaced, " +
+                       std::to_string(counts.skipped) + " skipped, " + std::to_string(counts.failed) + " failed";
+    if (counts.notStarted > 0)
+        text += ", " + std::to_string(counts.notStarted) + " not started";
+    return text;
 }
 
 std::string OverwriteQuestionText(const std::string& outputPath)
@@ -278,14 +318,28 @@ CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbac
     RunLedger ledger(n, callbacks);
     std::mutex claimMutex;
     std::size_t nextToStart = 0;
+    bool stopped = false;
+    // Asked under the claim lock, so the caller's check is never run twice at once and no image is claimed
+    // after it said stop.
+    auto stopRequested = [&] {
+        try {
+            return callbacks.stopRequested && callbacks.stopRequested();
+        } catch (...) {
+            return false;
+        }
+    };
     // Images are claimed in list order, so whatever an image waits for is already claimed and cannot wait on it.
     auto work = [&] {
         for (;;) {
             std::size_t index = 0;
             {
                 std::lock_guard lock(claimMutex);
-                if (nextToStart >= n)
+                if (stopped || nextToStart >= n)
                     return;
+                if (stopRequested()) {
+                    stopped = true;
+                    return;
+                }
                 index = nextToStart++;
             }
             ledger.WaitFor(dependencies[index]);
@@ -306,7 +360,12 @@ CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbac
     work();
     for (std::thread& helper : helpers)
         helper.join();
-    return ledger.TakeResult();
+    for (std::size_t index = nextToStart; index < n; ++index) {
+        ImageOutcome outcome = StartOutcome(job, index);
+        outcome.kind = ImageOutcome::Kind::NotStarted;
+        ledger.Finish(std::move(outcome));
+    }
+    return ledger.TakeResult(stopped);
 }
 
 } // namespace trimlark

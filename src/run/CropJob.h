@@ -80,38 +80,61 @@ struct ImageOutcome
         Skipped,
         LoadFailed,
         SaveFailed,
+        NotStarted, // a stop came before the image started; nothing was read or written for it
     };
     std::size_t index = 0;
     Kind kind = Kind::Written;
     std::string sourcePath;
     std::string outputPath;
-    std::string reason; // empty unless it failed
+    std::string reason;      // empty unless it failed
+    bool wholeImage = false; // the crop was refused for this image (it cuts nothing out): the whole image was written
 };
 
 struct CropRunResult
 {
-    bool allImagesCropped = true;
-    std::vector<ImageOutcome> outcomes; // in list order
+    bool allImagesCropped = true;       // no image failed (images not started because of a stop are no failure)
+    bool stopped = false;               // a stop was asked for before every image had started
+    std::vector<ImageOutcome> outcomes; // in list order, one per image, not-started ones included
 };
 
 struct CropRunCallbacks
 {
-    // index / n after each image, counting up in steps of 1/n (0 first), called from the working thread.
+    // index / n after each image that was started, counting up in steps of 1/n (0 first), called from the working
+    // threads.
     std::function<void(double)> progress;
-    // Each image's outcome, in list order, called from the working thread.
+    // Each image's outcome, in list order, called from the working threads; images a stop kept from starting
+    // come last, as NotStarted.
     std::function<void(const ImageOutcome&)> imageDone;
+    // Asked before each image starts, from the working threads, one call at a time; true: no further image
+    // starts, the images in flight finish and are written whole, the rest are reported NotStarted.
+    std::function<bool()> stopRequested;
 };
+
+// Counts of a run's outcomes; failed counts both load and save failures.
+struct RunCounts
+{
+    std::size_t written = 0, replaced = 0, skipped = 0, failed = 0, notStarted = 0;
+
+    bool operator==(const RunCounts&) const = default;
+};
+RunCounts CountOutcomes(const std::vector<ImageOutcome>& outcomes);
+
+// "3 written, 1 replaced, 2 skipped, 1 failed", with ", 4 not started" appended when there are any.
+std::string RunCountsText(const RunCounts& counts);
 
 // Processes every image of the job and returns when the last is done; call it off the GUI thread.
 // Up to maxInFlight images are worked on at once (0: one per core); what is written is the same as one
 // after another: an image that writes a path an earlier image writes or reads, or reads a path an earlier
 // image writes, starts only when that earlier image is done. Callbacks come one at a time, in list order.
+// Images are started in list order; after a stop, those not started are reported without being touched.
 CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbacks, unsigned maxInFlight = 0);
 CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbacks, unsigned maxInFlight,
                              const CropSteps& steps);
 
 // One image of the job: load, crop by the job's mode, then write, replace or skip by its action, then the
 // date when kept and saved. A skipped image is still loaded (an unreadable source fails the run).
+// A crop the geometry refuses writes the whole image and says so (wholeImage); the None mode asks for no crop,
+// so its images are written whole without that mark.
 // An existing file is replaced only by a complete new one; a failed save leaves it as it was.
 ImageOutcome CropAndSaveImage(const CropJob& job, std::size_t index, const CropSteps& steps = CropSteps::Default());
 
