@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace trimlark {
 
@@ -18,6 +17,16 @@ bool IsLeftCorner(OriginCorner corner)
 bool IsBottomCorner(OriginCorner corner)
 {
     return corner == OriginCorner::BottomLeft || corner == OriginCorner::BottomRight;
+}
+
+// Wide enough for a side times a ratio term. Unsigned, as every value here is positive: a checked signed 128-bit
+// product needs a runtime helper that libgcc lacks.
+__extension__ typedef unsigned __int128 Wide;
+
+// A square image takes a ratio as a landscape one does.
+bool IsLandscapeOrSquare(double W, double H)
+{
+    return W >= H;
 }
 
 // std::min/max propagate NaN from one side only; the clipped size must be NaN whenever an input is.
@@ -52,49 +61,46 @@ CropMode GetCropMode(const CropSettings& settings)
     return CropMode::None;
 }
 
-float GetAutoCropRatio(int index, const CustomRatio& ratio, double W, double H)
+AspectRatio GetAutoCropRatio(int index, const CustomRatio& ratio, double W, double H)
 {
     switch (index) {
-    case 0:
-        return 1.0f;
     case 1:
-        return 4.0f / 3.0f;
+        return {4, 3};
     case 2:
-        return 1.5f;
+        return {3, 2};
     case 3:
-        return 16.0f / 9.0f;
+        return {16, 9};
     case 4:
-        return 1.6f;
-    case kCustomAutoCropFormatIndex: {
-        if (ratio.customWidth <= 0 || ratio.customHeight <= 0)
-            return std::numeric_limits<float>::quiet_NaN();
-        const auto cw0 = static_cast<float>(ratio.customWidth);
-        const auto ch0 = static_cast<float>(ratio.customHeight);
-        if (ratio.customWidthLargestDimension)
-            return cw0 / ch0;
-        const auto a = static_cast<float>(W / H);
-        return a >= 1.0f ? cw0 / ch0 : ch0 / cw0;
-    }
+        return {16, 10};
+    case kCustomAutoCropFormatIndex:
+        if (ratio.customWidthLargestDimension || IsLandscapeOrSquare(W, H))
+            return {ratio.customWidth, ratio.customHeight};
+        return {ratio.customHeight, ratio.customWidth};
     default:
-        return 1.0f;
+        return {1, 1};
     }
 }
 
-Rect GetAutoCropRect(float r, double W, double H)
+Rect GetAutoCropRect(AspectRatio ratio, double W, double H)
 {
-    if (!(r > 0.0f) || !std::isfinite(r))
+    constexpr double kSideLimit = 0x1p63;
+    if (ratio.along < 1 || ratio.across < 1 || !(W >= 1.0 && W < kSideLimit) || !(H >= 1.0 && H < kSideLimit))
         return {};
-    const auto a = static_cast<float>(W / H);
-    const auto rd = static_cast<double>(r);
-    if (a >= 1.0f) {
-        // The width test is single precision, as the label arithmetic has always been.
-        if (static_cast<float>(W) >= static_cast<float>(H) * r)
-            return {W * 0.5 - H * rd * 0.5, 0.0, H * rd, H};
-        return {0.0, H * 0.5 - (W / rd) * 0.5, W, W / rd};
-    }
-    if (W >= H / rd)
-        return {W * 0.5 - (H / rd) * 0.5, 0.0, H / rd, H};
-    return {0.0, H * 0.5 - W * rd * 0.5, W, W * rd};
+    // Products of a side and a term stay below 2^126, so they and the floor of their quotient are exact.
+    const bool landscape = IsLandscapeOrSquare(W, H);
+    const Wide widthTerm = static_cast<std::uint64_t>(landscape ? ratio.along : ratio.across);
+    const Wide heightTerm = static_cast<std::uint64_t>(landscape ? ratio.across : ratio.along);
+    const Wide wholeW = static_cast<std::uint64_t>(W);
+    const Wide wholeH = static_cast<std::uint64_t>(H);
+    Wide w = wholeW;
+    Wide h = wholeH;
+    if (wholeW * heightTerm >= wholeH * widthTerm)
+        w = wholeH * widthTerm / heightTerm;
+    else
+        h = wholeW * heightTerm / widthTerm;
+    const auto width = static_cast<double>(static_cast<std::uint64_t>(w));
+    const auto height = static_cast<double>(static_cast<std::uint64_t>(h));
+    return {(W - width) * 0.5, (H - height) * 0.5, width, height};
 }
 
 Rect GetCustomCropRect(CropMode mode, const CropSettings& settings, double W, double H, Precision precision)
@@ -179,8 +185,9 @@ DimensionLabels MakeDimensionLabels(const CropSettings& settings, const CustomRa
     double outH = H;
     if (mode == CropMode::Auto) {
         const Rect rect = GetAutoCropRect(GetAutoCropRatio(settings.comboAutoCropFormat, ratio, W, H), W, H);
-        // An unusable custom ratio gives an empty rectangle, which the run refuses: it writes the whole image.
-        if (rect.w > 0.0 && rect.h > 0.0) {
+        // An unusable custom ratio, or one that leaves less than a pixel, gives a rectangle the run refuses: it
+        // writes the whole image.
+        if (rect.w >= 1.0 && rect.h >= 1.0) {
             outW = rect.w;
             outH = rect.h;
         }

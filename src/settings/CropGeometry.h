@@ -3,11 +3,12 @@
 #include "settings/CropSettings.h"
 #include "settings/DataProvider.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 // Pure crop arithmetic. Lengths are pixels of the source image; the frame's origin is the image's
-// bottom-left corner with y pointing up. Nothing is rounded here.
+// bottom-left corner with y pointing up. Only the auto rectangle's size is rounded (down, to whole pixels).
 namespace trimlark {
 
 enum class CropMode
@@ -43,15 +44,24 @@ struct ClippedSize
 // Auto first, then pixels, then percents (each custom sub-mode needs radioCustomCrop), else None.
 CropMode GetCropMode(const CropSettings& settings);
 
-// The single-precision ratio of an auto crop format index. Index 5 reads the custom ratio; an index outside
-// the list gives 1. A custom ratio that is not a positive finite number gives NaN, which GetAutoCropRect
-// turns into an empty rectangle (a refused crop).
-float GetAutoCropRatio(int index, const CustomRatio& ratio, double W, double H);
+// An aspect ratio in whole terms, laid along the image's orientation: `along` goes with the image's longer
+// side (its width when it is landscape or square), `across` with the other. A term below 1 is no ratio.
+struct AspectRatio
+{
+    std::int64_t along = 1;
+    std::int64_t across = 1;
 
-// The largest rectangle of ratio r centred in the image, laid along the image's orientation
-// (landscape: width / height = r; portrait: height / width = r). A ratio that is not positive and finite
-// gives (0, 0, 0, 0).
-Rect GetAutoCropRect(float r, double W, double H);
+    bool operator==(const AspectRatio&) const = default;
+};
+
+// The ratio of an auto crop format index. Index 5 reads the custom ratio (with the flag off, customWidth stays
+// the crop's width whatever the image's orientation); an index outside the list gives 1:1.
+AspectRatio GetAutoCropRatio(int index, const CustomRatio& ratio, double W, double H);
+
+// The largest rectangle of the ratio with a whole-pixel size, centred in the image: a size that fits exactly
+// is exact, a true fraction is truncated, and x or y may end in a half. Terms up to the 64-bit limit are
+// exact. A ratio term below 1, or an image side below 1 or not below 2^63, gives (0, 0, 0, 0).
+Rect GetAutoCropRect(AspectRatio ratio, double W, double H);
 
 // The corner-relative rectangle of a custom crop: pixels as typed; percents of the image's size, in single
 // precision for labels and preview and in double precision for the run. Other modes give (0, 0, 0, 0).

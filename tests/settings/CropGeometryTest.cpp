@@ -4,11 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 
 namespace trimlark {
+
+void PrintTo(const Rect& r, std::ostream* os)
+{
+    *os << "(" << r.x << ", " << r.y << ", " << r.w << ", " << r.h << ")";
+}
+
 namespace {
 
-constexpr int R4x3 = 1, R3x2 = 2, R16x9 = 3, RCustom = 5;
+constexpr int R4x3 = 1, R3x2 = 2, R16x9 = 3, R16x10 = 4, RCustom = 5;
 
 CropSettings Auto(int ratioIndex)
 {
@@ -48,12 +55,14 @@ TEST(DimensionLabels, ShowTheSizeTheCropWillProduce)
         const char* outWidth;
         const char* outHeight;
     } cases[] = {
-        // 4000 * 0.5 - 3000 * 1.3333334 * 0.5 = -0.0000596: the width 4000.000119 truncates to 4000
         {"landscape 4:3", Auto(R4x3), {}, 4000, 3000, "Width: 4000", "Height: 3000"},
-        // portrait: w = 4000 / 1.3333334 = 2999.99991 -> 2999
-        {"portrait 4:3 truncates", Auto(R4x3), {}, 3000, 4000, "Width: 2999", "Height: 4000"},
-        // 1920 / 1.7777778 = 1079.99999 -> 1079
-        {"1920x1200 16:9", Auto(R16x9), {}, 1920, 1200, "Width: 1920", "Height: 1079"},
+        // portrait: w = 4000 * 3 / 4 = 3000 exactly (a float ratio gives 2999.99991)
+        {"portrait 4:3 is exact", Auto(R4x3), {}, 3000, 4000, "Width: 3000", "Height: 4000"},
+        // 1920 * 9 / 16 = 1080 (a float ratio gives 1079.99999)
+        {"1920x1200 16:9", Auto(R16x9), {}, 1920, 1200, "Width: 1920", "Height: 1080"},
+        // 6000 * 9 / 16 = 3375 and 6000 * 10 / 16 = 3750 (float ratios give 3374.99998 and 3749.99994)
+        {"6000x4000 16:9", Auto(R16x9), {}, 6000, 4000, "Width: 6000", "Height: 3375"},
+        {"6000x4000 16:10", Auto(R16x10), {}, 6000, 4000, "Width: 6000", "Height: 3750"},
         {"1000x500 3:2", Auto(R3x2), {}, 1000, 500, "Width: 750", "Height: 500"},
         {"custom 2:3 as given", Auto(RCustom), {2, 3, false}, 3000, 2000, "Width: 1333", "Height: 2000"},
         {"custom 2:3 along the longer side", Auto(RCustom), {2, 3, true}, 2000, 3000, "Width: 2000", "Height: 1333"},
@@ -91,31 +100,28 @@ TEST(AutoCropRect, IsCentredAlongTheImageOrientation)
     const struct Case
     {
         const char* name;
-        float r;
+        AspectRatio ratio;
         double W, H;
         Rect expected;
     } cases[] = {
-        {"wide image, square crop", 1.0f, 4000, 3000, {500, 0, 3000, 3000}},
-        {"landscape 3:2", 1.5f, 1000, 500, {125, 0, 750, 500}},
-        {"portrait 3:2", 1.5f, 500, 1000, {0, 125, 500, 750}},
-        // 1920 / 1.7777778 = 1079.99999, y = 600 - 539.999996 = 60.000004
-        {"1920x1200 16:9", 16.0f / 9.0f, 1920, 1200, {0, 60.000004, 1920, 1079.99999}},
-        {"ratio below 1 on a square image", 0.5f, 1000, 1000, {250, 0, 500, 1000}},
-        {"zero ratio", 0.0f, 1000, 800, {}},
-        {"infinite ratio", INFINITY, 1000, 800, {}},
-        {"NaN ratio", NAN, 1000, 800, {}},
+        {"wide image, square crop", {1, 1}, 4000, 3000, {500, 0, 3000, 3000}},
+        {"landscape 3:2", {3, 2}, 1000, 500, {125, 0, 750, 500}},
+        {"portrait 3:2", {3, 2}, 500, 1000, {0, 125, 500, 750}},
+        // 3000 * 2 / 3 = 1333.33 -> 1333, x = (3000 - 1333) / 2 = 833.5
+        {"true fraction truncated", {2, 3}, 3000, 2000, {833.5, 0, 1333, 2000}},
+        {"ratio below 1 on a square image", {1, 2}, 1000, 1000, {250, 0, 500, 1000}},
+        // 2000 * (2^63 - 2) overflows 64 bits; floor(2000 - 2000 / (2^63 - 1)) = 1999 (a double ratio gives 2000)
+        {"terms at the 64-bit limit", {INT64_MAX - 1, INT64_MAX}, 3000, 2000, {500.5, 0, 1999, 2000}},
+        {"zero term", {0, 1}, 1000, 800, {}},
+        {"negative term", {16, -9}, 1000, 800, {}},
+        {"infinite image", {1, 1}, INFINITY, 800, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Rect rect = GetAutoCropRect(c.r, c.W, c.H);
-        EXPECT_NEAR(rect.x, c.expected.x, 1e-4);
-        EXPECT_NEAR(rect.y, c.expected.y, 1e-4);
-        EXPECT_NEAR(rect.w, c.expected.w, 1e-4);
-        EXPECT_NEAR(rect.h, c.expected.h, 1e-4);
+        EXPECT_EQ(GetAutoCropRect(c.ratio, c.W, c.H), c.expected);
     }
-    EXPECT_FLOAT_EQ(GetAutoCropRatio(9, {}, 100, 100), 1.0f); // an index past the list
-    EXPECT_FLOAT_EQ(GetAutoCropRatio(RCustom, {3, 2, false}, 200, 300), 2.0f / 3.0f);
-    EXPECT_TRUE(std::isnan(GetAutoCropRatio(RCustom, {1, 0, true}, 100, 100)));
+    EXPECT_EQ(GetAutoCropRatio(9, {}, 100, 100), (AspectRatio{1, 1})); // an index past the list
+    EXPECT_EQ(GetAutoCropRatio(RCustom, {3, 2, false}, 200, 300), (AspectRatio{2, 3}));
 }
 
 TEST(CropRegion, IsPlacedFromEachCornerAndRefusedWhenItCutsNothing)
