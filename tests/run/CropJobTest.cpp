@@ -57,33 +57,56 @@ protected:
 };
 
 // Two images in flight, the first one's save held back. Outputs 0 to 2 exist and the user agrees to replace
-// each: a failed image keeps its old file, and the run goes on.
+// each: a failed image keeps its old file, and the run goes on. A stop asked for while image 0 is in flight
+// lets it finish whole and starts no other image.
 TEST_F(CropRunTest, ResultsComeInListOrderAndAFailedImageKeepsItsOldFile)
 {
-    test::WriteBytes(paths[0], test::TruncatedJpeg());
+    test::WriteBytes(paths[1], test::TruncatedJpeg());
     test::WriteBytes(paths[2], "\x89PNG but then nothing");
-    for (std::size_t i = 0; i < 3; ++i)
-        test::WriteBytes(Output(i, outputs), "the only copy");
-    std::vector<double> progress;
-    std::vector<std::size_t> reported;
-    const CropRunResult result = CropImagesWork(
-        BuildCropJob(paths, settings, {}, AlwaysYes),
-        {[&](double p) { progress.push_back(p); }, [&](const ImageOutcome& o) { reported.push_back(o.index); }}, 2,
-        FirstSaveHeldBack(paths[0]));
+    using enum ImageOutcome::Kind;
+    const struct Case
+    {
+        const char* name;
+        std::size_t starts; // the images started before the stop
+        std::vector<double> progress;
+        std::vector<Kind> kinds;
+    } cases[] = {
+        {"no stop", 4, {0.0, 0.25, 0.5, 0.75}, {Replaced, SaveFailed, LoadFailed, Written}},
+        {"a stop once image 0 started", 1, {0.0}, {Replaced, NotStarted, NotStarted, NotStarted}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder out;
+        settings.textFieldOutputFolder = out.Path();
+        for (std::size_t i = 0; i < 3; ++i)
+            test::WriteBytes(Output(i, out), "the only copy");
+        std::vector<double> progress;
+        std::vector<std::size_t> reported;
+        std::size_t asked = 0;
+        const CropRunResult result = CropImagesWork(BuildCropJob(paths, settings, {}, AlwaysYes),
+                                                    {[&](double p) { progress.push_back(p); },
+                                                     [&](const ImageOutcome& o) { reported.push_back(o.index); },
+                                                     [&] { return ++asked > c.starts; }},
+                                                    2, FirstSaveHeldBack(paths[0]));
 
-    EXPECT_FALSE(result.allImagesCropped);
-    EXPECT_EQ(progress, (std::vector<double>{0.0, 0.25, 0.5, 0.75}));
-    EXPECT_EQ(reported, (std::vector<std::size_t>{0, 1, 2, 3}));
-    const Kind kinds[] = {Kind::SaveFailed, Kind::Replaced, Kind::LoadFailed, Kind::Written};
-    for (std::size_t i = 0; i < 4; ++i) {
-        SCOPED_TRACE(i);
-        const ImageOutcome& o = result.outcomes.at(i);
-        const bool failed = i % 2 == 0;
-        EXPECT_EQ(o.kind, kinds[i]);
-        EXPECT_EQ(o.outputPath, Output(i, outputs));
-        EXPECT_EQ(o.reason.empty(), !failed);
-        EXPECT_EQ(test::ReadBytes(o.outputPath) == "the only copy", failed);
-        EXPECT_TRUE(failed || test::ReadImage(o.outputPath).width() == 30); // 40 x 30 landscape, 1:1: 30 x 30
+        EXPECT_EQ(result.stopped, c.starts < 4);
+        EXPECT_EQ(result.allImagesCropped, result.stopped); // the failing images 1 and 2 start only without a stop
+        EXPECT_EQ(progress, c.progress);
+        EXPECT_EQ(reported, (std::vector<std::size_t>{0, 1, 2, 3}));
+        for (std::size_t i = 0; i < 4; ++i) {
+            SCOPED_TRACE(i);
+            const ImageOutcome& o = result.outcomes.at(i);
+            const bool written = o.kind == Replaced || o.kind == Written;
+            const bool failed = o.kind == SaveFailed || o.kind == LoadFailed;
+            EXPECT_EQ(o.kind, c.kinds[i]);
+            EXPECT_EQ(o.outputPath, Output(i, out));
+            EXPECT_EQ(o.reason.empty(), !failed);
+            const std::string bytes = test::ReadBytes(o.outputPath);
+            if (!written)
+                EXPECT_EQ(bytes, i < 3 ? "the only copy" : "");
+            else // whole: 30 x 30 (40 x 30 landscape, 1:1), up to the JPEG end marker
+                EXPECT_TRUE(test::ReadImage(o.outputPath).width() == 30 && bytes.ends_with("\xFF\xD9"));
+        }
     }
 }
 
@@ -168,6 +191,8 @@ TEST_F(CropRunTest, TheSettingsReachEachImage)
     pixels.textFieldCustomCropPixelsWidth = "30", pixels.textFieldCustomCropPixelsHeight = "20";
     pixels.comboOriginCorner = static_cast<int>(OriginCorner::TopRight);
     pixels.checkKeepEXIFInformationAndCreationDate = false;
+    CropSettings offImage = pixels; // 200 from the right edge: the crop is refused, the whole image is written
+    offImage.textFieldCustomCropPixelsOriginX = "200", offImage.textFieldName = "whole";
     CropSettings custom = settings; // 5:1 along the longer side: 100 x 20, centred at top 15
     custom.comboAutoCropFormat = kCustomAutoCropFormatIndex;
     custom.comboFormat = AvailableFormats().IndexOfTitle("Original"); // the source's type, under its extension
@@ -179,13 +204,17 @@ TEST_F(CropRunTest, TheSettingsReachEachImage)
         int width, height;
         test::Coordinate topLeft;
         bool dated; // the output has the source's date
+        bool whole = false;
     } cases[] = {
         {"pixels from the top right, box off", pixels, "grid_cropped (1).png", 30, 20, {60, 5}, false},
         {"the custom ratio, in the original format", custom, "grid_cropped (1).PNG", 100, 20, {0, 15}, true},
+        {"a crop off the image", offImage, "whole (1).png", 100, 50, {0, 0}, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(CropImagesWork(BuildCropJob({source}, c.settings, {5, 1, true}, {}), {}).allImagesCropped);
+        const CropRunResult result = CropImagesWork(BuildCropJob({source}, c.settings, {5, 1, true}, {}), {});
+        ASSERT_TRUE(result.allImagesCropped);
+        EXPECT_EQ(result.outcomes.at(0).wholeImage, c.whole);
         EXPECT_EQ(test::SniffType(outputs.Path(c.file)), "png");
         const auto written = test::ReadImage(outputs.Path(c.file));
         EXPECT_EQ(std::pair(written.width(), written.height()), std::pair(c.width, c.height));
