@@ -65,6 +65,8 @@ void CropPreviewController::Show(quint64 request, const QImage& image, const std
         return;
     shownRequest_ = request;
     Q_EMIT previewReady(image);
+    if (!source)
+        Q_EMIT pictureUnreadable();
 }
 
 void CropPreviewController::Clear()

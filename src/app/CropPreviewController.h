@@ -46,6 +46,8 @@ Q_SIGNALS:
     void previewReady(const QImage& image);
     // The view's size has settled: a preview at the new size is due.
     void refreshDue();
+    // The latest request's file could not be decoded (its header read, its pixels did not).
+    void pictureUnreadable();
 
 private:
     void Show(quint64 request, const QImage& image, const std::string& path, QSize target,

@@ -138,6 +138,11 @@ void ViewController::ConnectActions()
 
     connect(&preview_, &CropPreviewController::previewReady, imageViewCropPreview, &CropPreviewView::SetImage);
     connect(&preview_, &CropPreviewController::refreshDue, this, &ViewController::UpdateCropPreview);
+    // A file whose pixels cannot be decoded shows as no selection: no sizes over an empty preview.
+    connect(&preview_, &CropPreviewController::pictureUnreadable, this, [this] {
+        ClearCurrentImage();
+        UpdateDimensionLabels();
+    });
     connect(imageViewCropPreview, &CropPreviewView::displaySizeChanged, &preview_, &CropPreviewController::ViewResized);
     connect(&run_, &CropRunController::progressChanged, this, &ViewController::SetProgress);
     connect(&run_, &CropRunController::finished, this, &ViewController::CropImagesFinished);

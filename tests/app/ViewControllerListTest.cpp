@@ -139,6 +139,12 @@ TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)
         EXPECT_TRUE(Preview().isNull());
         EXPECT_EQ(OutputLabels(), "Width: 0, Height: 0");
     }
+    // So does a file whose header reads but whose pixels do not, once its decoding has failed.
+    const QByteArray whole = ReadFile(MakeImage("whole.jpg", 400, 300));
+    OpenWith({WriteFile("cut.jpg", whole.left(whole.size() / 2))});
+    ClickRow(3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->GetCurrentImage().path.empty(); }));
+    EXPECT_EQ(OutputLabels(), "Width: 0, Height: 0");
 }
 
 } // namespace
