@@ -131,13 +131,18 @@ WorkingImage ImageTools::CropImage(const WorkingImage& image, double x, double y
     const auto region = GetCropRegionAtCorner(originCorner, current->width, current->height, x, y, width, height);
     if (!region)
         return image;
-    // The pixels are copied, not resampled: the region's edges go to the nearest pixel boundary, and its pixel
-    // size is the clipped size truncated, as every output of this size is.
+    // The edges on the corner's sides are rounded; the others follow at the truncated size.
     const int pixelWidth = std::clamp(static_cast<int>(std::trunc(region->w)), 0, current->pixelWidth);
     const int pixelHeight = std::clamp(static_cast<int>(std::trunc(region->h)), 0, current->pixelHeight);
+    // Edges in a frame with y growing downward.
     const double topEdge = current->height - region->y - region->h;
-    const int left = std::clamp(static_cast<int>(std::lround(region->x)), 0, current->pixelWidth - pixelWidth);
-    const int top = std::clamp(static_cast<int>(std::lround(topEdge)), 0, current->pixelHeight - pixelHeight);
+    const double bottomEdge = current->height - region->y;
+    const auto nearest = [](double edge) { return static_cast<int>(std::lround(edge)); };
+    const int leftPixel =
+        IsRightCorner(originCorner) ? nearest(region->x + region->w) - pixelWidth : nearest(region->x);
+    const int topPixel = IsTopCorner(originCorner) ? nearest(topEdge) : nearest(bottomEdge) - pixelHeight;
+    const int left = std::clamp(leftPixel, 0, current->pixelWidth - pixelWidth);
+    const int top = std::clamp(topPixel, 0, current->pixelHeight - pixelHeight);
 
     auto cropped = std::make_shared<WorkingImage::Impl>(*current);
     cropped->left = current->left + left;

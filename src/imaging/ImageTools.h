@@ -74,9 +74,9 @@ public:
     static std::optional<WorkingImage> LoadImageAtPixelSize(const std::string& path, std::string* reason = nullptr);
 
     // The corner-relative rectangle cut out of the image; the image itself when the crop is refused. Pixels are
-    // copied, never resampled: the region's edges go to the nearest pixel boundary and its pixel size is the
-    // clipped size truncated (100.7 x 50.2 gives 100 x 50). A clipped width or height below one pixel gives an
-    // image that SaveImage refuses.
+    // copied, never resampled: the pixel size is the clipped size truncated (100.7 x 50.2 gives 100 x 50), and
+    // the edges on the corner's sides go to the nearest pixel boundary, so a crop measured from the right or the
+    // bottom keeps that edge. A clipped width or height below one pixel gives an image that SaveImage refuses.
     // Without a corner (none selected) the rectangle is placed at the image's bottom-left corner.
     static WorkingImage CropImage(const WorkingImage& image, double x, double y, double width, double height,
                                   std::optional<OriginCorner> originCorner);

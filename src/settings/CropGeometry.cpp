@@ -10,15 +10,6 @@ namespace trimlark {
 
 namespace {
 
-bool IsLeftCorner(OriginCorner corner)
-{
-    return corner == OriginCorner::BottomLeft || corner == OriginCorner::TopLeft;
-}
-bool IsBottomCorner(OriginCorner corner)
-{
-    return corner == OriginCorner::BottomLeft || corner == OriginCorner::BottomRight;
-}
-
 // Wide enough for a side times a ratio term. Unsigned, as every value here is positive: a checked signed 128-bit
 // product needs a runtime helper that libgcc lacks.
 __extension__ typedef unsigned __int128 Wide;
@@ -125,6 +116,16 @@ Rect GetCustomCropRect(CropMode mode, const CropSettings& settings, double W, do
     return {W * px / 100.0, H * py / 100.0, W * pw / 100.0, H * ph / 100.0};
 }
 
+bool IsRightCorner(std::optional<OriginCorner> corner)
+{
+    return corner == OriginCorner::BottomRight || corner == OriginCorner::TopRight;
+}
+
+bool IsTopCorner(std::optional<OriginCorner> corner)
+{
+    return corner == OriginCorner::TopLeft || corner == OriginCorner::TopRight;
+}
+
 ClippedSize GetClippedCropSize(double W, double H, double x, double y, double w, double h)
 {
     return {Min(x + w, W) - Max(x, 0.0), Min(y + h, H) - Max(y, 0.0)};
@@ -134,8 +135,8 @@ Rect GetCropRectInImage(std::optional<OriginCorner> corner, double W, double H, 
 {
     if (!corner)
         return {0.0, 0.0, w, h};
-    const double left = IsLeftCorner(*corner) ? x : W - w - x;
-    const double bottom = IsBottomCorner(*corner) ? y : H - h - y;
+    const double left = IsRightCorner(corner) ? W - w - x : x;
+    const double bottom = IsTopCorner(corner) ? H - h - y : y;
     return {left, bottom, w, h};
 }
 
@@ -149,8 +150,8 @@ std::optional<Rect> GetCropRegionAtCorner(std::optional<OriginCorner> corner, do
         return std::nullopt;
     if (!corner)
         return Rect{0.0, 0.0, cw, ch};
-    double left = IsLeftCorner(*corner) ? std::max(x, 0.0) : W - cw - std::max(x, 0.0);
-    double bottom = IsBottomCorner(*corner) ? std::max(y, 0.0) : H - ch - std::max(y, 0.0);
+    const double left = IsRightCorner(corner) ? W - cw - std::max(x, 0.0) : std::max(x, 0.0);
+    const double bottom = IsTopCorner(corner) ? H - ch - std::max(y, 0.0) : std::max(y, 0.0);
     return Rect{std::max(left, 0.0), std::max(bottom, 0.0), cw, ch};
 }
 

@@ -67,6 +67,11 @@ Rect GetAutoCropRect(AspectRatio ratio, double W, double H);
 // precision for labels and preview and in double precision for the run. Other modes give (0, 0, 0, 0).
 Rect GetCustomCropRect(CropMode mode, const CropSettings& settings, double W, double H, Precision precision);
 
+// Whether a corner measures from the image's right edge, and from its top edge. Without a corner the rectangle
+// sits at the bottom-left.
+bool IsRightCorner(std::optional<OriginCorner> corner);
+bool IsTopCorner(std::optional<OriginCorner> corner);
+
 // Width and height of the part of a corner-relative rectangle inside the image; 0 or less when it misses.
 ClippedSize GetClippedCropSize(double W, double H, double x, double y, double w, double h);
 

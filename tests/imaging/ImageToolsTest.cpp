@@ -172,19 +172,18 @@ TEST_F(LoadAndCropTest, EachCornerCutsItsRegionOutExactly)
         int width, height;
     };
     const Case cases[] = {
-        // Bottom corners: top = 801 - 20 - 51 = 730; right corners: left = 999 - 101 - 10 = 888.
-        {"bottom left", 10, 20, 101, 51, Corner::BottomLeft, 10, 730, 101, 51},
-        {"bottom right", 10, 20, 101, 51, Corner::BottomRight, 888, 730, 101, 51},
-        {"top left", 10, 20, 101, 51, Corner::TopLeft, 10, 20, 101, 51},
-        {"top right", 10, 20, 101, 51, Corner::TopRight, 888, 20, 101, 51},
+        // 100.7 x 50.2 truncates to 100 x 50. The edges on the corner's sides go to the nearest pixel and the
+        // others follow: left 10.4 -> 10, top 20.4 -> 20; right 999 - 10.4 = 988.6 -> 989, left 989 - 100 = 889;
+        // bottom 801 - 20.4 = 780.6 -> 781, top 781 - 50 = 731.
+        {"fractional, bottom left", 10.4, 20.4, 100.7, 50.2, Corner::BottomLeft, 10, 731, 100, 50},
+        {"fractional, bottom right", 10.4, 20.4, 100.7, 50.2, Corner::BottomRight, 889, 731, 100, 50},
+        {"fractional, top left", 10.4, 20.4, 100.7, 50.2, Corner::TopLeft, 10, 20, 100, 50},
+        // From the right edge itself the last column stays: left 999 - 100 = 899, not 999 - 100.6 = 898.4 -> 898.
+        {"fractional, top right, at the edge", 0, 20.4, 100.6, 50.2, Corner::TopRight, 899, 20, 100, 50},
         // x = -100 clips 100 off the 301 width; bottom: top = 801 - 50 - 201 = 550; right: 999 + 100 - 301 = 798.
         {"overhanging, bottom right", -100, 50, 301, 201, Corner::BottomRight, 798, 550, 201, 201},
         {"overhanging, top left", -100, 50, 301, 201, Corner::TopLeft, 0, 50, 201, 201},
         {"overhanging the right edge", 900, 0, 300, 101, Corner::TopLeft, 900, 0, 99, 101},
-        // 100.7 x 50.2 truncates to 100 x 50; edges 10.4 -> 10 and 20.6 -> 21 go to the nearest pixel.
-        {"fractional, top left", 10.4, 20.6, 100.7, 50.2, Corner::TopLeft, 10, 21, 100, 50},
-        // top edge 801 - 20.6 - 50.2 = 730.2 -> 730; left 999 - 100.7 - 10.4 = 887.9 -> 888
-        {"fractional, bottom right", 10.4, 20.6, 100.7, 50.2, Corner::BottomRight, 888, 730, 100, 50},
         // Without a corner the clipped region sits at the bottom-left: top = 801 - 51 = 750.
         {"no corner", 10, 20, 101, 51, std::nullopt, 0, 750, 101, 51},
         // A refused crop writes the whole image.
