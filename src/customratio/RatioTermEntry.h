@@ -12,7 +12,8 @@ struct RatioTermEntry
 {
     // The value to store: the field's single-precision value truncated, limited to the 64-bit range.
     std::int64_t value = 1;
-    // true when the text is not a whole number or reads as 0 or less: the field is to show 1, and 1 is stored.
+    // true when the text is not a whole number or reads as 0 or less: while typing it waits; once confirmed the
+    // field is to show 1, and 1 is stored.
     bool resetField = false;
 };
 

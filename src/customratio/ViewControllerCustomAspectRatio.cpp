@@ -6,8 +6,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <initializer_list>
 
@@ -27,7 +30,7 @@ QLineEdit* MakeTermField(QWidget* parent, const char* name)
 } // namespace
 
 ViewControllerCustomAspectRatio::ViewControllerCustomAspectRatio(QWidget* parent)
-    : QWidget(parent, Qt::Window), dataProvider(DataProvider::Shared())
+    : QWidget(parent, Qt::Tool), dataProvider(DataProvider::Shared())
 {
     setObjectName(QStringLiteral("ViewControllerCustomAspectRatio"));
     setWindowTitle(tr("Custom Aspect Ratio"));
@@ -47,23 +50,34 @@ ViewControllerCustomAspectRatio::ViewControllerCustomAspectRatio(QWidget* parent
     form->addRow(tr("Height:"), textFieldHeight);
     auto* hint = new QLabel(tr("Whole numbers, e.g. 16 and 9."), this);
     hint->setEnabled(false);
+    buttonClose = new QPushButton(tr("Close"), this);
+    buttonClose->setObjectName(QStringLiteral("buttonClose"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(buttonClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(checkWidthLargestDimension);
     layout->addWidget(hint);
+    layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     ShowDataProviderValues();
     dataProvider.customWindowIsOpen = true;
 
-    // Return or leaving a field confirms it; typing alone does not, so a field being cleared to type a new
-    // number is not turned into 1 half-way.
+    // Typing applies a whole number at once; Return or leaving a field confirms anything else, so a field being
+    // cleared to type a new number is not turned into 1 half-way.
+    connect(textFieldWidth, &QLineEdit::textEdited, this,
+            [this] { ApplyTypedTerm(textFieldWidth, dataProvider.customWidth); });
+    connect(textFieldHeight, &QLineEdit::textEdited, this,
+            [this] { ApplyTypedTerm(textFieldHeight, dataProvider.customHeight); });
     connect(textFieldWidth, &QLineEdit::editingFinished, this,
             &ViewControllerCustomAspectRatio::OnTextFieldWidthChanged);
     connect(textFieldHeight, &QLineEdit::editingFinished, this,
             &ViewControllerCustomAspectRatio::OnTextFieldHeightChanged);
     connect(checkWidthLargestDimension, &QCheckBox::toggled, this,
             &ViewControllerCustomAspectRatio::WidthLargestDimensionSelected);
+    connect(buttonClose, &QPushButton::clicked, this, &QWidget::close);
 }
 
 ViewControllerCustomAspectRatio::~ViewControllerCustomAspectRatio()
@@ -86,12 +100,12 @@ void ViewControllerCustomAspectRatio::ShowDataProviderValues()
 
 void ViewControllerCustomAspectRatio::OnTextFieldWidthChanged()
 {
-    ApplyTerm(textFieldWidth, dataProvider.customWidth);
+    ConfirmTerm(textFieldWidth, dataProvider.customWidth);
 }
 
 void ViewControllerCustomAspectRatio::OnTextFieldHeightChanged()
 {
-    ApplyTerm(textFieldHeight, dataProvider.customHeight);
+    ConfirmTerm(textFieldHeight, dataProvider.customHeight);
 }
 
 void ViewControllerCustomAspectRatio::WidthLargestDimensionSelected()
@@ -102,23 +116,47 @@ void ViewControllerCustomAspectRatio::WidthLargestDimensionSelected()
 
 void ViewControllerCustomAspectRatio::closeEvent(QCloseEvent* event)
 {
-    // A number typed but not yet confirmed still counts when the window is closed.
-    if (textFieldWidth->isModified())
-        OnTextFieldWidthChanged();
-    if (textFieldHeight->isModified())
-        OnTextFieldHeightChanged();
+    // An entry still waiting in a field counts when the window is closed.
+    OnTextFieldWidthChanged();
+    OnTextFieldHeightChanged();
     QWidget::closeEvent(event);
     if (event->isAccepted())
         MarkClosed();
 }
 
-void ViewControllerCustomAspectRatio::ApplyTerm(QLineEdit* field, std::int64_t& term)
+void ViewControllerCustomAspectRatio::keyPressEvent(QKeyEvent* event)
 {
+    if (event->matches(QKeySequence::Cancel))
+        close();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void ViewControllerCustomAspectRatio::ApplyTypedTerm(QLineEdit* field, std::int64_t& term)
+{
+    const RatioTermEntry entry = ReadRatioTerm(field->text().toStdString());
+    if (!entry.resetField)
+        StoreTerm(field, term, entry.value);
+}
+
+void ViewControllerCustomAspectRatio::ConfirmTerm(QLineEdit* field, std::int64_t& term)
+{
+    // Not modified: the field shows what is stored (or was just stored as typed).
+    if (!field->isModified())
+        return;
     const RatioTermEntry entry = ReadRatioTerm(field->text().toStdString());
     if (entry.resetField)
         field->setText(QStringLiteral("1"));
+    StoreTerm(field, term, entry.value);
+}
+
+void ViewControllerCustomAspectRatio::StoreTerm(QLineEdit* field, std::int64_t& term, std::int64_t value)
+{
+    // The field's modified flag marks an entry not stored yet.
     field->setModified(false);
-    term = entry.value;
+    if (term == value)
+        return;
+    term = value;
     Q_EMIT UpdateCropPreview();
 }
 

@@ -8,7 +8,10 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <functional>
 #include <limits>
+#include <ranges>
 
 namespace trimlark {
 namespace {
@@ -26,7 +29,7 @@ TEST(RatioTermEntry, KeepsTheSinglePrecisionValueTheFieldHolds)
     EXPECT_EQ(ReadRatioTerm(RatioTermText(kMax)).value, kMax);
 }
 
-TEST_F(CustomAspectRatioWindow, EntriesAreStoredWhenConfirmedBeforeTheyAreReportedThroughOneWindow)
+TEST_F(CustomAspectRatioWindow, WholeNumbersApplyAsTypedTheRestWhenConfirmedAndAreReportedThroughOneToolWindow)
 {
     auto mainWindow = std::make_unique<QWidget>();
     auto* controller = new CustomAspectRatioWindowController(mainWindow.get());
@@ -36,46 +39,74 @@ TEST_F(CustomAspectRatioWindow, EntriesAreStoredWhenConfirmedBeforeTheyAreReport
                      [&] { reported.push_back(Shared().Ratio()); });
     controller->Show();
     QPointer<ViewControllerCustomAspectRatio> first = controller->Window();
-    Enter(first->textFieldWidth, "016");
-    TypeInto(first->textFieldHeight, "12");
+    EXPECT_TRUE(first->windowType() == Qt::Tool && first->parentWidget() == mainWindow.get());
+    QApplication::setActiveWindow(first);
+    // Typed over the width's text, one after another; "\r" is Return, "\t" leaves the field, "\b" erases.
+    const struct
+    {
+        const char* name;
+        const char* input;
+        const char* text;
+        std::int64_t stored;
+        std::vector<std::int64_t> reportedWidths;
+    } entries[] = {
+        {"typed and confirmed", "016\r", "016", 16, {16}}, // "0" waits, "01" is the stored 1
+        {"cleared", "\b", "", 16, {}},
+        {"typed", "7", "7", 7, {7}},
+        {"left", "-3\t", "1", 1, {1}},
+        {"returned", "2.5\r", "1", 1, {2, 1}}, // "2" applies, "2." waits
+    };
+    for (const auto& c : entries) {
+        SCOPED_TRACE(c.name);
+        reported.clear();
+        TypeInto(first->textFieldWidth, c.input);
+        EXPECT_EQ(first->textFieldWidth->text().toStdString(), c.text);
+        const auto widths = reported | std::views::transform(&CustomRatio::customWidth);
+        EXPECT_EQ(std::vector(widths.begin(), widths.end()), c.reportedWidths) << "stored before each report";
+        EXPECT_EQ(Shared().customWidth, c.stored);
+    }
+    QTest::keyClick(first->checkWidthLargestDimension, Qt::Key_Space);
+    EXPECT_EQ(reported.back(), (CustomRatio{1, 1, false}));
+    TypeInto(first->textFieldHeight, "12."); // "12" is stored, "12." waits
     first->showMinimized();
     controller->Show();
-    EXPECT_EQ(controller->Window(), first.data());
-    EXPECT_FALSE(first->isMinimized());
-    EXPECT_EQ(first->textFieldHeight->text(), "12") << "the typing in progress is not lost";
-    EXPECT_EQ(Shared().customHeight, 1) << "nor stored before it is confirmed";
-    QTest::keyClick(first->checkWidthLargestDimension, Qt::Key_Space);
-    controller->Close(); // confirms the 12
-    EXPECT_EQ(controller->Window(), nullptr);
-    EXPECT_FALSE(Shared().customWindowIsOpen);
-    EXPECT_EQ(reported, (std::vector<CustomRatio>{{16, 1, true}, {16, 1, false}, {16, 12, false}}));
+    EXPECT_TRUE(controller->Window() == first && !first->isMinimized()) << "the same window, restored";
+    EXPECT_EQ(first->textFieldHeight->text(), "12.") << "the entry waiting is not lost";
 
-    // Shown again before the closed window's deferred deletion has run: that deletion leaves the new one be.
+    // Each way of closing confirms the entry waiting; the next window may open before the last one is deleted.
+    const std::pair<const char*, std::function<void(ViewControllerCustomAspectRatio*)>> closings[] = {
+        {"main window", [&](auto*) { controller->Close(); }},
+        {"Escape", [](auto* window) { QTest::keyClick(window->textFieldHeight, Qt::Key_Escape); }},
+        {"Close button", [](auto* window) { QTest::mouseClick(window->buttonClose, Qt::LeftButton); }},
+    };
+    for (const auto& [name, close] : closings) {
+        SCOPED_TRACE(name);
+        controller->Show();
+        ViewControllerCustomAspectRatio* window = controller->Window();
+        EXPECT_FALSE(window->checkWidthLargestDimension->isChecked()) << "a new window shows the stored values";
+        TypeInto(window->textFieldHeight, "12.");
+        close(window);
+        EXPECT_TRUE(controller->Window() == nullptr && !Shared().customWindowIsOpen);
+        EXPECT_EQ(reported.back(), (CustomRatio{1, 1, false}));
+    }
     controller->Show();
     QPointer<ViewControllerCustomAspectRatio> second = controller->Window();
     DeleteClosedWindows();
     EXPECT_TRUE(first.isNull()) << "a closed window is deleted";
     EXPECT_TRUE(Shared().customWindowIsOpen);
-    EXPECT_EQ(second->textFieldHeight->text(), "12") << "a new window shows the stored values";
-    EXPECT_FALSE(second->checkWidthLargestDimension->isChecked());
-    // What is not a positive whole number is stored as 1, and the field shows it.
-    Enter(second->textFieldWidth, "0");
-    Enter(second->textFieldHeight, "2.5");
-    EXPECT_EQ(second->textFieldWidth->text() + ":" + second->textFieldHeight->text(), "1:1");
-    EXPECT_EQ(reported.size(), 5u) << "each change is reported once";
-    EXPECT_EQ(reported.back(), (CustomRatio{1, 1, false}));
+    const std::size_t reports = reported.size();
     Shared().customWidth = 40; // as a profile load does: shown, not reported
     controller->ReloadValues();
     EXPECT_EQ(second->textFieldWidth->text(), "40");
-    EXPECT_EQ(reported.size(), 5u);
+    EXPECT_EQ(reported.size(), reports);
 
     // Destroyed with the main window while a field has the focus: the entry is dropped and nothing is called.
     QApplication::setActiveWindow(second);
-    TypeInto(second->textFieldHeight, "5");
+    TypeInto(second->textFieldHeight, "5.");
     ASSERT_EQ(QApplication::focusWidget(), second->textFieldHeight);
     mainWindow.reset();
     EXPECT_TRUE(second.isNull());
-    EXPECT_EQ(Shared().Ratio(), (CustomRatio{40, 1, false}));
+    EXPECT_EQ(Shared().Ratio(), (CustomRatio{40, 5, false}));
     EXPECT_FALSE(Shared().customWindowIsOpen);
 }
 
