@@ -86,7 +86,10 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     dimensions->setHorizontalSpacing(18);
     auto* previewBox = new QGroupBox(tr("Crop Preview"));
     auto* previewLayout = new QVBoxLayout(previewBox);
+    labelCropNote = Named(new QLabel(tr("No crop: the whole image will be written")), "labelCropNote");
+    labelCropNote->hide();
     previewLayout->addWidget(imageViewCropPreview, 1);
+    previewLayout->addWidget(labelCropNote);
     previewLayout->addLayout(dimensions);
 
     // The crop tab.

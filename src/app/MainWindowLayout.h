@@ -76,6 +76,7 @@ protected:
     QLabel* labelOriginalDimensionsHeight = nullptr;
     QLabel* labelOutputDimensionsWidth = nullptr;
     QLabel* labelOutputDimensionsHeight = nullptr;
+    QLabel* labelCropNote = nullptr; // shown when the crop cuts nothing and the whole image will be written
     QProgressBar* progressIndicator = nullptr;
     QPushButton* buttonCropImages = nullptr;
     QMenu* menuFile = nullptr;

@@ -118,6 +118,18 @@ void ViewController::ConnectActions()
     };
     for (const auto& [field, slot] : fields)
         connect(field, &QLineEdit::textEdited, this, slot);
+    // A crop field whose text is no number is marked, whoever set the text.
+    for (QLineEdit* field : {textFieldCustomCropPixelsOriginX, textFieldCustomCropPixelsOriginY,
+                             textFieldCustomCropPixelsWidth, textFieldCustomCropPixelsHeight,
+                             textFieldCustomCropPercentsOriginX, textFieldCustomCropPercentsOriginY,
+                             textFieldCustomCropPercentsWidth, textFieldCustomCropPercentsHeight}) {
+        connect(field, &QLineEdit::textChanged, field, [field](const QString& text) {
+            const bool invalid = !ReadsAsNumber(text.toStdString());
+            field->setProperty("invalid", invalid);
+            field->setStyleSheet(invalid ? QStringLiteral("QLineEdit { background: #ffd8d8; }") : QString());
+            field->setToolTip(invalid ? tr("Not a number: its leading number, or 0, is used") : QString());
+        });
+    }
     const std::pair<Stepper*, void (ViewController::*)()> steppers[] = {
         {stepperCustomCropPercentsOriginX, &ViewController::OnStepperCustomCropPercentsOriginXChanged},
         {stepperCustomCropPercentsOriginY, &ViewController::OnStepperCustomCropPercentsOriginYChanged},
@@ -311,8 +323,10 @@ void ViewController::UpdateCropPreview()
 {
     if (currentImage.size.width <= 0 || currentImage.size.height <= 0)
         return;
-    const Rect rect =
-        GetPreviewCropRect(GetCropSettings(), dataProvider.Ratio(), currentImage.size.width, currentImage.size.height);
+    const auto [width, height] = currentImage.size;
+    // A refused crop writes the whole image, so nothing is veiled.
+    const Rect rect = CropRefused() ? Rect{0, 0, width, height}
+                                    : GetPreviewCropRect(GetCropSettings(), dataProvider.Ratio(), width, height);
     preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), rect,
                      OriginCornerAt(comboOriginCorner->currentIndex()));
     UpdateDimensionLabels();
@@ -345,6 +359,15 @@ void ViewController::UpdateDimensionLabels()
     labelOriginalDimensionsHeight->setText(ToQString(labels.originalHeight));
     labelOutputDimensionsWidth->setText(ToQString(labels.outputWidth));
     labelOutputDimensionsHeight->setText(ToQString(labels.outputHeight));
+    labelCropNote->setVisible(currentImage.size.width > 0 && CropRefused());
+}
+
+bool ViewController::CropRefused() const
+{
+    const auto [width, height] = currentImage.size;
+    const Rect rect = GetPreviewCropRect(GetCropSettings(), dataProvider.Ratio(), width, height);
+    return !GetCropRegionAtCorner(OriginCornerAt(comboOriginCorner->currentIndex()), width, height, rect.x, rect.y,
+                                  rect.w, rect.h);
 }
 
 // The crop run -----------------------------------------------------------------------------------------------

@@ -49,6 +49,8 @@ public:
     bool IsBusy() const { return busy_; }
     // Whether the latest preview request has not been shown yet.
     bool IsCropPreviewPending() const { return preview_.IsPending(); }
+    // Whether the selected image's crop cuts nothing out of it (the run then writes the whole image).
+    bool CropRefused() const;
 
     // The path of the profile the settings belong to; empty when none. Save writes here without a panel.
     const std::string& CurrentProfilePath() const { return document_.CurrentProfilePath(); }

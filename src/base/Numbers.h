@@ -23,6 +23,10 @@ template <typename T> std::optional<T> ParseDecimal(std::string_view text);
 // A number too large for single precision reads as infinity; the geometry copes with that.
 float ReadFloatValue(std::string_view text);
 
+// Whether the whole text, spaces and tabs around it aside, is a finite decimal number: a field whose text is not
+// is shown as invalid (ReadFloatValue still reads its leading number).
+bool ReadsAsNumber(std::string_view text);
+
 // Text a numeric control shows for a value it was set to: the shortest decimal that reads back the same,
 // with no fractional part for whole numbers ("20", "2.5"); "0" for a value that is not finite.
 std::string FormatFloatValue(float value);

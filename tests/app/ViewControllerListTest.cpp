@@ -126,6 +126,17 @@ TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)
         EXPECT_EQ(PixelOver(x, y), Qt::blue) << corner;
         EXPECT_EQ(PixelOver(400 - x, 300 - y), kVeiledBlue) << corner;
     }
+    // A crop that cuts nothing writes the whole image: the preview shows it all, with a note. A field whose text is
+    // no number is marked.
+    QWidget* width = Find("textFieldCustomCropPixelsWidth");
+    TypeInto(width, "abc");
+    EXPECT_EQ(PixelOver(50, 50), Qt::blue);
+    EXPECT_FALSE(Find("labelCropNote")->isHidden());
+    EXPECT_TRUE(width->property("invalid").toBool());
+    TypeInto(width, "100");
+    EXPECT_EQ(PixelOver(50, 50), kVeiledBlue);
+    EXPECT_TRUE(Find("labelCropNote")->isHidden());
+    EXPECT_FALSE(width->property("invalid").toBool());
 
     // A drop keeps the selected image and its preview; an unreadable file, or a click below the rows, leaves
     // nothing selected to show.

@@ -53,6 +53,10 @@ TEST(ParseDecimal, AcceptsOnlyAWholeFiniteNumber)
         EXPECT_EQ(ParseDecimal<double>(c.text), c.expected);
     }
     EXPECT_EQ(ParseDecimal<float>("1e39"), std::nullopt); // finite as a double, not as a float
+    // A field reads as a number when all of it, spaces and tabs around it aside, is one.
+    EXPECT_TRUE(ReadsAsNumber(" 12.5\t"));
+    EXPECT_FALSE(ReadsAsNumber("35 %"));
+    EXPECT_FALSE(ReadsAsNumber(" "));
 }
 
 TEST(ReadFloatValue, ReadsOnlyTheLeadingPlainDecimalNumberInAnyLocaleAndTruncatesSafely)
