@@ -186,11 +186,11 @@ int CropImages(const std::vector<std::string>& sources, const ProfileContent& co
     const CropRunResult result = CropImagesWork(job, callbacks, args.jobs);
     reporter.Finish();
 
-    if (result.allImagesCropped) {
-        std::printf("%s\n", std::string(kRunSucceededMessage).c_str());
+    const std::string counts = RunCountsText(CountOutcomes(result.outcomes));
+    const std::string_view message = result.allImagesCropped ? kRunSucceededMessage : kRunFailedMessage;
+    std::printf("%s (%s)\n", std::string(message).c_str(), counts.c_str());
+    if (result.allImagesCropped)
         return 0;
-    }
-    std::printf("%s\n", std::string(kRunFailedMessage).c_str());
     std::fflush(stdout);
     for (const ImageOutcome& outcome : result.outcomes)
         if (outcome.kind == ImageOutcome::Kind::LoadFailed || outcome.kind == ImageOutcome::Kind::SaveFailed)

@@ -25,6 +25,15 @@ const char* KindText(ImageOutcome::Kind kind)
     return "";
 }
 
+// A refused crop is no failure (the run writes the whole image), but the user asked for a crop and gets none.
+void WarnOfWholeImage(std::FILE* stream, const ImageOutcome& outcome)
+{
+    if (outcome.wholeImage)
+        std::fprintf(stream,
+                     "%s: the crop is refused (it cuts nothing out of this image); the whole image is written\n",
+                     outcome.sourcePath.c_str());
+}
+
 std::string Duration(double seconds)
 {
     const long total = static_cast<long>(seconds + 0.5);
@@ -49,8 +58,13 @@ void ProgressReporter::ReportImage(const ImageOutcome& outcome)
         else
             std::fprintf(stream_, "[%zu/%zu] %s: %s\n", done_, count_, outcome.sourcePath.c_str(),
                          KindText(outcome.kind));
+        WarnOfWholeImage(stream_, outcome);
         std::fflush(stream_);
         return;
+    }
+    if (outcome.wholeImage) {
+        std::fputs("\r\x1b[K", stream_); // the bar's line, cleared for the warning; the bar follows it
+        WarnOfWholeImage(stream_, outcome);
     }
     constexpr std::size_t barWidth = 30;
     const std::size_t filled = count_ == 0 ? barWidth : done_ * barWidth / count_;

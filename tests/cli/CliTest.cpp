@@ -2,6 +2,7 @@
 #include "imaging/Codecs.h"
 #include "profile/ProfileFile.h"
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -35,23 +36,30 @@ protected:
 };
 
 // A folder gives its images (not its other files, not its sub-folders) sorted by name; a file given twice is
-// cropped once; a missing file is listed, and fails to load. The rows run in order on one output folder.
+// cropped once; a missing file is listed, and fails to load; a crop that cuts nothing is warned of. The rows run
+// in order on one output folder.
 TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
 {
-    const char* outs[] = {"Images cropped successfully.\n", "Some images could not be cropped.\n", ""}; // by exit code
+    const char* outs[] = {"Images cropped successfully.", "Some images could not be cropped."}; // by exit code
     const struct Case
     {
         const char* name;
         std::vector<std::string> arguments;
         int exitCode;
-        const char* err; // a part of standard error
+        const char* err;                // a part of standard error
+        std::array<int, 4> counts = {}; // written, replaced, skipped and failed, on the last line of a run
     } cases[] = {
-        {"an image", {"a.png", "-o", "out"}, 0, "[1/1] a.png -> out/a_cropped (1).jpg (written)\n"},
-        {"a folder", {"p", "-o", "out"}, 0, "[2/2] p/c.PNG -> out/c_cropped (2).jpg (written)\n"},
+        {"an image", {"a.png", "-o", "out"}, 0, "[1/1] a.png -> out/a_cropped (1).jpg (written)\n", {1, 0, 0, 0}},
+        {"a folder", {"p", "-o", "out"}, 0, "[2/2] p/c.PNG -> out/c_cropped (2).jpg (written)\n", {2, 0, 0, 0}},
         // Without a terminal and without --overwrite, an existing output is kept.
-        {"a file given twice", {"a.png", "a.png", "-o", "out"}, 0, "[1/1] a.png: skipped, the existing file is kept\n"},
-        {"a missing image", {"none.jpg", "a.png", "-o", "out"}, 1, "none.jpg: could not be loaded: "},
-        {"a missing output folder", {"a.png", "-o", "o2"}, 1, "a.png: could not be saved as o2/a_"},
+        {"a file given twice", {"a.png", "a.png", "-o", "out"}, 0, "[1/1] a.png: skipped", {0, 0, 1, 0}},
+        {"a missing image", {"none.jpg", "a.png", "-o", "out"}, 1, "none.jpg: could not be loaded: ", {1, 0, 0, 1}},
+        {"a missing output folder", {"a.png", "-o", "o2"}, 1, "a.png: could not be saved as o2/a_", {0, 0, 0, 1}},
+        {"a crop that cuts nothing",
+         {"a.png", "-o", "out", "--crop", "pixels:0,0,0,0", "--overwrite", "yes"},
+         0,
+         "a.png: the crop is refused (it cuts nothing out of this image); the whole image is written\n",
+         {0, 1, 0, 0}},
         {"neither images nor a folder: the images first", {}, 2, "There are no images to crop.\n"},
         {"no output folder", {"a.png", "-o", ""}, 2, "Please select an output folder.\n"},
         {"a refused crop", {"a.png", "-o", "out", "--crop", "pixels:1,2,3"}, 2, "four numbers"},
@@ -66,8 +74,13 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Run(c.arguments), c.exitCode) << err;
-        EXPECT_EQ(out, outs[c.exitCode]);
+        const auto [w, r, s, f] = c.counts;
+        EXPECT_EQ(out, c.exitCode == 2 ? ""
+                                       : std::string(outs[c.exitCode]) + " (" + std::to_string(w) + " written, " +
+                                             std::to_string(r) + " replaced, " + std::to_string(s) + " skipped, " +
+                                             std::to_string(f) + " failed)\n");
         EXPECT_NE(err.find(c.err), std::string::npos) << err;
+        EXPECT_EQ(err.find("refused") == std::string::npos, std::string(c.err).find("refused") == std::string::npos);
     }
 }
 
