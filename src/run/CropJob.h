@@ -99,8 +99,7 @@ struct CropRunResult
 
 struct CropRunCallbacks
 {
-    // index / n after each image that was started, counting up in steps of 1/n (0 first), called from the working
-    // threads.
+    // index / n after each image that was started, in steps of 1/n (0 first), called from the working threads.
     std::function<void(double)> progress;
     // Each image's outcome, in list order, called from the working threads; images a stop kept from starting
     // come last, as NotStarted.
