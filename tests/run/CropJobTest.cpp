@@ -200,8 +200,8 @@ TEST_F(CropRunTest, TheSettingsReachEachImage)
         const char* file;
         int width, height;
         test::Coordinate topLeft;
-        bool dated; // the output has the source's date
-        bool whole = false;
+        bool dated;         // the output has the source's date
+        bool whole = false; // marked as written whole, its crop refused
     } cases[] = {
         {"pixels from the top right, box off", pixels, "grid_cropped (1).png", 30, 20, {60, 5}, false},
         {"the custom ratio, in the original format", custom, "grid_cropped (1).PNG", 100, 20, {0, 15}, true},
