@@ -26,9 +26,11 @@ void CropRunController::Start(const CropJob& job)
             if (!outcome.reason.empty())
                 std::fprintf(stderr, "%s: %s\n", outcome.sourcePath.c_str(), outcome.reason.c_str());
         };
-        const bool allImagesCropped = CropImagesWork(job, callbacks).allImagesCropped;
+        callbacks.stopRequested = [this] { return stop_.load(); };
+        CropRunResult result = CropImagesWork(job, callbacks);
+        stop_ = false;
         QMetaObject::invokeMethod(
-            this, [this, allImagesCropped] { Q_EMIT finished(allImagesCropped); }, Qt::QueuedConnection);
+            this, [this, result = std::move(result)] { Q_EMIT finished(result); }, Qt::QueuedConnection);
     });
 }
 

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QThreadPool>
+#include <atomic>
 
 namespace trimlark {
 
@@ -20,15 +21,18 @@ public:
 
     // Starts the job. A failed image's reason is printed to the standard error with its path.
     void Start(const CropJob& job);
+    // No further image of the run starts (also when asked just before Start); the images in progress finish.
+    void Stop() { stop_ = true; }
     void WaitForDone();
 
 Q_SIGNALS:
     // The share of the images done, 0 to 1.
     void progressChanged(double fraction);
-    // The run has ended; false when an image could not be cropped.
-    void finished(bool allImagesCropped);
+    // The run has ended, with every image's outcome.
+    void finished(const trimlark::CropRunResult& result);
 
 private:
+    std::atomic<bool> stop_ = false;
     QThreadPool pool_;
 };
 

@@ -207,8 +207,12 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     buttonCropImages = Named(new QPushButton(tr("Crop Images")), "buttonCropImages");
     buttonCropImages->setDefault(true);
     buttonCropImages->setMinimumWidth(160);
+    buttonStop = Named(new QPushButton(tr("Stop")), "buttonStop");
+    buttonStop->setToolTip(tr("No further image starts; the images in progress are finished and written whole."));
+    buttonStop->hide();
     auto* runRow = new QHBoxLayout;
     runRow->addWidget(progressIndicator, 1);
+    runRow->addWidget(buttonStop);
     runRow->addWidget(buttonCropImages);
 
     auto* settingsColumn = new QWidget;

@@ -79,6 +79,7 @@ protected:
     QLabel* labelCropNote = nullptr; // shown when the crop cuts nothing and the whole image will be written
     QProgressBar* progressIndicator = nullptr;
     QPushButton* buttonCropImages = nullptr;
+    QPushButton* buttonStop = nullptr; // shown while a run works
     QMenu* menuFile = nullptr;
     QMenu* menuHelp = nullptr;
     QAction* actionNew = nullptr;

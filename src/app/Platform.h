@@ -21,6 +21,8 @@ struct Alert
 {
     AlertStyle style = AlertStyle::Warning;
     QString informativeText;
+    // Shown on request below the message (a run's failed files, say); none when empty.
+    QString detailedText;
     QStringList buttons{QStringLiteral("OK")};
     // The answer when the message is dismissed without a button (Escape, closing it).
     int escapeButton = 0;

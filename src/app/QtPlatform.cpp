@@ -37,6 +37,7 @@ int QtPlatform::ShowAlert(const Alert& alert)
     }
     box.setText(QString());
     box.setInformativeText(alert.informativeText);
+    box.setDetailedText(alert.detailedText);
     std::vector<QPushButton*> buttons;
     for (const auto& title : alert.buttons) {
         // ActionRole keeps the buttons in the order they were added, whatever the desktop's button layout.

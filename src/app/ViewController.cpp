@@ -22,6 +22,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <cmath>
+#include <utility>
 
 namespace trimlark {
 
@@ -145,6 +146,7 @@ void ViewController::ConnectActions()
     connect(buttonRemoveSelected, &QPushButton::clicked, this, &ViewController::OnRemoveSelected);
     connect(buttonRemoveAll, &QPushButton::clicked, this, &ViewController::OnRemoveAll);
     connect(buttonCropImages, &QPushButton::clicked, this, &ViewController::OnCropImages);
+    connect(buttonStop, &QPushButton::clicked, this, &ViewController::OnStopCropping);
     connect(tableViewImage->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ViewController::LoadSelectedImage);
 
@@ -390,6 +392,7 @@ void ViewController::OnCropImages()
         return;
     }
     const std::vector<std::string> sourcePaths = imageList_.Paths();
+    runOutputFolder_ = settings.textFieldOutputFolder;
     DisableControls();
     run_.Start(BuildCropJob(sourcePaths, settings, dataProvider.Ratio(), [this](const std::string& outputPath) {
         Alert question;
@@ -426,6 +429,9 @@ void ViewController::DisableControls()
     busy_ = true;
     SetControlsEnabled(false);
     buttonCropImages->setText(tr("Cropping..."));
+    buttonStop->setText(tr("Stop"));
+    buttonStop->setEnabled(true);
+    buttonStop->show();
 }
 
 void ViewController::EnableControls()
@@ -433,20 +439,60 @@ void ViewController::EnableControls()
     busy_ = false;
     SetControlsEnabled(true);
     buttonCropImages->setText(tr("Crop Images"));
+    buttonStop->hide();
     ApplyQualitySliderRule();
 }
 
-void ViewController::CropImagesFinished(bool allImagesCropped)
+void ViewController::OnStopCropping()
+{
+    if (!busy_)
+        return;
+    run_.Stop();
+    buttonStop->setEnabled(false);
+    buttonStop->setText(tr("Stopping..."));
+}
+
+bool ViewController::AskToStopRun()
+{
+    Alert question;
+    question.informativeText = tr("Images are being cropped. Stop after the images in progress and quit?");
+    question.buttons = {tr("Stop and Quit"), tr("Cancel")};
+    question.escapeButton = 1;
+    if (platform_->ShowAlert(question) != 0)
+        return false;
+    OnStopCropping();
+    quitAfterRun_ = true;
+    return true;
+}
+
+void ViewController::CropImagesFinished(const CropRunResult& result)
 {
     progressIndicator->setValue(0);
     EnableControls();
-    if (!allImagesCropped) {
-        ShowMessage(AlertStyle::Warning, ToQString(std::string(kRunFailedMessage)));
-    } else {
-        ShowMessage(AlertStyle::Informational, ToQString(std::string(kRunSucceededMessage)));
-        ratePrompt_.ShowRateMessage();
+    if (std::exchange(quitAfterRun_, false) && ApplicationShouldTerminate()) {
+        Q_EMIT quitRequested();
+        return;
     }
-    Q_EMIT cropRunFinished(allImagesCropped);
+    Alert report;
+    const bool failed = !result.allImagesCropped;
+    report.style = failed ? AlertStyle::Warning : AlertStyle::Informational;
+    const QString headline = failed           ? ToQString(std::string(kRunFailedMessage))
+                             : result.stopped ? tr("The run was stopped.")
+                                              : ToQString(std::string(kRunSucceededMessage));
+    report.informativeText = headline + QLatin1Char('\n') + ToQString(RunCountsText(CountOutcomes(result.outcomes)));
+    for (const ImageOutcome& outcome : result.outcomes) {
+        if (!outcome.reason.empty())
+            report.detailedText += ToQString(outcome.sourcePath + ": " + outcome.reason) + QLatin1Char('\n');
+        else if (outcome.wholeImage)
+            report.detailedText += ToQString(outcome.sourcePath) + tr(": the crop cuts nothing out of it; the whole "
+                                                                     "image was written") + QLatin1Char('\n');
+    }
+    report.buttons = {tr("OK"), tr("Open Output Folder")};
+    if (platform_->ShowAlert(report) == 1)
+        platform_->OpenUrl(QUrl::fromLocalFile(ToQString(runOutputFolder_)));
+    if (!failed && !result.stopped)
+        ratePrompt_.ShowRateMessage();
+    Q_EMIT cropRunFinished(result.allImagesCropped);
 }
 
 // The shell -----------------------------------------------------------------------------------------------------
@@ -461,6 +507,11 @@ void ViewController::BringForward()
 
 void ViewController::OnAppQuit()
 {
+    // During a run the app ends with it, once the user agreed to stop it.
+    if (busy_) {
+        AskToStopRun();
+        return;
+    }
     if (ApplicationShouldTerminate())
         Q_EMIT quitRequested();
 }
@@ -483,6 +534,11 @@ bool ViewController::WindowShouldClose()
 
 void ViewController::closeEvent(QCloseEvent* event)
 {
+    if (busy_) {
+        event->ignore();
+        AskToStopRun();
+        return;
+    }
     if (!WindowShouldClose()) {
         event->ignore();
         return;

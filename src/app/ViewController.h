@@ -123,7 +123,11 @@ public Q_SLOTS:
     void OnCropImages();
     void DisableControls();
     void EnableControls();
-    void CropImagesFinished(bool allImagesCropped);
+    // Stop: no further image starts; the images in progress are finished and written whole.
+    void OnStopCropping();
+    // The run report: the result message with the counts, each failed file with its reason, and a way to the
+    // output folder.
+    void CropImagesFinished(const CropRunResult& result);
 
     // Every setting back to its default; the list emptied. Marks nothing modified.
     void ResetToDefaults();
@@ -176,6 +180,8 @@ private:
     void ClearCurrentImage();
     void ClearCropPreview() { preview_.Clear(); }
     int ShowMessage(AlertStyle style, const QString& text);
+    // Quit or closing the window while a run works: whether to stop it after the images in progress and then end.
+    bool AskToStopRun();
 
     std::unique_ptr<Platform> platform_;
 
@@ -183,6 +189,9 @@ private:
     CurrentImage currentImage;
     DataProvider& dataProvider;
     bool busy_ = false;
+    // Quit or closing the window came during a run and the user chose to stop: the app ends with the run.
+    bool quitAfterRun_ = false;
+    std::string runOutputFolder_;
     CustomAspectRatioWindowController* windowControllerCustomAspectRatio = nullptr;
 
     CropSettingsBinding settingsBinding_;

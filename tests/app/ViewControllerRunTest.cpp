@@ -35,9 +35,12 @@ public:
         const auto controls =
             window->findChildren<QWidget*>(QRegularExpression("^(button|radio|combo|textField|stepper|slider|check)"));
         EXPECT_GE(controls.size(), 28);
-        for (const QWidget* control : controls)
-            EXPECT_EQ(control->isEnabled(), on) << control->objectName().toStdString();
+        for (const QWidget* control : controls) {
+            if (control->objectName() != "buttonStop")
+                EXPECT_EQ(control->isEnabled(), on) << control->objectName().toStdString();
+        }
         EXPECT_EQ(Text("buttonCropImages"), on ? "Crop Images" : "Cropping...");
+        EXPECT_EQ(Find("buttonStop")->isHidden(), on);
     }
     // Presses "Crop Images" and waits for the run's end; whether every image was cropped.
     bool RunAndWait()
@@ -54,23 +57,29 @@ TEST_F(ViewControllerRun, RunReportsItsProgressAndEnd)
     Click("buttonCropImages");
     EXPECT_EQ(platform->alertTexts, QStringList{"There are no images to crop."});
 
-    // A run that fails says so.
+    // A run that fails says so, with the counts and each failed file with its reason.
     Prepare(4);
     UseWith("buttonBrowse", TempPath("no-such-folder"));
     EXPECT_FALSE(RunAndWait());
-    EXPECT_EQ(platform->alertTexts.last(), "Some images could not be cropped.");
+    EXPECT_EQ(platform->alertTexts.last(), "Some images could not be cropped.\n0 written, 0 replaced, 0 skipped, 4 failed");
     EXPECT_EQ(platform->alerts.back().style, AlertStyle::Warning);
+    EXPECT_EQ(platform->alerts.back().detailedText.count("\n"), 4);
+    EXPECT_TRUE(platform->alerts.back().detailedText.startsWith(TempPath("source0.png") + ": Cannot create a file"));
 
     UseWith("buttonBrowse", TempPath("out"));
     std::vector<int> progress;
     QObject::connect(Find<QProgressBar>("progressIndicator"), &QProgressBar::valueChanged,
                      [&](int value) { progress.push_back(value); });
+    // The report's second button opens the output folder.
+    platform->answer = [](const Alert& alert) { return alert.buttons.contains("Open Output Folder") ? 1 : 0; };
     ASSERT_TRUE(RunAndWait());
     // index / n after each image (0 after the first is no change), then back to 0; the bar runs 0-10000.
     EXPECT_EQ(progress, (std::vector<int>{2500, 5000, 7500, 0}));
     EXPECT_EQ(QImageReader(OutputOf(3)).size(), QSize(30, 30)); // "1:1" of 43 x 30
-    EXPECT_EQ(platform->alertTexts.last(), "Images cropped successfully.");
+    EXPECT_EQ(platform->alertTexts.last(), "Images cropped successfully.\n4 written, 0 replaced, 0 skipped, 0 failed");
     EXPECT_EQ(platform->alerts.back().style, AlertStyle::Informational);
+    EXPECT_EQ(platform->openedUrls, std::vector<QUrl>{QUrl::fromLocalFile(TempPath("out"))});
+    platform->answer = [](const Alert&) { return 0; };
     ExpectControlsEnabled(true);
 
     // The quality slider's rule holds again once the run has ended; this second successful run asks for a rating.
@@ -113,6 +122,36 @@ TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFileWhileTheControls
         EXPECT_EQ(ReadFile(OutputOf(0)) != "old", replaced0);
         EXPECT_EQ(ReadFile(OutputOf(2)) != "old", replaced2);
         EXPECT_TRUE(QFile::exists(OutputOf(1)));
+    }
+}
+
+// Stop, or Quit during a run, asked for while the run's first question is open: no image starts.
+TEST_F(ViewControllerRun, StopOrQuitDuringARunStartsNoFurtherImage)
+{
+    for (const char* control : {"buttonStop", "actionQuit"}) {
+        SCOPED_TRACE(control);
+        Relaunch();
+        Prepare(3);
+        WriteFile(QDir(temp.path()).relativeFilePath(OutputOf(0)), "old");
+        QSignalSpy quit(window.get(), &ViewController::quitRequested);
+        platform->answer = [&](const Alert& alert) {
+            if (alert.buttons.size() == 4) // the overwrite question, while the run is busy
+                std::string(control) == "buttonStop" ? Click(control) : Trigger(control);
+            return 0; // "Yes", "Stop and Quit", "OK"
+        };
+        QSignalSpy finished(window.get(), &ViewController::cropRunFinished);
+        Click("buttonCropImages");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->IsBusy(); }, 30000));
+        EXPECT_EQ(ReadFile(OutputOf(0)), "old");
+        EXPECT_FALSE(QFile::exists(OutputOf(1)));
+        if (std::string(control) == "buttonStop") {
+            EXPECT_EQ(platform->alertTexts.last(), "The run was stopped.\n0 written, 0 replaced, 0 skipped, 0 failed, "
+                                                   "3 not started");
+        } else {
+            EXPECT_TRUE(platform->alertTexts.contains(
+                "Images are being cropped. Stop after the images in progress and quit?"));
+            EXPECT_TRUE(quit.count() == 1 || quit.wait(10000)) << "the app ends with the run";
+        }
     }
 }
 
