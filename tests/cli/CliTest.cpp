@@ -113,11 +113,11 @@ TEST_F(CliTest, ASavedProfileRunsItsCrop)
     ASSERT_EQ(Run({"--save-profile", "p.tlp", "--crop", "percents:10,5,70,80", "--corner", "top-right", "-n", "p"}), 0);
     ASSERT_EQ(Run({"s.png", "-o", "out", "-p", "p.tlp", "-f", "bmp"}), 0) << err;
     EXPECT_EQ(test::SniffType(work.Path("out/p (1).bmp")), "bmp");
-    // 70 % x 80 % of 64 x 48 is 44.8 x 38.4 -> 44 x 38, from the top right at 6.4, 2.4: left 64 - 6.4 - 44.8 =
-    // 12.8 -> 13, top 2.4 -> 2.
+    // 70 % x 80 % of 64 x 48 is 44.8 x 38.4 -> 44 x 38, from the top right at 6.4, 2.4: the right edge
+    // 64 - 6.4 = 57.6 -> 58 stays, so left 58 - 44 = 14; top 2.4 -> 2.
     const vips::VImage written = test::ReadImage(work.Path("out/p (1).bmp"));
     EXPECT_EQ(std::pair(written.width(), written.height()), std::pair(44, 38));
-    EXPECT_EQ(test::CoordinateAt(written, 0, 0), (test::Coordinate{13, 2}));
+    EXPECT_EQ(test::CoordinateAt(written, 0, 0), (test::Coordinate{14, 2}));
 }
 
 // Three outputs exist; the answers typed decide which are replaced.
