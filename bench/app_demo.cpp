@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 
 int main(int argc, char* argv[])
 {
@@ -26,5 +28,10 @@ int main(int argc, char* argv[])
         window.findChild<QTabWidget*>("tabView")->setCurrentIndex(qEnvironmentVariableIntValue("APP_DEMO_TAB"));
     if (!files.isEmpty())
         window.findChild<QTableView*>("tableViewImage")->selectRow(0);
+    // APP_DEMO_RUN=FOLDER crops the listed images into FOLDER at once, so the run report shows.
+    if (qEnvironmentVariableIsSet("APP_DEMO_RUN")) {
+        window.findChild<QLineEdit*>("textFieldOutputFolder")->setText(qEnvironmentVariable("APP_DEMO_RUN"));
+        QTimer::singleShot(500, &window, &trimlark::ViewController::OnCropImages);
+    }
     return application.exec();
 }
