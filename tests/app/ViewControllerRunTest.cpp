@@ -128,15 +128,16 @@ TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFileWhileTheControls
 // Stop, or Quit during a run, asked for while the run's first question is open: no image starts.
 TEST_F(ViewControllerRun, StopOrQuitDuringARunStartsNoFurtherImage)
 {
-    for (const char* control : {"buttonStop", "actionQuit"}) {
+    for (const char* control : {"buttonStop", "actionQuit", "closing the window"}) {
         SCOPED_TRACE(control);
         Relaunch();
         Prepare(3);
         WriteFile(QDir(temp.path()).relativeFilePath(OutputOf(0)), "old");
         QSignalSpy quit(window.get(), &ViewController::quitRequested);
         platform->answer = [&](const Alert& alert) {
+            const std::string how = control;
             if (alert.buttons.size() == 4) // the overwrite question, while the run is busy
-                std::string(control) == "buttonStop" ? Click(control) : Trigger(control);
+                how == "buttonStop" ? Click(control) : how == "actionQuit" ? Trigger(control) : (void)window->close();
             return 0; // "Yes", "Stop and Quit", "OK"
         };
         QSignalSpy finished(window.get(), &ViewController::cropRunFinished);
