@@ -45,8 +45,11 @@ bool ImageListController::AddFromPanel()
     return true;
 }
 
-void ImageListController::AddOpened(const std::vector<std::string>& paths)
+void ImageListController::AddOpened(const QStringList& opened)
 {
+    std::vector<std::string> paths;
+    for (const QString& path : opened)
+        paths.push_back(path.toStdString());
     AddOpenedFiles(listImagePaths, paths);
 }
 

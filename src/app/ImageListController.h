@@ -26,7 +26,7 @@ public:
     // (they are appended, skipping those listed); a panel that gives none is reported, a cancelled one is not.
     bool AddFromPanel();
     // Files opened with the app from outside: appended when their extension is accepted and not listed yet.
-    void AddOpened(const std::vector<std::string>& paths);
+    void AddOpened(const QStringList& paths);
     // False when the row is outside the list.
     bool RemoveRow(int row);
     // Asks first; true when the list was not empty and the user agreed.

@@ -4,6 +4,7 @@
 #include "app/ImageTableView.h"
 #include "app/QualitySlider.h"
 #include "app/Stepper.h"
+#include "base/Numbers.h"
 #include "imaging/Codecs.h"
 
 #include <QAction>
@@ -36,11 +37,18 @@ template <typename Widget> Widget* Named(Widget* widget, const char* name)
     return widget;
 }
 
+// A crop field; when its text is no number (whoever set it) it is marked, and its leading number, or 0, is used.
 QLineEdit* MakeNumberField(const char* name)
 {
     auto* field = Named(new QLineEdit, name);
     field->setAlignment(Qt::AlignRight);
     field->setMaximumWidth(90);
+    QObject::connect(field, &QLineEdit::textChanged, field, [field](const QString& text) {
+        const bool invalid = !ReadsAsNumber(text.toStdString());
+        field->setProperty("invalid", invalid);
+        field->setStyleSheet(invalid ? QStringLiteral("QLineEdit { background: #ffd8d8; }") : QString());
+        field->setToolTip(invalid ? QObject::tr("Not a number: its leading number, or 0, is used") : QString());
+    });
     return field;
 }
 

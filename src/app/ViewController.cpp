@@ -4,6 +4,7 @@
 #include "app/ImageTableView.h"
 #include "app/NotificationCenter.h"
 #include "app/QualitySlider.h"
+#include "app/RunMessages.h"
 #include "app/Stepper.h"
 #include "base/Numbers.h"
 #include "imaging/Codecs.h"
@@ -119,18 +120,6 @@ void ViewController::ConnectActions()
     };
     for (const auto& [field, slot] : fields)
         connect(field, &QLineEdit::textEdited, this, slot);
-    // A crop field whose text is no number is marked, whoever set the text.
-    for (QLineEdit* field : {textFieldCustomCropPixelsOriginX, textFieldCustomCropPixelsOriginY,
-                             textFieldCustomCropPixelsWidth, textFieldCustomCropPixelsHeight,
-                             textFieldCustomCropPercentsOriginX, textFieldCustomCropPercentsOriginY,
-                             textFieldCustomCropPercentsWidth, textFieldCustomCropPercentsHeight}) {
-        connect(field, &QLineEdit::textChanged, field, [field](const QString& text) {
-            const bool invalid = !ReadsAsNumber(text.toStdString());
-            field->setProperty("invalid", invalid);
-            field->setStyleSheet(invalid ? QStringLiteral("QLineEdit { background: #ffd8d8; }") : QString());
-            field->setToolTip(invalid ? tr("Not a number: its leading number, or 0, is used") : QString());
-        });
-    }
     const std::pair<Stepper*, void (ViewController::*)()> steppers[] = {
         {stepperCustomCropPercentsOriginX, &ViewController::OnStepperCustomCropPercentsOriginXChanged},
         {stepperCustomCropPercentsOriginY, &ViewController::OnStepperCustomCropPercentsOriginYChanged},
@@ -153,10 +142,7 @@ void ViewController::ConnectActions()
     connect(&preview_, &CropPreviewController::previewReady, imageViewCropPreview, &CropPreviewView::SetImage);
     connect(&preview_, &CropPreviewController::refreshDue, this, &ViewController::UpdateCropPreview);
     // A file whose pixels cannot be decoded shows as no selection: no sizes over an empty preview.
-    connect(&preview_, &CropPreviewController::pictureUnreadable, this, [this] {
-        ClearCurrentImage();
-        UpdateDimensionLabels();
-    });
+    connect(&preview_, &CropPreviewController::pictureUnreadable, this, &ViewController::ClearCurrentImage);
     connect(imageViewCropPreview, &CropPreviewView::displaySizeChanged, &preview_, &CropPreviewController::ViewResized);
     connect(&run_, &CropRunController::progressChanged, this, &ViewController::SetProgress);
     connect(&run_, &CropRunController::finished, this, &ViewController::CropImagesFinished);
@@ -295,10 +281,7 @@ void ViewController::openData(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
-    std::vector<std::string> opened;
-    for (const QString& path : paths)
-        opened.push_back(path.toStdString());
-    imageList_.AddOpened(opened);
+    imageList_.AddOpened(paths);
     ReloadImageList();
 }
 
@@ -312,11 +295,8 @@ void ViewController::LoadSelectedImage()
     std::optional<PixelSize> size;
     if (row >= 0 && row < static_cast<int>(paths.size()))
         size = ImageTools::GetImagePixelSize(paths[static_cast<std::size_t>(row)]);
-    if (!size || size->width <= 0 || size->height <= 0) {
-        ClearCurrentImage();
-        UpdateDimensionLabels();
-        return;
-    }
+    if (!size || size->width <= 0 || size->height <= 0)
+        return ClearCurrentImage();
     currentImage = {paths[static_cast<std::size_t>(row)], *size};
     UpdateCropPreview();
 }
@@ -338,14 +318,14 @@ void ViewController::ClearCurrentImage()
 {
     currentImage = {};
     ClearCropPreview();
+    UpdateDimensionLabels();
 }
 
 void ViewController::ReloadImageList()
 {
     imageList_.Model().Reload();
-    ClearCurrentImage();
     preview_.ForgetPicture();
-    UpdateDimensionLabels();
+    ClearCurrentImage();
 }
 
 void ViewController::UpdateDimensionLabels()
@@ -395,20 +375,7 @@ void ViewController::OnCropImages()
     runOutputFolder_ = settings.textFieldOutputFolder;
     DisableControls();
     run_.Start(BuildCropJob(sourcePaths, settings, dataProvider.Ratio(), [this](const std::string& outputPath) {
-        Alert question;
-        question.informativeText = ToQString(OverwriteQuestionText(outputPath));
-        question.buttons = {tr("Yes"), tr("Yes to All"), tr("No"), tr("No to All")};
-        question.escapeButton = 2; // dismissing the question keeps the existing file
-        switch (platform_->ShowAlert(question)) {
-        case 0:
-            return OverwriteAnswer::Yes;
-        case 1:
-            return OverwriteAnswer::YesToAll;
-        case 3:
-            return OverwriteAnswer::NoToAll;
-        default:
-            return OverwriteAnswer::No;
-        }
+        return RunMessages::OverwriteAnswerOf(platform_->ShowAlert(RunMessages::OverwriteQuestion(outputPath)));
     }));
 }
 
@@ -454,11 +421,7 @@ void ViewController::OnStopCropping()
 
 bool ViewController::AskToStopRun()
 {
-    Alert question;
-    question.informativeText = tr("Images are being cropped. Stop after the images in progress and quit?");
-    question.buttons = {tr("Stop and Quit"), tr("Cancel")};
-    question.escapeButton = 1;
-    if (platform_->ShowAlert(question) != 0)
+    if (platform_->ShowAlert(RunMessages::StopQuestion()) != 0)
         return false;
     OnStopCropping();
     quitAfterRun_ = true;
@@ -473,24 +436,9 @@ void ViewController::CropImagesFinished(const CropRunResult& result)
         Q_EMIT quitRequested();
         return;
     }
-    Alert report;
-    const bool failed = !result.allImagesCropped;
-    report.style = failed ? AlertStyle::Warning : AlertStyle::Informational;
-    const QString headline = failed           ? ToQString(std::string(kRunFailedMessage))
-                             : result.stopped ? tr("The run was stopped.")
-                                              : ToQString(std::string(kRunSucceededMessage));
-    report.informativeText = headline + QLatin1Char('\n') + ToQString(RunCountsText(CountOutcomes(result.outcomes)));
-    for (const ImageOutcome& outcome : result.outcomes) {
-        if (!outcome.reason.empty())
-            report.detailedText += ToQString(outcome.sourcePath + ": " + outcome.reason) + QLatin1Char('\n');
-        else if (outcome.wholeImage)
-            report.detailedText += ToQString(outcome.sourcePath) + tr(": the crop cuts nothing out of it; the whole "
-                                                                     "image was written") + QLatin1Char('\n');
-    }
-    report.buttons = {tr("OK"), tr("Open Output Folder")};
-    if (platform_->ShowAlert(report) == 1)
+    if (platform_->ShowAlert(RunMessages::Report(result)) == 1)
         platform_->OpenUrl(QUrl::fromLocalFile(ToQString(runOutputFolder_)));
-    if (!failed && !result.stopped)
+    if (result.allImagesCropped && !result.stopped)
         ratePrompt_.ShowRateMessage();
     Q_EMIT cropRunFinished(result.allImagesCropped);
 }

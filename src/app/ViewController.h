@@ -177,6 +177,7 @@ private:
     void SetProgress(double value);
     // The one place that enables and disables the controls a run locks.
     void SetControlsEnabled(bool enabled);
+    // No image selected: no preview, zero sizes.
     void ClearCurrentImage();
     void ClearCropPreview() { preview_.Clear(); }
     int ShowMessage(AlertStyle style, const QString& text);

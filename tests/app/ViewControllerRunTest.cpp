@@ -36,8 +36,9 @@ public:
             window->findChildren<QWidget*>(QRegularExpression("^(button|radio|combo|textField|stepper|slider|check)"));
         EXPECT_GE(controls.size(), 28);
         for (const QWidget* control : controls) {
-            if (control->objectName() != "buttonStop")
+            if (control->objectName() != "buttonStop") {
                 EXPECT_EQ(control->isEnabled(), on) << control->objectName().toStdString();
+            }
         }
         EXPECT_EQ(Text("buttonCropImages"), on ? "Crop Images" : "Cropping...");
         EXPECT_EQ(Find("buttonStop")->isHidden(), on);

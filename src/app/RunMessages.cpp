@@ -1,0 +1,73 @@
+#include "app/RunMessages.h"
+
+#include <QCoreApplication>
+
+namespace trimlark {
+
+namespace {
+
+QString Tr(const char* text)
+{
+    return QCoreApplication::translate("RunMessages", text);
+}
+
+QString ToQString(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+Alert RunMessages::OverwriteQuestion(const std::string& outputPath)
+{
+    Alert question;
+    question.informativeText = ToQString(OverwriteQuestionText(outputPath));
+    question.buttons = {Tr("Yes"), Tr("Yes to All"), Tr("No"), Tr("No to All")};
+    question.escapeButton = 2; // dismissing the question keeps the existing file
+    return question;
+}
+
+OverwriteAnswer RunMessages::OverwriteAnswerOf(int button)
+{
+    switch (button) {
+    case 0:
+        return OverwriteAnswer::Yes;
+    case 1:
+        return OverwriteAnswer::YesToAll;
+    case 3:
+        return OverwriteAnswer::NoToAll;
+    default:
+        return OverwriteAnswer::No;
+    }
+}
+
+Alert RunMessages::StopQuestion()
+{
+    Alert question;
+    question.informativeText = Tr("Images are being cropped. Stop after the images in progress and quit?");
+    question.buttons = {Tr("Stop and Quit"), Tr("Cancel")};
+    question.escapeButton = 1;
+    return question;
+}
+
+Alert RunMessages::Report(const CropRunResult& result)
+{
+    Alert report;
+    const bool failed = !result.allImagesCropped;
+    report.style = failed ? AlertStyle::Warning : AlertStyle::Informational;
+    const QString headline = failed           ? ToQString(std::string(kRunFailedMessage))
+                             : result.stopped ? Tr("The run was stopped.")
+                                              : ToQString(std::string(kRunSucceededMessage));
+    report.informativeText = headline + QLatin1Char('\n') + ToQString(RunCountsText(CountOutcomes(result.outcomes)));
+    for (const ImageOutcome& outcome : result.outcomes) {
+        if (!outcome.reason.empty())
+            report.detailedText += ToQString(outcome.sourcePath + ": " + outcome.reason) + QLatin1Char('\n');
+        else if (outcome.wholeImage)
+            report.detailedText += ToQString(outcome.sourcePath) +
+                                   Tr(": the crop cuts nothing out of it; the whole image was written\n");
+    }
+    report.buttons = {Tr("OK"), Tr("Open Output Folder")};
+    return report;
+}
+
+} // namespace trimlark

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/Platform.h"
+#include "run/CropJob.h"
+
+#include <string>
+
+namespace trimlark {
+
+// The messages a crop run shows.
+class RunMessages
+{
+public:
+    // "The file ... already exists. Do you want to overwrite it?" with Yes, Yes to All, No, No to All; Escape
+    // answers No.
+    static Alert OverwriteQuestion(const std::string& outputPath);
+    static OverwriteAnswer OverwriteAnswerOf(int button);
+
+    // Quit or closing the window during a run: "Stop and Quit" (index 0) or "Cancel".
+    static Alert StopQuestion();
+
+    // The run's result sentence with the counts; each failed file with its reason, and each image written whole
+    // because its crop cut nothing out, as details; the buttons OK and Open Output Folder (index 1).
+    static Alert Report(const CropRunResult& result);
+};
+
+} // namespace trimlark
