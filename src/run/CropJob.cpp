@@ -22,14 +22,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool PathIsTaken(const std::string& path)
+// Whether an entry (a dangling link and a folder included) is at the path. A status that cannot be read is
+// neither: it gives the reason, and the image fails with it rather than be kept or written unseen.
+bool PathIsTaken(const std::string& path, std::string* unreadable)
 {
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(path, ec);
-    // A status we cannot read is treated as taken: asking is safer than writing over something unseen.
     if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
-        return true;
-    return fs::exists(status);
+        *unreadable = "cannot check for an existing file: " + ec.message();
+    return !ec && fs::exists(status);
 }
 
 // The same file for different spellings of its path ("a//b", "./b", links), as far as the file system tells.
@@ -101,6 +102,8 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
     std::optional<WorkingImage> loaded = steps.load(image.sourcePath, &reason);
     if (!loaded)
         return Failure(std::move(outcome), ImageOutcome::Kind::LoadFailed, std::move(reason), "cannot be read");
+    if (!image.outputUnreadable.empty())
+        return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, image.outputUnreadable, "");
     if (image.action == OverwriteAction::Skip) {
         outcome.kind = ImageOutcome::Kind::Skipped;
         return outcome;
@@ -273,8 +276,8 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
     // Every output path is tested first, then the existing ones are decided in list order.
     std::vector<bool> taken;
     taken.reserve(job.images.size());
-    for (const CropJobImage& image : job.images)
-        taken.push_back(PathIsTaken(image.outputPath));
+    for (CropJobImage& image : job.images)
+        taken.push_back(PathIsTaken(image.outputPath, &image.outputUnreadable));
     std::optional<OverwriteAction> remembered;
     for (std::size_t i = 0; i < job.images.size(); ++i) {
         if (!taken[i])

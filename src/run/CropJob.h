@@ -38,6 +38,7 @@ struct CropJobImage
     std::string outputPath;
     std::optional<OutputFormat> format; // nothing when this system cannot write the chosen type
     OverwriteAction action = OverwriteAction::Write;
+    std::string outputUnreadable; // why the output path's status could not be read; the image then fails with it
 };
 
 // The snapshot a run works on. Built once, never changed: the caller may go on editing its own settings,
@@ -65,7 +66,8 @@ std::string OverwriteQuestionText(const std::string& outputPath);
 using OverwriteQuestion = std::function<OverwriteAnswer(const std::string& outputPath)>;
 
 // Plans the run: every output path is tested for existence first, then existing ones are decided in list order.
-// Any entry at the path (a folder, a dangling link) counts as existing. Without a question (empty ask), an
+// Any entry at the path (a folder, a dangling link) counts as existing; a path whose status cannot be read
+// (no search permission, a link loop, a name too long) is not asked about and its image fails. Without a question (empty ask), an
 // existing path is skipped.
 CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSettings& settings,
                      const CustomRatio& customRatio, const OverwriteQuestion& ask);

@@ -55,6 +55,9 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         {"a file given twice", {"a.png", "a.png", "-o", "out"}, 0, "[1/1] a.png: skipped", {0, 0, 1, 0}},
         {"a missing image", {"none.jpg", "a.png", "-o", "out"}, 1, "none.jpg: could not be loaded: ", {1, 0, 0, 1}},
         {"a missing output folder", {"a.png", "-o", "o2"}, 1, "a.png: could not be saved as o2/a_", {0, 0, 0, 1}},
+        // An output whose status cannot be read is no existing file to keep: the image fails.
+        {"an output name too long to check", {"a.png", "-o", "out", "-n", std::string(300, 'x')}, 1,
+         ".jpg: cannot check for an existing file: File name too long\n", {0, 0, 0, 1}},
         {"a crop that cuts nothing",
          {"a.png", "-o", "out", "--crop", "pixels:0,0,0,0", "--overwrite", "yes"},
          0,
