@@ -85,7 +85,7 @@ std::optional<PixelSize> ImageTools::GetImagePixelSize(const std::string& path)
     const auto layout = ProbeSource(path, nullptr);
     if (!layout)
         return std::nullopt;
-    return layout->maxima;
+    return PixelSize{static_cast<double>(layout->largestWidth), static_cast<double>(layout->largestHeight)};
 }
 
 std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& path, std::string* reason)
@@ -96,7 +96,7 @@ std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& 
     const auto layout = ProbeSource(file->ReadPath(), reason);
     if (!layout)
         return std::nullopt;
-    const PixelSize size = layout->maxima;
+    const PixelSize size{static_cast<double>(layout->largestWidth), static_cast<double>(layout->largestHeight)};
     if (size.width < 1 || size.height < 1) {
         Fail(reason, "The image has no pixels");
         return std::nullopt;
@@ -113,10 +113,8 @@ std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& 
     impl->orientation = layout->orientation;
     impl->uprightWidth = layout->largestWidth;
     impl->uprightHeight = layout->largestHeight;
-    impl->fullWidth = static_cast<int>(size.width);
-    impl->fullHeight = static_cast<int>(size.height);
-    impl->pixelWidth = impl->fullWidth;
-    impl->pixelHeight = impl->fullHeight;
+    impl->pixelWidth = layout->largestWidth;
+    impl->pixelHeight = layout->largestHeight;
     impl->width = size.width;
     impl->height = size.height;
     return WorkingImage(std::move(impl));
@@ -213,8 +211,8 @@ std::optional<RgbaBitmap> ImageTools::LoadPreviewBitmap(const std::string& path,
     if (maxWidth < 1 || maxHeight < 1)
         return std::nullopt;
     const auto layout = ProbeSource(path, nullptr);
-    if (!layout || layout->maxima.width < 1 || layout->maxima.height < 1 ||
-        TooLarge(layout->maxima.width, layout->maxima.height))
+    if (!layout || layout->largestWidth < 1 || layout->largestHeight < 1 ||
+        TooLarge(layout->largestWidth, layout->largestHeight))
         return std::nullopt;
     const bool swapsSides = layout->orientation >= 5 && layout->orientation <= 8;
     const int boxWidth = swapsSides ? maxHeight : maxWidth;

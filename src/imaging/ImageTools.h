@@ -63,8 +63,8 @@ public:
     // Once per process, before threads start: library set-up (operation cache off, Exiv2 initialised).
     static void Initialize();
 
-    // Header-only: the maxima of width and height over every image in the file, upright. Absent when the
-    // file is no image.
+    // Header-only: the size of the file's largest image (by pixel count, the first of equals), upright; a
+    // multi-image file is never measured across images. Absent when the file is no image.
     static std::optional<PixelSize> GetImagePixelSize(const std::string& path);
 
     // The working image of a file, or absent (reason set when given) when it cannot be decoded. Files whose

@@ -24,7 +24,7 @@ VImage OpenPage(const WorkingImage::Impl& image, VipsAccess access)
     return VImage::new_from_file(image.ReadPath().c_str(), options);
 }
 
-// The file's picture upright and at the file's pixel size, cut to the working image's region.
+// The file's largest image upright, cut to the working image's region.
 VImage OpenPixels(const WorkingImage::Impl& image)
 {
     VImage pixels = OpenPage(image, VIPS_ACCESS_SEQUENTIAL);
@@ -43,14 +43,6 @@ VImage OpenPixels(const WorkingImage::Impl& image)
     }
     if (pixels.width() != image.uprightWidth || pixels.height() != image.uprightHeight)
         throw vips::VError("The file changed since it was loaded");
-    if (image.uprightWidth != image.fullWidth || image.uprightHeight != image.fullHeight) {
-        const double xScale = static_cast<double>(image.fullWidth) / image.uprightWidth;
-        const double yScale = static_cast<double>(image.fullHeight) / image.uprightHeight;
-        pixels = pixels.resize(xScale, VImage::option()->set("vscale", yScale));
-        if (pixels.width() != image.fullWidth || pixels.height() != image.fullHeight)
-            pixels = pixels.gravity(VIPS_COMPASS_DIRECTION_NORTH_WEST, image.fullWidth, image.fullHeight,
-                                    VImage::option()->set("extend", VIPS_EXTEND_COPY));
-    }
     if (image.left != 0 || image.top != 0 || image.pixelWidth != pixels.width() || image.pixelHeight != pixels.height())
         pixels = pixels.extract_area(image.left, image.top, image.pixelWidth, image.pixelHeight);
     return pixels;

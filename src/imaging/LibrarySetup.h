@@ -9,7 +9,8 @@ namespace trimlark {
 // for the formats that cannot stream, and stops files whose header claims an absurd size.
 inline constexpr double kMaxImagePixels = 268435456.0;
 
-// Multi-image files are probed up to this many images; later ones are ignored.
+// Multi-image files other than TIFF (whose headers are read in one pass) are probed up to this many images;
+// later ones are ignored.
 inline constexpr int kMaxProbedImages = 256;
 
 // Library set-up, done once per process however often it is called: vips with its operation cache off (a

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <tiffio.h>
+#include <vector>
 #include <vips/vips8>
 
 namespace trimlark {
@@ -115,6 +117,54 @@ PageSize UprightSize(const VImage& image, SourceKind kind, int orientation)
     return size;
 }
 
+// Every image of a TIFF file, upright, from one pass over its directories. The decoder would walk them all again
+// for each image it opens. Stops at the first directory that cannot be read.
+std::vector<PageSize> ReadTiffPageSizes(const std::string& path)
+{
+    std::vector<PageSize> sizes;
+    TIFF* tiff = TIFFOpen(path.c_str(), "r");
+    if (!tiff)
+        return sizes;
+    do {
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        std::uint16_t orientation = ORIENTATION_TOPLEFT;
+        if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height))
+            break;
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
+        constexpr std::uint32_t most = std::numeric_limits<int>::max();
+        PageSize size{static_cast<int>(std::min(width, most)), static_cast<int>(std::min(height, most))};
+        if (SwapsSides(orientation))
+            std::swap(size.width, size.height);
+        sizes.push_back(size);
+    } while (TIFFReadDirectory(tiff));
+    TIFFClose(tiff);
+    return sizes;
+}
+
+// The upright size of every image of the file that can be read, in file order; the first is always there.
+std::vector<PageSize> ReadPageSizes(const std::string& path, SourceKind kind, const VImage& first, int orientation)
+{
+    std::vector<PageSize> sizes;
+    if (kind == SourceKind::Tiff)
+        sizes = ReadTiffPageSizes(path);
+    if (!sizes.empty())
+        return sizes;
+    sizes.push_back(UprightSize(first, kind, orientation));
+    const int pages =
+        HasIndependentPages(kind) ? std::clamp(vips_image_get_n_pages(first.get_image()), 1, kMaxProbedImages) : 1;
+    for (int page = 1; page < pages; ++page) {
+        // A damaged later image is left out; the file still has its first.
+        try {
+            sizes.push_back(UprightSize(OpenPage(path, kind, page), kind, orientation));
+        } catch (const vips::VError&) {
+            vips_error_clear();
+            sizes.push_back(PageSize{});
+        }
+    }
+    return sizes;
+}
+
 } // namespace
 
 std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* reason)
@@ -151,30 +201,15 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
         if (*kind == SourceKind::Jpeg2000)
             layout.orientation = ReadExifOrientation(path);
         const VImage first = OpenPage(path, *kind, 0);
-        const int pages =
-            HasIndependentPages(*kind) ? std::clamp(vips_image_get_n_pages(first.get_image()), 1, kMaxProbedImages) : 1;
+        const std::vector<PageSize> sizes = ReadPageSizes(path, *kind, first, layout.orientation);
         double largestArea = -1;
-        for (int page = 0; page < pages; ++page) {
-            PageSize size;
-            if (page == 0) {
-                size = UprightSize(first, *kind, layout.orientation);
-            } else {
-                // A damaged later image is left out; the file still has its first.
-                try {
-                    size = UprightSize(OpenPage(path, *kind, page), *kind, layout.orientation);
-                } catch (const vips::VError&) {
-                    vips_error_clear();
-                    continue;
-                }
-            }
-            layout.maxima.width = std::max(layout.maxima.width, static_cast<double>(size.width));
-            layout.maxima.height = std::max(layout.maxima.height, static_cast<double>(size.height));
-            const double area = static_cast<double>(size.width) * size.height;
+        for (int page = 0; page < static_cast<int>(sizes.size()); ++page) {
+            const double area = static_cast<double>(sizes[page].width) * sizes[page].height;
             if (area > largestArea) {
                 largestArea = area;
                 layout.largestPage = page;
-                layout.largestWidth = size.width;
-                layout.largestHeight = size.height;
+                layout.largestWidth = sizes[page].width;
+                layout.largestHeight = sizes[page].height;
             }
         }
         return layout;

@@ -12,9 +12,8 @@ namespace trimlark {
 struct SourceLayout
 {
     SourceKind kind = SourceKind::Jpeg;
-    PixelSize maxima;     // over every image of the file, upright
-    int largestPage = 0;  // the image with the most pixels (the first of equals)
-    int largestWidth = 0; // its upright size
+    int largestPage = 0;  // the image with the most pixels (the first of equals); the file's picture
+    int largestWidth = 0; // its upright size, the file's pixel size
     int largestHeight = 0;
     int orientation = 1; // to apply by hand (JPEG 2000 only; the others rotate in the decoder's pipeline)
 };

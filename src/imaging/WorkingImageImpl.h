@@ -32,11 +32,9 @@ struct WorkingImage::Impl
     SourceKind kind = SourceKind::Jpeg;
     int page = 0;         // the file's largest image
     int orientation = 1;  // EXIF orientation applied by hand (JPEG 2000 decoders ignore it)
-    int uprightWidth = 0; // of that image after orientation
+    int uprightWidth = 0; // of that image after orientation: the file's pixel size
     int uprightHeight = 0;
-    int fullWidth = 0; // the file's pixel size; the image is scaled to it when the two differ
-    int fullHeight = 0;
-    // The pixel region of the full image this working image shows, top-left origin.
+    // The pixel region of the upright image this working image shows, top-left origin.
     int left = 0;
     int top = 0;
     int pixelWidth = 0;
