@@ -15,6 +15,7 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace trimlark {
 
@@ -273,11 +274,16 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
         job.images.push_back(std::move(image));
     }
 
-    // Every output path is tested first, then the existing ones are decided in list order.
+    // Every output path is tested first, then the existing ones are decided in list order. An output an earlier
+    // image of the run writes counts as existing, as it will by the time this image is saved.
     std::vector<bool> taken;
     taken.reserve(job.images.size());
-    for (CropJobImage& image : job.images)
-        taken.push_back(PathIsTaken(image.outputPath, &image.outputUnreadable));
+    std::unordered_set<std::string> claimed;
+    for (CropJobImage& image : job.images) {
+        const bool onDisk = PathIsTaken(image.outputPath, &image.outputUnreadable);
+        const bool claimedEarlier = !claimed.insert(FileIdentity(image.outputPath)).second;
+        taken.push_back(onDisk || claimedEarlier);
+    }
     std::optional<OverwriteAction> remembered;
     for (std::size_t i = 0; i < job.images.size(); ++i) {
         if (!taken[i])

@@ -17,7 +17,7 @@ namespace trimlark {
 // What the run does at an image's output path, decided before any image is processed.
 enum class OverwriteAction
 {
-    Write,     // the path did not exist when the run was planned
+    Write,     // the path did not exist when the run was planned, and no earlier image writes it
     Overwrite, // it existed and the user agreed to replace it
     Skip,      // it existed and the user declined
 };
@@ -66,9 +66,10 @@ std::string OverwriteQuestionText(const std::string& outputPath);
 using OverwriteQuestion = std::function<OverwriteAnswer(const std::string& outputPath)>;
 
 // Plans the run: every output path is tested for existence first, then existing ones are decided in list order.
+// An output path that an earlier image of the run writes too (however it is spelled) counts as existing.
 // Any entry at the path (a folder, a dangling link) counts as existing; a path whose status cannot be read
-// (no search permission, a link loop, a name too long) is not asked about and its image fails. Without a question (empty ask), an
-// existing path is skipped.
+// (no search permission, a link loop, a name too long) is not asked about and its image fails. Without a question
+// (empty ask), an existing path is skipped.
 CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSettings& settings,
                      const CustomRatio& customRatio, const OverwriteQuestion& ask);
 

@@ -152,14 +152,28 @@ TEST_F(CropRunTest, OverwriteAnswersDecideEachExistingFile)
 // another writes. No crop: an output's width tells its source.
 TEST_F(CropRunTest, ImagesSharingAPathRunAsOneAfterAnother)
 {
-    // Same name in two folders, one output: neither existed when the run was planned, and the later one wins.
+    // Same name in two folders, one new output: the earlier image's file counts as existing for the later one.
     test::WriteCoordinateImage(outputs.Path("src0.png"), 50, 30);
     settings.comboFormat = AvailableFormats().IndexOfTitle("PNG"), settings.radioAutoCrop = false;
     settings.textFieldName = "[FileName]", settings.textFieldOutputFolder = sources.Path("new");
-    std::filesystem::create_directory(settings.textFieldOutputFolder);
-    CropImagesWork(BuildCropJob({paths[0], outputs.Path("src0.png")}, settings, {}, {}), {}, 2,
-                   FirstSaveHeldBack(paths[0]));
-    EXPECT_EQ(test::ReadImage(sources.Path("new/src0.png")).width(), 50);
+    const struct Case
+    {
+        const char* name;
+        OverwriteQuestion ask;
+        Kind later;
+        int width; // the first source is 40 wide, the later 50
+    } cases[] = {{"no keeps the earlier image's file", {}, Kind::Skipped, 40},
+                 {"yes, and the later image replaces it", AlwaysYes, Kind::Replaced, 50}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(settings.textFieldOutputFolder);
+        std::filesystem::create_directory(settings.textFieldOutputFolder);
+        const CropRunResult result =
+            CropImagesWork(BuildCropJob({paths[0], outputs.Path("src0.png")}, settings, {}, c.ask), {}, 2,
+                           FirstSaveHeldBack(paths[0]));
+        EXPECT_EQ(result.outcomes.at(1).kind, c.later);
+        EXPECT_EQ(test::ReadImage(sources.Path("new/src0.png")).width(), c.width);
+    }
 
     // Image 0 (80 wide) writes 1.png, which image 1 reads: image 1 reads the cropped file, not the old one.
     test::WriteCoordinateImage(sources.Path("x.png"), 80, 20);
