@@ -6,12 +6,22 @@ namespace trimlark {
 
 namespace {
 
-std::string ReplaceAll(std::string text, std::string_view token, std::string_view replacement)
+// The pattern with each token replaced, in one pass from the left: text a replacement brings in is never
+// read again, so a source named "[FileIndex].jpg" keeps that name.
+std::string SubstituteTokens(std::string_view pattern, std::string_view fileName, std::string_view fileIndex)
 {
-    std::size_t at = 0;
-    while ((at = text.find(token, at)) != std::string::npos) {
-        text.replace(at, token.size(), replacement);
-        at += replacement.size();
+    std::string text;
+    while (!pattern.empty()) {
+        if (pattern.starts_with(kFileNameToken)) {
+            text += fileName;
+            pattern.remove_prefix(kFileNameToken.size());
+        } else if (pattern.starts_with(kFileIndexToken)) {
+            text += fileIndex;
+            pattern.remove_prefix(kFileIndexToken.size());
+        } else {
+            text += pattern.front();
+            pattern.remove_prefix(1);
+        }
     }
     return text;
 }
@@ -32,8 +42,7 @@ std::string GetOutputFilePath(std::int64_t index, std::string_view sourcePath, s
     else
         pattern = std::string(namePattern) + " (" + std::string(kFileIndexToken) + ")";
 
-    std::string name = ReplaceAll(std::move(pattern), kFileNameToken, BaseNameWithoutExtension(sourcePath));
-    name = ReplaceAll(std::move(name), kFileIndexToken, std::to_string(index + 1));
+    const std::string name = SubstituteTokens(pattern, BaseNameWithoutExtension(sourcePath), std::to_string(index + 1));
 
     std::string path(outputFolder);
     path += '/';

@@ -21,8 +21,8 @@ TEST(OutputFilePath, FollowsThePatternFormatAndFolder)
         {"empty pattern is the base name alone", 0, "/in/IMG_1.JPG", "", "png", "/o/IMG_1.png"},
         {"no token numbers the outputs", 1, "/in/a.jpg", "small", "jpg", "/o/small (2).jpg"},
         {"index in the twelfth place, token twice", 11, "/in/a.jpg", "[FileIndex]-[FileIndex]", "tif", "/o/12-12.tif"},
-        // The name goes in first, so an index token inside the source's name is replaced too.
-        {"index token inside the source name", 2, "/in/x[FileIndex].png", "[FileName]", "png", "/o/x3.png"},
+        {"index token inside the source name stays", 2, "/in/[FileIndex].jpg", "[FileName]", "jpg",
+         "/o/[FileIndex].jpg"},
         {"lower-case token is plain text", 0, "/in/a.jpg", "[filename]", "jpg", "/o/[filename] (1).jpg"},
         {"large index", 9999999999LL, "/in/a.jpg", "[FileIndex]", "bmp", "/o/10000000000.bmp"},
     };
