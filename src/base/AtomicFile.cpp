@@ -28,6 +28,24 @@ std::string UniqueSuffix()
     return text;
 }
 
+// The destination's permission bits, and its owner where allowed, go to the file open as fd.
+bool KeepModeOf(const std::string& destination, int fd, std::string* reason)
+{
+    struct stat old
+    {
+    };
+    if (::stat(destination.c_str(), &old) != 0 || !S_ISREG(old.st_mode))
+        return true;
+    // Owner first: a change of owner clears the set-user-ID and set-group-ID bits.
+    const bool ownerKept = ::fchown(fd, old.st_uid, old.st_gid) == 0 || errno == EPERM;
+    if (ownerKept && ::fchmod(fd, old.st_mode & 07777) == 0)
+        return true;
+    if (reason)
+        *reason =
+            ErrnoText(ownerKept ? "Cannot keep the output file's permissions" : "Cannot keep the output file's owner");
+    return false;
+}
+
 } // namespace
 
 AtomicFile::AtomicFile(std::string destination) : destination_(std::move(destination)) {}
@@ -113,7 +131,10 @@ bool AtomicFile::Commit(std::string* reason)
             ::close(fd);
         return false;
     }
+    const bool modeKept = KeepModeOf(destination_, fd, reason);
     ::close(fd);
+    if (!modeKept)
+        return false;
     if (::rename(temporaryPath_.c_str(), destination_.c_str()) != 0) {
         if (reason)
             *reason = ErrnoText("Cannot replace the output file");

@@ -26,7 +26,9 @@ public:
     // Replaces the temporary file's content with bytes, checking every write.
     bool Write(const void* data, std::size_t size, std::string* reason);
 
-    // Flushes the temporary file to disk and renames it over the destination.
+    // Flushes the temporary file to disk and renames it over the destination. A destination that is a regular
+    // file passes on its permission bits, and its owner where the user may give it; a new file keeps 0666 less
+    // the umask.
     bool Commit(std::string* reason);
 
 private:

@@ -25,6 +25,14 @@ std::optional<ProfileContent> LoadProfileFile(const std::string& path, const Pro
 
 bool SaveProfileFile(const std::string& path, const ProfileContent& content, std::string* reason)
 {
+    std::error_code ec;
+    const auto type = std::filesystem::status(path, ec).type();
+    if (type != std::filesystem::file_type::regular && type != std::filesystem::file_type::not_found &&
+        type != std::filesystem::file_type::none) {
+        if (reason)
+            *reason = "Cannot replace " + path + ": it is not a regular file";
+        return false;
+    }
     const std::string text = WriteProfileText(content.settings, content.customRatio);
     AtomicFile file(path);
     return file.Create(reason) && file.Write(text.data(), text.size(), reason) && file.Commit(reason);

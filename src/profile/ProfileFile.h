@@ -16,8 +16,9 @@ inline constexpr std::size_t kMaxProfileBytes = 1 << 20;
 std::optional<ProfileContent> LoadProfileFile(const std::string& path, const ProfileContent& current,
                                               const FormatList& formats);
 
-// Writes the settings as a profile file at path. The new file replaces an old one only once it is complete;
-// false, with the reason, when it could not be written (an old file is then as it was).
+// Writes the settings as a profile file at path. The new file replaces an old one only once it is complete, with
+// the old one's permissions; false, with the reason, when it could not be written (an old file is then as it
+// was). A path that holds something other than a regular file (a folder, a pipe, a device) is refused untouched.
 bool SaveProfileFile(const std::string& path, const ProfileContent& content, std::string* reason = nullptr);
 
 } // namespace trimlark

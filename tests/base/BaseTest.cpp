@@ -135,11 +135,14 @@ TEST(AtomicFile, ReplacesTheOldFileOnlyWhenCommittedAndLeavesNothingElse)
         EXPECT_EQ(Contents(target), "old");
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1); // no temporary file is left
+    const auto ownerOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    std::filesystem::permissions(target, ownerOnly); // the replacement stays as private as the file it replaces
     AtomicFile file(target.string());
     ASSERT_TRUE(file.Create(nullptr));
     ASSERT_TRUE(file.Write("new", 3, nullptr));
     ASSERT_TRUE(file.Commit(nullptr));
     EXPECT_EQ(Contents(target), "new");
+    EXPECT_EQ(std::filesystem::status(target).permissions(), ownerOnly);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 
     // The temporary name must fit the file system's 255 bytes a name too.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <utf8.h>
 
 namespace trimlark {
@@ -206,6 +207,9 @@ TEST(ProfileFile, SavesAndLoadsBackAndRefusesWhatIsNoProfile)
     std::string reason;
     EXPECT_FALSE(SaveProfileFile(at("missing/a.tlp"), kSome, &reason));
     EXPECT_FALSE(reason.empty());
+    ASSERT_EQ(::mkfifo(at("pipe.tlp").c_str(), 0600), 0);
+    EXPECT_FALSE(SaveProfileFile(at("pipe.tlp"), kSome, &reason)); // without opening it: that would block
+    EXPECT_TRUE(std::filesystem::is_fifo(at("pipe.tlp")));
 
     std::ofstream(at("huge.tlp")) << WriteProfileText(CropSettings{}, {}) << std::string(kMaxProfileBytes, ' ');
     std::ofstream(at("text.tlp")) << "hello\n";
