@@ -209,6 +209,8 @@ bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSetting
         message = kNoImagesMessage;
     else if (settings.textFieldOutputFolder.empty())
         message = kNoOutputFolderMessage;
+    else if (settings.textFieldName.find('/') != std::string::npos)
+        message = kNameWithFolderMessage;
     else
         return true;
     if (refusal)

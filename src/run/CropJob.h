@@ -52,11 +52,14 @@ struct CropJob
 
 inline constexpr std::string_view kNoImagesMessage = "There are no images to crop.";
 inline constexpr std::string_view kNoOutputFolderMessage = "Please select an output folder.";
+inline constexpr std::string_view kNameWithFolderMessage =
+    "The file-name pattern cannot contain \"/\": output files are written in the output folder only.";
 inline constexpr std::string_view kRunSucceededMessage = "Images cropped successfully.";
 inline constexpr std::string_view kRunFailedMessage = "Some images could not be cropped.";
 
 // The checks before a run, list first: false, with the message that refuses the run. Only an empty folder
-// text is refused (spaces are a name); the folder is not tested for existence.
+// text is refused (spaces are a name); the folder is not tested for existence. A name pattern holding "/"
+// would write outside the output folder and is refused.
 bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings, std::string* refusal);
 
 // "The file <path> already exists. Do you want to overwrite it?"

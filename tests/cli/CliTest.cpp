@@ -40,6 +40,7 @@ protected:
 // in order on one output folder.
 TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
 {
+    const std::string longName(300, 'x');
     const char* outs[] = {"Images cropped successfully.", "Some images could not be cropped."}; // by exit code
     const struct Case
     {
@@ -56,8 +57,7 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         {"a missing image", {"none.jpg", "a.png", "-o", "out"}, 1, "none.jpg: could not be loaded: ", {1, 0, 0, 1}},
         {"a missing output folder", {"a.png", "-o", "o2"}, 1, "a.png: could not be saved as o2/a_", {0, 0, 0, 1}},
         // An output whose status cannot be read is no existing file to keep: the image fails.
-        {"an output name too long to check", {"a.png", "-o", "out", "-n", std::string(300, 'x')}, 1,
-         ".jpg: cannot check for an existing file: File name too long\n", {0, 0, 0, 1}},
+        {"a name too long to check", {"a.png", "-o", "out", "-n", longName}, 1, "File name too long\n", {0, 0, 0, 1}},
         {"a crop that cuts nothing",
          {"a.png", "-o", "out", "--crop", "pixels:0,0,0,0", "--overwrite", "yes"},
          0,
@@ -68,12 +68,17 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         {"a refused crop", {"a.png", "-o", "out", "--crop", "pixels:1,2,3"}, 2, "four numbers"},
         {"an unknown format", {"a.png", "-o", "out", "-f", "webp"}, 2, "Unknown format \"webp\""},
         {"a missing profile", {"a.png", "-o", "out", "-p", "none.tlp"}, 2, "Could not load profile.\n"},
+        // The profile loads; the run is refused.
+        {"a name outside the folder", {"a.png", "-o", "out", "-p", "escape.tlp"}, 2, "cannot contain \"/\""},
         {"an unknown option", {"a.png", "-o", "out", "--fast"}, 2, "--fast"},
     };
     std::filesystem::create_directories(work.Path("p/sub"));
     for (const char* image : {"a.png", "p/c.PNG", "p/b.png", "p/sub/d.png"})
         test::WriteCoordinateImage(work.Path(image), 30, 20);
     test::WriteBytes(work.Path("p/notes.txt"), "not an image");
+    ProfileContent escape;
+    escape.settings.textFieldName = "../escaped-[FileName]";
+    ASSERT_TRUE(SaveProfileFile(work.Path("escape.tlp"), escape));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Run(c.arguments), c.exitCode) << err;
