@@ -253,10 +253,12 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
                                              carried->xmp.size());
             }
             EncodeToFile(pixels, file.TemporaryPath(), request);
-        } else if (request.keepMetadata && CanEncodeToMemory(request.format)) {
-            // The pixels are encoded once, in memory; Exiv2 adds the metadata around them.
+        } else if (const bool embed = request.keepMetadata && CanEncodeToMemory(request.format);
+                   embed || request.format == OutputFormat::Jpeg2000) {
+            // The pixels are encoded once, in memory; Exiv2 adds the metadata around them. The JPEG 2000 encoder
+            // retries a failed write for ever, so it never writes to a file itself: a full disk would hang it.
             std::vector<std::uint8_t> encoded = EncodeToMemory(pixels, request);
-            if (!EmbedSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, encoded, reason))
+            if (embed && !EmbedSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, encoded, reason))
                 return false;
             if (!file.Write(encoded.data(), encoded.size(), reason))
                 return false;

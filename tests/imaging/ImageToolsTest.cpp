@@ -3,8 +3,10 @@
 #include "TestImages.h"
 #include "imaging/Codecs.h"
 
+#include <csignal>
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -315,38 +317,55 @@ TEST_F(SaveTest, QualityReachesTheLossyEncoders)
     }
 }
 
-// A save that fails leaves an existing file as it was, and no temporary file beside it.
+// A save that fails leaves an existing file as it was, and no temporary file beside it. On a full disk every encoder
+// gives up at once.
 TEST_F(SaveTest, FailedSaveWritesNothing)
 {
-    const std::string photo = Photo();
+    const std::string photo = Photo(), noise = folder.Path("noise.png");
+    test::NoiseImage(96, 64).pngsave(noise.c_str()); // every format's file of it is over 1 KB
     const std::string truncated = folder.Path("truncated.jpg");
     test::WriteBytes(truncated, test::TruncatedJpeg());
     // 0.5 of the 10 pixels' width lies on the image: the crop takes it, the save refuses it.
     const WorkingImage sliver = ImageTools::CropImage(Load(photo), 199.5, 0, 10, 80, OriginCorner::TopLeft);
     const std::string existing = folder.Path("existing.png");
-    const struct Case
+    struct Case
     {
-        const char* name;
+        std::string name;
         WorkingImage image;
         std::string path;
         OutputFormat format;
         bool keepMetadata;
-    } cases[] = {
+        bool diskFull = false; // writes past 1 KB fail (EFBIG), as on a full disk
+    };
+    std::vector<Case> cases = {
         {"truncated source as png", Load(truncated), existing, OutputFormat::Png, false},
         {"truncated source as jpeg with metadata", Load(truncated), existing, OutputFormat::Jpeg, true},
         {"truncated source as gif", Load(truncated), existing, OutputFormat::Gif, false},
         {"under a pixel wide", sliver, existing, OutputFormat::Png, false},
         {"into a missing folder", Load(photo), folder.Path("missing/out.png"), OutputFormat::Png, false},
     };
+    for (const auto& [format, type] : WritableFormats()) {
+        for (const bool keep : {false, true})
+            cases.push_back({std::string(type) + (keep ? " with metadata" : "") + " onto a full disk", Load(noise),
+                             existing, format, keep, true});
+    }
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    const rlimit full{1024, unlimited.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of ending the program
+    alarm(120);                    // a hang ends the test program (and so fails the test) instead of the suite
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::WriteBytes(existing, "keep");
         std::string reason;
+        setrlimit(RLIMIT_FSIZE, c.diskFull ? &full : &unlimited);
         EXPECT_FALSE(ImageTools::SaveImage(c.image, c.path, c.format, 0.8, c.keepMetadata, &reason));
+        setrlimit(RLIMIT_FSIZE, &unlimited);
         EXPECT_FALSE(reason.empty());
         EXPECT_EQ(test::ReadBytes(existing), "keep");
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 3) << "no file left behind";
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 4) << "no file left behind";
     }
+    alarm(0);
 }
 
 // The box on: the tags that describe the picture follow the crop; the EXIF thumbnail and the maker note's preview,
