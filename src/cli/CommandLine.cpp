@@ -4,6 +4,7 @@
 #include "cli/CropOptionParser.h"
 #include "cli/ProgressReporter.h"
 #include "cli/SourceCollector.h"
+#include "cli/TerminalText.h"
 #include "imaging/Codecs.h"
 #include "imaging/ImageTools.h"
 #include "profile/ProfileFile.h"
@@ -12,6 +13,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
+#include <sstream>
 #include <unistd.h>
 
 namespace trimlark {
@@ -40,15 +42,24 @@ struct Arguments
 
 int UsageError(const std::string& message)
 {
-    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fprintf(stderr, "%s\n", EscapeControlCharacters(message).c_str());
     return kUsageError;
+}
+
+// Text of several lines (help, a parse error echoing an argument), each line escaped.
+void PrintLines(std::FILE* stream, const std::string& text)
+{
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        std::fprintf(stream, "%s\n", EscapeControlCharacters(line).c_str());
 }
 
 // Asks on standard error, reads the answer from standard input. The end of input answers "No to All".
 OverwriteAnswer AskOnTerminal(const std::string& outputPath)
 {
     for (;;) {
-        std::fprintf(stderr, "%s [Y]es, Yes to [A]ll, [N]o, N[o] to All: ", OverwriteQuestionText(outputPath).c_str());
+        std::fprintf(stderr, "%s [Y]es, Yes to [A]ll, [N]o, N[o] to All: ",
+                     EscapeControlCharacters(OverwriteQuestionText(outputPath)).c_str());
         std::fflush(stderr);
         std::string line;
         if (!std::getline(std::cin, line)) {
@@ -67,11 +78,13 @@ OverwriteAnswer AskOnTerminal(const std::string& outputPath)
     }
 }
 
+// One line, whatever the names and the library's message hold.
 std::string FailureLine(const ImageOutcome& outcome)
 {
     if (outcome.kind == ImageOutcome::Kind::LoadFailed)
-        return outcome.sourcePath + ": could not be loaded: " + outcome.reason;
-    return outcome.sourcePath + ": could not be saved as " + outcome.outputPath + ": " + outcome.reason;
+        return EscapeControlCharacters(outcome.sourcePath + ": could not be loaded: " + outcome.reason);
+    return EscapeControlCharacters(outcome.sourcePath + ": could not be saved as " + outcome.outputPath + ": " +
+                                   outcome.reason);
 }
 
 // Fills args from the command line; an exit status when the tool ends here (help, version, a usage error).
@@ -125,7 +138,11 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? 0 : kUsageError;
+        std::ostringstream out, err;
+        const int status = app.exit(e, out, err);
+        PrintLines(stdout, out.str());
+        PrintLines(stderr, err.str());
+        return status == 0 ? 0 : kUsageError;
     }
     auto givenValue = [](const CLI::Option* option, auto value) {
         return option->count() > 0 ? std::optional(std::move(value)) : std::nullopt;

@@ -1,5 +1,7 @@
 #include "cli/ProgressReporter.h"
 
+#include "cli/TerminalText.h"
+
 #include <string>
 
 namespace trimlark {
@@ -31,7 +33,7 @@ void WarnOfWholeImage(std::FILE* stream, const ImageOutcome& outcome)
     if (outcome.wholeImage)
         std::fprintf(stream,
                      "%s: the crop is refused (it cuts nothing out of this image); the whole image is written\n",
-                     outcome.sourcePath.c_str());
+                     EscapeControlCharacters(outcome.sourcePath).c_str());
 }
 
 std::string Duration(double seconds)
@@ -53,11 +55,12 @@ void ProgressReporter::ReportImage(const ImageOutcome& outcome)
     ++done_;
     if (!terminal_) {
         if (outcome.kind == ImageOutcome::Kind::Written || outcome.kind == ImageOutcome::Kind::Replaced)
-            std::fprintf(stream_, "[%zu/%zu] %s -> %s (%s)\n", done_, count_, outcome.sourcePath.c_str(),
-                         outcome.outputPath.c_str(), KindText(outcome.kind));
+            std::fprintf(stream_, "[%zu/%zu] %s -> %s (%s)\n", done_, count_,
+                         EscapeControlCharacters(outcome.sourcePath).c_str(),
+                         EscapeControlCharacters(outcome.outputPath).c_str(), KindText(outcome.kind));
         else
-            std::fprintf(stream_, "[%zu/%zu] %s: %s\n", done_, count_, outcome.sourcePath.c_str(),
-                         KindText(outcome.kind));
+            std::fprintf(stream_, "[%zu/%zu] %s: %s\n", done_, count_,
+                         EscapeControlCharacters(outcome.sourcePath).c_str(), KindText(outcome.kind));
         WarnOfWholeImage(stream_, outcome);
         std::fflush(stream_);
         return;

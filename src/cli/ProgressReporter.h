@@ -10,6 +10,7 @@ namespace trimlark {
 
 // Shows a run's progress on a stream: a bar with the count and the time left on a terminal, otherwise one
 // line per image. An image written whole because its crop was refused gets a warning line of its own.
+// Control characters in file names are escaped.
 class ProgressReporter
 {
 public:

@@ -55,6 +55,7 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         // Without a terminal and without --overwrite, an existing output is kept.
         {"a file given twice", {"a.png", "a.png", "-o", "out"}, 0, "[1/1] a.png: skipped", {0, 0, 1, 0}},
         {"a missing image", {"none.jpg", "a.png", "-o", "out"}, 1, "none.jpg: could not be loaded: ", {1, 0, 0, 1}},
+        {"control characters in a name", {"\x1b]0;x\a.png", "-o", "out"}, 1, "\\x1b]0;x\\x07.png: could", {0, 0, 0, 1}},
         {"a missing output folder", {"a.png", "-o", "o2"}, 1, "a.png: could not be saved as o2/a_", {0, 0, 0, 1}},
         // An output whose status cannot be read is no existing file to keep: the image fails.
         {"a name too long to check", {"a.png", "-o", "out", "-n", longName}, 1, "File name too long\n", {0, 0, 0, 1}},
@@ -88,6 +89,7 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
                                              std::to_string(r) + " replaced, " + std::to_string(s) + " skipped, " +
                                              std::to_string(f) + " failed)\n");
         EXPECT_NE(err.find(c.err), std::string::npos) << err;
+        EXPECT_EQ(err.find_first_of("\x1b\a"), std::string::npos) << "control characters reach the terminal";
         EXPECT_EQ(err.find("refused") == std::string::npos, std::string(c.err).find("refused") == std::string::npos);
     }
 }
