@@ -18,6 +18,13 @@ std::string ErrnoText(const char* what)
     return std::string(what) + ": " + std::strerror(errno);
 }
 
+bool Fail(std::string* reason, const char* what)
+{
+    if (reason)
+        *reason = ErrnoText(what);
+    return false;
+}
+
 std::string UniqueSuffix()
 {
     static std::atomic<unsigned> counter{0};
@@ -26,6 +33,36 @@ std::string UniqueSuffix()
     std::snprintf(text, sizeof text, ".%ld-%u-%08llx.tmp", static_cast<long>(getpid()), counter.fetch_add(1),
                   static_cast<unsigned long long>(random() & 0xffffffffULL));
     return text;
+}
+
+// The destination's folder as a prefix ("" or ending in '/') and its file name.
+std::pair<std::string, std::string> SplitPath(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return {std::string(), path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// Calls make with fresh hidden names beside destination until one is not taken. The name that make accepted, or
+// "" with errno set (EEXIST when no free name was found).
+template <class Make>
+std::string UnderFreshName(const std::string& destination, Make make)
+{
+    const auto [folder, name] = SplitPath(destination);
+    // Hidden, so that a file left behind by a crash does not look like an output. The name is shortened where
+    // the hidden mark and the suffix would take it past the file system's limit of 255 bytes a name.
+    constexpr std::size_t kNameRoom = 255 - 1 - 48;
+    const std::string stem = name.substr(0, kNameRoom);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string candidate = folder + "." + stem + UniqueSuffix();
+        if (make(candidate))
+            return candidate;
+        if (errno != EEXIST)
+            return {};
+    }
+    errno = EEXIST;
+    return {};
 }
 
 // The destination's permission bits, and its owner where allowed, go to the file open as fd.
@@ -52,7 +89,9 @@ AtomicFile::AtomicFile(std::string destination) : destination_(std::move(destina
 
 AtomicFile::~AtomicFile()
 {
-    if (!temporaryPath_.empty() && !committed_ && ::unlink(temporaryPath_.c_str()) != 0 && errno != ENOENT) {
+    if (unnamedFd_ >= 0) {
+        ::close(unnamedFd_);
+    } else if (!temporaryPath_.empty() && !committed_ && ::unlink(temporaryPath_.c_str()) != 0 && errno != ENOENT) {
         std::printf("Remove failed: %s\n", std::strerror(errno));
         std::fflush(stdout);
     }
@@ -60,87 +99,96 @@ AtomicFile::~AtomicFile()
 
 bool AtomicFile::Create(std::string* reason)
 {
-    const auto slash = destination_.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : destination_.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? destination_ : destination_.substr(slash + 1);
+    const auto [folder, name] = SplitPath(destination_);
     if (name.empty()) {
         if (reason)
             *reason = "The output path names no file";
         return false;
     }
-    // Hidden, so that a file left behind by a crash does not look like an output. The name is shortened where
-    // the hidden mark and the suffix would take it past the file system's limit of 255 bytes a name.
-    constexpr std::size_t kNameRoom = 255 - 1 - 48;
-    const std::string stem = name.substr(0, kNameRoom);
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string candidate = (slash == std::string::npos ? std::string() : folder) + "." + stem + UniqueSuffix();
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            temporaryPath_ = std::move(candidate);
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        // Encoders open the file by this path, which needs /proc.
+        temporaryPath_ = "/proc/self/fd/" + std::to_string(fd);
+        if (::access(temporaryPath_.c_str(), F_OK) == 0) {
+            unnamedFd_ = fd;
             return true;
         }
-        if (errno != EEXIST) {
-            if (reason)
-                *reason = ErrnoText("Cannot create a file in the output folder");
-            return false;
-        }
+        ::close(fd);
+        temporaryPath_.clear();
+    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return Fail(reason, "Cannot create a file in the output folder");
     }
-    if (reason)
-        *reason = "Cannot find a free temporary name in the output folder";
-    return false;
+    // A file system without unnamed files: a hidden named one.
+    temporaryPath_ = UnderFreshName(destination_, [](const std::string& candidate) {
+        const int named = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return named >= 0 && ::close(named) == 0;
+    });
+    if (temporaryPath_.empty())
+        return Fail(reason, errno == EEXIST ? "Cannot find a free temporary name in the output folder"
+                                            : "Cannot create a file in the output folder");
+    return true;
 }
 
 bool AtomicFile::Write(const void* data, std::size_t size, std::string* reason)
 {
-    const int fd = ::open(temporaryPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) {
-        if (reason)
-            *reason = ErrnoText("Cannot open the temporary file");
-        return false;
-    }
+    const int fd =
+        unnamedFd_ >= 0 ? unnamedFd_ : ::open(temporaryPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0 || (fd == unnamedFd_ && ::ftruncate(fd, 0) != 0))
+        return Fail(reason, "Cannot open the temporary file");
     const auto* bytes = static_cast<const unsigned char*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
+    off_t offset = 0;
+    bool ok = true;
+    while (ok && size > 0) {
+        const ssize_t written = ::pwrite(fd, bytes, size, offset);
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0) {
-            if (reason)
-                *reason = ErrnoText("Cannot write the output");
-            ::close(fd);
-            return false;
+        ok = written > 0 || Fail(reason, "Cannot write the output");
+        if (ok) {
+            bytes += written;
+            offset += written;
+            size -= static_cast<std::size_t>(written);
         }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
     }
-    if (::close(fd) != 0) {
-        if (reason)
-            *reason = ErrnoText("Cannot write the output");
-        return false;
-    }
-    return true;
+    if (fd != unnamedFd_ && ::close(fd) != 0 && ok)
+        return Fail(reason, "Cannot write the output");
+    return ok;
 }
 
 bool AtomicFile::Commit(std::string* reason)
 {
-    const int fd = ::open(temporaryPath_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0) {
-        if (reason)
-            *reason = ErrnoText("Cannot flush the output");
-        if (fd >= 0)
-            ::close(fd);
+    const int fd = unnamedFd_ >= 0 ? unnamedFd_ : ::open(temporaryPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(reason, "Cannot flush the output");
+    const bool ok =
+        (::fsync(fd) == 0 || Fail(reason, "Cannot flush the output")) && KeepModeOf(destination_, fd, reason);
+    if (fd != unnamedFd_)
+        ::close(fd);
+    if (!ok)
         return false;
+    std::string from = temporaryPath_;
+    if (unnamedFd_ >= 0) {
+        // The complete file gets a hidden name first, as linking cannot replace an existing file.
+        from = UnderFreshName(destination_, [this](const std::string& candidate) {
+            return ::linkat(AT_FDCWD, temporaryPath_.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        });
+        if (from.empty())
+            return Fail(reason, "Cannot name the output file");
     }
-    const bool modeKept = KeepModeOf(destination_, fd, reason);
-    ::close(fd);
-    if (!modeKept)
-        return false;
-    if (::rename(temporaryPath_.c_str(), destination_.c_str()) != 0) {
-        if (reason)
-            *reason = ErrnoText("Cannot replace the output file");
-        return false;
+    if (::rename(from.c_str(), destination_.c_str()) != 0) {
+        const int error = errno;
+        if (unnamedFd_ >= 0)
+            ::unlink(from.c_str());
+        errno = error;
+        return Fail(reason, "Cannot replace the output file");
     }
     committed_ = true;
+    // So that the new name survives a power cut too; a folder that cannot be opened only loses that.
+    const auto folder = SplitPath(destination_).first;
+    const int folderFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
     return true;
 }
 

@@ -5,9 +5,10 @@
 
 namespace trimlark {
 
-// A uniquely named file next to a destination that replaces the destination only when committed. Until then
-// an existing file at the destination stays as it was; an uncommitted file is removed by the destructor
-// ("Remove failed: " and the reason on standard output when it cannot be).
+// A file in a destination's folder that replaces the destination only when committed. Until then an existing
+// file at the destination stays as it was. Where the file system allows it the file has no name before the
+// commit, so a crash or a kill leaves nothing behind; elsewhere it has a hidden unique name, which the destructor
+// removes when uncommitted ("Remove failed: " and the reason on standard output when it cannot be).
 class AtomicFile
 {
 public:
@@ -16,24 +17,26 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Reserves the temporary name (created empty, exclusively). False, with the reason, when the destination's
-    // folder is missing or not writable.
+    // Creates the file, empty. False, with the reason, when the destination's folder is missing or not writable.
     bool Create(std::string* reason);
 
-    // Where an encoder may write; valid after Create.
+    // A path an encoder may open for writing; valid after Create and until the object ends.
     const std::string& TemporaryPath() const { return temporaryPath_; }
 
-    // Replaces the temporary file's content with bytes, checking every write.
+    // Replaces the file's content with bytes, checking every write.
     bool Write(const void* data, std::size_t size, std::string* reason);
 
-    // Flushes the temporary file to disk and renames it over the destination. A destination that is a regular
-    // file passes on its permission bits, and its owner where the user may give it; a new file keeps 0666 less
-    // the umask.
+    // Flushes the file to disk and puts it in place of the destination. A destination that was a regular file
+    // passes on its permission bits, and its owner where the user may give it; otherwise the file keeps
+    // 0666 less the umask.
     bool Commit(std::string* reason);
 
 private:
+    bool CreateNamed(const std::string& folder, const std::string& name, std::string* reason);
+
     std::string destination_;
     std::string temporaryPath_;
+    int unnamedFd_ = -1; // the descriptor of a file created without a name, or -1
     bool committed_ = false;
 };
 

@@ -186,16 +186,22 @@ void EncodeToFile(const VImage& pixels, const std::string& path, const WriteRequ
     }
 }
 
+// The formats Exiv2 can add metadata to once they are encoded.
 bool CanEncodeToMemory(OutputFormat format)
 {
     return format == OutputFormat::Jpeg || format == OutputFormat::Jpeg2000 || format == OutputFormat::Png ||
            format == OutputFormat::Tiff;
 }
 
+// The formats whose encoder never writes the file itself: the JPEG 2000 encoder retries a failed write for ever (a
+// full disk would hang it), and ImageMagick's refuses the unnamed output file's /proc path.
+bool EncodesOnlyToMemory(OutputFormat format)
+{
+    return format == OutputFormat::Jpeg2000 || format == OutputFormat::Bmp;
+}
+
 std::vector<std::uint8_t> EncodeToMemory(const VImage& pixels, const WriteRequest& request)
 {
-    if (!CanEncodeToMemory(request.format))
-        throw vips::VError("No in-memory encoder for this format");
     auto* options = EncoderOptions(request);
     VipsBlob* blob = nullptr;
     switch (request.format) {
@@ -211,8 +217,11 @@ std::vector<std::uint8_t> EncodeToMemory(const VImage& pixels, const WriteReques
     case OutputFormat::Tiff:
         blob = pixels.tiffsave_buffer(options);
         break;
-    default:
+    case OutputFormat::Bmp:
+        blob = pixels.magicksave_buffer(options);
         break;
+    default:
+        throw vips::VError("No in-memory encoder for this format");
     }
     size_t length = 0;
     const auto* data = static_cast<const std::uint8_t*>(vips_blob_get(blob, &length));
@@ -254,9 +263,8 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
             }
             EncodeToFile(pixels, file.TemporaryPath(), request);
         } else if (const bool embed = request.keepMetadata && CanEncodeToMemory(request.format);
-                   embed || request.format == OutputFormat::Jpeg2000) {
-            // The pixels are encoded once, in memory; Exiv2 adds the metadata around them. The JPEG 2000 encoder
-            // retries a failed write for ever, so it never writes to a file itself: a full disk would hang it.
+                   embed || EncodesOnlyToMemory(request.format)) {
+            // The pixels are encoded once, in memory; Exiv2 adds the metadata around them.
             std::vector<std::uint8_t> encoded = EncodeToMemory(pixels, request);
             if (embed && !EmbedSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, encoded, reason))
                 return false;
