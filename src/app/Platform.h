@@ -16,7 +16,7 @@ enum class AlertStyle
     Question, // an invitation the user may decline, such as the rating prompt
 };
 
-// A modal message: the sentence as informative text, buttons in order, the first the default one.
+// A modal message: the sentence as informative text, buttons in order.
 struct Alert
 {
     AlertStyle style = AlertStyle::Warning;
@@ -24,6 +24,8 @@ struct Alert
     // Shown on request below the message (a run's failed files, say); none when empty.
     QString detailedText;
     QStringList buttons{QStringLiteral("OK")};
+    // The button Return presses.
+    int defaultButton = 0;
     // The answer when the message is dismissed without a button (Escape, closing it).
     int escapeButton = 0;
 };

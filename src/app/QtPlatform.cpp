@@ -44,7 +44,8 @@ int QtPlatform::ShowAlert(const Alert& alert)
         buttons.push_back(box.addButton(title, QMessageBox::ActionRole));
     }
     if (!buttons.empty()) {
-        box.setDefaultButton(buttons.front());
+        if (alert.defaultButton >= 0 && alert.defaultButton < static_cast<int>(buttons.size()))
+            box.setDefaultButton(buttons[static_cast<std::size_t>(alert.defaultButton)]);
         if (alert.escapeButton >= 0 && alert.escapeButton < static_cast<int>(buttons.size()))
             box.setEscapeButton(buttons[static_cast<std::size_t>(alert.escapeButton)]);
     }

@@ -27,6 +27,14 @@ Alert RunMessages::OverwriteQuestion(const std::string& outputPath)
     return question;
 }
 
+Alert RunMessages::ReplaceSourceQuestion(const std::string& outputPath)
+{
+    Alert question = OverwriteQuestion(outputPath);
+    question.informativeText = ToQString(ReplaceSourceQuestionText(outputPath));
+    question.defaultButton = 2;
+    return question;
+}
+
 OverwriteAnswer RunMessages::OverwriteAnswerOf(int button)
 {
     switch (button) {

@@ -14,6 +14,9 @@ public:
     // "The file ... already exists. Do you want to overwrite it?" with Yes, Yes to All, No, No to All; Escape
     // answers No.
     static Alert OverwriteQuestion(const std::string& outputPath);
+    // "The file ... is one of the images being cropped. Replace the original?" with the same buttons and answers,
+    // but No the default: Return keeps the original too.
+    static Alert ReplaceSourceQuestion(const std::string& outputPath);
     static OverwriteAnswer OverwriteAnswerOf(int button);
 
     // Quit or closing the window during a run: "Stop and Quit" (index 0) or "Cancel".

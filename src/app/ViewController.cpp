@@ -374,9 +374,13 @@ void ViewController::OnCropImages()
     const std::vector<std::string> sourcePaths = imageList_.Paths();
     runOutputFolder_ = settings.textFieldOutputFolder;
     DisableControls();
-    run_.Start(BuildCropJob(sourcePaths, settings, dataProvider.Ratio(), [this](const std::string& outputPath) {
-        return RunMessages::OverwriteAnswerOf(platform_->ShowAlert(RunMessages::OverwriteQuestion(outputPath)));
-    }));
+    const auto answer = [this](const Alert& question) {
+        return RunMessages::OverwriteAnswerOf(platform_->ShowAlert(question));
+    };
+    run_.Start(BuildCropJob(
+        sourcePaths, settings, dataProvider.Ratio(),
+        [answer](const std::string& outputPath) { return answer(RunMessages::OverwriteQuestion(outputPath)); },
+        [answer](const std::string& outputPath) { return answer(RunMessages::ReplaceSourceQuestion(outputPath)); }));
 }
 
 void ViewController::SetProgress(double value)

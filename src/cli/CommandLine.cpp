@@ -36,6 +36,7 @@ struct Arguments
     std::optional<std::string> name;
     std::optional<bool> keepMetadata;
     std::string overwrite;
+    bool replaceSources = false;
     std::string saveProfile;
     unsigned jobs = 0;
 };
@@ -52,6 +53,12 @@ void PrintLines(std::FILE* stream, const std::string& text)
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);)
         std::fprintf(stream, "%s\n", EscapeControlCharacters(line).c_str());
+}
+
+// The same answer for every file, without asking.
+OverwriteQuestion AnswerAll(OverwriteAnswer answer)
+{
+    return [answer](const std::string&) { return answer; };
 }
 
 // Asks on standard error, reads the answer from standard input. The end of input answers "No to All".
@@ -129,6 +136,9 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
                    "otherwise no)")
         ->type_name("ask|yes|no")
         ->check(CLI::IsMember({"ask", "yes", "no"}));
+    app.add_flag("--replace-sources", args.replaceSources,
+                 "Replace an output file that is one of the images being cropped (whatever --overwrite says; "
+                 "otherwise that image is skipped)");
     app.add_option("--save-profile", args.saveProfile, "Write the resulting settings as a profile and exit")
         ->type_name("FILE");
     app.add_option("-j,--jobs", args.jobs, "Images worked on at once (default: one per core)")
@@ -188,14 +198,12 @@ int CropImages(const std::vector<std::string>& sources, const ProfileContent& co
     std::string overwrite = args.overwrite;
     if (overwrite.empty())
         overwrite = isatty(STDIN_FILENO) ? "ask" : "no";
-    OverwriteQuestion ask;
-    if (overwrite == "ask")
-        ask = AskOnTerminal;
-    else
-        ask = [answer = overwrite == "yes" ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll](const std::string&) {
-            return answer;
-        };
-    const CropJob job = BuildCropJob(sources, content.settings, content.customRatio, ask);
+    const OverwriteQuestion ask =
+        overwrite == "ask" ? AskOnTerminal
+                           : AnswerAll(overwrite == "yes" ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll);
+    const OverwriteQuestion askSource =
+        AnswerAll(args.replaceSources ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll);
+    const CropJob job = BuildCropJob(sources, content.settings, content.customRatio, ask, askSource);
 
     ProgressReporter reporter(stderr, isatty(STDERR_FILENO) != 0, sources.size());
     CropRunCallbacks callbacks;

@@ -27,13 +27,16 @@ const char* KindText(ImageOutcome::Kind kind)
     return "";
 }
 
-// A refused crop is no failure (the run writes the whole image), but the user asked for a crop and gets none.
-void WarnOfWholeImage(std::FILE* stream, const ImageOutcome& outcome)
+// A line for an image that is no failure but gives the user less than asked: a refused crop (the run writes the
+// whole image) or a kept original (nothing is written); empty for any other.
+std::string Warning(const ImageOutcome& outcome)
 {
     if (outcome.wholeImage)
-        std::fprintf(stream,
-                     "%s: the crop is refused (it cuts nothing out of this image); the whole image is written\n",
-                     EscapeControlCharacters(outcome.sourcePath).c_str());
+        return outcome.sourcePath +
+               ": the crop is refused (it cuts nothing out of this image); the whole image is written";
+    if (outcome.kind == ImageOutcome::Kind::Skipped && !outcome.reason.empty())
+        return outcome.sourcePath + ": " + outcome.reason + " (--replace-sources replaces it)";
+    return {};
 }
 
 std::string Duration(double seconds)
@@ -61,14 +64,13 @@ void ProgressReporter::ReportImage(const ImageOutcome& outcome)
         else
             std::fprintf(stream_, "[%zu/%zu] %s: %s\n", done_, count_,
                          EscapeControlCharacters(outcome.sourcePath).c_str(), KindText(outcome.kind));
-        WarnOfWholeImage(stream_, outcome);
+        if (const std::string warning = Warning(outcome); !warning.empty())
+            std::fprintf(stream_, "%s\n", EscapeControlCharacters(warning).c_str());
         std::fflush(stream_);
         return;
     }
-    if (outcome.wholeImage) {
-        std::fputs("\r\x1b[K", stream_); // the bar's line, cleared for the warning; the bar follows it
-        WarnOfWholeImage(stream_, outcome);
-    }
+    if (const std::string warning = Warning(outcome); !warning.empty()) // the bar's line, cleared for it
+        std::fprintf(stream_, "\r\x1b[K%s\n", EscapeControlCharacters(warning).c_str());
     constexpr std::size_t barWidth = 30;
     const std::size_t filled = count_ == 0 ? barWidth : done_ * barWidth / count_;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();

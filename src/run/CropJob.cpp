@@ -107,6 +107,9 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
         return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, image.outputUnreadable, "");
     if (image.action == OverwriteAction::Skip) {
         outcome.kind = ImageOutcome::Kind::Skipped;
+        if (image.outputIsSource)
+            outcome.reason =
+                "its output " + image.outputPath + " is one of the images being cropped; the original is kept";
         return outcome;
     }
 
@@ -258,8 +261,13 @@ std::string OverwriteQuestionText(const std::string& outputPath)
     return "The file " + outputPath + " already exists. Do you want to overwrite it?";
 }
 
+std::string ReplaceSourceQuestionText(const std::string& outputPath)
+{
+    return "The file " + outputPath + " is one of the images being cropped. Replace the original?";
+}
+
 CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSettings& settings,
-                     const CustomRatio& customRatio, const OverwriteQuestion& ask)
+                     const CustomRatio& customRatio, const OverwriteQuestion& ask, const OverwriteQuestion& askSource)
 {
     CropJob job;
     job.settings = settings;
@@ -281,25 +289,34 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
     std::vector<bool> taken;
     taken.reserve(job.images.size());
     std::unordered_set<std::string> claimed;
+    std::unordered_set<std::string> sources;
+    for (const std::string& path : sourcePaths)
+        sources.insert(FileIdentity(path));
     for (CropJobImage& image : job.images) {
+        const std::string output = FileIdentity(image.outputPath);
         const bool onDisk = PathIsTaken(image.outputPath, &image.outputUnreadable);
-        const bool claimedEarlier = !claimed.insert(FileIdentity(image.outputPath)).second;
+        const bool claimedEarlier = !claimed.insert(output).second;
+        image.outputIsSource = onDisk && sources.contains(output);
         taken.push_back(onDisk || claimedEarlier);
     }
-    std::optional<OverwriteAction> remembered;
-    for (std::size_t i = 0; i < job.images.size(); ++i) {
-        if (!taken[i])
-            continue;
-        if (remembered) {
-            job.images[i].action = *remembered;
-            continue;
+    // The originals first: losing one is the graver risk, and its answers do not carry over to other files.
+    for (const bool decidingSources : {true, false}) {
+        const OverwriteQuestion& question = decidingSources ? askSource : ask;
+        std::optional<OverwriteAction> remembered;
+        for (std::size_t i = 0; i < job.images.size(); ++i) {
+            if (!taken[i] || job.images[i].outputIsSource != decidingSources)
+                continue;
+            if (remembered) {
+                job.images[i].action = *remembered;
+                continue;
+            }
+            const OverwriteAnswer answer = question ? question(job.images[i].outputPath) : OverwriteAnswer::No;
+            const bool replace = answer == OverwriteAnswer::Yes || answer == OverwriteAnswer::YesToAll;
+            const OverwriteAction action = replace ? OverwriteAction::Overwrite : OverwriteAction::Skip;
+            if (answer == OverwriteAnswer::YesToAll || answer == OverwriteAnswer::NoToAll)
+                remembered = action;
+            job.images[i].action = action;
         }
-        const OverwriteAnswer answer = ask ? ask(job.images[i].outputPath) : OverwriteAnswer::No;
-        const bool replace = answer == OverwriteAnswer::Yes || answer == OverwriteAnswer::YesToAll;
-        const OverwriteAction action = replace ? OverwriteAction::Overwrite : OverwriteAction::Skip;
-        if (answer == OverwriteAnswer::YesToAll || answer == OverwriteAnswer::NoToAll)
-            remembered = action;
-        job.images[i].action = action;
     }
     return job;
 }

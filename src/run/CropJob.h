@@ -39,6 +39,7 @@ struct CropJobImage
     std::optional<OutputFormat> format; // nothing when this system cannot write the chosen type
     OverwriteAction action = OverwriteAction::Write;
     std::string outputUnreadable; // why the output path's status could not be read; the image then fails with it
+    bool outputIsSource = false;  // the output path is one of the run's images, so replacing it loses an original
 };
 
 // The snapshot a run works on. Built once, never changed: the caller may go on editing its own settings,
@@ -65,16 +66,22 @@ bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSetting
 // "The file <path> already exists. Do you want to overwrite it?"
 std::string OverwriteQuestionText(const std::string& outputPath);
 
+// "The file <path> is one of the images being cropped. Replace the original?"
+std::string ReplaceSourceQuestionText(const std::string& outputPath);
+
 // Asked once per existing output path (in list order) until an "...to All" answer is remembered.
 using OverwriteQuestion = std::function<OverwriteAnswer(const std::string& outputPath)>;
 
 // Plans the run: every output path is tested for existence first, then existing ones are decided in list order.
-// An output path that an earlier image of the run writes too (however it is spelled) counts as existing.
+// An existing output path that is one of the run's images (however it is spelled) is decided by askSource, all of
+// those before any other, with their own "...to All" answers; without askSource (empty) they are skipped, whatever
+// ask would say. An output path that an earlier image of the run writes too (however spelled) counts as existing.
 // Any entry at the path (a folder, a dangling link) counts as existing; a path whose status cannot be read
 // (no search permission, a link loop, a name too long) is not asked about and its image fails. Without a question
 // (empty ask), an existing path is skipped.
 CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSettings& settings,
-                     const CustomRatio& customRatio, const OverwriteQuestion& ask);
+                     const CustomRatio& customRatio, const OverwriteQuestion& ask,
+                     const OverwriteQuestion& askSource = {});
 
 // What happened to one image.
 struct ImageOutcome
@@ -92,7 +99,7 @@ struct ImageOutcome
     Kind kind = Kind::Written;
     std::string sourcePath;
     std::string outputPath;
-    std::string reason;      // empty unless it failed
+    std::string reason;      // why it failed, or why a source was kept (Skipped); empty otherwise
     bool wholeImage = false; // the crop was refused for this image (it cuts nothing out): the whole image was written
 };
 

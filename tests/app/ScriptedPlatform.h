@@ -32,7 +32,7 @@ public:
     {
         alerts.push_back(alert);
         alertTexts << alert.informativeText;
-        return answer ? answer(alert) : 0;
+        return answer ? answer(alert) : alert.defaultButton;
     }
     Paths ChooseImageFiles(const QString& start, const QStringList&) override { return Panel("images " + start); }
     Path ChooseFolder(const QString&, const QString&) override { return First(Panel("folder")); }
@@ -49,7 +49,7 @@ public:
 
     std::vector<Alert> alerts;
     QStringList alertTexts;
-    // Picks the button of each message; the first (default) button when unset.
+    // Picks the button of each message; the default button when unset.
     std::function<int(const Alert&)> answer;
     // The panels' answers in the order the panels open; a panel with none left is cancelled.
     QList<Paths> panelAnswers;

@@ -124,6 +124,14 @@ TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFileWhileTheControls
         EXPECT_EQ(ReadFile(OutputOf(2)) != "old", replaced2);
         EXPECT_TRUE(QFile::exists(OutputOf(1)));
     }
+
+    // Output 1, now also listed, is asked about first (before output 0), by its own question whose default is No.
+    OpenWith({OutputOf(1)});
+    platform->ClearAlerts(), platform->answer = nullptr;
+    ASSERT_TRUE(RunAndWait());
+    EXPECT_EQ(platform->alertTexts[0],
+              "The file " + OutputOf(1) + " is one of the images being cropped. Replace the original?");
+    EXPECT_EQ(platform->alerts[0].defaultButton, 2);
 }
 
 // Stop, or Quit during a run, asked for while the run's first question is open: no image starts.

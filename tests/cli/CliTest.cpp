@@ -64,6 +64,8 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
          0,
          "a.png: the crop is refused (it cuts nothing out of this image); the whole image is written\n",
          {0, 1, 0, 0}},
+        {"source kept", {"a.png", "-o.", "-n[FileName]", "-fpng", "--overwrite=yes"}, 0, "original", {0, 0, 1, 0}},
+        {"replace source", {"a.png", "-o.", "-n[FileName]", "-fpng", "--replace-sources"}, 0, "replaced", {0, 1, 0, 0}},
         {"neither images nor a folder: the images first", {}, 2, "There are no images to crop.\n"},
         {"no output folder", {"a.png", "-o", ""}, 2, "Please select an output folder.\n"},
         {"a refused crop", {"a.png", "-o", "out", "--crop", "pixels:1,2,3"}, 2, "four numbers"},

@@ -107,8 +107,8 @@ TEST_F(CropRunTest, ResultsComeInListOrderAndAFailedImageKeepsItsOldFile)
     }
 }
 
-// Every output exists beforehand (holding a marker) unless listed as new. An existing file is replaced by a
-// complete one or left as it was.
+// Every output exists beforehand (holding a marker) unless listed as new, or is the image's own source, which
+// only the question about originals decides. An existing file is replaced by a complete one or left as it was.
 TEST_F(CropRunTest, OverwriteAnswersDecideEachExistingFile)
 {
     using A = OverwriteAnswer;
@@ -119,31 +119,38 @@ TEST_F(CropRunTest, OverwriteAnswersDecideEachExistingFile)
         std::vector<bool> exists;
         std::vector<A> answers; // in the order of the questions
         std::vector<W> actions;
+        bool sources = false; // each image's output is its own source: "[FileName]", PNG, into the source folder
     } cases[] = {
         {"no to all at the first question", {true, true, true}, {A::NoToAll}, {W::Skip, W::Skip, W::Skip}},
         {"no, then yes to all", {true, true, true}, {A::No, A::YesToAll}, {W::Skip, W::Overwrite, W::Overwrite}},
         {"a new output after no to all", {true, false, true}, {A::NoToAll}, {W::Skip, W::Write, W::Skip}},
         {"yes, then no", {true, true, false}, {A::Yes, A::No}, {W::Overwrite, W::Skip, W::Write}},
+        {"sources: no, then yes to all", {}, {A::No, A::YesToAll}, {W::Skip, W::Overwrite, W::Overwrite}, true},
     };
     const Kind kinds[] = {Kind::Written, Kind::Replaced, Kind::Skipped}; // by action
     paths.pop_back();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder out;
-        settings.textFieldOutputFolder = out.Path();
+        settings.textFieldOutputFolder = c.sources ? sources.Path() : out.Path();
+        if (c.sources) // the last row: the sources' own names, the sources' own type
+            settings.textFieldName = "[FileName]", settings.comboFormat = AvailableFormats().IndexOfTitle("PNG");
         for (std::size_t i = 0; i < 3; ++i)
-            if (c.exists[i])
+            if (!c.sources && c.exists[i])
                 test::WriteBytes(Output(i, out), "an earlier file");
         std::size_t asked = 0;
-        const CropJob job =
-            BuildCropJob(paths, settings, {}, [&](const std::string&) { return c.answers.at(asked++); });
+        const OverwriteQuestion ask = [&](const std::string&) { return c.answers.at(asked++); };
+        const CropJob job = BuildCropJob(paths, settings, {}, c.sources ? nullptr : ask, c.sources ? ask : nullptr);
         EXPECT_EQ(asked, c.answers.size());
         const CropRunResult result = CropImagesWork(job, {});
         for (std::size_t i = 0; i < 3; ++i) {
             SCOPED_TRACE(i);
             EXPECT_EQ(job.images[i].action, c.actions[i]);
             EXPECT_EQ(result.outcomes.at(i).kind, kinds[static_cast<int>(c.actions[i])]);
-            EXPECT_EQ(test::SniffType(Output(i, out)), c.actions[i] == W::Skip ? "" : "jpeg");
+            if (c.sources) // a kept source is 40 wide, a replaced one 30 (1:1 of 40 x 30)
+                EXPECT_EQ(test::ReadImage(paths[i]).width(), c.actions[i] == W::Skip ? 40 : 30);
+            else
+                EXPECT_EQ(test::SniffType(Output(i, out)), c.actions[i] == W::Skip ? "" : "jpeg");
         }
     }
 }
@@ -182,7 +189,7 @@ TEST_F(CropRunTest, ImagesSharingAPathRunAsOneAfterAnother)
     settings.radioCustomCrop = true; // the left half
     settings.textFieldCustomCropPercentsOriginX = settings.textFieldCustomCropPercentsOriginY = "0";
     settings.textFieldCustomCropPercentsWidth = "50", settings.textFieldCustomCropPercentsHeight = "100";
-    CropImagesWork(BuildCropJob({sources.Path("x.png"), sources.Path("1.png")}, settings, {}, AlwaysYes), {}, 2,
+    CropImagesWork(BuildCropJob({sources.Path("x.png"), sources.Path("1.png")}, settings, {}, {}, AlwaysYes), {}, 2,
                    FirstSaveHeldBack(sources.Path("x.png")));
     EXPECT_EQ(test::ReadImage(sources.Path("1.png")).width(), 40);
     EXPECT_EQ(test::ReadImage(sources.Path("2.png")).width(), 20);
