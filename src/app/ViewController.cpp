@@ -38,18 +38,6 @@ QString ToQString(const std::string& text)
 
 } // namespace
 
-const QUrl& ViewController::VideoTutorialUrl()
-{
-    static const QUrl url(QStringLiteral("https://trimlark.org/tutorial"));
-    return url;
-}
-
-const QUrl& ViewController::ReviewUrl()
-{
-    static const QUrl url(QStringLiteral("https://trimlark.org/review"));
-    return url;
-}
-
 ViewController::ViewController(std::unique_ptr<Platform> platform, QWidget* parent)
     : QMainWindow(parent), platform_(std::move(platform)), dataProvider(DataProvider::Shared()),
       document_(*this, *platform_,
@@ -371,16 +359,15 @@ void ViewController::OnCropImages()
         ShowMessage(AlertStyle::Warning, ToQString(refusal));
         return;
     }
-    const std::vector<std::string> sourcePaths = imageList_.Paths();
     runOutputFolder_ = settings.textFieldOutputFolder;
     DisableControls();
-    const auto answer = [this](const Alert& question) {
-        return RunMessages::OverwriteAnswerOf(platform_->ShowAlert(question));
+    const auto asking = [this](Alert (*question)(const std::string&)) {
+        return [this, question](const std::string& path) {
+            return RunMessages::OverwriteAnswerOf(platform_->ShowAlert(question(path)));
+        };
     };
-    run_.Start(BuildCropJob(
-        sourcePaths, settings, dataProvider.Ratio(),
-        [answer](const std::string& outputPath) { return answer(RunMessages::OverwriteQuestion(outputPath)); },
-        [answer](const std::string& outputPath) { return answer(RunMessages::ReplaceSourceQuestion(outputPath)); }));
+    run_.Start(BuildCropJob(imageList_.Paths(), settings, dataProvider.Ratio(), asking(&RunMessages::OverwriteQuestion),
+                            asking(&RunMessages::ReplaceSourceQuestion)));
 }
 
 void ViewController::SetProgress(double value)

@@ -64,8 +64,8 @@ public:
     // The custom aspect-ratio window's controller; its window exists only while it is open.
     CustomAspectRatioWindowController* CustomAspectRatioWindow() const { return windowControllerCustomAspectRatio; }
 
-    static const QUrl& VideoTutorialUrl();
-    static const QUrl& ReviewUrl();
+    static QUrl VideoTutorialUrl() { return QUrl(QStringLiteral("https://trimlark.org/tutorial")); }
+    static QUrl ReviewUrl() { return QUrl(QStringLiteral("https://trimlark.org/review")); }
 
 public Q_SLOTS:
     // Settings actions: own effect, then the preview where the crop changes, then the modified mark.
