@@ -4,17 +4,6 @@
 
 namespace trimlark {
 
-const std::vector<std::string>& AcceptedExtensions()
-{
-    static const std::vector<std::string> extensions = [] {
-        std::vector<std::string> all;
-        for (const FileType& type : FileTypes())
-            all.emplace_back(type.extension);
-        return all;
-    }();
-    return extensions;
-}
-
 std::vector<std::string> PanelExtensions(bool canReadHeif)
 {
     std::vector<std::string> extensions;

@@ -6,14 +6,11 @@
 
 namespace trimlark {
 
-// Lower-case extensions of the image files the list takes, in the add-images panel's order: "jpg", "jpeg",
-// "jpe", "jp2", "jpx", "png", "tiff", "tif", "gif", "bmp", "heif", "heic".
-const std::vector<std::string>& AcceptedExtensions();
-
-// The extensions the add-images panel offers: the accepted ones, HEIF and HEIC only where they can be read.
+// Lower-case extensions the add-images panel offers, in its order: "jpg", "jpeg", "jpe", "jp2", "jpx", "png",
+// "tiff", "tif", "gif", "bmp", then "heif" and "heic" only where they can be read.
 std::vector<std::string> PanelExtensions(bool canReadHeif);
 
-// Whether a path's extension, in any case, is one of AcceptedExtensions().
+// Whether a path's extension, in any case, is one of the image types the list takes (the panel's with HEIF).
 bool HasAcceptedExtension(std::string_view path);
 
 // The name of a row's format icon ("JPG", "PNG", "TIF", "GIF", "BMP", "HEIF", "HEIC") by the path's extension in

@@ -53,8 +53,8 @@ std::vector<std::vector<std::size_t>> OrderDependencies(const std::vector<CropJo
     std::unordered_map<std::string, std::size_t> lastWriter;
     std::unordered_map<std::string, std::vector<std::size_t>> readers;
     for (std::size_t i = 0; i < n; ++i) {
-        const std::string source = FileIdentity(images[i].sourcePath);
-        const std::string output = FileIdentity(images[i].outputPath);
+        const std::string& source = images[i].sourceIdentity;
+        const std::string& output = images[i].outputIdentity;
         auto& deps = dependencies[i];
         // Earlier writers form a chain, so the last one stands for all of them.
         if (auto it = lastWriter.find(output); it != lastWriter.end())
@@ -281,6 +281,8 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
         image.outputPath = GetOutputFilePath(static_cast<std::int64_t>(i), image.sourcePath, settings.textFieldName,
                                              formatName, settings.textFieldOutputFolder);
         image.format = formats.OutputFormatAt(settings.comboFormat, image.sourcePath);
+        image.sourceIdentity = FileIdentity(image.sourcePath);
+        image.outputIdentity = FileIdentity(image.outputPath);
         job.images.push_back(std::move(image));
     }
 
@@ -290,13 +292,12 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
     taken.reserve(job.images.size());
     std::unordered_set<std::string> claimed;
     std::unordered_set<std::string> sources;
-    for (const std::string& path : sourcePaths)
-        sources.insert(FileIdentity(path));
+    for (const CropJobImage& image : job.images)
+        sources.insert(image.sourceIdentity);
     for (CropJobImage& image : job.images) {
-        const std::string output = FileIdentity(image.outputPath);
         const bool onDisk = PathIsTaken(image.outputPath, &image.outputUnreadable);
-        const bool claimedEarlier = !claimed.insert(output).second;
-        image.outputIsSource = onDisk && sources.contains(output);
+        const bool claimedEarlier = !claimed.insert(image.outputIdentity).second;
+        image.outputIsSource = onDisk && sources.contains(image.outputIdentity);
         taken.push_back(onDisk || claimedEarlier);
     }
     // The originals first: losing one is the graver risk, and its answers do not carry over to other files.

@@ -36,6 +36,9 @@ struct CropJobImage
 {
     std::string sourcePath;
     std::string outputPath;
+    // The same file for different spellings of its path, as far as the file system tells when the run is planned.
+    std::string sourceIdentity;
+    std::string outputIdentity;
     std::optional<OutputFormat> format; // nothing when this system cannot write the chosen type
     OverwriteAction action = OverwriteAction::Write;
     std::string outputUnreadable; // why the output path's status could not be read; the image then fails with it

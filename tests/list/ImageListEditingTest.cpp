@@ -72,9 +72,9 @@ TEST(ImageListRules, ExtensionsGiveAcceptanceAndRowIconInAnyCase)
         EXPECT_EQ(RowIconName(c.path), c.icon);
         EXPECT_EQ(HasAcceptedExtension(c.path), *c.icon != '\0');
     }
-    EXPECT_EQ(AcceptedExtensions().size(), 12u);
-    EXPECT_EQ(PanelExtensions(true), AcceptedExtensions());
-    EXPECT_EQ(PanelExtensions(false), Paths(AcceptedExtensions().begin(), AcceptedExtensions().end() - 2));
+    const Paths all = PanelExtensions(true);
+    EXPECT_EQ(all.size(), 12u);
+    EXPECT_EQ(PanelExtensions(false), Paths(all.begin(), all.end() - 2));
 }
 
 } // namespace
