@@ -28,15 +28,19 @@ const char* KindText(ImageOutcome::Kind kind)
 }
 
 // A line for an image that is no failure but gives the user less than asked: a refused crop (the run writes the
-// whole image) or a kept original (nothing is written); empty for any other.
+// whole image), a kept original (nothing is written) or an output that lacks something of its source (metadata
+// that did not fit); empty for any other.
 std::string Warning(const ImageOutcome& outcome)
 {
-    if (outcome.wholeImage)
-        return outcome.sourcePath +
-               ": the crop is refused (it cuts nothing out of this image); the whole image is written";
+    const bool written = outcome.kind == ImageOutcome::Kind::Written || outcome.kind == ImageOutcome::Kind::Replaced;
     if (outcome.kind == ImageOutcome::Kind::Skipped && !outcome.reason.empty())
         return outcome.sourcePath + ": " + outcome.reason + " (--replace-sources replaces it)";
-    return {};
+    std::string text;
+    if (outcome.wholeImage)
+        text = "the crop is refused (it cuts nothing out of this image); the whole image is written";
+    if (written && !outcome.reason.empty())
+        text += (text.empty() ? "" : "; ") + outcome.reason;
+    return text.empty() ? text : outcome.sourcePath + ": " + text;
 }
 
 std::string Duration(double seconds)

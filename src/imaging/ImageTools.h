@@ -84,7 +84,8 @@ public:
     // Encodes the image in the format (quality fraction 0-1 for JPEG and JPEG 2000) and writes it atomically.
     // keepMetadata: the output carries the source's EXIF, IPTC and XMP as far as its type can hold them;
     // otherwise none of them. False, with the reason, when nothing was written (an existing file at path is
-    // then untouched).
+    // then untouched). True when written; reason then holds what the output lacks of the source (a metadata block
+    // its type cannot hold), or is empty.
     static bool SaveImage(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                           bool keepMetadata = false, std::string* reason = nullptr);
 

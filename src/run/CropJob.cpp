@@ -134,6 +134,7 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
     outcome.kind =
         image.action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
     outcome.wholeImage = refused;
+    outcome.reason = std::move(reason); // what the output lacks of its source, if anything
     return outcome;
 }
 

@@ -102,7 +102,9 @@ struct ImageOutcome
     Kind kind = Kind::Written;
     std::string sourcePath;
     std::string outputPath;
-    std::string reason;      // why it failed, or why a source was kept (Skipped); empty otherwise
+    // Why it failed, or why a source was kept (Skipped); for a written image, what the output lacks of its source
+    // (metadata that did not fit, a decoder's remark); empty otherwise.
+    std::string reason;
     bool wholeImage = false; // the crop was refused for this image (it cuts nothing out): the whole image was written
 };
 
