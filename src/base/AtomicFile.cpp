@@ -154,17 +154,9 @@ bool AtomicFile::Write(const void* data, std::size_t size, std::string* reason)
     return ok;
 }
 
-bool AtomicFile::Commit(std::string* reason)
+// Puts the complete file in place of whatever has the destination's name.
+bool AtomicFile::Replace(std::string* reason)
 {
-    const int fd = unnamedFd_ >= 0 ? unnamedFd_ : ::open(temporaryPath_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return Fail(reason, "Cannot flush the output");
-    const bool ok =
-        (::fsync(fd) == 0 || Fail(reason, "Cannot flush the output")) && KeepModeOf(destination_, fd, reason);
-    if (fd != unnamedFd_)
-        ::close(fd);
-    if (!ok)
-        return false;
     std::string from = temporaryPath_;
     if (unnamedFd_ >= 0) {
         // The complete file gets a hidden name first, as linking cannot replace an existing file.
@@ -181,6 +173,43 @@ bool AtomicFile::Commit(std::string* reason)
         errno = error;
         return Fail(reason, "Cannot replace the output file");
     }
+    return true;
+}
+
+// Gives the complete file the destination's name unless an entry has it; the check and the naming are one step.
+bool AtomicFile::NameIfFree(std::string* reason)
+{
+    int result = 0;
+    if (unnamedFd_ >= 0) {
+        result = ::linkat(AT_FDCWD, temporaryPath_.c_str(), AT_FDCWD, destination_.c_str(), AT_SYMLINK_FOLLOW);
+    } else {
+        result = ::renameat2(AT_FDCWD, temporaryPath_.c_str(), AT_FDCWD, destination_.c_str(), RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            // A file system without the no-replace rename: a hard link fails as well when the name is taken.
+            result = ::link(temporaryPath_.c_str(), destination_.c_str());
+            if (result == 0)
+                ::unlink(temporaryPath_.c_str());
+        }
+    }
+    if (result == 0)
+        return true;
+    destinationTaken_ = errno == EEXIST;
+    return Fail(reason, destinationTaken_ ? "A file appeared at the output path" : "Cannot name the output file");
+}
+
+bool AtomicFile::Commit(std::string* reason, bool replace)
+{
+    const int fd = unnamedFd_ >= 0 ? unnamedFd_ : ::open(temporaryPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(reason, "Cannot flush the output");
+    const bool ok = (::fsync(fd) == 0 || Fail(reason, "Cannot flush the output")) &&
+                    (!replace || KeepModeOf(destination_, fd, reason));
+    if (fd != unnamedFd_)
+        ::close(fd);
+    if (!ok)
+        return false;
+    if (!(replace ? Replace(reason) : NameIfFree(reason)))
+        return false;
     committed_ = true;
     // So that the new name survives a power cut too; a folder that cannot be opened only loses that.
     const auto folder = SplitPath(destination_).first;

@@ -28,16 +28,21 @@ public:
 
     // Flushes the file to disk and puts it in place of the destination. A destination that was a regular file
     // passes on its permission bits, and its owner where the user may give it; otherwise the file keeps
-    // 0666 less the umask.
-    bool Commit(std::string* reason);
+    // 0666 less the umask. With replace false the file takes the name only if nothing has it at that moment
+    // (checked and named in one step, so a file another program writes meanwhile is never replaced); false then,
+    // with DestinationTaken() true, when something had it.
+    bool Commit(std::string* reason, bool replace = true);
+    bool DestinationTaken() const { return destinationTaken_; }
 
 private:
-    bool CreateNamed(const std::string& folder, const std::string& name, std::string* reason);
+    bool Replace(std::string* reason);
+    bool NameIfFree(std::string* reason);
 
     std::string destination_;
     std::string temporaryPath_;
     int unnamedFd_ = -1; // the descriptor of a file created without a name, or -1
     bool committed_ = false;
+    bool destinationTaken_ = false;
 };
 
 } // namespace trimlark

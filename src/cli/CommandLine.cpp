@@ -203,7 +203,8 @@ int CropImages(const std::vector<std::string>& sources, const ProfileContent& co
                            : AnswerAll(overwrite == "yes" ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll);
     const OverwriteQuestion askSource =
         AnswerAll(args.replaceSources ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll);
-    const CropJob job = BuildCropJob(sources, content.settings, content.customRatio, ask, askSource);
+    CropJob job = BuildCropJob(sources, content.settings, content.customRatio, ask, askSource);
+    job.replaceLateFiles = job.replaceLateFiles || overwrite == "yes";
 
     ProgressReporter reporter(stderr, isatty(STDERR_FILENO) != 0, sources.size());
     CropRunCallbacks callbacks;

@@ -152,25 +152,43 @@ WorkingImage ImageTools::CropImage(const WorkingImage& image, double x, double y
     return WorkingImage(std::move(cropped));
 }
 
+namespace {
+
+bool Save(const WorkingImage& image, const std::string& path, WriteRequest request, std::string* reason,
+          bool* pathTaken = nullptr)
+{
+    if (request.format == OutputFormat::Heic) {
+        if (!CanWriteHeif())
+            return Fail(reason, "This system cannot write HEIC files");
+        // The default quality of the HEIC encoder; the quality setting applies to JPEG and JPEG 2000 only.
+        request.quality = 1.0;
+    }
+    if (!image.impl())
+        return Fail(reason, "No image");
+    return WriteWorkingImage(*image.impl(), path, request, reason, pathTaken);
+}
+
+} // namespace
+
 bool ImageTools::SaveImage(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                            bool keepMetadata, std::string* reason)
 {
-    if (format == OutputFormat::Heic)
-        return SaveImageAsHEIC(image, path, keepMetadata, reason);
-    if (!image.impl())
-        return Fail(reason, "No image");
-    return WriteWorkingImage(*image.impl(), path, WriteRequest{format, quality, keepMetadata}, reason);
+    return Save(image, path, WriteRequest{format, quality, keepMetadata}, reason);
 }
 
 bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata,
                                  std::string* reason)
 {
-    if (!CanWriteHeif())
-        return Fail(reason, "This system cannot write HEIC files");
-    if (!image.impl())
-        return Fail(reason, "No image");
-    // The default quality of the HEIC encoder; the quality setting applies to JPEG and JPEG 2000 only.
-    return WriteWorkingImage(*image.impl(), path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason);
+    return Save(image, path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason);
+}
+
+SaveResult ImageTools::SaveImageAsNewFile(const WorkingImage& image, const std::string& path, OutputFormat format,
+                                          double quality, bool keepMetadata, std::string* reason)
+{
+    bool pathTaken = false;
+    if (Save(image, path, WriteRequest{format, quality, keepMetadata, false}, reason, &pathTaken))
+        return SaveResult::Saved;
+    return pathTaken ? SaveResult::PathTaken : SaveResult::Failed;
 }
 
 void ImageTools::CopyEXIFInformationAndCreationDate(const WorkingImage& source, const std::string& outputPath)

@@ -57,6 +57,13 @@ struct RgbaBitmap
 using FileTime = std::chrono::system_clock::time_point;
 
 // The image operations. Stateless; every operation may run on any thread and never throws.
+enum class SaveResult
+{
+    Saved,
+    Failed,
+    PathTaken, // a file had the output's name when the new one was complete; nothing was written
+};
+
 class ImageTools
 {
 public:
@@ -88,6 +95,11 @@ public:
     // its type cannot hold), or is empty.
     static bool SaveImage(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                           bool keepMetadata = false, std::string* reason = nullptr);
+
+    // SaveImage that never replaces a file: the new one is named only if nothing has its name when it is
+    // complete, so a file another program wrote meanwhile is kept (PathTaken, and nothing is written).
+    static SaveResult SaveImageAsNewFile(const WorkingImage& image, const std::string& path, OutputFormat format,
+                                         double quality, bool keepMetadata = false, std::string* reason = nullptr);
 
     // The HEIF/HEIC format of SaveImage, at the encoder's own quality.
     static bool SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata = false,

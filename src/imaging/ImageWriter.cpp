@@ -240,7 +240,7 @@ bool FailWith(std::string* reason, std::string text)
 } // namespace
 
 bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
-                       std::string* reason)
+                       std::string* reason, bool* pathTaken)
 {
     if (!EnsureLibrariesReady())
         return FailWith(reason, "The image library cannot start");
@@ -276,7 +276,10 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
     } catch (const std::exception& error) {
         return FailWith(reason, DescribeVipsError(error));
     }
-    return file.Commit(reason);
+    const bool committed = file.Commit(reason, request.replaceExisting);
+    if (pathTaken)
+        *pathTaken = file.DestinationTaken();
+    return committed;
 }
 
 } // namespace trimlark

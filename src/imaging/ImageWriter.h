@@ -13,12 +13,13 @@ struct WriteRequest
     OutputFormat format = OutputFormat::Jpeg;
     double quality = 1.0; // 0-1, for JPEG and JPEG 2000; 1 is lossless JPEG 2000
     bool keepMetadata = false;
+    bool replaceExisting = true; // false: the file is named only if nothing has its name when it is complete
 };
 
 // Decodes the working image's pixels from its file, converts them to 8-bit sRGB (alpha where the format and
 // the source have it), encodes them once and writes the file atomically. False, with the reason, when
-// nothing was written.
+// nothing was written; pathTaken then tells whether that was because the path was taken (without replaceExisting).
 bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
-                       std::string* reason);
+                       std::string* reason, bool* pathTaken = nullptr);
 
 } // namespace trimlark

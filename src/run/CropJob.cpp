@@ -107,6 +107,7 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
         return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, image.outputUnreadable, "");
     if (image.action == OverwriteAction::Skip) {
         outcome.kind = ImageOutcome::Kind::Skipped;
+        outcome.sourceKept = image.outputIsSource;
         if (image.outputIsSource)
             outcome.reason =
                 "its output " + image.outputPath + " is one of the images being cropped; the original is kept";
@@ -126,8 +127,17 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
         return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, NoFormatReason(job, image), "");
     // No removal before the save: the save replaces the old file only once the new one is complete.
     const bool keepMetadata = settings.checkKeepEXIFInformationAndCreationDate;
-    if (!steps.save(cropped, image.outputPath, *image.format, QualityFraction(settings.sliderQuality), keepMetadata,
-                    &reason))
+    // A path that was free when the run was planned is named only if it still is, unless the user said to
+    // replace every existing file.
+    const bool replace = image.action == OverwriteAction::Overwrite || job.replaceLateFiles;
+    const SaveResult saved = steps.save(cropped, image.outputPath, *image.format,
+                                        QualityFraction(settings.sliderQuality), keepMetadata, replace, &reason);
+    if (saved == SaveResult::PathTaken) {
+        outcome.kind = ImageOutcome::Kind::Skipped;
+        outcome.reason = "a file appeared at " + image.outputPath + " while the run worked; it is kept";
+        return outcome;
+    }
+    if (saved == SaveResult::Failed)
         return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, std::move(reason), "cannot be written");
     if (keepMetadata)
         steps.copyMetadata(cropped, image.outputPath);
@@ -317,6 +327,8 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
             const OverwriteAction action = replace ? OverwriteAction::Overwrite : OverwriteAction::Skip;
             if (answer == OverwriteAnswer::YesToAll || answer == OverwriteAnswer::NoToAll)
                 remembered = action;
+            if (answer == OverwriteAnswer::YesToAll && !decidingSources)
+                job.replaceLateFiles = true;
             job.images[i].action = action;
         }
     }

@@ -52,6 +52,9 @@ struct CropJob
     std::vector<CropJobImage> images; // in list order
     CropSettings settings;
     CustomRatio customRatio;
+    // A file that appears at a free output path while the run works is replaced (the user answered "Yes to All"
+    // for existing files); otherwise the image is skipped and that file kept.
+    bool replaceLateFiles = false;
 };
 
 inline constexpr std::string_view kNoImagesMessage = "There are no images to crop.";
@@ -106,6 +109,7 @@ struct ImageOutcome
     // (metadata that did not fit, a decoder's remark); empty otherwise.
     std::string reason;
     bool wholeImage = false; // the crop was refused for this image (it cuts nothing out): the whole image was written
+    bool sourceKept = false; // skipped because its output is one of the run's images
 };
 
 struct CropRunResult

@@ -11,8 +11,11 @@ CropSteps CropSteps::Default()
     steps.crop = [](const WorkingImage& image, double x, double y, double w, double h,
                     std::optional<OriginCorner> corner) { return ImageTools::CropImage(image, x, y, w, h, corner); };
     steps.save = [](const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
-                    bool keepMetadata, std::string* reason) {
-        return ImageTools::SaveImage(image, path, format, quality, keepMetadata, reason);
+                    bool keepMetadata, bool replaceExisting, std::string* reason) {
+        if (!replaceExisting)
+            return ImageTools::SaveImageAsNewFile(image, path, format, quality, keepMetadata, reason);
+        return ImageTools::SaveImage(image, path, format, quality, keepMetadata, reason) ? SaveResult::Saved
+                                                                                          : SaveResult::Failed;
     };
     steps.copyMetadata = [](const WorkingImage& source, const std::string& outputPath) {
         ImageTools::CopyEXIFInformationAndCreationDate(source, outputPath);

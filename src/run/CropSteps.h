@@ -16,8 +16,9 @@ struct CropSteps
     std::function<WorkingImage(const WorkingImage& image, double x, double y, double w, double h,
                                std::optional<OriginCorner> corner)>
         crop;
-    std::function<bool(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
-                       bool keepMetadata, std::string* reason)>
+    // replaceExisting false: ImageTools::SaveImageAsNewFile.
+    std::function<SaveResult(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
+                             bool keepMetadata, bool replaceExisting, std::string* reason)>
         save;
     std::function<void(const WorkingImage& source, const std::string& outputPath)> copyMetadata;
 

@@ -154,6 +154,19 @@ TEST(AtomicFile, ReplacesTheOldFileOnlyWhenCommittedAndLeavesNothingElse)
     ASSERT_TRUE(longName.Commit(nullptr));
     EXPECT_EQ(Contents(longest), "x");
 
+    // Without replace, a file that appears meanwhile keeps its name and content; a free name is taken.
+    for (const bool appears : {true, false}) {
+        const auto name = folder / (appears ? "theirs.txt" : "free.txt");
+        AtomicFile late(name.string());
+        ASSERT_TRUE(late.Create(nullptr));
+        ASSERT_TRUE(late.Write("new", 3, nullptr));
+        if (appears)
+            std::ofstream(name) << "theirs";
+        EXPECT_EQ(late.Commit(nullptr, false), !appears);
+        EXPECT_EQ(late.DestinationTaken(), appears);
+        EXPECT_EQ(Contents(name), appears ? "theirs" : "new");
+    }
+
     std::string reason;
     AtomicFile nowhere((folder / "missing" / "out.txt").string());
     EXPECT_FALSE(nowhere.Create(&reason));

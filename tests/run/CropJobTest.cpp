@@ -195,6 +195,24 @@ TEST_F(CropRunTest, ImagesSharingAPathRunAsOneAfterAnother)
     EXPECT_EQ(test::ReadImage(sources.Path("2.png")).width(), 20);
 }
 
+// A file that appears at a free output path after the run was planned (another run, another program) is kept,
+// unless the user said to replace every existing file.
+TEST_F(CropRunTest, AFileThatAppearsAfterPlanningIsKeptUnlessAllAreReplaced)
+{
+    const auto yesToAll = [](const std::string&) { return OverwriteAnswer::YesToAll; };
+    for (const bool replaceAll : {false, true}) {
+        CropJob job = BuildCropJob({paths[0]}, settings, {}, replaceAll ? yesToAll : AlwaysYes);
+        EXPECT_FALSE(job.replaceLateFiles); // nothing existed, so nothing was asked
+        job.replaceLateFiles = replaceAll;
+        test::WriteCoordinateImage(Output(0, outputs), 7, 7);
+        EXPECT_EQ(CropAndSaveImage(job, 0).kind, replaceAll ? Kind::Written : Kind::Skipped);
+        EXPECT_EQ(test::ReadImage(Output(0, outputs)).width(), replaceAll ? 30 : 7);
+        EXPECT_EQ(BuildCropJob({paths[0]}, settings, {}, replaceAll ? yesToAll : AlwaysYes).replaceLateFiles,
+                  replaceAll);
+        std::filesystem::remove(Output(0, outputs));
+    }
+}
+
 // The settings reach each image. The source is a 100 x 50 coordinate image dated 2001-02-03, whose written
 // pixels tell where they came from.
 TEST_F(CropRunTest, TheSettingsReachEachImage)
