@@ -12,6 +12,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <unistd.h>
@@ -191,13 +192,42 @@ bool ApplyArguments(const Arguments& args, ProfileContent& content, std::string*
     return true;
 }
 
+// What to do with an existing file: "ask", "yes" or "no", as given or by default.
+std::string OverwritePolicy(const Arguments& args)
+{
+    if (!args.overwrite.empty())
+        return args.overwrite;
+    return isatty(STDIN_FILENO) ? "ask" : "no";
+}
+
+// Writes the profile; an existing file is replaced only under the answer that replaces existing images.
+int SaveProfile(const Arguments& args, const ProfileContent& content)
+{
+    const std::string& path = args.saveProfile;
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+    if (exists) {
+        const std::string policy = OverwritePolicy(args);
+        const OverwriteAnswer answer = policy == "ask"   ? AskOnTerminal(path)
+                                       : policy == "yes" ? OverwriteAnswer::Yes
+                                                         : OverwriteAnswer::No;
+        if (answer != OverwriteAnswer::Yes && answer != OverwriteAnswer::YesToAll) {
+            std::fprintf(stderr, "%s\n",
+                         EscapeControlCharacters("The profile " + path + " already exists and is kept.").c_str());
+            return 1;
+        }
+    }
+    std::string reason;
+    if (!SaveProfileFile(path, content, &reason, exists))
+        return UsageError("Could not save profile. " + reason);
+    return 0;
+}
+
 // Plans, runs and reports the crop of the listed images.
 int CropImages(const std::vector<std::string>& sources, const ProfileContent& content, const Arguments& args)
 {
     ImageTools::Initialize();
-    std::string overwrite = args.overwrite;
-    if (overwrite.empty())
-        overwrite = isatty(STDIN_FILENO) ? "ask" : "no";
+    const std::string overwrite = OverwritePolicy(args);
     const OverwriteQuestion ask =
         overwrite == "ask" ? AskOnTerminal
                            : AnswerAll(overwrite == "yes" ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll);
@@ -243,11 +273,8 @@ int RunCommandLine(int argc, char** argv)
     if (!ApplyArguments(args, content, &reason))
         return UsageError(reason);
 
-    if (!args.saveProfile.empty()) {
-        if (!SaveProfileFile(args.saveProfile, content))
-            return UsageError("Could not save profile.");
-        return 0;
-    }
+    if (!args.saveProfile.empty())
+        return SaveProfile(args, content);
 
     const auto sources = SourceCollector::CollectSourcePaths(args.inputs, &reason);
     if (!sources || !CheckCropRun(*sources, content.settings, &reason))

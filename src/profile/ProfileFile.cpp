@@ -23,7 +23,7 @@ std::optional<ProfileContent> LoadProfileFile(const std::string& path, const Pro
     return ReadProfileText(bytes, current, formats);
 }
 
-bool SaveProfileFile(const std::string& path, const ProfileContent& content, std::string* reason)
+bool SaveProfileFile(const std::string& path, const ProfileContent& content, std::string* reason, bool replace)
 {
     std::error_code ec;
     const auto type = std::filesystem::status(path, ec).type();
@@ -35,7 +35,7 @@ bool SaveProfileFile(const std::string& path, const ProfileContent& content, std
     }
     const std::string text = WriteProfileText(content.settings, content.customRatio);
     AtomicFile file(path);
-    return file.Create(reason) && file.Write(text.data(), text.size(), reason) && file.Commit(reason);
+    return file.Create(reason) && file.Write(text.data(), text.size(), reason) && file.Commit(reason, replace);
 }
 
 } // namespace trimlark

@@ -19,6 +19,8 @@ std::optional<ProfileContent> LoadProfileFile(const std::string& path, const Pro
 // Writes the settings as a profile file at path. The new file replaces an old one only once it is complete, with
 // the old one's permissions; false, with the reason, when it could not be written (an old file is then as it
 // was). A path that holds something other than a regular file (a folder, a pipe, a device) is refused untouched.
-bool SaveProfileFile(const std::string& path, const ProfileContent& content, std::string* reason = nullptr);
+// With replace false, a file that has the name when the new one is complete is kept, and false returned.
+bool SaveProfileFile(const std::string& path, const ProfileContent& content, std::string* reason = nullptr,
+                     bool replace = true);
 
 } // namespace trimlark

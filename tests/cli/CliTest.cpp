@@ -116,6 +116,13 @@ TEST_F(CliTest, OptionsReachTheSettings)
     const ProfileContent ratio = LoadProfileFile(work.Path("b.tlp"), {}, AvailableFormats()).value();
     EXPECT_EQ(ratio.settings.comboAutoCropFormat, kCustomAutoCropFormatIndex);
     EXPECT_EQ(ratio.customRatio, (CustomRatio{5, 3, false}));
+
+    // An existing profile is replaced only under the answer that replaces existing images.
+    for (const std::string answer : {"no", "yes"}) {
+        EXPECT_EQ(Run({"--save-profile", "b.tlp", "-n", answer, "--overwrite", answer}), answer == "yes" ? 0 : 1);
+        const auto kept = LoadProfileFile(work.Path("b.tlp"), {}, AvailableFormats()).value();
+        EXPECT_EQ(kept.settings.textFieldName == "yes", answer == "yes");
+    }
 }
 
 // A run from a saved profile crops as the profile says, and an option given with it applies over it.
