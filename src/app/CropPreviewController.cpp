@@ -18,6 +18,7 @@ QImage ToQImage(const RgbaBitmap& bitmap)
 CropPreviewController::CropPreviewController(QObject* parent) : QObject(parent)
 {
     pool_.setMaxThreadCount(2);
+    prefetchPool_.setMaxThreadCount(1); // a thread stays free for the picture asked for
     resizeTimer_.setSingleShot(true);
     resizeTimer_.setInterval(120);
     connect(&resizeTimer_, &QTimer::timeout, this, &CropPreviewController::refreshDue);
@@ -32,59 +33,66 @@ void CropPreviewController::Request(const std::string& path, PixelSize size, QSi
                                     std::optional<OriginCorner> originCorner)
 {
     const quint64 request = ++request_;
-    currentPath_ = path;
-    std::shared_ptr<const RgbaBitmap> cached;
-    if (picture_.bitmap && picture_.path == path && picture_.target == target)
-        cached = picture_.bitmap;
-    // Requests still waiting for a thread are out of date now.
+    // Requests still waiting for a thread are out of date now, and so are neighbours of an earlier image.
     pool_.clear();
-    pool_.start([this, request, target, path, size, cached, rect, originCorner] {
-        std::shared_ptr<const RgbaBitmap> source = cached;
-        if (!source) {
-            // Decoding at the displayed size looks the same as drawing at full size and scaling down, and
-            // lets the decoder skip most of the work (JPEG scales while it decodes).
-            if (auto bitmap = ImageTools::LoadPreviewBitmap(path, target.width(), target.height()))
-                source = std::make_shared<const RgbaBitmap>(std::move(*bitmap));
-        }
+    prefetchPool_.clear();
+    pool_.start([this, request, target, path, size, rect, originCorner] {
+        // Decoding at the displayed size looks the same as drawing at full size and scaling down, and lets the
+        // decoder skip most of the work (JPEG scales while it decodes).
+        const std::shared_ptr<const RgbaBitmap> source = cache_.Get(path, target);
         QImage image;
         if (source)
             image = ToQImage(DrawCropPreview(rect.x, rect.y, rect.w, rect.h, *source, size, originCorner));
+        const bool decoded = source != nullptr;
         QMetaObject::invokeMethod(
-            this, [this, request, image, path, target, source] { Show(request, image, path, target, source); },
+            this, [this, request, image, decoded, target] { Show(request, image, decoded, target); },
             Qt::QueuedConnection);
     });
 }
 
-void CropPreviewController::Show(quint64 request, const QImage& image, const std::string& path, QSize target,
-                                 const std::shared_ptr<const RgbaBitmap>& source)
+void CropPreviewController::Show(quint64 request, const QImage& image, bool decoded, QSize target)
 {
-    if (source && path == currentPath_)
-        picture_ = {path, target, source};
     // A newer request (or a clear) has taken over: this result is out of date.
     if (request != request_)
         return;
     shownRequest_ = request;
     Q_EMIT previewReady(image);
-    if (!source)
+    if (!decoded)
         Q_EMIT pictureUnreadable();
+    else
+        Prefetch(target);
+}
+
+void CropPreviewController::Prefetch(QSize target)
+{
+    prefetchPool_.start([this, request = request_.load(), target, paths = neighbours_] {
+        for (const std::string& path : paths) {
+            if (request_ != request || stopping_) // the user has moved on
+                return;
+            cache_.Get(path, target);
+        }
+    });
 }
 
 void CropPreviewController::Clear()
 {
-    currentPath_.clear();
     shownRequest_ = ++request_;
     Q_EMIT previewReady({});
 }
 
 void CropPreviewController::ForgetPicture()
 {
-    picture_ = {};
+    cache_.Clear();
 }
 
 void CropPreviewController::Stop()
 {
+    stopping_ = true; // a prefetch in flight stops after its current picture
+    prefetchPool_.clear();
     pool_.clear();
+    prefetchPool_.waitForDone();
     pool_.waitForDone();
+    stopping_ = false;
 }
 
 void CropPreviewController::ViewResized()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PreviewPictureCache.h"
 #include "imaging/ImageTools.h"
 #include "settings/CropGeometry.h"
 #include "settings/CropSettings.h"
@@ -9,13 +10,15 @@
 #include <QSize>
 #include <QThreadPool>
 #include <QTimer>
+#include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace trimlark {
 
 // Draws the crop preview off the GUI thread and reports the picture to show. Only the latest request is
-// reported; the last decoded picture is reused while the image and the drawing size stay the same.
+// reported; decoded pictures are kept in a small cache, and the neighbours of a shown image are decoded ahead.
 class CropPreviewController : public QObject
 {
     Q_OBJECT
@@ -28,10 +31,15 @@ public:
     // (corner-relative, in source pixels) left clear. Requests still waiting for a thread are dropped.
     void Request(const std::string& path, PixelSize size, QSize target, const Rect& rect,
                  std::optional<OriginCorner> originCorner);
+    // The images next to the requested one, most likely next first: once the latest request is shown, they are
+    // decoded in the background (one at a time, until a newer request comes) so that moving to them is instant.
+    void SetNeighbours(std::vector<std::string> paths) { neighbours_ = std::move(paths); }
     // Drops the requests in flight and reports an empty preview at once.
     void Clear();
-    // Forgets the decoded picture (the list changed): the next request decodes its file anew.
+    // Forgets the decoded pictures (the list changed): the next request decodes its file anew.
     void ForgetPicture();
+    // Whether the picture of path at target is decoded (shown or decoded ahead).
+    bool HasPicture(const std::string& path, QSize target) const { return cache_.Contains(path, target); }
     // Whether the latest request has not been reported yet.
     bool IsPending() const { return shownRequest_ != request_; }
     // Drops the requests waiting for a thread and waits for those being drawn.
@@ -50,23 +58,17 @@ Q_SIGNALS:
     void pictureUnreadable();
 
 private:
-    void Show(quint64 request, const QImage& image, const std::string& path, QSize target,
-              const std::shared_ptr<const RgbaBitmap>& source);
+    void Show(quint64 request, const QImage& image, bool decoded, QSize target);
+    void Prefetch(QSize target);
 
-    // The last decoded picture, scaled for target.
-    struct DecodedPicture
-    {
-        std::string path;
-        QSize target;
-        std::shared_ptr<const RgbaBitmap> bitmap;
-    };
-    DecodedPicture picture_;
-    // The image of the latest request; empty once cleared.
-    std::string currentPath_;
-    quint64 request_ = 0;
+    PreviewPictureCache cache_;
+    std::vector<std::string> neighbours_;
+    std::atomic<quint64> request_ = 0; // read by the prefetch to notice a newer request
+    std::atomic<bool> stopping_ = false;
     quint64 shownRequest_ = 0;
     QTimer resizeTimer_;
-    // Declared last so that it is destroyed first: its destructor waits for work that posts back here.
+    // Declared last so that they are destroyed first: their destructors wait for work that posts back here.
+    QThreadPool prefetchPool_;
     QThreadPool pool_;
 };
 

@@ -286,6 +286,11 @@ void ViewController::LoadSelectedImage()
     if (!size || size->width <= 0 || size->height <= 0)
         return ClearCurrentImage();
     currentImage = {paths[static_cast<std::size_t>(row)], *size};
+    std::vector<std::string> neighbours; // the next row first: lists are mostly walked down
+    for (const int next : {row + 1, row - 1})
+        if (next >= 0 && next < static_cast<int>(paths.size()))
+            neighbours.push_back(paths[static_cast<std::size_t>(next)]);
+    preview_.SetNeighbours(std::move(neighbours));
     UpdateCropPreview();
 }
 

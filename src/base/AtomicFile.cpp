@@ -46,8 +46,7 @@ std::pair<std::string, std::string> SplitPath(const std::string& path)
 
 // Calls make with fresh hidden names beside destination until one is not taken. The name that make accepted, or
 // "" with errno set (EEXIST when no free name was found).
-template <class Make>
-std::string UnderFreshName(const std::string& destination, Make make)
+template <class Make> std::string UnderFreshName(const std::string& destination, Make make)
 {
     const auto [folder, name] = SplitPath(destination);
     // Hidden, so that a file left behind by a crash does not look like an output. The name is shortened where
@@ -131,8 +130,7 @@ bool AtomicFile::Create(std::string* reason)
 
 bool AtomicFile::Write(const void* data, std::size_t size, std::string* reason)
 {
-    const int fd =
-        unnamedFd_ >= 0 ? unnamedFd_ : ::open(temporaryPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int fd = unnamedFd_ >= 0 ? unnamedFd_ : ::open(temporaryPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0 || (fd == unnamedFd_ && ::ftruncate(fd, 0) != 0))
         return Fail(reason, "Cannot open the temporary file");
     const auto* bytes = static_cast<const unsigned char*>(data);

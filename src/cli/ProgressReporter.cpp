@@ -34,7 +34,8 @@ std::string Warning(const ImageOutcome& outcome)
 {
     const bool written = outcome.kind == ImageOutcome::Kind::Written || outcome.kind == ImageOutcome::Kind::Replaced;
     if (outcome.kind == ImageOutcome::Kind::Skipped && !outcome.reason.empty())
-        return outcome.sourcePath + ": " + outcome.reason + (outcome.sourceKept ? " (--replace-sources replaces it)" : "");
+        return outcome.sourcePath + ": " + outcome.reason +
+               (outcome.sourceKept ? " (--replace-sources replaces it)" : "");
     std::string text;
     if (outcome.wholeImage)
         text = "the crop is refused (it cuts nothing out of this image); the whole image is written";
