@@ -3,11 +3,16 @@
 #include "base/AtomicFile.h"
 #include "imaging/LibrarySetup.h"
 #include "imaging/MetadataCarrier.h"
+#include "imaging/MetadataPlacement.h"
 #include "imaging/SourceProbe.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vips/vips8>
 
 namespace trimlark {
@@ -186,11 +191,109 @@ void EncodeToFile(const VImage& pixels, const std::string& path, const WriteRequ
     }
 }
 
-// The formats Exiv2 can add metadata to once they are encoded.
-bool CanEncodeToMemory(OutputFormat format)
+// Where an encoder's bytes go when the metadata has to go in with them: through the inserter (JPEG, PNG), or
+// written shift bytes into the file (TIFF, whose encoder seeks and reads back).
+struct OutputStream
 {
-    return format == OutputFormat::Jpeg || format == OutputFormat::Jpeg2000 || format == OutputFormat::Png ||
-           format == OutputFormat::Tiff;
+    int fd = -1;
+    off_t shift = 0;
+    off_t position = 0;
+    MetadataInserter* inserter = nullptr;
+};
+
+gint64 OnStreamWrite(VipsTargetCustom*, const void* data, gint64 length, OutputStream* stream)
+{
+    if (stream->inserter)
+        return stream->inserter->Write(data, static_cast<std::size_t>(length)) ? length : -1;
+    const ssize_t written = ::pwrite(stream->fd, data, static_cast<std::size_t>(length), stream->shift + stream->position);
+    if (written > 0)
+        stream->position += written;
+    return written;
+}
+
+gint64 OnStreamRead(VipsTargetCustom*, void* data, gint64 length, OutputStream* stream)
+{
+    const ssize_t got = ::pread(stream->fd, data, static_cast<std::size_t>(length), stream->shift + stream->position);
+    if (got > 0)
+        stream->position += got;
+    return got;
+}
+
+gint64 OnStreamSeek(VipsTargetCustom*, gint64 offset, int whence, OutputStream* stream)
+{
+    off_t base = 0;
+    if (whence == SEEK_CUR) {
+        base = stream->position;
+    } else if (whence == SEEK_END) {
+        struct stat attributes = {};
+        if (::fstat(stream->fd, &attributes) != 0)
+            return -1;
+        base = std::max<off_t>(0, attributes.st_size - stream->shift);
+    }
+    if (base + offset < 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    stream->position = base + offset;
+    return stream->position;
+}
+
+int OnStreamEnd(VipsTargetCustom*, OutputStream* stream)
+{
+    return !stream->inserter || stream->inserter->Finish() ? 0 : -1;
+}
+
+// Encodes a JPEG, PNG or TIFF into the file at path with the fitted metadata in it, as it is encoded: nothing the
+// size of the image is held in memory for it.
+void EncodeWithMetadata(const VImage& pixels, const std::string& path, const WriteRequest& request,
+                        const FittedMetadata& metadata)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        throw vips::VError(std::string("Cannot open the output file: ") + std::strerror(errno));
+    OutputStream stream{fd};
+    MetadataInserter inserter(fd, request.format, metadata);
+    std::string failure;
+    if (request.format == OutputFormat::Tiff) {
+        // The metadata's directory tree first, where its offsets already point; the encoder's TIFF after it.
+        stream.shift = static_cast<off_t>((metadata.exif.size() + 7) & ~std::size_t{7});
+        if (::pwrite(fd, metadata.exif.data(), metadata.exif.size(), 0) != static_cast<ssize_t>(metadata.exif.size()))
+            failure = std::strerror(errno);
+    } else {
+        stream.inserter = &inserter;
+    }
+    try {
+        if (failure.empty()) {
+            VipsTargetCustom* custom = vips_target_custom_new();
+            g_signal_connect(custom, "write", G_CALLBACK(OnStreamWrite), &stream);
+            g_signal_connect(custom, "read", G_CALLBACK(OnStreamRead), &stream);
+            g_signal_connect(custom, "seek", G_CALLBACK(OnStreamSeek), &stream);
+            g_signal_connect(custom, "end", G_CALLBACK(OnStreamEnd), &stream);
+            const vips::VTarget target(VIPS_TARGET(custom));
+            auto* options = EncoderOptions(request);
+            if (request.format == OutputFormat::Jpeg)
+                pixels.jpegsave_target(target, options);
+            else if (request.format == OutputFormat::Png)
+                pixels.pngsave_target(target, options);
+            else
+                pixels.tiffsave_target(target, options);
+        }
+        if (failure.empty() && request.format == OutputFormat::Tiff)
+            MergeTiffDirectory(fd, stream.shift, metadata.exif, &failure);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0 && failure.empty())
+        failure = std::strerror(errno);
+    if (!failure.empty())
+        throw vips::VError(failure);
+}
+
+// The formats whose encoder takes the metadata along as it writes the file.
+bool StreamsMetadata(OutputFormat format)
+{
+    return format == OutputFormat::Jpeg || format == OutputFormat::Png || format == OutputFormat::Tiff;
 }
 
 // The formats whose encoder never writes the file itself: the JPEG 2000 encoder retries a failed write for ever (a
@@ -204,25 +307,12 @@ std::vector<std::uint8_t> EncodeToMemory(const VImage& pixels, const WriteReques
 {
     auto* options = EncoderOptions(request);
     VipsBlob* blob = nullptr;
-    switch (request.format) {
-    case OutputFormat::Jpeg:
-        blob = pixels.jpegsave_buffer(options);
-        break;
-    case OutputFormat::Jpeg2000:
+    if (request.format == OutputFormat::Jpeg2000)
         blob = pixels.jp2ksave_buffer(options);
-        break;
-    case OutputFormat::Png:
-        blob = pixels.pngsave_buffer(options);
-        break;
-    case OutputFormat::Tiff:
-        blob = pixels.tiffsave_buffer(options);
-        break;
-    case OutputFormat::Bmp:
+    else if (request.format == OutputFormat::Bmp)
         blob = pixels.magicksave_buffer(options);
-        break;
-    default:
+    else
         throw vips::VError("No in-memory encoder for this format");
-    }
     size_t length = 0;
     const auto* data = static_cast<const std::uint8_t*>(vips_blob_get(blob, &length));
     std::vector<std::uint8_t> bytes(data, data + length);
@@ -249,27 +339,31 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
     AtomicFile file(path);
     if (!file.Create(reason))
         return false;
+    std::string remark;
     try {
         const bool alphaAllowed = request.format != OutputFormat::Jpeg;
         VImage pixels = WithoutSourceMetadata(ToEightBitRgb(OpenPixels(image), alphaAllowed));
-        if (request.keepMetadata && request.format == OutputFormat::Heic) {
-            if (auto carried = MakeCarriedMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight)) {
-                if (!carried->exif.empty())
-                    vips_image_set_blob_copy(pixels.get_image(), VIPS_META_EXIF_NAME, carried->exif.data(),
-                                             carried->exif.size());
-                if (!carried->xmp.empty())
-                    vips_image_set_blob_copy(pixels.get_image(), VIPS_META_XMP_NAME, carried->xmp.data(),
-                                             carried->xmp.size());
-            }
+        FittedMetadata fitted;
+        if (request.keepMetadata && request.format != OutputFormat::Jpeg2000) {
+            fitted = FitSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, request.format);
+            remark = fitted.remark;
+        }
+        if (request.format == OutputFormat::Heic) {
+            if (!fitted.exif.empty())
+                vips_image_set_blob_copy(pixels.get_image(), VIPS_META_EXIF_NAME, fitted.exif.data(),
+                                         fitted.exif.size());
+            if (!fitted.xmp.empty())
+                vips_image_set_blob_copy(pixels.get_image(), VIPS_META_XMP_NAME, fitted.xmp.data(),
+                                         fitted.xmp.size());
             EncodeToFile(pixels, file.TemporaryPath(), request);
-        } else if (const bool embed = request.keepMetadata && CanEncodeToMemory(request.format);
-                   embed || EncodesOnlyToMemory(request.format)) {
-            // The pixels are encoded once, in memory; Exiv2 adds the metadata around them.
+        } else if (EncodesOnlyToMemory(request.format)) {
             std::vector<std::uint8_t> encoded = EncodeToMemory(pixels, request);
-            if (embed && !EmbedSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, encoded, reason))
-                return false;
+            if (request.keepMetadata && request.format == OutputFormat::Jpeg2000)
+                remark = EmbedSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, encoded);
             if (!file.Write(encoded.data(), encoded.size(), reason))
                 return false;
+        } else if (!fitted.Empty() && StreamsMetadata(request.format)) {
+            EncodeWithMetadata(pixels, file.TemporaryPath(), request, fitted);
         } else {
             EncodeToFile(pixels, file.TemporaryPath(), request);
         }
@@ -279,7 +373,11 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
     const bool committed = file.Commit(reason, request.replaceExisting);
     if (pathTaken)
         *pathTaken = file.DestinationTaken();
-    return committed;
+    if (!committed)
+        return false;
+    if (reason)
+        *reason = remark;
+    return true;
 }
 
 } // namespace trimlark

@@ -18,7 +18,9 @@ struct WriteRequest
 
 // Decodes the working image's pixels from its file, converts them to 8-bit sRGB (alpha where the format and
 // the source have it), encodes them once and writes the file atomically. False, with the reason, when
-// nothing was written; pathTaken then tells whether that was because the path was taken (without replaceExisting).
+// nothing was written. True when written; reason then names what of the source's metadata the output could not
+// carry (see FittedMetadata), or is empty: metadata never stops an image from being written. When nothing was
+// written, pathTaken tells whether that was because the path was taken (without replaceExisting).
 bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
                        std::string* reason, bool* pathTaken = nullptr);
 

@@ -3,6 +3,7 @@
 #include "imaging/LibrarySetup.h"
 
 #include <algorithm>
+#include <bit>
 #include <exiv2/exiv2.hpp>
 
 namespace trimlark {
@@ -93,18 +94,35 @@ bool IsMakerNotePreview(const Exiv2::Exifdatum& datum)
            mentions(tag, "Thumbnail");
 }
 
-void FitToOutput(SourceMetadata& metadata, int width, int height)
+// A maker note Exiv2 could not take apart, holding a JPEG stream: cameras keep a full-size copy of the uncropped
+// picture there, and with the note opaque it cannot be cut out on its own.
+bool HidesPicture(const Exiv2::Exifdatum& makerNote)
 {
+    std::vector<Exiv2::byte> bytes(makerNote.size());
+    makerNote.copy(bytes.data(), Exiv2::littleEndian);
+    static const Exiv2::byte start[] = {0xFF, 0xD8, 0xFF}, end[] = {0xFF, 0xD9};
+    const auto soi = std::search(bytes.begin(), bytes.end(), std::begin(start), std::end(start));
+    return soi != bytes.end() && std::search(soi, bytes.end(), std::begin(end), std::end(end)) != bytes.end();
+}
+
+// Returns what it had to leave out that the user would miss, or nothing.
+std::string FitToOutput(SourceMetadata& metadata, int width, int height)
+{
+    std::string remark;
     auto& exif = metadata.exif;
     Exiv2::ExifThumb(exif).erase();
     for (auto it = exif.begin(); it != exif.end();) {
         const std::string key = it->key();
         // IFD1 is the thumbnail's; sub-IFDs of other images hold reduced copies of the uncropped picture.
         if (IsLayoutTag(key) || key.rfind("Exif.Thumbnail.", 0) == 0 || key.rfind("Exif.SubImage", 0) == 0 ||
-            key.rfind("Exif.Image2.", 0) == 0 || key.rfind("Exif.Image3.", 0) == 0 || IsMakerNotePreview(*it))
+            key.rfind("Exif.Image2.", 0) == 0 || key.rfind("Exif.Image3.", 0) == 0 || IsMakerNotePreview(*it)) {
             it = exif.erase(it);
-        else
+        } else if (key == "Exif.Photo.MakerNote" && HidesPicture(*it)) {
+            remark = "Maker note dropped: it holds a picture of the whole frame";
+            it = exif.erase(it);
+        } else {
             ++it;
+        }
     }
     if (!exif.empty()) {
         const bool hasPhotoGroup = std::any_of(
@@ -133,42 +151,91 @@ void FitToOutput(SourceMetadata& metadata, int width, int height)
     setIfPresent("Xmp.tiff.ImageLength", std::to_string(height));
     setIfPresent("Xmp.exif.PixelXDimension", std::to_string(width));
     setIfPresent("Xmp.exif.PixelYDimension", std::to_string(height));
+    return remark;
 }
 
-bool IsPng(const std::vector<std::uint8_t>& bytes)
+void AddRemark(std::string& remark, const std::string& text)
 {
-    static const std::uint8_t signature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    return bytes.size() > 33 && std::equal(std::begin(signature), std::end(signature), bytes.begin());
+    if (!remark.empty())
+        remark += "; ";
+    remark += text;
 }
 
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size)
+std::string Kilobytes(std::size_t size)
 {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    return std::to_string((size + 512) / 1024) + " KB";
+}
+
+// The largest block each JPEG marker segment takes: 65535 less the length field and the segment's own header.
+constexpr std::size_t kJpegExifLimit = 65535 - 2 - 6;   // "Exif\0\0"
+constexpr std::size_t kJpegXmpLimit = 65535 - 2 - 29;   // "http://ns.adobe.com/xap/1.0/\0"
+constexpr std::size_t kJpegIptcLimit = 65535 - 2 - 14;  // "Photoshop 3.0\0"
+
+const char* FormatName(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Jpeg:
+        return "a JPEG";
+    case OutputFormat::Jpeg2000:
+        return "a JPEG 2000 file";
+    case OutputFormat::Png:
+        return "a PNG";
+    case OutputFormat::Tiff:
+        return "a TIFF";
+    case OutputFormat::Gif:
+        return "a GIF";
+    case OutputFormat::Bmp:
+        return "a BMP";
+    case OutputFormat::Heic:
+        return "a HEIC file";
     }
-    return ~crc;
+    return "the output";
 }
 
-// PNG's own EXIF chunk, right after the header chunk (it must come before the pixel data). Exiv2 0.27 would
-// write the EXIF as a text chunk that many readers ignore.
-void InsertPngExif(std::vector<std::uint8_t>& png, const Exiv2::ExifData& exif)
+Exiv2::ByteOrder NativeByteOrder()
 {
-    Exiv2::Blob tiff;
-    Exiv2::ExifParser::encode(tiff, Exiv2::littleEndian, exif);
-    std::vector<std::uint8_t> chunk;
-    const auto size = static_cast<std::uint32_t>(tiff.size());
-    for (int shift = 24; shift >= 0; shift -= 8)
-        chunk.push_back(static_cast<std::uint8_t>(size >> shift));
-    chunk.insert(chunk.end(), {'e', 'X', 'I', 'f'});
-    chunk.insert(chunk.end(), tiff.begin(), tiff.end());
-    const std::uint32_t crc = Crc32(chunk.data() + 4, chunk.size() - 4);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        chunk.push_back(static_cast<std::uint8_t>(crc >> shift));
-    const std::size_t afterHeader = 8 + 4 + 4 + 13 + 4; // signature, then IHDR's length, type, data and CRC
-    png.insert(png.begin() + static_cast<std::ptrdiff_t>(afterHeader), chunk.begin(), chunk.end());
+    return std::endian::native == std::endian::little ? Exiv2::littleEndian : Exiv2::bigEndian;
+}
+
+// Keeps the block when it fits in limit bytes; otherwise drops it and says so.
+template <typename Bytes>
+void KeepIfFits(Bytes& block, std::size_t limit, const char* name, OutputFormat format, std::string& remark)
+{
+    if (block.size() <= limit)
+        return;
+    AddRemark(remark, std::string(name) + " dropped: " + Kilobytes(block.size()) + ", more than " +
+                          FormatName(format) + " can hold");
+    block.clear();
+}
+
+// The TIFF output's first directory with EXIF, IPTC and XMP; blocks Exiv2 refuses are dropped one by one.
+std::vector<std::uint8_t> EncodeTiffDirectory(SourceMetadata& metadata, std::string& remark)
+{
+    const auto encode = [](const SourceMetadata& blocks) {
+        Exiv2::MemIo io;
+        Exiv2::TiffParser::encode(io, nullptr, 0, NativeByteOrder(), blocks.exif, blocks.iptc, blocks.xmp);
+        Exiv2::DataBuf bytes = io.read(static_cast<long>(io.size()));
+        return std::vector<std::uint8_t>(bytes.pData_, bytes.pData_ + bytes.size_);
+    };
+    SourceMetadata accepted;
+    std::vector<std::uint8_t> directory;
+    const auto tryBlock = [&](const char* name, bool present, auto take) {
+        if (!present)
+            return;
+        SourceMetadata attempt = accepted;
+        take(attempt);
+        try {
+            directory = encode(attempt);
+            accepted = std::move(attempt);
+        } catch (const std::exception& error) {
+            AddRemark(remark, std::string(name) + " dropped: " + error.what());
+        }
+    };
+    tryBlock("EXIF", !metadata.exif.empty(), [&](SourceMetadata& m) { m.exif = metadata.exif; });
+    tryBlock("IPTC", !metadata.iptc.empty(), [&](SourceMetadata& m) { m.iptc = metadata.iptc; });
+    tryBlock("XMP", !metadata.xmp.empty(), [&](SourceMetadata& m) { m.xmp = metadata.xmp; });
+    return accepted.exif.empty() && accepted.iptc.empty() && accepted.xmp.empty() ? std::vector<std::uint8_t>()
+                                                                                 : directory;
 }
 
 } // namespace
@@ -192,77 +259,130 @@ int ReadExifOrientation(const std::string& path)
     }
 }
 
-std::optional<CarriedMetadata> MakeCarriedMetadata(const std::string& sourcePath, int width, int height)
+FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int height, OutputFormat format)
 {
     EnsureLibrariesReady();
+    FittedMetadata fitted;
     auto metadata = ReadSourceMetadata(sourcePath);
     if (!metadata)
-        return std::nullopt;
+        return fitted;
+    std::string& remark = fitted.remark;
     try {
-        FitToOutput(*metadata, width, height);
-        CarriedMetadata carried;
-        if (!metadata->exif.empty()) {
+        remark = FitToOutput(*metadata, width, height);
+    } catch (const std::exception& error) {
+        AddRemark(remark, std::string("EXIF dropped: ") + error.what());
+        metadata->exif.clear();
+    }
+
+    std::vector<const char*> unheld;
+    if (format == OutputFormat::Gif || format == OutputFormat::Bmp) {
+        for (const auto& [name, present] : {std::pair{"EXIF", !metadata->exif.empty()},
+                                            std::pair{"IPTC", !metadata->iptc.empty()},
+                                            std::pair{"XMP", !metadata->xmp.empty()}})
+            if (present)
+                unheld.push_back(name);
+        metadata = SourceMetadata{};
+        remark.clear(); // whatever was trimmed from them goes too
+    } else if (format == OutputFormat::Heic && !metadata->iptc.empty()) {
+        unheld.push_back("IPTC");
+        metadata->iptc.clear();
+    }
+    if (!unheld.empty()) {
+        std::string names = unheld.front();
+        for (std::size_t i = 1; i < unheld.size(); ++i)
+            names += (i + 1 == unheld.size() ? " and " : ", ") + std::string(unheld[i]);
+        AddRemark(remark, names + " dropped: " + FormatName(format) + " cannot hold " +
+                              (unheld.size() == 1 ? "it" : "them"));
+    }
+
+    // An XMP packet Exiv2 cannot write would otherwise vanish without a word.
+    if (!metadata->xmp.empty() && Exiv2::XmpParser::encode(fitted.xmp, metadata->xmp,
+                                                           Exiv2::XmpParser::useCompactFormat) != 0) {
+        AddRemark(remark, "XMP dropped: Exiv2 cannot encode it");
+        metadata->xmp.clear();
+        fitted.xmp.clear();
+    }
+    if (format == OutputFormat::Tiff) {
+        fitted.exif = EncodeTiffDirectory(*metadata, remark);
+        fitted.xmp.clear();
+        return fitted;
+    }
+    if (!metadata->exif.empty()) {
+        try {
             Exiv2::Blob blob;
             Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, metadata->exif);
-            static const std::uint8_t header[] = {'E', 'x', 'i', 'f', 0, 0};
-            carried.exif.assign(std::begin(header), std::end(header));
-            carried.exif.insert(carried.exif.end(), blob.begin(), blob.end());
+            if (format == OutputFormat::Heic)
+                fitted.exif.assign({'E', 'x', 'i', 'f', 0, 0});
+            fitted.exif.insert(fitted.exif.end(), blob.begin(), blob.end());
+        } catch (const std::exception& error) {
+            AddRemark(remark, std::string("EXIF dropped: ") + error.what());
+            fitted.exif.clear();
         }
-        if (!metadata->xmp.empty())
-            Exiv2::XmpParser::encode(carried.xmp, metadata->xmp, Exiv2::XmpParser::useCompactFormat);
-        return carried;
-    } catch (const std::exception&) {
-        return std::nullopt;
     }
+    if (!metadata->iptc.empty()) {
+        try {
+            const Exiv2::DataBuf block = Exiv2::Photoshop::setIptcIrb(nullptr, 0, metadata->iptc);
+            fitted.iptc.assign(block.pData_, block.pData_ + block.size_);
+        } catch (const std::exception& error) {
+            AddRemark(remark, std::string("IPTC dropped: ") + error.what());
+        }
+    }
+    if (format == OutputFormat::Jpeg) {
+        KeepIfFits(fitted.exif, kJpegExifLimit, "EXIF", format, remark);
+        KeepIfFits(fitted.iptc, kJpegIptcLimit, "IPTC", format, remark);
+        KeepIfFits(fitted.xmp, kJpegXmpLimit, "XMP", format, remark);
+    }
+    return fitted;
 }
 
-bool EmbedSourceMetadata(const std::string& sourcePath, int width, int height, std::vector<std::uint8_t>& encoded,
-                         std::string* reason)
+std::string EmbedSourceMetadata(const std::string& sourcePath, int width, int height,
+                                std::vector<std::uint8_t>& encoded)
 {
     EnsureLibrariesReady();
     auto metadata = ReadSourceMetadata(sourcePath);
     if (!metadata)
-        return true; // nothing to carry
+        return {}; // nothing to carry
+    std::string remark;
     try {
-        FitToOutput(*metadata, width, height);
-        Exiv2::ExifData pngExif;
-        const bool png = IsPng(encoded);
-        if (png)
-            std::swap(pngExif, metadata->exif);
-        auto image = Exiv2::ImageFactory::open(encoded.data(), static_cast<long>(encoded.size()));
-        if (!image.get()) {
-            if (reason)
-                *reason = "Cannot open the encoded image to add its metadata";
-            return false;
-        }
-        image->readMetadata();
-        image->setExifData(metadata->exif);
-        image->setIptcData(metadata->iptc);
-        image->setXmpData(metadata->xmp);
-        image->writeMetadata();
-        auto& io = image->io();
-        const long size = static_cast<long>(io.size());
-        if (io.open() != 0 || size <= 0) {
-            if (reason)
-                *reason = "Cannot read back the image with its metadata";
-            return false;
-        }
-        Exiv2::DataBuf bytes = io.read(size);
-        io.close();
-        if (bytes.size_ != size) {
-            if (reason)
-                *reason = "Cannot read back the image with its metadata";
-            return false;
-        }
-        encoded.assign(bytes.pData_, bytes.pData_ + bytes.size_);
-        if (png && !pngExif.empty())
-            InsertPngExif(encoded, pngExif);
-        return true;
+        remark = FitToOutput(*metadata, width, height);
     } catch (const std::exception& error) {
-        if (reason)
-            *reason = std::string("Cannot add the metadata: ") + error.what();
-        return false;
+        AddRemark(remark, std::string("EXIF dropped: ") + error.what());
+        metadata->exif.clear();
     }
+    // Block by block, so that one Exiv2 refuses costs only itself.
+    SourceMetadata accepted;
+    const auto tryBlock = [&](const char* name, bool present, auto take) {
+        if (!present)
+            return;
+        SourceMetadata attempt = accepted;
+        take(attempt);
+        try {
+            auto image = Exiv2::ImageFactory::open(encoded.data(), static_cast<long>(encoded.size()));
+            if (!image.get())
+                throw Exiv2::Error(Exiv2::kerDataSourceOpenFailed, "the encoded image");
+            image->readMetadata();
+            image->setExifData(attempt.exif);
+            image->setIptcData(attempt.iptc);
+            image->setXmpData(attempt.xmp);
+            image->writeMetadata();
+            auto& io = image->io();
+            const long size = static_cast<long>(io.size());
+            if (io.open() != 0 || size <= 0)
+                throw Exiv2::Error(Exiv2::kerDataSourceOpenFailed, "the image with its metadata");
+            Exiv2::DataBuf bytes = io.read(size);
+            io.close();
+            if (bytes.size_ != size)
+                throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+            encoded.assign(bytes.pData_, bytes.pData_ + bytes.size_);
+            accepted = std::move(attempt);
+        } catch (const std::exception& error) {
+            AddRemark(remark, std::string(name) + " dropped: " + error.what());
+        }
+    };
+    tryBlock("EXIF", !metadata->exif.empty(), [&](SourceMetadata& m) { m.exif = metadata->exif; });
+    tryBlock("IPTC", !metadata->iptc.empty(), [&](SourceMetadata& m) { m.iptc = metadata->iptc; });
+    tryBlock("XMP", !metadata->xmp.empty(), [&](SourceMetadata& m) { m.xmp = metadata->xmp; });
+    return remark;
 }
 
 } // namespace trimlark

@@ -1,31 +1,41 @@
 #pragma once
 
+#include "settings/FileTypes.h"
+
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace trimlark {
 
-// The source's EXIF, IPTC and XMP made fit for a cropped, upright output of width x height pixels: no EXIF
-// thumbnail (it would show the cropped-away picture), orientation 1, pixel dimensions of the output, and none
-// of the tags that describe the source file's own layout (strip offsets and the like).
-struct CarriedMetadata
+// The source's EXIF, IPTC and XMP made fit for a cropped, upright output of width x height pixels in one format:
+// no EXIF thumbnail or maker-note picture (they would show the cropped-away picture), orientation 1, pixel
+// dimensions of the output, and none of the tags that describe the source file's own layout (strip offsets and
+// the like). Each block is encoded as that format's file holds it; a block the format cannot hold, or that cannot
+// be encoded, is left out and named in remark.
+struct FittedMetadata
 {
-    std::vector<std::uint8_t> exif; // "Exif\0\0" + TIFF structure, as image libraries store it; empty if none
-    std::string xmp;                // XMP packet; empty if none
+    // JPEG and PNG: a TIFF structure (the "Exif\0\0" header is the container's business). HEIC: with that header,
+    // as image libraries keep it. TIFF: the output's own first directory and all it points to, XMP and IPTC
+    // included, starting at the file's first byte.
+    std::vector<std::uint8_t> exif;
+    std::string xmp;              // XMP packet (JPEG, PNG, HEIC)
+    std::vector<std::uint8_t> iptc; // a Photoshop resource block holding the IPTC (JPEG, PNG)
+    std::string remark;           // e.g. "XMP dropped: 80 KB, more than a JPEG can hold"; empty when all fits
+
+    bool Empty() const { return exif.empty() && xmp.empty() && iptc.empty(); }
 };
 
 // The EXIF orientation (1-8) Exiv2 reads from the file; 1 when there is none or the file cannot be read.
 int ReadExifOrientation(const std::string& path);
 
-// The carried metadata of a source, as blobs (for encoders that embed metadata themselves); nothing when the
+// The source's metadata fitted to an output format other than JPEG 2000. Empty, without a remark, when the
 // source holds none that Exiv2 can read.
-std::optional<CarriedMetadata> MakeCarriedMetadata(const std::string& sourcePath, int width, int height);
+FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int height, OutputFormat format);
 
-// Puts the source's carried EXIF, IPTC and XMP into an encoded JPEG, PNG, TIFF or JPEG 2000 held in memory,
-// leaving its pixel data as it is. False, with the reason, when Exiv2 cannot do it; encoded is then unchanged.
-bool EmbedSourceMetadata(const std::string& sourcePath, int width, int height, std::vector<std::uint8_t>& encoded,
-                         std::string* reason);
+// Puts the source's carried EXIF, IPTC and XMP into an encoded JPEG 2000 held in memory, leaving its pixel data
+// as it is. A block Exiv2 refuses is left out; the return value names it, or is empty.
+std::string EmbedSourceMetadata(const std::string& sourcePath, int width, int height,
+                                std::vector<std::uint8_t>& encoded);
 
 } // namespace trimlark
