@@ -1,8 +1,10 @@
 // Time from a selection (or a settings change) in the main window to its crop preview on screen, for 24-megapixel
 // JPEGs. Not a test: the figures depend on the machine and its load.
 //
-//   app_preview_bench [folder]   makes two 6000 x 4000 JPEGs in folder (default: a temporary folder), shows the
-//                                window (offscreen unless QT_QPA_PLATFORM says otherwise) and prints the timings
+//   app_preview_bench [folder]   makes six 6000 x 4000 JPEGs in folder (default: a temporary folder), shows the
+//                                window (offscreen unless QT_QPA_PLATFORM says otherwise) and prints the timings:
+//                                a first selection beside djpeg's 1/8 decode of the file, the next row once the
+//                                rows around a selection have been decoded ahead, a settings change
 #include "app/CropPreviewView.h"
 #include "app/Platform.h"
 #include "app/ViewController.h"
@@ -13,6 +15,8 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QProcess>
+#include <QAction>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -107,6 +111,19 @@ template <typename Action> double TimeToPreview(ViewController& window, Action a
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
+// Milliseconds libjpeg-turbo's own tool takes to decode the file at 1/8 scale: the least any preview of it costs.
+double DjpegMilliseconds(const QString& path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QProcess djpeg;
+    djpeg.start(QStringLiteral("djpeg"), {QStringLiteral("-scale"), QStringLiteral("1/8"), QStringLiteral("-outfile"),
+                                          QStringLiteral("/dev/null"), path});
+    if (!djpeg.waitForFinished(30000) || djpeg.exitCode() != 0)
+        std::fprintf(stderr, "djpeg (libjpeg-turbo-progs) did not run\n");
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -117,51 +134,71 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QTemporaryDir temporary;
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path();
-    std::printf("Making two 6000 x 4000 JPEGs in %s ...\n", qPrintable(folder));
-    const QStringList files{MakeJpeg(folder + "/bench-a.jpg", 0), MakeJpeg(folder + "/bench-b.jpg", 1)};
+    std::printf("Making six 6000 x 4000 JPEGs in %s ...\n", qPrintable(folder));
+    QStringList files;
+    for (int i = 0; i < 6; ++i)
+        files << MakeJpeg(folder + QStringLiteral("/bench-%1.jpg").arg(i), i);
 
     ViewController window(std::make_unique<QuietPlatform>());
     window.resize(1280, 700);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
-    window.openData(files);
     auto* table = window.findChild<QTableView*>("tableViewImage");
     auto* custom = window.findChild<QRadioButton*>("radioCustomCrop");
     auto* automatic = window.findChild<QRadioButton*>("radioAutoCrop");
+    auto* newList = window.findChild<QAction*>("actionNew");
+    // Lets the decoding ahead of the rows next to the selection finish, as it does while a user looks.
+    const auto settle = [] { QTest::qWait(900); };
 
-    // Alternating rows: each selection decodes its file anew (only the last picture is kept).
-    std::vector<double> selection, settings;
+    window.openData(files);
     // The first selection also loads the decoder libraries; it is reported on its own.
     const double first = TimeToPreview(window, [&] { table->selectRow(0); });
     std::printf("First selection (libraries loading): %.1f ms\n", first);
-    TimeToPreview(window, [&] { table->clearSelection(); });
-    for (int round = 1; round <= 9; ++round) {
-        selection.push_back(TimeToPreview(window, [&] { table->selectRow(round % 2); }));
+    // Each round starts a new list (nothing decoded yet): rows 0 and 3 are selections of pictures not seen
+    // before (each followed by djpeg's 1/8 decode of the same file, the floor of a preview), then the rows
+    // after 3 are reached with the down arrow, each after the one before has settled.
+    std::vector<double> selection, floor, next, settings;
+    for (int round = 0; round < 4; ++round) {
+        newList->trigger();
+        window.openData(files);
+        for (const int row : {0, 3}) {
+            selection.push_back(TimeToPreview(window, [&] { table->selectRow(row); }));
+            floor.push_back(DjpegMilliseconds(files[row]));
+            settle();
+        }
+        for (int step = 0; step < 2; ++step) {
+            next.push_back(TimeToPreview(window, [&] {
+                table->setFocus();
+                QTest::keyClick(table, Qt::Key_Down);
+            }));
+            settle();
+        }
         settings.push_back(TimeToPreview(window, [&] { (round % 2 ? automatic : custom)->click(); }));
     }
     const QSize shown = window.findChild<QWidget*>("imageViewCropPreview")->size();
     std::printf("Preview view %d x %d logical pixels, device pixel ratio %.2f\n", shown.width(), shown.height(),
                 window.devicePixelRatioF());
-    std::printf("Selection to preview, each run (ms):");
-    for (double ms : selection)
-        std::printf(" %.1f", ms);
-    std::printf("\nSelection to preview:       median %6.1f ms, max %6.1f ms (%zu runs)\n", Median(selection),
+    std::printf("Selection to preview:       median %6.1f ms, max %6.1f ms (%zu runs)\n", Median(selection),
                 Max(selection), selection.size());
+    std::printf("djpeg -scale 1/8:           median %6.1f ms, max %6.1f ms (%zu runs)   ratio %.2f\n", Median(floor),
+                Max(floor), floor.size(), Median(selection) / Median(floor));
+    std::printf("Next row (decoded ahead):   median %6.1f ms, max %6.1f ms (%zu runs)\n", Median(next), Max(next),
+                next.size());
     // The decode on its own, at the size the window asked for: what is left is the window's share.
     const QSize target = window.findChild<CropPreviewView*>("imageViewCropPreview")->DisplayPixelSize();
     std::vector<double> decode;
     for (int round = 0; round < 9; ++round) {
         QElapsedTimer timer;
         timer.start();
-        ImageTools::LoadPreviewBitmap(files[round % 2].toStdString(), target.width(), target.height());
+        ImageTools::LoadPreviewBitmap(files[round % 6].toStdString(), target.width(), target.height());
         decode.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
     std::vector<double> header;
     for (int round = 0; round < 9; ++round) {
         QElapsedTimer timer;
         timer.start();
-        ImageTools::GetImagePixelSize(files[round % 2].toStdString());
+        ImageTools::GetImagePixelSize(files[round % 6].toStdString());
         header.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
     std::printf("Header read (labels):       median %6.1f ms, max %6.1f ms (%zu runs)\n", Median(header), Max(header),
