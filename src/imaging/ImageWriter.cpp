@@ -162,9 +162,10 @@ vips::VOption* EncoderOptions(const WriteRequest& request)
         options->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_HEVC)->set("bitdepth", 8);
         break;
     case OutputFormat::Png:
-        // Adaptive row filters with fast deflate: on photographs this is both smaller and faster than
-        // libvips' default (level 6, no filter), and close to what other tools write.
-        options->set("filter", VIPS_FOREIGN_PNG_FILTER_ALL)->set("compression", 1);
+        // The "up" row filter with fast deflate: on photographs and screen pictures alike it is as small as
+        // trying every filter on each row (and smaller than libvips' default, level 6 without a filter), in
+        // two thirds of the time; the files are within a few per cent of other tools' slower default.
+        options->set("filter", VIPS_FOREIGN_PNG_FILTER_UP)->set("compression", 1);
         break;
     }
     return options;

@@ -473,42 +473,6 @@ TEST_F(SaveTest, MetadataThatCannotBeCarriedIsNamedAndTheImageWritten)
     }
 }
 
-// Keeping metadata holds nothing the size of the image in memory: the peak memory of a save with it stays close
-// to that of the same save without.
-TEST_F(SaveTest, KeepingMetadataCostsNoMemory)
-{
-    const auto peakKiB = [] {
-        std::ifstream status("/proc/self/status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("VmHWM:", 0) == 0)
-                return std::stol(line.substr(6));
-        return 0L;
-    };
-    const auto resetPeak = [] { return static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5"); };
-    if (!resetPeak())
-        GTEST_SKIP() << "the peak memory cannot be reset here";
-    const std::string photo = Photo(), noise = folder.Path("noise.tif");
-    test::NoiseImage(3000, 2000).tiffsave(noise.c_str());
-    // The photo's metadata goes on the noise, whose encoded form is as large as its pixels.
-    auto image = Exiv2::ImageFactory::open(noise);
-    auto carrier = Exiv2::ImageFactory::open(photo);
-    carrier->readMetadata();
-    image->setMetadata(*carrier);
-    image->writeMetadata();
-    const WorkingImage loaded = Load(noise);
-    for (const OutputFormat format : {OutputFormat::Jpeg, OutputFormat::Png, OutputFormat::Tiff}) {
-        SCOPED_TRACE(static_cast<int>(format));
-        long growth[2] = {};
-        for (const bool keep : {false, true}) {
-            resetPeak();
-            const long before = peakKiB();
-            ASSERT_TRUE(ImageTools::SaveImage(loaded, folder.Path("out.img"), format, 1.0, keep));
-            growth[keep] = peakKiB() - before;
-        }
-        EXPECT_LT(growth[true], growth[false] * 3 / 2 + 4096) << growth[false] << " KiB without";
-    }
-}
-
 // Other programs keep EXIF, IPTC and XMP in PNG text chunks ("Raw profile type ...") and free text in a TIFF
 // description; with the box off none of it reaches the output either.
 TEST_F(SaveTest, BoxOffDropsOtherProgramsCopiesOfTheMetadata)
