@@ -1,6 +1,7 @@
 #include "imaging/ImageWriter.h"
 
 #include "base/AtomicFile.h"
+#include "imaging/DecoderWarnings.h"
 #include "imaging/LibrarySetup.h"
 #include "imaging/MetadataCarrier.h"
 #include "imaging/SourceProbe.h"
@@ -237,10 +238,8 @@ bool FailWith(std::string* reason, std::string text)
     return false;
 }
 
-} // namespace
-
-bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
-                       std::string* reason)
+bool WriteUnderScope(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
+                     const WarningScope& warnings, std::string* reason)
 {
     if (!EnsureLibrariesReady())
         return FailWith(reason, "The image library cannot start");
@@ -251,7 +250,7 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
         return false;
     try {
         const bool alphaAllowed = request.format != OutputFormat::Jpeg;
-        VImage pixels = WithoutSourceMetadata(ToEightBitRgb(OpenPixels(image), alphaAllowed));
+        VImage pixels = warnings.Attributed(WithoutSourceMetadata(ToEightBitRgb(OpenPixels(image), alphaAllowed)));
         if (request.keepMetadata && request.format == OutputFormat::Heic) {
             if (auto carried = MakeCarriedMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight)) {
                 if (!carried->exif.empty())
@@ -277,6 +276,27 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
         return FailWith(reason, DescribeVipsError(error));
     }
     return file.Commit(reason);
+}
+
+} // namespace
+
+bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
+                       std::string* reason)
+{
+    std::string remark;
+    bool written = false;
+    std::string warned;
+    {
+        const WarningScope warnings;
+        written = WriteUnderScope(image, path, request, warnings, &remark);
+        warned = warnings.Summary();
+    }
+    // The file was read again for its pixels; what the decoder said then includes what it said at the load.
+    if (warned.empty())
+        warned = image.loadWarnings;
+    if (reason)
+        *reason = JoinRemarks(remark, warned);
+    return written;
 }
 
 } // namespace trimlark

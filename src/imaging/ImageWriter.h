@@ -17,7 +17,7 @@ struct WriteRequest
 
 // Decodes the working image's pixels from its file, converts them to 8-bit sRGB (alpha where the format and
 // the source have it), encodes them once and writes the file atomically. False, with the reason, when
-// nothing was written.
+// nothing was written. Either way the reason ends with what the decoder warned, if anything, on the same line.
 bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
                        std::string* reason);
 
