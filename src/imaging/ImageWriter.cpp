@@ -25,6 +25,22 @@ VImage OpenPage(const WorkingImage::Impl& image, VipsAccess access)
     return VImage::new_from_file(image.ReadPath().c_str(), options);
 }
 
+// Reads a streaming decode's rows above `rows` and lets them go, a band at a time. Asked for a region further
+// down, the decoder's pipeline would otherwise hold every row it skips at once.
+void SkipRows(const VImage& pixels, int rows)
+{
+    constexpr int kBandRows = 256;
+    VipsRegion* region = vips_region_new(pixels.get_image());
+    for (int top = 0; top < rows; top += kBandRows) {
+        const VipsRect band{0, top, pixels.width(), std::min(kBandRows, rows - top)};
+        if (vips_region_prepare(region, &band) != 0) {
+            g_object_unref(region);
+            throw vips::VError();
+        }
+    }
+    g_object_unref(region);
+}
+
 // The file's largest image upright, cut to the working image's region.
 VImage OpenPixels(const WorkingImage::Impl& image)
 {
@@ -44,6 +60,8 @@ VImage OpenPixels(const WorkingImage::Impl& image)
     }
     if (pixels.width() != image.uprightWidth || pixels.height() != image.uprightHeight)
         throw vips::VError("The file changed since it was loaded");
+    if (orientation == 1 || orientation == 2) // still streaming, rows in the file's order
+        SkipRows(pixels, image.top);
     if (image.left != 0 || image.top != 0 || image.pixelWidth != pixels.width() || image.pixelHeight != pixels.height())
         pixels = pixels.extract_area(image.left, image.top, image.pixelWidth, image.pixelHeight);
     return pixels;
