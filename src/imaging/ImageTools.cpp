@@ -1,8 +1,10 @@
 #include "imaging/ImageTools.h"
 
 #include "imaging/Codecs.h"
+#include "imaging/DecoderWarnings.h"
 #include "imaging/ImageWriter.h"
 #include "imaging/LibrarySetup.h"
+#include "imaging/LoadLimits.h"
 #include "imaging/SourceProbe.h"
 #include "imaging/WorkingImageImpl.h"
 #include "settings/CropGeometry.h"
@@ -11,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <vips/vips8>
 
@@ -51,9 +54,20 @@ bool Fail(std::string* reason, std::string text)
     return false;
 }
 
-bool TooLarge(double width, double height)
+// Why the file's picture is not to be decoded (reason set when given), or nothing when it may be.
+bool RefusedDecode(const std::string& readPath, const SourceLayout& layout, std::string* reason)
 {
-    return width * height > kMaxImagePixels;
+    std::error_code ec;
+    const std::uintmax_t fileBytes = std::filesystem::file_size(readPath, ec);
+    if (ec) {
+        Fail(reason, "Cannot read the file's size: " + ec.message());
+        return true;
+    }
+    if (auto refusal = RefuseDecode(layout.shape, fileBytes, ImageMemoryBudget())) {
+        Fail(reason, std::move(*refusal));
+        return true;
+    }
+    return false;
 }
 
 FileTime ToFileTime(const statx_timestamp& stamp)
@@ -70,41 +84,21 @@ timespec ToTimespec(FileTime time)
     return timespec{static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
 }
 
-} // namespace
-
-void ImageTools::Initialize()
-{
-    EnsureLibrariesReady();
-}
-
-std::optional<PixelSize> ImageTools::GetImagePixelSize(const std::string& path)
-{
-    // The BMP decoder reads the whole file to report a size; its header says it at once.
-    if (const auto bmp = ReadBmpHeaderSize(path))
-        return bmp;
-    const auto layout = ProbeSource(path, nullptr);
-    if (!layout)
-        return std::nullopt;
-    return PixelSize{static_cast<double>(layout->largestWidth), static_cast<double>(layout->largestHeight)};
-}
-
-std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& path, std::string* reason)
+std::shared_ptr<WorkingImage::Impl> LoadWorkingImage(const std::string& path, std::string* reason)
 {
     auto file = HeldFile::Open(path, reason);
     if (!file)
-        return std::nullopt;
+        return nullptr;
     const auto layout = ProbeSource(file->ReadPath(), reason);
     if (!layout)
-        return std::nullopt;
+        return nullptr;
     const PixelSize size{static_cast<double>(layout->largestWidth), static_cast<double>(layout->largestHeight)};
     if (size.width < 1 || size.height < 1) {
         Fail(reason, "The image has no pixels");
-        return std::nullopt;
+        return nullptr;
     }
-    if (TooLarge(size.width, size.height)) {
-        Fail(reason, "The image is larger than " + std::to_string(static_cast<long long>(kMaxImagePixels)) + " pixels");
-        return std::nullopt;
-    }
+    if (RefusedDecode(file->ReadPath(), *layout, reason))
+        return nullptr;
     auto impl = std::make_shared<WorkingImage::Impl>();
     impl->sourcePath = path;
     impl->file = std::move(file);
@@ -117,7 +111,39 @@ std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& 
     impl->pixelHeight = layout->largestHeight;
     impl->width = size.width;
     impl->height = size.height;
-    return WorkingImage(std::move(impl));
+    return impl;
+}
+
+} // namespace
+
+void ImageTools::Initialize()
+{
+    EnsureLibrariesReady();
+}
+
+std::optional<PixelSize> ImageTools::GetImagePixelSize(const std::string& path)
+{
+    // The BMP decoder reads the whole file to report a size; its header says it at once.
+    if (const auto bmp = ReadBmpHeaderSize(path))
+        return bmp;
+    const WarningScope warnings; // a size is all the caller asks for
+    const auto layout = ProbeSource(path, nullptr);
+    if (!layout)
+        return std::nullopt;
+    return PixelSize{static_cast<double>(layout->largestWidth), static_cast<double>(layout->largestHeight)};
+}
+
+std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& path, std::string* reason)
+{
+    const WarningScope warnings;
+    auto loaded = LoadWorkingImage(path, reason);
+    if (loaded)
+        loaded->loadWarnings = warnings.Summary();
+    else if (reason)
+        *reason = JoinRemarks(*reason, warnings.Summary());
+    if (!loaded)
+        return std::nullopt;
+    return WorkingImage(std::move(loaded));
 }
 
 WorkingImage ImageTools::CropImage(const WorkingImage& image, double x, double y, double width, double height,
@@ -228,9 +254,9 @@ std::optional<RgbaBitmap> ImageTools::LoadPreviewBitmap(const std::string& path,
 {
     if (maxWidth < 1 || maxHeight < 1)
         return std::nullopt;
+    const WarningScope warnings; // a preview has nowhere to show them
     const auto layout = ProbeSource(path, nullptr);
-    if (!layout || layout->largestWidth < 1 || layout->largestHeight < 1 ||
-        TooLarge(layout->largestWidth, layout->largestHeight))
+    if (!layout || layout->largestWidth < 1 || layout->largestHeight < 1 || RefusedDecode(path, *layout, nullptr))
         return std::nullopt;
     const bool swapsSides = layout->orientation >= 5 && layout->orientation <= 8;
     const int boxWidth = swapsSides ? maxHeight : maxWidth;
@@ -258,7 +284,7 @@ std::optional<RgbaBitmap> ImageTools::LoadPreviewBitmap(const std::string& path,
         VImage alpha =
             hasAlpha ? preview.extract_band(preview.bands() - 1)
                      : VImage::black(preview.width(), preview.height()).new_from_image(255).cast(VIPS_FORMAT_UCHAR);
-        VImage rgba = colour.bandjoin(alpha);
+        VImage rgba = warnings.Attributed(colour.bandjoin(alpha));
         RgbaBitmap bitmap;
         bitmap.width = rgba.width();
         bitmap.height = rgba.height();

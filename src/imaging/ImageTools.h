@@ -74,8 +74,9 @@ public:
     // multi-image file is never measured across images. Absent when the file is no image.
     static std::optional<PixelSize> GetImagePixelSize(const std::string& path);
 
-    // The working image of a file, or absent (reason set when given) when it cannot be decoded. Files whose
-    // largest image has more than 2^28 pixels (16384 x 16384) are refused. The pixels are read from the file
+    // The working image of a file, or absent (reason set when given) when it cannot be decoded. Refused before
+    // any pixel is decoded: a header claiming more pixels than the file can code, and a picture whose decode
+    // would take more memory than one image may use (see ImageMemoryBudget). The pixels are read from the file
     // when the image is saved, from the file as it was at this call (it stays open while the image or a copy
     // of it lives); a file damaged past its header fails then.
     static std::optional<WorkingImage> LoadImageAtPixelSize(const std::string& path, std::string* reason = nullptr);

@@ -1,6 +1,7 @@
 #include "imaging/ImageWriter.h"
 
 #include "base/AtomicFile.h"
+#include "imaging/DecoderWarnings.h"
 #include "imaging/LibrarySetup.h"
 #include "imaging/MetadataCarrier.h"
 #include "imaging/MetadataPlacement.h"
@@ -29,6 +30,22 @@ VImage OpenPage(const WorkingImage::Impl& image, VipsAccess access)
     return VImage::new_from_file(image.ReadPath().c_str(), options);
 }
 
+// Reads a streaming decode's rows above `rows` and lets them go, a band at a time. Asked for a region further
+// down, the decoder's pipeline would otherwise hold every row it skips at once.
+void SkipRows(const VImage& pixels, int rows)
+{
+    constexpr int kBandRows = 256;
+    VipsRegion* region = vips_region_new(pixels.get_image());
+    for (int top = 0; top < rows; top += kBandRows) {
+        const VipsRect band{0, top, pixels.width(), std::min(kBandRows, rows - top)};
+        if (vips_region_prepare(region, &band) != 0) {
+            g_object_unref(region);
+            throw vips::VError();
+        }
+    }
+    g_object_unref(region);
+}
+
 // The file's largest image upright, cut to the working image's region.
 VImage OpenPixels(const WorkingImage::Impl& image)
 {
@@ -48,6 +65,8 @@ VImage OpenPixels(const WorkingImage::Impl& image)
     }
     if (pixels.width() != image.uprightWidth || pixels.height() != image.uprightHeight)
         throw vips::VError("The file changed since it was loaded");
+    if (orientation == 1 || orientation == 2) // still streaming, rows in the file's order
+        SkipRows(pixels, image.top);
     if (image.left != 0 || image.top != 0 || image.pixelWidth != pixels.width() || image.pixelHeight != pixels.height())
         pixels = pixels.extract_area(image.left, image.top, image.pixelWidth, image.pixelHeight);
     return pixels;
@@ -328,10 +347,8 @@ bool FailWith(std::string* reason, std::string text)
     return false;
 }
 
-} // namespace
-
-bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
-                       std::string* reason, bool* pathTaken)
+bool WriteUnderScope(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
+                     const WarningScope& warnings, std::string* reason, bool* pathTaken)
 {
     if (!EnsureLibrariesReady())
         return FailWith(reason, "The image library cannot start");
@@ -343,7 +360,7 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
     std::string remark;
     try {
         const bool alphaAllowed = request.format != OutputFormat::Jpeg;
-        VImage pixels = WithoutSourceMetadata(ToEightBitRgb(OpenPixels(image), alphaAllowed));
+        VImage pixels = warnings.Attributed(WithoutSourceMetadata(ToEightBitRgb(OpenPixels(image), alphaAllowed)));
         FittedMetadata fitted;
         if (request.keepMetadata && request.format != OutputFormat::Jpeg2000) {
             fitted = FitSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, request.format);
@@ -379,6 +396,27 @@ bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path,
     if (reason)
         *reason = remark;
     return true;
+}
+
+} // namespace
+
+bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
+                       std::string* reason, bool* pathTaken)
+{
+    std::string remark;
+    bool written = false;
+    std::string warned;
+    {
+        const WarningScope warnings;
+        written = WriteUnderScope(image, path, request, warnings, &remark, pathTaken);
+        warned = warnings.Summary();
+    }
+    // The file was read again for its pixels; what the decoder said then includes what it said at the load.
+    if (warned.empty())
+        warned = image.loadWarnings;
+    if (reason)
+        *reason = JoinRemarks(remark, warned);
+    return written;
 }
 
 } // namespace trimlark

@@ -1,5 +1,7 @@
 #include "imaging/LibrarySetup.h"
 
+#include "imaging/DecoderWarnings.h"
+
 #include <exception>
 #include <exiv2/exiv2.hpp>
 #include <mutex>
@@ -15,7 +17,8 @@ bool EnsureLibrariesReady()
         if (vips_init("trimlark") != 0)
             return;
         vips_cache_set_max(0);
-        // Decoder warnings about damaged files stay where GLib puts them, on standard error.
+        // Decoder warnings about damaged files go into the image's result, not onto standard error.
+        CollectDecoderWarnings();
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
         Exiv2::XmpParser::initialize();
         Exiv2::enableBMFF(true);

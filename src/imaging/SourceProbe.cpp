@@ -92,7 +92,60 @@ struct PageSize
 {
     int width = 0;
     int height = 0;
+    bool turned = false;           // its orientation turns the picture, which a streaming decode cannot serve
+    double rowsAtOnce = 0;         // TIFF: rows of one strip or one row of tiles
+    std::optional<double> tiffPixelsPerByte; // TIFF: the bound of its compression
 };
+
+// The most pixels per byte a TIFF compression can code; nothing for those without a useful bound (fax
+// codes, which spend about a bit on a blank row, and the newer general-purpose ones).
+std::optional<double> TiffPixelsPerByte(std::uint16_t compression)
+{
+    switch (compression) {
+    case COMPRESSION_NONE:
+        return kRawPixelsPerByte;
+    case COMPRESSION_PACKBITS:
+        return kPackBitsPixelsPerByte;
+    case COMPRESSION_LZW:
+        return kLzwPixelsPerByte;
+    case COMPRESSION_DEFLATE:
+    case COMPRESSION_ADOBE_DEFLATE:
+        return kDeflatePixelsPerByte;
+    case COMPRESSION_JPEG:
+    case COMPRESSION_OJPEG:
+        return kJpegPixelsPerByte;
+    default:
+        return std::nullopt;
+    }
+}
+
+// What the first frame header of a JPEG file says: whether its data is arithmetic-coded. Nothing when no frame
+// header comes before the first scan.
+std::optional<bool> ReadJpegArithmeticCoding(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (file.get() != 0xFF || file.get() != 0xD8)
+        return std::nullopt;
+    for (int segment = 0; segment < 4096 && file; ++segment) {
+        int marker = file.get();
+        if (marker != 0xFF)
+            return std::nullopt;
+        while (marker == 0xFF)
+            marker = file.get();
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+            return marker >= 0xC9;
+        if (marker == 0xDA || marker == 0xD9 || marker < 0)
+            return std::nullopt;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;
+        const int high = file.get();
+        const int low = file.get();
+        if (low < 0 || (high << 8 | low) < 2)
+            return std::nullopt;
+        file.seekg((high << 8 | low) - 2, std::ios::cur);
+    }
+    return std::nullopt;
+}
 
 bool SwapsSides(int orientation)
 {
@@ -111,7 +164,10 @@ PageSize UprightSize(const VImage& image, SourceKind kind, int orientation)
 {
     if (kind != SourceKind::Jpeg2000 && kind != SourceKind::Heif)
         orientation = vips_image_get_orientation(image.get_image());
-    PageSize size{image.width(), image.height()};
+    PageSize size;
+    size.width = image.width();
+    size.height = image.height();
+    size.turned = orientation > 2 && orientation <= 8;
     if (SwapsSides(orientation))
         std::swap(size.width, size.height);
     return size;
@@ -133,7 +189,19 @@ std::vector<PageSize> ReadTiffPageSizes(const std::string& path)
             break;
         TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
         constexpr std::uint32_t most = std::numeric_limits<int>::max();
-        PageSize size{static_cast<int>(std::min(width, most)), static_cast<int>(std::min(height, most))};
+        PageSize size;
+        size.width = static_cast<int>(std::min(width, most));
+        size.height = static_cast<int>(std::min(height, most));
+        size.turned = orientation > ORIENTATION_TOPRIGHT && orientation <= ORIENTATION_LEFTBOT;
+        std::uint32_t rows = height;
+        if (TIFFIsTiled(tiff))
+            TIFFGetField(tiff, TIFFTAG_TILELENGTH, &rows);
+        else
+            TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rows);
+        size.rowsAtOnce = std::min(rows, height);
+        std::uint16_t compression = COMPRESSION_NONE;
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+        size.tiffPixelsPerByte = TiffPixelsPerByte(compression);
         if (SwapsSides(orientation))
             std::swap(size.width, size.height);
         sizes.push_back(size);
@@ -163,6 +231,50 @@ std::vector<PageSize> ReadPageSizes(const std::string& path, SourceKind kind, co
         }
     }
     return sizes;
+}
+
+// How the decoder behind the kind reads the page: streaming a few rows at a time, or whole.
+DecodeShape ShapeOf(const std::string& path, SourceKind kind, const VImage& first, const PageSize& page)
+{
+    DecodeShape shape;
+    shape.width = page.width;
+    shape.height = page.height;
+    shape.pixelBytes = first.bands() * static_cast<double>(vips_format_sizeof(first.format()));
+    shape.needsWhole = page.turned;
+    const bool interlaced = first.get_typeof("interlaced") != 0 && first.get_int("interlaced") != 0;
+    switch (kind) {
+    case SourceKind::Jpeg:
+        shape.rowsAtOnce = 16;
+        // A progressive file's coefficients are all held until its last scan is read: 2 bytes each.
+        if (interlaced)
+            shape.extraBytes = shape.width * shape.height * first.bands() * 2;
+        if (ReadJpegArithmeticCoding(path) == false)
+            shape.mostPixelsPerByte = kJpegPixelsPerByte;
+        break;
+    case SourceKind::Png:
+        shape.rowsAtOnce = interlaced ? 0 : 1;
+        shape.mostPixelsPerByte = kDeflatePixelsPerByte;
+        break;
+    case SourceKind::Tiff:
+        shape.rowsAtOnce = page.rowsAtOnce;
+        shape.mostPixelsPerByte = page.tiffPixelsPerByte;
+        break;
+    case SourceKind::Gif: // the decoder paints each frame on a canvas of the whole picture
+        shape.mostPixelsPerByte = kGifPixelsPerByte;
+        break;
+    case SourceKind::Ppm:
+        shape.rowsAtOnce = 1;
+        shape.mostPixelsPerByte = kRawPixelsPerByte;
+        break;
+    case SourceKind::Heif: // libheif decodes into its own planes, then they are copied
+    case SourceKind::Magick: // ImageMagick holds 16-bit RGBA, then it is copied
+        shape.extraBytes = shape.width * shape.height * (kind == SourceKind::Magick ? 8 : shape.pixelBytes);
+        break;
+    case SourceKind::Jpeg2000:
+    case SourceKind::Webp:
+        break;
+    }
+    return shape;
 }
 
 } // namespace
@@ -212,6 +324,7 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
                 layout.largestHeight = sizes[page].height;
             }
         }
+        layout.shape = ShapeOf(path, *kind, first, sizes[layout.largestPage]);
         return layout;
     } catch (const std::exception& error) {
         if (reason)

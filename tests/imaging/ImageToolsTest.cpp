@@ -259,6 +259,79 @@ TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
     alarm(0);
 }
 
+// A few bytes claiming a gigapixel picture are refused from their header; a picture as large that its file really
+// codes loads.
+TEST_F(LoadAndCropTest, AHeaderClaimingMorePixelsThanItsFileCanHoldIsRefused)
+{
+    std::string jpeg = test::Encoded(test::NoiseImage(64, 64), ".jpg");
+    jpeg.replace(jpeg.find("\xFF\xC0") + 5, 4, "\xEA\x60\xEA\x60", 4); // 60000 x 60000
+    std::string png = test::Encoded(test::NoiseImage(64, 64), ".png");
+    png.replace(16, 8, "\0\x01\x86\xA0\0\x01\x86\xA0", 8); // IHDR: 100000 x 100000, then its CRC
+    std::uint32_t crc = ~0u;
+    for (const char byte : png.substr(12, 17)) {
+        crc ^= static_cast<std::uint8_t>(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    for (int i = 0; i < 4; ++i)
+        png[29 + i] = static_cast<char>(~crc >> (24 - 8 * i));
+    const std::string gif("GIF89a\xFF\xFF\xFF\xFF\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\xFF\xFF\xFF\xFF\0\x02\x02\x44\x01\0;", 35);
+    for (const auto& [name, bytes] : {std::pair{"claim.jpg", jpeg}, {"claim.png", png}, {"claim.gif", gif}}) {
+        SCOPED_TRACE(name);
+        test::WriteBytes(folder.Path(name), bytes);
+        std::string reason;
+        EXPECT_FALSE(ImageTools::LoadImageAtPixelSize(folder.Path(name), &reason));
+        EXPECT_NE(reason.find("can hold"), std::string::npos) << reason;
+    }
+    const std::string big = folder.Path("big.jpg"); // 289 megapixels of grey in about 3 MB
+    VImage::black(17000, 17000).jpegsave(big.c_str());
+    EXPECT_TRUE(ImageTools::LoadImageAtPixelSize(big));
+}
+
+// With a budget of 2 MB, a 1000 x 800 picture (2.4 MB of RGB) loads where its decoder streams it, and is refused
+// where it must be decoded whole: turned by its orientation, interlaced, progressive, in one compressed TIFF
+// strip (libtiff splits an uncompressed one), WebP.
+TEST_F(LoadAndCropTest, APictureWhoseDecodeExceedsTheBudgetIsRefused)
+{
+    setenv("TRIMLARK_IMAGE_MEMORY", "2", 1);
+    const VImage picture = test::NoiseImage(1000, 800);
+    const struct Case
+    {
+        const char* file;
+        const char* options;
+        bool loads;
+    } cases[] = {
+        {"plain.jpg", "", true},           {"turned.jpg", "", false},
+        {"plain.png", "", true},           {"interlaced.png", "[interlace]", false},
+        {"progressive.jpg", "[interlace]", false}, {"strips.tif", "", true},
+        {"one-strip.tif", "[compression=lzw,tile-height=800]", false}, {"picture.webp", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = folder.Path(c.file);
+        picture.write_to_file((path + c.options).c_str());
+        if (std::string(c.file) == "turned.jpg")
+            test::SetOrientation(path, 6);
+        std::string reason;
+        EXPECT_EQ(ImageTools::LoadImageAtPixelSize(path, &reason).has_value(), c.loads) << reason;
+        EXPECT_EQ(reason.find("memory") != std::string::npos, !c.loads) << reason;
+    }
+    unsetenv("TRIMLARK_IMAGE_MEMORY");
+}
+
+// The decoder's warnings about a damaged picture come back with its save, on one line, and not on standard error.
+TEST_F(SaveTest, DecoderWarningsComeBackWithTheImageNotOnStandardError)
+{
+    const std::string source = folder.Path("misnumbered-restarts.jpg");
+    test::WriteBytes(source, test::MisnumberedRestartsJpeg());
+    std::string reason;
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(ImageTools::SaveImage(Load(source), folder.Path("out.png"), OutputFormat::Png, 1.0, false, &reason));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_NE(reason.find("Corrupt JPEG data"), std::string::npos) << reason;
+    EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+}
+
 // Whatever the source's colour space, depth and alpha, each format's bytes show its type and decode to 8-bit sRGB
 // at the cropped size; alpha where the source and format have it, else transparent areas become white.
 TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)

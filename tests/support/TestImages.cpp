@@ -71,6 +71,17 @@ std::string TruncatedJpeg()
     return whole.substr(0, whole.size() / 2);
 }
 
+std::string MisnumberedRestartsJpeg()
+{
+    std::string bytes = Encoded(NoiseImage(512, 512), ".jpg[restart_interval=2]");
+    // Every 40th marker RSTn becomes RST(n+3): 13 warnings, under the decoder's limit of 100.
+    int seen = 0;
+    for (std::size_t i = bytes.find("\xFF\xDA"); i + 1 < bytes.size(); ++i)
+        if (bytes[i] == '\xFF' && (bytes[i + 1] & 0xF8) == 0xD0 && seen++ % 40 == 0)
+            bytes[i + 1] = static_cast<char>(0xD0 | ((bytes[i + 1] + 3) & 7));
+    return bytes;
+}
+
 VImage ReadImage(const std::string& path)
 {
     return VImage::new_from_file(path.c_str(), VImage::option()->set("access", VIPS_ACCESS_RANDOM)).copy_memory();

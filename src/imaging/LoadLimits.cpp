@@ -1,0 +1,65 @@
+#include "imaging/LoadLimits.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+#include <unistd.h>
+
+namespace trimlark {
+
+double ImageMemoryBudget()
+{
+    if (const char* megabytes = std::getenv("TRIMLARK_IMAGE_MEMORY")) {
+        char* end = nullptr;
+        const double value = std::strtod(megabytes, &end);
+        if (end != megabytes && *end == '\0' && value > 0)
+            return value * 1048576;
+    }
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    // Unknown memory: assume a small machine, 4 GiB.
+    const double physical = pages > 0 && pageSize > 0 ? static_cast<double>(pages) * pageSize : 4294967296.0;
+    const unsigned inFlight = std::max(1u, std::thread::hardware_concurrency());
+    return physical / 2 / inFlight;
+}
+
+double DecodeCost(const DecodeShape& shape)
+{
+    const double rowBytes = shape.width * shape.pixelBytes;
+    if (shape.needsWhole || shape.rowsAtOnce <= 0)
+        return rowBytes * shape.height + shape.extraBytes;
+    // A streaming decode also keeps a few hundred rows cached for the pipeline after it.
+    constexpr double kPipelineRows = 256;
+    return rowBytes * std::min(shape.height, shape.rowsAtOnce + kPipelineRows) + shape.extraBytes;
+}
+
+namespace {
+
+std::string Megabytes(double bytes)
+{
+    return std::to_string(static_cast<long long>(std::ceil(bytes / 1048576))) + " MB";
+}
+
+std::string Dimensions(const DecodeShape& shape)
+{
+    return std::to_string(static_cast<long long>(shape.width)) + " x " +
+           std::to_string(static_cast<long long>(shape.height));
+}
+
+} // namespace
+
+std::optional<std::string> RefuseDecode(const DecodeShape& shape, std::uintmax_t fileBytes, double budget)
+{
+    const double pixels = shape.width * shape.height;
+    if (shape.mostPixelsPerByte && pixels > *shape.mostPixelsPerByte * static_cast<double>(fileBytes))
+        return "The header claims " + Dimensions(shape) + " pixels, more than a file of " +
+               std::to_string(fileBytes) + " bytes can hold";
+    const double cost = DecodeCost(shape);
+    if (cost > budget)
+        return "Decoding this " + Dimensions(shape) + " image needs about " + Megabytes(cost) +
+               " of memory, more than the " + Megabytes(budget) + " one image may use";
+    return std::nullopt;
+}
+
+} // namespace trimlark
