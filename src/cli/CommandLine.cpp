@@ -38,6 +38,7 @@ struct Arguments
     std::optional<bool> keepMetadata;
     std::string overwrite;
     bool replaceSources = false;
+    double memoryBudget = 0; // megabytes; 0: the run's default
     std::string saveProfile;
     unsigned jobs = 0;
 };
@@ -145,6 +146,11 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     app.add_option("-j,--jobs", args.jobs, "Images worked on at once (default: one per core)")
         ->type_name("N")
         ->check(CLI::Range(1u, 64u));
+    app.add_option("--memory-budget", args.memoryBudget,
+                   "Megabytes the images in flight may hold together; an image larger than that runs alone "
+                   "(default: a quarter of the physical memory)")
+        ->type_name("MB")
+        ->check(CLI::PositiveNumber);
 
     try {
         app.parse(argc, argv);
@@ -235,6 +241,7 @@ int CropImages(const std::vector<std::string>& sources, const ProfileContent& co
         AnswerAll(args.replaceSources ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll);
     CropJob job = BuildCropJob(sources, content.settings, content.customRatio, ask, askSource);
     job.replaceLateFiles = job.replaceLateFiles || overwrite == "yes";
+    job.memoryBudget = args.memoryBudget * 1048576.0;
 
     ProgressReporter reporter(stderr, isatty(STDERR_FILENO) != 0, sources.size());
     CropRunCallbacks callbacks;

@@ -100,6 +100,7 @@ std::shared_ptr<WorkingImage::Impl> LoadWorkingImage(const std::string& path, st
     if (RefusedDecode(file->ReadPath(), *layout, reason))
         return nullptr;
     auto impl = std::make_shared<WorkingImage::Impl>();
+    impl->decodeBytes = DecodeCost(layout->shape);
     impl->sourcePath = path;
     impl->file = std::move(file);
     impl->kind = layout->kind;
@@ -206,6 +207,17 @@ bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& p
                                  std::string* reason)
 {
     return Save(image, path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason);
+}
+
+double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format)
+{
+    if (!image.impl())
+        return 0;
+    const WorkingImage::Impl& impl = *image.impl();
+    const bool encodesWhole = format == OutputFormat::Gif || format == OutputFormat::Bmp ||
+                              format == OutputFormat::Jpeg2000 || format == OutputFormat::Heic;
+    const double outputPixels = static_cast<double>(impl.pixelWidth) * impl.pixelHeight;
+    return impl.decodeBytes + (encodesWhole ? outputPixels * 4 : 0);
 }
 
 SaveResult ImageTools::SaveImageAsNewFile(const WorkingImage& image, const std::string& path, OutputFormat format,

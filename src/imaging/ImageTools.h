@@ -97,6 +97,11 @@ public:
     static bool SaveImage(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                           bool keepMetadata = false, std::string* reason = nullptr);
 
+    // The memory a save of the image in the format would hold at once, estimated from the file's header: the
+    // decoder's rows (or its whole picture where it cannot stream), and the whole output's pixels for the
+    // encoders that work on a picture in memory (GIF, BMP, JPEG 2000, HEIC).
+    static double MemoryCost(const WorkingImage& image, OutputFormat format);
+
     // SaveImage that never replaces a file: the new one is named only if nothing has its name when it is
     // complete, so a file another program wrote meanwhile is kept (PathTaken, and nothing is written).
     static SaveResult SaveImageAsNewFile(const WorkingImage& image, const std::string& path, OutputFormat format,

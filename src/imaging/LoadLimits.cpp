@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <thread>
 #include <unistd.h>
 
 namespace trimlark {
@@ -20,8 +19,7 @@ double ImageMemoryBudget()
     const long pageSize = ::sysconf(_SC_PAGE_SIZE);
     // Unknown memory: assume a small machine, 4 GiB.
     const double physical = pages > 0 && pageSize > 0 ? static_cast<double>(pages) * pageSize : 4294967296.0;
-    const unsigned inFlight = std::max(1u, std::thread::hardware_concurrency());
-    return physical / 2 / inFlight;
+    return physical / 2;
 }
 
 double DecodeCost(const DecodeShape& shape)
@@ -53,8 +51,8 @@ std::optional<std::string> RefuseDecode(const DecodeShape& shape, std::uintmax_t
 {
     const double pixels = shape.width * shape.height;
     if (shape.mostPixelsPerByte && pixels > *shape.mostPixelsPerByte * static_cast<double>(fileBytes))
-        return "The header claims " + Dimensions(shape) + " pixels, more than a file of " +
-               std::to_string(fileBytes) + " bytes can hold";
+        return "The header claims " + Dimensions(shape) + " pixels, more than a file of " + std::to_string(fileBytes) +
+               " bytes can hold";
     const double cost = DecodeCost(shape);
     if (cost > budget)
         return "Decoding this " + Dimensions(shape) + " image needs about " + Megabytes(cost) +

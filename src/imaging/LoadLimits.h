@@ -20,9 +20,9 @@ struct DecodeShape
     std::optional<double> mostPixelsPerByte;
 };
 
-// Memory one image may take while it is decoded: half the machine's physical memory, shared by the images a
-// run works on at once (one per core, the run's default); or the number of megabytes the environment variable
-// TRIMLARK_IMAGE_MEMORY gives. The only place this budget is set.
+// Memory one image may take while it is decoded: half the machine's physical memory (the run starts an image
+// that needs more than its own budget only when no other is in flight, so one image may have it all); or the
+// number of megabytes the environment variable TRIMLARK_IMAGE_MEMORY gives. The only place this limit is set.
 double ImageMemoryBudget();
 
 // Bytes held at once while the picture is decoded for a save.

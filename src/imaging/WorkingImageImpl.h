@@ -42,6 +42,8 @@ struct WorkingImage::Impl
     // The logical size; fractional after a crop whose clipped size is fractional.
     double width = 0;
     double height = 0;
+    // Bytes the decoder holds at once while it reads the picture for a save.
+    double decodeBytes = 0;
     // What the decoder warned while the file was loaded, on one line; empty when nothing.
     std::string loadWarnings;
 

@@ -94,7 +94,8 @@ std::string NoFormatReason(const CropJob& job, const CropJobImage& image)
     return "Cannot write this file type: " + image.outputPath;
 }
 
-ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, const CropSteps& steps)
+ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, const CropSteps& steps,
+                                       MemoryBudget* budget)
 {
     const CropJobImage& image = job.images[index];
     ImageOutcome outcome = StartOutcome(job, index);
@@ -130,6 +131,9 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
     // A path that was free when the run was planned is named only if it still is, unless the user said to
     // replace every existing file.
     const bool replace = image.action == OverwriteAction::Overwrite || job.replaceLateFiles;
+    std::optional<MemoryBudget::Hold> memory;
+    if (budget)
+        memory.emplace(budget->Take(steps.cost ? steps.cost(cropped, *image.format) : 0));
     const SaveResult saved = steps.save(cropped, image.outputPath, *image.format,
                                         QualityFraction(settings.sliderQuality), keepMetadata, replace, &reason);
     if (saved == SaveResult::PathTaken) {
@@ -335,10 +339,10 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
     return job;
 }
 
-ImageOutcome CropAndSaveImage(const CropJob& job, std::size_t index, const CropSteps& steps)
+ImageOutcome CropAndSaveImage(const CropJob& job, std::size_t index, const CropSteps& steps, MemoryBudget* budget)
 {
     try {
-        return CropAndSaveImageUnguarded(job, index, steps);
+        return CropAndSaveImageUnguarded(job, index, steps, budget);
     } catch (const std::bad_alloc&) {
         return Failure(StartOutcome(job, index), ImageOutcome::Kind::LoadFailed, {}, "not enough memory");
     } catch (const std::exception& e) {
@@ -358,6 +362,7 @@ CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbac
     const auto dependencies = OrderDependencies(job.images);
 
     RunLedger ledger(n, callbacks);
+    MemoryBudget budget(job.memoryBudget > 0 ? job.memoryBudget : DefaultRunMemoryBudget());
     std::mutex claimMutex;
     std::size_t nextToStart = 0;
     bool stopped = false;
@@ -385,7 +390,7 @@ CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbac
                 index = nextToStart++;
             }
             ledger.WaitFor(dependencies[index]);
-            ledger.Finish(CropAndSaveImage(job, index, steps));
+            ledger.Finish(CropAndSaveImage(job, index, steps, &budget));
         }
     };
 

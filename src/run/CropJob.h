@@ -1,6 +1,7 @@
 #pragma once
 
 #include "run/CropSteps.h"
+#include "run/RunMemory.h"
 #include "settings/CropSettings.h"
 #include "settings/DataProvider.h"
 #include "settings/FileTypes.h"
@@ -55,6 +56,8 @@ struct CropJob
     // A file that appears at a free output path while the run works is replaced (the user answered "Yes to All"
     // for existing files); otherwise the image is skipped and that file kept.
     bool replaceLateFiles = false;
+    // Bytes the images in flight may hold together (see MemoryBudget); 0: DefaultRunMemoryBudget().
+    double memoryBudget = 0;
 };
 
 inline constexpr std::string_view kNoImagesMessage = "There are no images to crop.";
@@ -144,7 +147,9 @@ RunCounts CountOutcomes(const std::vector<ImageOutcome>& outcomes);
 std::string RunCountsText(const RunCounts& counts);
 
 // Processes every image of the job and returns when the last is done; call it off the GUI thread.
-// Up to maxInFlight images are worked on at once (0: one per core); what is written is the same as one
+// Up to maxInFlight images are worked on at once (0: one per core), as far as the job's memory budget lets them:
+// an image whose save would not fit beside the others waits, one larger than the budget runs alone. What is
+// written is the same as one
 // after another: an image that writes a path an earlier image writes or reads, or reads a path an earlier
 // image writes, starts only when that earlier image is done. Callbacks come one at a time, in list order.
 // Images are started in list order; after a stop, those not started are reported without being touched.
@@ -156,7 +161,9 @@ CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbac
 // date when kept and saved. A skipped image is still loaded (an unreadable source fails the run).
 // A crop the geometry refuses writes the whole image and says so (wholeImage); the None mode asks for no crop,
 // so its images are written whole without that mark.
-// An existing file is replaced only by a complete new one; a failed save leaves it as it was.
-ImageOutcome CropAndSaveImage(const CropJob& job, std::size_t index, const CropSteps& steps = CropSteps::Default());
+// An existing file is replaced only by a complete new one; a failed save leaves it as it was. With a budget, the
+// save waits until its estimated memory fits in it.
+ImageOutcome CropAndSaveImage(const CropJob& job, std::size_t index, const CropSteps& steps = CropSteps::Default(),
+                              MemoryBudget* budget = nullptr);
 
 } // namespace trimlark

@@ -15,11 +15,12 @@ CropSteps CropSteps::Default()
         if (!replaceExisting)
             return ImageTools::SaveImageAsNewFile(image, path, format, quality, keepMetadata, reason);
         return ImageTools::SaveImage(image, path, format, quality, keepMetadata, reason) ? SaveResult::Saved
-                                                                                          : SaveResult::Failed;
+                                                                                         : SaveResult::Failed;
     };
     steps.copyMetadata = [](const WorkingImage& source, const std::string& outputPath) {
         ImageTools::CopyEXIFInformationAndCreationDate(source, outputPath);
     };
+    steps.cost = [](const WorkingImage& image, OutputFormat format) { return ImageTools::MemoryCost(image, format); };
     return steps;
 }
 

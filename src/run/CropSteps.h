@@ -21,6 +21,8 @@ struct CropSteps
                              bool keepMetadata, bool replaceExisting, std::string* reason)>
         save;
     std::function<void(const WorkingImage& source, const std::string& outputPath)> copyMetadata;
+    // The memory a save of the image in the format would hold at once (ImageTools::MemoryCost).
+    std::function<double(const WorkingImage& image, OutputFormat format)> cost;
 
     // Every step done by ImageTools.
     static CropSteps Default();

@@ -1,6 +1,8 @@
 #include "run/RunMemory.h"
 
+#include <algorithm>
 #include <cstdlib> // defines __GLIBC__ where glibc is the C library
+#include <unistd.h>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -18,6 +20,37 @@ void KeepRunMemoryFlat()
     mallopt(M_MMAP_THRESHOLD, kThreshold);
     mallopt(M_TRIM_THRESHOLD, 2 * kThreshold);
 #endif
+}
+
+double DefaultRunMemoryBudget()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    const double physical = pages > 0 && pageSize > 0 ? static_cast<double>(pages) * pageSize : 4294967296.0;
+    return physical / 4;
+}
+
+MemoryBudget::Hold MemoryBudget::Take(double bytes)
+{
+    const double wanted = std::clamp(bytes, 0.0, bytes_);
+    std::unique_lock lock(mutex_);
+    const std::uint64_t ticket = nextTicket_++;
+    changed_.wait(lock, [&] { return serving_ == ticket && (held_ == 0 || held_ + wanted <= bytes_); });
+    ++serving_;
+    held_ += wanted;
+    changed_.notify_all(); // the next ticket may fit too
+    return Hold(this, wanted);
+}
+
+MemoryBudget::Hold::~Hold()
+{
+    if (!budget_)
+        return;
+    std::lock_guard lock(budget_->mutex_);
+    budget_->held_ -= bytes_;
+    if (budget_->held_ < 1e-6)
+        budget_->held_ = 0;
+    budget_->changed_.notify_all();
 }
 
 } // namespace trimlark

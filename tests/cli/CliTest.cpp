@@ -52,6 +52,11 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
     } cases[] = {
         {"an image", {"a.png", "-o", "out"}, 0, "[1/1] a.png -> out/a_cropped (1).jpg (written)\n", {1, 0, 0, 0}},
         {"a folder", {"p", "-o", "out"}, 0, "[2/2] p/c.PNG -> out/c_cropped (2).jpg (written)\n", {2, 0, 0, 0}},
+        {"a budget smaller than an image",
+         {"p", "-o", "out", "--memory-budget=0.001", "--overwrite=yes"},
+         0,
+         "(2).jpg",
+         {0, 2, 0, 0}},
         // Without a terminal and without --overwrite, an existing output is kept.
         {"a file given twice", {"a.png", "a.png", "-o", "out"}, 0, "[1/1] a.png: skipped", {0, 0, 1, 0}},
         {"a missing image", {"none.jpg", "a.png", "-o", "out"}, 1, "none.jpg: could not be loaded: ", {1, 0, 0, 1}},
@@ -69,6 +74,7 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         {"neither images nor a folder: the images first", {}, 2, "There are no images to crop.\n"},
         {"no output folder", {"a.png", "-o", ""}, 2, "Please select an output folder.\n"},
         {"a refused crop", {"a.png", "-o", "out", "--crop", "pixels:1,2,3"}, 2, "four numbers"},
+        {"no memory budget", {"a.png", "-o", "out", "--memory-budget", "0"}, 2, "--memory-budget"},
         {"an unknown format", {"a.png", "-o", "out", "-f", "webp"}, 2, "Unknown format \"webp\""},
         {"a missing profile", {"a.png", "-o", "out", "-p", "none.tlp"}, 2, "Could not load profile.\n"},
         // The profile loads; the run is refused.

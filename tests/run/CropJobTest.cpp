@@ -4,8 +4,10 @@
 #include "imaging/Codecs.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <thread>
 
 namespace trimlark {
@@ -210,6 +212,42 @@ TEST_F(CropRunTest, AFileThatAppearsAfterPlanningIsKeptUnlessAllAreReplaced)
         EXPECT_EQ(BuildCropJob({paths[0]}, settings, {}, replaceAll ? yesToAll : AlwaysYes).replaceLateFiles,
                   replaceAll);
         std::filesystem::remove(Output(0, outputs));
+    }
+}
+
+// Images start their saves together only as far as their memory fits in the run's budget; one larger than the
+// whole budget runs alone.
+TEST_F(CropRunTest, ImagesInFlightShareTheMemoryBudget)
+{
+    const struct
+    {
+        double cost, budget;
+        int together;
+    } cases[] = {{40, 100, 2}, {60, 100, 1}, {1e18, 100, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cost);
+        std::mutex mutex;
+        std::condition_variable changed;
+        int active = 0, most = 0;
+        CropSteps steps = CropSteps::Default();
+        steps.cost = [&](const WorkingImage&, OutputFormat) { return c.cost; };
+        steps.save = [&, save = steps.save](const WorkingImage& image, auto... rest) {
+            {
+                // Each save waits a while for the other to join it.
+                std::unique_lock lock(mutex);
+                most = std::max(most, ++active);
+                changed.notify_all();
+                changed.wait_for(lock, std::chrono::milliseconds(300), [&] { return active == 2; });
+            }
+            const SaveResult result = save(image, rest...);
+            std::lock_guard lock(mutex);
+            --active;
+            return result;
+        };
+        CropJob job = BuildCropJob({paths[0], paths[1]}, settings, {}, AlwaysYes);
+        job.memoryBudget = c.budget;
+        CropImagesWork(job, {}, 2, steps);
+        EXPECT_EQ(most, c.together);
     }
 }
 
