@@ -2,10 +2,11 @@
 
 #include <QDataStream>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QStandardPaths>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace trimlark {
@@ -27,11 +28,14 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::DefaultServerName()
 {
-    // The per-user runtime folder is private to the user, so no one else can listen there first.
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (!runtime.isEmpty())
-        return QDir(runtime).filePath(QStringLiteral("trimlark.socket"));
-    return QStringLiteral("trimlark-%1").arg(getuid());
+    // Only a folder no one else can enter: in a shared one another user could listen under the name first and be
+    // handed the files. lstat, not stat: a link could be pointed elsewhere after the check.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    struct stat folder {};
+    if (!runtime.startsWith('/') || lstat(runtime.constData(), &folder) != 0 || !S_ISDIR(folder.st_mode) ||
+        folder.st_uid != geteuid() || (folder.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        return {};
+    return QDir(QFile::decodeName(runtime)).filePath(QStringLiteral("trimlark.socket"));
 }
 
 bool SingleInstance::IsListening() const
@@ -41,6 +45,8 @@ bool SingleInstance::IsListening() const
 
 bool SingleInstance::ForwardOrListen(const QStringList& paths)
 {
+    if (serverName_.isEmpty())
+        return false;
     // Without the lock two launches at once could both fail to connect and both try to listen. A full server
     // path keeps its lock beside it.
     QLockFile lock(QDir(QDir::tempPath()).filePath(serverName_ + QStringLiteral(".lock")));

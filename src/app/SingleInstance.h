@@ -16,14 +16,17 @@ class SingleInstance : public QObject
     Q_OBJECT
 
 public:
-    // serverName: a per-user name or socket path (DefaultServerName() for the app).
+    // serverName: a per-user name or socket path (DefaultServerName() for the app); empty: every launch runs on
+    // its own.
     explicit SingleInstance(QString serverName, QObject* parent = nullptr);
     ~SingleInstance() override;
 
+    // The socket in the user's private runtime folder (XDG_RUNTIME_DIR); empty when there is none (unset, not a
+    // folder, or not the user's alone).
     static QString DefaultServerName();
 
     // Under a per-user lock: hands the files to a running instance (true: this launch should end), or
-    // starts listening for later launches (false).
+    // starts listening for later launches (false). Without a server name: false, and nothing listens.
     bool ForwardOrListen(const QStringList& paths);
 
     bool IsListening() const;

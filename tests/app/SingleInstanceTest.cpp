@@ -5,7 +5,9 @@
 
 #include <QDataStream>
 #include <QDir>
+#include <QTemporaryDir>
 #include <QUuid>
+#include <sys/stat.h>
 
 namespace trimlark {
 namespace {
@@ -40,6 +42,35 @@ TEST(SingleInstance, LaterLaunchesHandTheirFilesToTheRunningWindowUntilItEnds)
                      [&] { handedOverWhileEnding = SingleInstance(name).ForwardOrListen({"/p/late.jpg"}); });
     app.Finish();
     EXPECT_EQ(handedOverWhileEnding, false);
+}
+
+TEST(SingleInstance, LaunchesMeetOnlyInTheUsersPrivateRuntimeFolder)
+{
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir runtime;
+    const QString socket = runtime.filePath("trimlark.socket");
+    QFile(socket).open(QIODevice::WriteOnly); // a file where the folder should be
+    const struct
+    {
+        const char* name;
+        QString folder;
+        mode_t mode;
+        QString serverName;
+    } cases[] = {
+        {"private", runtime.path(), 0700, socket},
+        {"unset", "", 0700, ""},
+        {"group may enter", runtime.path(), 0710, ""},
+        {"others may read", runtime.path(), 0704, ""},
+        {"a file", socket, 0700, ""},
+        {"the shared temporary folder", "/tmp", 0700, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(chmod(QFile::encodeName(runtime.path()).constData(), c.mode), 0);
+        c.folder.isEmpty() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", QFile::encodeName(c.folder));
+        EXPECT_EQ(SingleInstance::DefaultServerName().toStdString(), c.serverName.toStdString());
+    }
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
 
 } // namespace
