@@ -25,15 +25,18 @@ public:
     // folder, or not the user's alone).
     static QString DefaultServerName();
 
-    // Under a per-user lock: hands the files to a running instance (true: this launch should end), or
-    // starts listening for later launches (false). Without a server name: false, and nothing listens.
+    // Under a per-user lock: hands the files to a running instance (true: it took them and this launch should
+    // end), or starts listening for later launches (false). A running instance that does not take them stays the
+    // one that listens: false, and this launch opens its own window. Without a server name: false, nothing
+    // listens.
     bool ForwardOrListen(const QStringList& paths);
 
     bool IsListening() const;
 
-    // The message a launch sends: a tag and the absolute paths.
+    // The message a launch sends: a tag, its size and the absolute paths.
     static QByteArray EncodeOpenMessage(const QStringList& paths);
-    // The paths of a message; nothing when it is not one (wrong tag, truncated, trailing bytes, too large).
+    // The paths of a message; nothing when it is not one (wrong tag, wrong size, truncated, trailing bytes, too
+    // large).
     static std::optional<QStringList> DecodeOpenMessage(const QByteArray& message);
 
 Q_SIGNALS:
@@ -41,7 +44,14 @@ Q_SIGNALS:
     void filesReceived(const QStringList& paths);
 
 private:
-    bool Forward(const QStringList& paths);
+    enum class Handover
+    {
+        Taken,
+        Refused,
+        NoInstance,
+    };
+
+    Handover Forward(const QStringList& paths);
     bool Listen();
     void AcceptConnections();
 

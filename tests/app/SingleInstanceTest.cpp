@@ -5,21 +5,31 @@
 
 #include <QDataStream>
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUuid>
+#include <future>
 #include <sys/stat.h>
 
 namespace trimlark {
 namespace {
 
+// A later launch; it waits for the running instance's answer, so it runs beside the event loop that answers.
+bool Launch(const QString& serverName, const QStringList& paths)
+{
+    auto launch = std::async(std::launch::async, [&] { return SingleInstance(serverName).ForwardOrListen(paths); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return launch.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    return launch.get();
+}
+
 TEST(SingleInstance, LaterLaunchesHandTheirFilesToTheRunningWindowUntilItEnds)
 {
     // Whatever else reaches the socket is ignored.
     const QByteArray good = SingleInstance::EncodeOpenMessage({"/a.png"});
-    QByteArray hugeCount;
-    QDataStream(&hugeCount, QIODevice::WriteOnly) << quint32(0xfffffff0); // four billion paths, none behind it
+    QByteArray hugeSize;
+    QDataStream(&hugeSize, QIODevice::WriteOnly) << quint32(0xfffffff0); // four billion bytes announced, none sent
     for (const QByteArray& message :
-         {QByteArray("/etc/passwd\n"), good.chopped(3), good + "xx", good.left(4) + hugeCount})
+         {QByteArray("/etc/passwd\n"), good.chopped(3), good + "xx", good.left(4) + hugeSize})
         EXPECT_FALSE(SingleInstance::DecodeOpenMessage(message)) << message.toHex().toStdString();
 
     EXPECT_EQ(AppDelegate::FilePathsFromArguments({"trimlark", "a.jpg", "file:///abs/c%20d.tif", ""}),
@@ -29,7 +39,7 @@ TEST(SingleInstance, LaterLaunchesHandTheirFilesToTheRunningWindowUntilItEnds)
     ASSERT_FALSE(app.Start({}, std::make_unique<ScriptedPlatform>(std::make_shared<Preferences>())));
     ViewController* window = app.MainWindow();
     window->showMinimized();
-    EXPECT_TRUE(SingleInstance(name).ForwardOrListen({"/with space/\u00fcn\u00efcode.png", "/pictures/two.png"}));
+    EXPECT_TRUE(Launch(name, {"/with space/\u00fcn\u00efcode.png", "/pictures/two.png"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->ListImagePaths().size() == 2; }, 10000));
     EXPECT_EQ(window->ListImagePaths(),
               (std::vector<std::string>{"/with space/\u00fcn\u00efcode.png", "/pictures/two.png"}));
@@ -42,6 +52,26 @@ TEST(SingleInstance, LaterLaunchesHandTheirFilesToTheRunningWindowUntilItEnds)
                      [&] { handedOverWhileEnding = SingleInstance(name).ForwardOrListen({"/p/late.jpg"}); });
     app.Finish();
     EXPECT_EQ(handedOverWhileEnding, false);
+}
+
+TEST(SingleInstance, ALaunchWhoseFilesAreNotTakenOpensItsOwnWindow)
+{
+    const struct
+    {
+        const char* name;
+        QStringList paths;
+    } cases[] = {
+        {"too large", {QString(3 * 1024 * 1024, 'x')}}, // UTF-16: 6 MiB, over the 4 MiB taken
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString name = "trimlark-test-" + QUuid::createUuid().toString(QUuid::Id128);
+        SingleInstance running(name);
+        ASSERT_FALSE(running.ForwardOrListen({}));
+        QSignalSpy received(&running, &SingleInstance::filesReceived);
+        EXPECT_FALSE(Launch(name, c.paths));
+        EXPECT_TRUE(received.isEmpty());
+    }
 }
 
 TEST(SingleInstance, LaunchesMeetOnlyInTheUsersPrivateRuntimeFolder)
