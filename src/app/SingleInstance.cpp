@@ -8,6 +8,7 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <memory>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,10 +42,19 @@ qint64 MessageBytes(const QByteArray& start)
     return kHeaderBytes + size;
 }
 
+// Whether the process at the other end ran as the user when it connected, as the kernel recorded it.
+bool RunsAs(const QLocalSocket& peer, uid_t user)
+{
+    ucred credentials = {};
+    socklen_t size = sizeof credentials;
+    return getsockopt(static_cast<int>(peer.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 &&
+           size == sizeof credentials && credentials.uid == user;
+}
+
 } // namespace
 
-SingleInstance::SingleInstance(QString serverName, QObject* parent)
-    : QObject(parent), serverName_(std::move(serverName))
+SingleInstance::SingleInstance(QString serverName, uid_t user, QObject* parent)
+    : QObject(parent), serverName_(std::move(serverName)), user_(user)
 {}
 
 SingleInstance::~SingleInstance() = default;
@@ -125,6 +135,11 @@ void SingleInstance::AcceptConnections()
 {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (!RunsAs(*socket, user_)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         auto received = std::make_shared<QByteArray>();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket, received] {
             received->append(socket->readAll());

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <sys/types.h>
+#include <unistd.h>
 
 class QLocalServer;
 
@@ -17,8 +19,8 @@ class SingleInstance : public QObject
 
 public:
     // serverName: a per-user name or socket path (DefaultServerName() for the app); empty: every launch runs on
-    // its own.
-    explicit SingleInstance(QString serverName, QObject* parent = nullptr);
+    // its own. user: the one user whose launches are heard, as the system reports the peer (not as it says).
+    explicit SingleInstance(QString serverName, uid_t user = geteuid(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
     // The socket in the user's private runtime folder (XDG_RUNTIME_DIR); empty when there is none (unset, not a
@@ -56,6 +58,7 @@ private:
     void AcceptConnections();
 
     QString serverName_;
+    uid_t user_;
     QLocalServer* server_ = nullptr;
 };
 

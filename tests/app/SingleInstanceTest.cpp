@@ -59,14 +59,16 @@ TEST(SingleInstance, ALaunchWhoseFilesAreNotTakenOpensItsOwnWindow)
     const struct
     {
         const char* name;
+        uid_t runningFor;
         QStringList paths;
     } cases[] = {
-        {"too large", {QString(3 * 1024 * 1024, 'x')}}, // UTF-16: 6 MiB, over the 4 MiB taken
+        {"another user's", geteuid() + 1, {"/a.png"}},
+        {"too large", geteuid(), {QString(3 * 1024 * 1024, 'x')}}, // UTF-16: 6 MiB, over the 4 MiB taken
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString name = "trimlark-test-" + QUuid::createUuid().toString(QUuid::Id128);
-        SingleInstance running(name);
+        SingleInstance running(name, c.runningFor);
         ASSERT_FALSE(running.ForwardOrListen({}));
         QSignalSpy received(&running, &SingleInstance::filesReceived);
         EXPECT_FALSE(Launch(name, c.paths));
