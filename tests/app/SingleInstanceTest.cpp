@@ -5,6 +5,7 @@
 
 #include <QDataStream>
 #include <QDir>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -78,7 +79,10 @@ TEST(SingleInstance, ALaunchWhoseFilesAreNotTakenOpensItsOwnWindow)
 
 TEST(SingleInstance, LaunchesMeetOnlyInTheUsersPrivateRuntimeFolder)
 {
-    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const auto useRuntime = [](const QByteArray& folder) {
+        folder.isEmpty() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", folder);
+    };
+    const auto restore = qScopeGuard([saved = qgetenv("XDG_RUNTIME_DIR"), useRuntime] { useRuntime(saved); });
     QTemporaryDir runtime;
     const QString socket = runtime.filePath("trimlark.socket");
     QFile(socket).open(QIODevice::WriteOnly); // a file where the folder should be
@@ -99,10 +103,9 @@ TEST(SingleInstance, LaunchesMeetOnlyInTheUsersPrivateRuntimeFolder)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(chmod(QFile::encodeName(runtime.path()).constData(), c.mode), 0);
-        c.folder.isEmpty() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", QFile::encodeName(c.folder));
+        useRuntime(QFile::encodeName(c.folder));
         EXPECT_EQ(SingleInstance::DefaultServerName().toStdString(), c.serverName.toStdString());
     }
-    qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
 
 } // namespace
