@@ -24,12 +24,12 @@ public:
     explicit AppDelegate(QString serverName = SingleInstance::DefaultServerName());
     ~AppDelegate() override;
 
-    // Runs the app until its window closes; the process's exit code. A launch that hands its files to an
-    // already running instance ends at once with 0.
+    // Runs the app until its window closes; the process's exit code. A launch whose files an already running
+    // instance took ends at once with 0.
     int Run(QApplication& application);
 
-    // Hands the files to a running instance (true: this launch should end), or shows the main window over the
-    // platform with the files listed (false).
+    // Hands the files to a running instance (true: it took them, this launch should end), or shows the main
+    // window over the platform with the files listed (false).
     bool Start(const QStringList& paths, std::unique_ptr<Platform> platform);
     // The end of the app: later launches stop handing their files here first (they start an app of their own),
     // then the window goes, which waits for a run still working.
