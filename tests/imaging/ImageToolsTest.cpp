@@ -212,6 +212,31 @@ TEST_F(LoadAndCropTest, EachCornerCutsItsRegionOutExactly)
     }
 }
 
+// A JPEG's kept region is decoded and turned alone: its pixels are those of the whole picture decoded, turned
+// upright and cut, for each orientation and each corner, on a picture of odd size with subsampled colour.
+TEST_F(LoadAndCropTest, AJpegRegionDecodedAloneIsTheWholeDecodeCut)
+{
+    const std::string source = folder.Path("noise.jpg");
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        VImage stored = test::NoiseImage(333, 251).copy();
+        stored.set("orientation", orientation);
+        stored.jpegsave(source.c_str(), VImage::option()->set("Q", 85));
+        const VImage whole = VImage::new_from_file(source.c_str()).autorot();
+        const int width = whole.width(), height = whole.height();
+        for (const auto& [x, y] : {std::pair(0, 0), {17, 9}}) {
+            for (const Corner corner : {Corner::TopLeft, Corner::TopRight, Corner::BottomLeft, Corner::BottomRight}) {
+                const bool right = corner == Corner::TopRight || corner == Corner::BottomRight;
+                const bool bottom = corner == Corner::BottomLeft || corner == Corner::BottomRight;
+                const VImage expected =
+                    whole.extract_area(right ? width - x - 101 : x, bottom ? height - y - 77 : y, 101, 77);
+                const VImage out = CropToPng(source, x, y, 101, 77, corner);
+                EXPECT_EQ((out - expected).abs().max(), 0)
+                    << orientation << " " << static_cast<int>(corner) << " " << x;
+            }
+        }
+    }
+}
+
 // None of these may crash, hang or print: each is refused when loaded, or its save is refused and writes nothing.
 TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
 {
@@ -275,7 +300,8 @@ TEST_F(LoadAndCropTest, AHeaderClaimingMorePixelsThanItsFileCanHoldIsRefused)
     }
     for (int i = 0; i < 4; ++i)
         png[29 + i] = static_cast<char>(~crc >> (24 - 8 * i));
-    const std::string gif("GIF89a\xFF\xFF\xFF\xFF\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\xFF\xFF\xFF\xFF\0\x02\x02\x44\x01\0;", 35);
+    const std::string gif(
+        "GIF89a\xFF\xFF\xFF\xFF\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\xFF\xFF\xFF\xFF\0\x02\x02\x44\x01\0;", 35);
     for (const auto& [name, bytes] : {std::pair{"claim.jpg", jpeg}, {"claim.png", png}, {"claim.gif", gif}}) {
         SCOPED_TRACE(name);
         test::WriteBytes(folder.Path(name), bytes);
@@ -301,10 +327,14 @@ TEST_F(LoadAndCropTest, APictureWhoseDecodeExceedsTheBudgetIsRefused)
         const char* options;
         bool loads;
     } cases[] = {
-        {"plain.jpg", "", true},           {"turned.jpg", "", false},
-        {"plain.png", "", true},           {"interlaced.png", "[interlace]", false},
-        {"progressive.jpg", "[interlace]", false}, {"strips.tif", "", true},
-        {"one-strip.tif", "[compression=lzw,tile-height=800]", false}, {"picture.webp", "", false},
+        {"plain.jpg", "", true},
+        {"turned.jpg", "", false},
+        {"plain.png", "", true},
+        {"interlaced.png", "[interlace]", false},
+        {"progressive.jpg", "[interlace]", false},
+        {"strips.tif", "", true},
+        {"one-strip.tif", "[compression=lzw,tile-height=800]", false},
+        {"picture.webp", "", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
