@@ -110,6 +110,9 @@ TEST_F(ViewControllerList, DropsGoBetweenRows)
         EXPECT_EQ(Table()->model()->rowCount(), static_cast<int>(expected.size()));
     }
     EXPECT_FALSE(DropAt({notes}, GapAbove(0))) << "nothing acceptable in it";
+    Trigger("actionNew");
+    EXPECT_TRUE(DropAt({QFileInfo(x).path()}, GapAbove(0))) << "a folder gives its images";
+    EXPECT_EQ(Listed(), (Paths{x.toStdString(), y.toStdString()}));
 }
 
 TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)
