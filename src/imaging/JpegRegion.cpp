@@ -191,6 +191,18 @@ private:
     std::mutex mutex_;
 };
 
+// The header's block grid; every libjpeg call here is behind the jump target set first.
+bool ReadGrid(FILE* file, jpeg_decompress_struct& info, ErrorManager& errors, BlockGrid& grid)
+{
+    if (setjmp(errors.jump))
+        return false;
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file);
+    jpeg_read_header(&info, TRUE);
+    grid = {info.max_h_samp_factor * DCTSIZE, info.max_v_samp_factor * DCTSIZE};
+    return true;
+}
+
 int GenerateRows(VipsRegion* out, void*, void* decoderPointer, void*, gboolean*)
 {
     auto* decoder = static_cast<RegionDecoder*>(decoderPointer);
@@ -212,6 +224,27 @@ void DeleteDecoder(VipsImage*, gpointer decoder)
 }
 
 } // namespace
+
+std::optional<BlockGrid> JpegBlockGrid(const std::string& path)
+{
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return std::nullopt;
+    jpeg_decompress_struct info;
+    ErrorManager errors;
+    std::memset(&info, 0, sizeof info);
+    std::memset(&errors, 0, sizeof errors);
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = OnError;
+    errors.base.emit_message = OnMessage;
+    BlockGrid grid;
+    const bool read = ReadGrid(file, info, errors, grid);
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    if (!read)
+        return std::nullopt;
+    return grid;
+}
 
 std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& header, const PixelRect& region)
 {

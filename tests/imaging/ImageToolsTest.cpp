@@ -7,6 +7,7 @@
 #include <exiv2/exiv2.hpp>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <turbojpeg.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <tiffio.h>
@@ -235,6 +236,64 @@ TEST_F(LoadAndCropTest, AJpegRegionDecodedAloneIsTheWholeDecodeCut)
             }
         }
     }
+}
+
+// The picture as stored, decoded by libjpeg-turbo without interpolating the colour: each pixel from its own
+// coded block only, so a lossless crop must give the very same values.
+std::vector<unsigned char> DecodeStored(const std::string& path, int& width, int& height)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    tjhandle decoder = tjInitDecompress();
+    int subsampling = 0, colourspace = 0;
+    tjDecompressHeader3(decoder, file.data(), file.size(), &width, &height, &subsampling, &colourspace);
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 3);
+    tjDecompress2(decoder, file.data(), file.size(), pixels.data(), width, 0, height, TJPF_RGB, TJFLAG_FASTUPSAMPLE);
+    tjDestroy(decoder);
+    return pixels;
+}
+
+// For colour subsampled 2 x 2 (16-pixel blocks) and not at all (8), and each orientation: the crop grows up and
+// left (as stored) to the block grid by less than a block, keeps the orientation, and copies the kept pixels.
+TEST_F(SaveTest, ALosslessJpegCropCopiesTheKeptBlocks)
+{
+    const std::string source = folder.Path("source.jpg"), output = folder.Path("lossless.jpg");
+    for (const bool subsampled : {true, false}) {
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            SCOPED_TRACE(std::to_string(subsampled) + " " + std::to_string(orientation));
+            VImage stored = test::NoiseImage(333, 251).copy();
+            stored.set("orientation", orientation);
+            stored.jpegsave(source.c_str(), VImage::option()->set("Q", 90)->set(
+                                                "subsample_mode", subsampled ? VIPS_FOREIGN_SUBSAMPLE_ON
+                                                                             : VIPS_FOREIGN_SUBSAMPLE_OFF));
+            const WorkingImage cropped = ImageTools::CropImage(Load(source), 37, 21, 101, 77, Corner::TopLeft);
+            const WorkingImage grown = ImageTools::GrowForLosslessJpeg(cropped);
+            const int block = subsampled ? 16 : 8;
+            const double grewX = grown.Width() - cropped.Width(), grewY = grown.Height() - cropped.Height();
+            EXPECT_TRUE(grewX >= 0 && grewX < block && grewY >= 0 && grewY < block) << grewX << " " << grewY;
+            ASSERT_EQ(ImageTools::SaveLosslessJpeg(grown, output, false, true), SaveResult::Saved);
+            const VImage upright = VImage::new_from_file(output.c_str()).autorot();
+            EXPECT_EQ(std::pair(upright.width(), upright.height()),
+                      std::pair(static_cast<int>(grown.Width()), static_cast<int>(grown.Height())));
+            int sw = 0, sh = 0, ow = 0, oh = 0;
+            const auto whole = DecodeStored(source, sw, sh), kept = DecodeStored(output, ow, oh);
+            // The output's stored rectangle sits on the source's grid; find it by its first row.
+            bool found = false;
+            for (int y = 0; y + oh <= sh && !found; y += block)
+                for (int x = 0; x + ow <= sw && !found; x += block) {
+                    found = true;
+                    for (int row = 0; row < oh && found; ++row)
+                        found = std::equal(kept.begin() + row * ow * 3, kept.begin() + (row + 1) * ow * 3,
+                                           whole.begin() + ((y + row) * sw + x) * 3);
+                }
+            EXPECT_TRUE(found) << "the kept pixels are copied as they were";
+        }
+    }
+    // A source the transform cannot take is refused, and nothing is written.
+    std::filesystem::remove(output);
+    test::WriteCoordinateImage(folder.Path("c.png"), 40, 30);
+    EXPECT_EQ(ImageTools::SaveLosslessJpeg(Load(folder.Path("c.png")), output, false, true), SaveResult::Refused);
+    EXPECT_FALSE(std::filesystem::exists(output));
 }
 
 // None of these may crash, hang or print: each is refused when loaded, or its save is refused and writes nothing.
