@@ -97,8 +97,10 @@ if [ $install -eq 1 ]; then
     [ "$(command -v trimlark-cli)" = /usr/bin/trimlark-cli ] || fail "trimlark-cli is not /usr/bin/trimlark-cli"
     got=$(trimlark-cli --version) || fail "installed trimlark-cli --version failed"
     [ "$got" = "trimlark-cli $version" ] || fail "installed trimlark-cli --version says '$got'"
+    echo "trimlark-cli --version: $got"
     for page in trimlark-cli trimlark; do
       [ "$(man -w "$page")" = "/usr/share/man/man1/$page.1.gz" ] || fail "man -w $page: $(man -w "$page" 2>&1)"
+      echo "man $page: $(man -w "$page" 2>&1)"
     done
     MANWIDTH=200 man -P cat trimlark-cli 2>/dev/null | grep -q -- '--overwrite' ||
       fail "man trimlark-cli does not show --overwrite"
@@ -106,6 +108,7 @@ if [ $install -eq 1 ]; then
     loaded=$(bash -c 'source /usr/share/bash-completion/bash_completion; __load_completion trimlark-cli &&
                       complete -p trimlark-cli')
     [ "$loaded" = "complete -F _trimlark_cli trimlark-cli" ] || fail "bash-completion does not load trimlark-cli's"
+    echo "bash-completion loads: $loaded"
     "$root/tests/package/completion_test.sh" /usr/bin/trimlark-cli \
       /usr/share/bash-completion/completions/trimlark-cli || fail "installed bash completion"
     "$root/tests/package/validate_test.sh" /usr/share/applications/org.trimlark.Trimlark.desktop \
