@@ -13,10 +13,10 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QLocale>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -54,6 +54,20 @@ QLineEdit* MakeNumberField(const char* name)
 }
 
 } // namespace
+
+DimensionLabels MainWindowLayout::ShownDimensionLabels() const
+{
+    return {labelOriginalDimensionsWidth->text().toStdString(), labelOriginalDimensionsHeight->text().toStdString(),
+            labelOutputDimensionsWidth->text().toStdString(), labelOutputDimensionsHeight->text().toStdString()};
+}
+
+void MainWindowLayout::ShowDimensionLabels(const DimensionLabels& labels)
+{
+    labelOriginalDimensionsWidth->setText(QString::fromStdString(labels.originalWidth));
+    labelOriginalDimensionsHeight->setText(QString::fromStdString(labels.originalHeight));
+    labelOutputDimensionsWidth->setText(QString::fromStdString(labels.outputWidth));
+    labelOutputDimensionsHeight->setText(QString::fromStdString(labels.outputHeight));
+}
 
 void MainWindowLayout::ShowImageCount(QAbstractItemModel& model)
 {
@@ -200,6 +214,14 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     buttonBrowse = Named(new QPushButton(tr("Browse...")), "buttonBrowse");
     checkKeepEXIFInformationAndCreationDate =
         Named(new QCheckBox(tr("Keep EXIF information and creation date")), "checkKeepEXIFInformationAndCreationDate");
+    checkLosslessJpeg = Named(new QCheckBox(tr("Lossless JPEG crop (no re-encoding)")), "checkLosslessJpeg");
+    checkLosslessJpeg->setToolTip(tr("A JPEG written as JPEG keeps its coded blocks: the crop grows up and left to "
+                                     "the 8- or 16-pixel block grid, and the quality setting does not apply to it."));
+    auto* losslessNote = new QLabel(tr("JPEG to JPEG: the quality does not apply"));
+    losslessNote->setEnabled(false);
+    auto* losslessRow = new QHBoxLayout;
+    losslessRow->addWidget(checkLosslessJpeg);
+    losslessRow->addWidget(losslessNote, 1);
     auto* qualityRow = new QHBoxLayout;
     qualityRow->addWidget(sliderQuality, 1);
     qualityRow->addWidget(labelQuality);
@@ -214,6 +236,7 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     outputForm->addRow(tr("File name:"), textFieldName);
     outputForm->addRow(tr("Output folder:"), folderRow);
     outputForm->addRow(QString(), checkKeepEXIFInformationAndCreationDate);
+    outputForm->addRow(QString(), losslessRow);
 
     tabView = Named(new QTabWidget, "tabView");
     tabView->addTab(cropTab, tr("Crop"));
@@ -309,6 +332,7 @@ CropSettingsBinding MainWindowLayout::BindSettings() const
         {textFieldName, &CropSettings::textFieldName},
         {textFieldOutputFolder, &CropSettings::textFieldOutputFolder},
         {checkKeepEXIFInformationAndCreationDate, &CropSettings::checkKeepEXIFInformationAndCreationDate},
+        {checkLosslessJpeg, &CropSettings::checkLosslessJpeg},
     };
 }
 

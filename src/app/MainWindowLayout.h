@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CropSettingsBinding.h"
+#include "settings/CropGeometry.h"
 
 #include <QCoreApplication>
 
@@ -42,6 +43,9 @@ protected:
     void BuildMenus(QMainWindow& window);
     // Each settings control with the CropSettings field it shows: the one list of them.
     CropSettingsBinding BindSettings() const;
+    // The four dimension labels' texts, as shown and to show.
+    DimensionLabels ShownDimensionLabels() const;
+    void ShowDimensionLabels(const DimensionLabels& labels);
     // The list's title follows the model's row count: "Images (1,204)".
     void ShowImageCount(QAbstractItemModel& model);
 
@@ -71,6 +75,7 @@ protected:
     QLineEdit* textFieldOutputFolder = nullptr;
     QPushButton* buttonBrowse = nullptr;
     QCheckBox* checkKeepEXIFInformationAndCreationDate = nullptr;
+    QCheckBox* checkLosslessJpeg = nullptr;
     ImageTableView* tableViewImage = nullptr;
     QPushButton* buttonAddImages = nullptr;
     QPushButton* buttonRemoveSelected = nullptr;

@@ -5,6 +5,7 @@
 #include "app/NotificationCenter.h"
 #include "app/QualitySlider.h"
 #include "app/RunMessages.h"
+#include "app/ShownCrop.h"
 #include "app/Stepper.h"
 #include "base/Numbers.h"
 #include "imaging/Codecs.h"
@@ -117,6 +118,7 @@ void ViewController::ConnectActions()
     for (const auto& [stepper, slot] : steppers)
         connect(stepper, &Stepper::valueStepped, this, slot);
     connect(comboFormat, &QComboBox::activated, this, &ViewController::OnFormatSelected);
+    connect(checkLosslessJpeg, &QCheckBox::clicked, this, &ViewController::CropSettingChanged);
     connect(sliderQuality, &QualitySlider::qualityChanged, this, &ViewController::OnQualityChanged);
     connect(buttonBrowse, &QPushButton::clicked, this, &ViewController::OnBrowse);
     connect(buttonAddImages, &QPushButton::clicked, this, &ViewController::OnAddImages);
@@ -188,7 +190,7 @@ void ViewController::OnAutoCropFormatSelected()
 void ViewController::OnFormatSelected()
 {
     ApplyQualitySliderRule();
-    MarkModified();
+    CropSettingChanged(); // a lossless crop applies to JPEG output only
 }
 
 void ViewController::OnQualityChanged()
@@ -301,20 +303,18 @@ void ViewController::UpdateCropPreview()
 {
     if (currentImage.size.width <= 0 || currentImage.size.height <= 0)
         return;
-    const auto [width, height] = currentImage.size;
-    // A refused crop writes the whole image, so nothing is veiled.
-    const Rect rect = CropRefused() ? Rect{0, 0, width, height}
-                                    : GetPreviewCropRect(GetCropSettings(), dataProvider.Ratio(), width, height);
-    preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), rect,
-                     OriginCornerAt(comboOriginCorner->currentIndex()));
-    UpdateDimensionLabels();
+    // A refused crop writes the whole image, so nothing is veiled; a lossless one shows its grown region.
+    const ShownCrop shown = GetShownCrop(currentImage.path, currentImage.size, GetCropSettings(), dataProvider.Ratio());
+    preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), shown.rect,
+                     shown.corner);
+    UpdateDimensionLabels(shown);
 }
 
 void ViewController::ClearCurrentImage()
 {
     currentImage = {};
     ClearCropPreview();
-    UpdateDimensionLabels();
+    UpdateDimensionLabels({});
 }
 
 void ViewController::ReloadImageList()
@@ -324,28 +324,20 @@ void ViewController::ReloadImageList()
     ClearCurrentImage();
 }
 
-void ViewController::UpdateDimensionLabels()
+void ViewController::UpdateDimensionLabels(const ShownCrop& shown)
 {
-    DimensionLabels previous;
-    previous.originalWidth = labelOriginalDimensionsWidth->text().toStdString();
-    previous.originalHeight = labelOriginalDimensionsHeight->text().toStdString();
-    previous.outputWidth = labelOutputDimensionsWidth->text().toStdString();
-    previous.outputHeight = labelOutputDimensionsHeight->text().toStdString();
-    const DimensionLabels labels = MakeDimensionLabels(GetCropSettings(), dataProvider.Ratio(), currentImage.size.width,
-                                                       currentImage.size.height, previous);
-    labelOriginalDimensionsWidth->setText(ToQString(labels.originalWidth));
-    labelOriginalDimensionsHeight->setText(ToQString(labels.originalHeight));
-    labelOutputDimensionsWidth->setText(ToQString(labels.outputWidth));
-    labelOutputDimensionsHeight->setText(ToQString(labels.outputHeight));
-    labelCropNote->setVisible(currentImage.size.width > 0 && CropRefused());
+    DimensionLabels labels = MakeDimensionLabels(GetCropSettings(), dataProvider.Ratio(), currentImage.size.width,
+                                                 currentImage.size.height, ShownDimensionLabels());
+    if (shown.lossless)
+        labels.outputWidth = WidthLabel(shown.lossless->width),
+        labels.outputHeight = HeightLabel(shown.lossless->height);
+    ShowDimensionLabels(labels);
+    labelCropNote->setVisible(currentImage.size.width > 0 && shown.refused);
 }
 
 bool ViewController::CropRefused() const
 {
-    const auto [width, height] = currentImage.size;
-    const Rect rect = GetPreviewCropRect(GetCropSettings(), dataProvider.Ratio(), width, height);
-    return !GetCropRegionAtCorner(OriginCornerAt(comboOriginCorner->currentIndex()), width, height, rect.x, rect.y,
-                                  rect.w, rect.h);
+    return GetShownCrop(currentImage.path, currentImage.size, GetCropSettings(), dataProvider.Ratio()).refused;
 }
 
 // The crop run -----------------------------------------------------------------------------------------------

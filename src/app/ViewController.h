@@ -20,6 +20,8 @@
 
 namespace trimlark {
 
+struct ShownCrop;
+
 // The main window: the image list, the crop and output settings, the crop preview and the crop run. It wires
 // its controls (see MainWindowLayout) to the parts that do the work. Every control's objectName is its member name.
 class ViewController : public QMainWindow, private MainWindowLayout
@@ -117,7 +119,7 @@ public Q_SLOTS:
     // Labels at once; the preview is drawn off the GUI thread and shown when it is still the latest request.
     void UpdateCropPreview();
     void ReloadImageList();
-    void UpdateDimensionLabels();
+    void UpdateDimensionLabels(const ShownCrop& shown);
 
     // The crop run.
     void OnCropImages();

@@ -36,6 +36,7 @@ struct Arguments
     std::optional<float> quality;
     std::optional<std::string> name;
     std::optional<bool> keepMetadata;
+    bool losslessJpeg = false;
     std::string overwrite;
     bool replaceSources = false;
     double memoryBudget = 0; // megabytes; 0: the run's default
@@ -136,6 +137,9 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     auto* keep = app.add_flag("--keep-metadata")->description("Carry metadata and creation date over (default)");
     auto* strip = app.add_flag("--strip-metadata")->description("Write no metadata");
     keep->excludes(strip);
+    app.add_flag("--lossless-jpeg", args.losslessJpeg,
+                 "Crop JPEG to JPEG without re-encoding: the crop grows up and left to the block grid (quality does "
+                 "not apply); other images are re-encoded");
     app.add_option("--overwrite", args.overwrite,
                    "For existing output files: ask, yes or no (default: ask when standard input is a terminal, "
                    "otherwise no)")
@@ -197,6 +201,8 @@ bool ApplyArguments(const Arguments& args, ProfileContent& content, std::string*
         settings.textFieldName = *args.name;
     if (args.keepMetadata)
         settings.checkKeepEXIFInformationAndCreationDate = *args.keepMetadata;
+    if (args.losslessJpeg)
+        settings.checkLosslessJpeg = true;
     settings.textFieldOutputFolder = args.output;
     return true;
 }

@@ -3,9 +3,9 @@
 #include "imaging/Codecs.h"
 #include "imaging/DecoderWarnings.h"
 #include "imaging/ImageWriter.h"
-#include "imaging/LosslessJpeg.h"
 #include "imaging/LibrarySetup.h"
 #include "imaging/LoadLimits.h"
+#include "imaging/LosslessJpeg.h"
 #include "imaging/SourceProbe.h"
 #include "imaging/WorkingImageImpl.h"
 #include "settings/CropGeometry.h"
@@ -234,8 +234,8 @@ StoredLayout StoredLayoutOf(const WorkingImage::Impl& image)
 {
     int orientation = image.orientation;
     try {
-        const VImage header = VImage::new_from_file(image.ReadPath().c_str(),
-                                                    VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+        const VImage header =
+            VImage::new_from_file(image.ReadPath().c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
         orientation = vips_image_get_orientation(header.get_image());
     } catch (const std::exception&) {
         vips_error_clear();
@@ -263,6 +263,17 @@ WorkingImage ImageTools::GrowForLosslessJpeg(const WorkingImage& image)
     copy->pixelWidth = grown.width, copy->pixelHeight = grown.height;
     copy->width = grown.width, copy->height = grown.height;
     return WorkingImage(std::move(copy));
+}
+
+std::optional<PixelRect> ImageTools::LosslessJpegRegion(const std::string& path, double x, double y, double width,
+                                                        double height, std::optional<OriginCorner> originCorner)
+{
+    const auto loaded = LoadImageAtPixelSize(path);
+    if (!loaded || loaded->impl()->kind != SourceKind::Jpeg)
+        return std::nullopt;
+    const WorkingImage grown = GrowForLosslessJpeg(CropImage(*loaded, x, y, width, height, originCorner));
+    const auto& impl = *grown.impl();
+    return PixelRect{impl.left, impl.top, impl.pixelWidth, impl.pixelHeight};
 }
 
 SaveResult ImageTools::SaveLosslessJpeg(const WorkingImage& image, const std::string& path, bool keepMetadata,

@@ -65,6 +65,17 @@ enum class SaveResult
     Refused,   // a lossless JPEG crop the transform cannot do (not a JPEG, damaged...); nothing was written
 };
 
+// A rectangle of pixels, top-left origin.
+struct PixelRect
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+
+    bool operator==(const PixelRect&) const = default;
+};
+
 class ImageTools
 {
 public:
@@ -112,6 +123,11 @@ public:
     // file stores it, move out to the file's block grid (8 or 16 pixels); the image itself when its file is no
     // JPEG.
     static WorkingImage GrowForLosslessJpeg(const WorkingImage& image);
+
+    // The top-left pixel region a lossless JPEG crop of the file at path by (x, y, width, height) from the corner
+    // writes (CropImage, then GrowForLosslessJpeg); nothing when the file is no JPEG or cannot be read.
+    static std::optional<PixelRect> LosslessJpegRegion(const std::string& path, double x, double y, double width,
+                                                       double height, std::optional<OriginCorner> originCorner);
 
     // Writes the image's region of its JPEG file without decoding it (the kept coded blocks are copied), as
     // stored, with the file's orientation; the region must be on the block grid (GrowForLosslessJpeg).

@@ -1,19 +1,12 @@
 #pragma once
 
+#include "imaging/ImageTools.h"
+
 #include <optional>
 #include <string>
 #include <vips/vips8>
 
 namespace trimlark {
-
-// A rectangle of pixels, top-left origin.
-struct PixelRect
-{
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-};
 
 // The rectangle of the picture as the file stores it (storedWidth x storedHeight, before its EXIF orientation
 // 1-8 is applied) that shows as `upright` once the picture is turned upright.

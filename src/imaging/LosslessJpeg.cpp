@@ -64,8 +64,8 @@ std::vector<unsigned char> KeepDecodingMarkers(const unsigned char* data, std::s
 }
 
 // The output's bytes written through the metadata inserter into the file being made.
-bool WriteWithMetadata(const std::string& path, const std::vector<unsigned char>& bytes,
-                       const FittedMetadata& metadata, std::string* reason)
+bool WriteWithMetadata(const std::string& path, const std::vector<unsigned char>& bytes, const FittedMetadata& metadata,
+                       std::string* reason)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
@@ -96,8 +96,8 @@ LosslessResult WriteLosslessJpegCrop(const std::string& sourcePath, const std::s
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     // A warning (damaged data) refuses too: a re-encode then decides what the damaged file gives.
-    const bool transformed = tjTransform(transformer, source.data(), source.size(), 1, &out, &outSize, &crop,
-                                         TJFLAG_STOPONWARNING) == 0;
+    const bool transformed =
+        tjTransform(transformer, source.data(), source.size(), 1, &out, &outSize, &crop, TJFLAG_STOPONWARNING) == 0;
     if (!transformed)
         Fail(reason, tjGetErrorStr2(transformer));
     std::vector<unsigned char> bytes;

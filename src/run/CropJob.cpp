@@ -1,9 +1,8 @@
 #include "run/CropJob.h"
 
-#include "imaging/DecoderWarnings.h"
-
 #include "base/PathText.h"
 #include "imaging/Codecs.h"
+#include "imaging/DecoderWarnings.h"
 #include "run/OutputNaming.h"
 #include "settings/CropGeometry.h"
 #include "settings/SettingsRules.h"

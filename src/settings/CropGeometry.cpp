@@ -30,16 +30,17 @@ double Max(double a, double b)
     return std::isnan(a) || std::isnan(b) ? std::nan("") : std::max(a, b);
 }
 
+} // namespace
+
 std::string WidthLabel(double value)
 {
     return "Width: " + std::to_string(TruncateToInt64(value));
 }
+
 std::string HeightLabel(double value)
 {
     return "Height: " + std::to_string(TruncateToInt64(value));
 }
-
-} // namespace
 
 CropMode GetCropMode(const CropSettings& settings)
 {

@@ -92,6 +92,10 @@ Rect GetRunCropRect(const CropSettings& settings, const CustomRatio& ratio, doub
 Rect GetPreviewCropRect(const CropSettings& settings, const CustomRatio& ratio, double W, double H);
 
 // The four dimension labels of the main window.
+// "Width: 300" and "Height: 200" for a size (the whole part of it).
+std::string WidthLabel(double value);
+std::string HeightLabel(double value);
+
 struct DimensionLabels
 {
     std::string originalWidth = "Width: 0";

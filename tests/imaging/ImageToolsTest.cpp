@@ -7,10 +7,10 @@
 #include <exiv2/exiv2.hpp>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <tiffio.h>
+#include <turbojpeg.h>
 #include <unistd.h>
 
 namespace trimlark {
@@ -263,9 +263,9 @@ TEST_F(SaveTest, ALosslessJpegCropCopiesTheKeptBlocks)
             SCOPED_TRACE(std::to_string(subsampled) + " " + std::to_string(orientation));
             VImage stored = test::NoiseImage(333, 251).copy();
             stored.set("orientation", orientation);
-            stored.jpegsave(source.c_str(), VImage::option()->set("Q", 90)->set(
-                                                "subsample_mode", subsampled ? VIPS_FOREIGN_SUBSAMPLE_ON
-                                                                             : VIPS_FOREIGN_SUBSAMPLE_OFF));
+            stored.jpegsave(source.c_str(),
+                            VImage::option()->set("Q", 90)->set(
+                                "subsample_mode", subsampled ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF));
             const WorkingImage cropped = ImageTools::CropImage(Load(source), 37, 21, 101, 77, Corner::TopLeft);
             const WorkingImage grown = ImageTools::GrowForLosslessJpeg(cropped);
             const int block = subsampled ? 16 : 8;
