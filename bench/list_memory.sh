@@ -32,13 +32,13 @@ measure() {
     shift
     "$TIME" -f '%M %e' -o "$WORK/time.txt" "$CLI" --files-from "$list" -o "$WORK/out" --jobs 2 "$@" \
         >/dev/null 2>&1 || true
-    cat "$WORK/time.txt"
+    tail -n 1 "$WORK/time.txt" # after a "Command exited with non-zero status" line
 }
 
-printf '%-10s %12s %12s %14s %10s\n' mode paths "peak MB" "bytes/path" seconds
+printf '%-12s %12s %12s %14s %10s\n' mode paths "peak MB" "bytes/path" seconds
 for mode in --dry-run --overwrite=no; do
     read -r base _ < <(measure "$WORK/list-1.txt" "$mode")
     read -r peak seconds < <(measure "$list" "$mode")
     awk -v m="${mode#--}" -v n="$COUNT" -v p="$peak" -v b="$base" -v s="$seconds" \
-        'BEGIN { printf "%-10s %12d %12.1f %14.0f %10s\n", m, n, p / 1024, (p - b) * 1024 / n, s }'
+        'BEGIN { printf "%-12s %12d %12.1f %14.0f %10s\n", m, n, p / 1024, (p - b) * 1024 / n, s }'
 done

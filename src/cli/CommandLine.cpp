@@ -274,7 +274,7 @@ int DryRun(const CropJob& job, bool asking, std::optional<RunReport>& report, st
     return counts[4] == 0 ? 0 : 1;
 }
 
-// Plans, runs and reports the crop of the listed images (the list is let go once the run is planned).
+// Plans, runs and reports the crop of the listed images (the list moves into the plan).
 int CropImages(std::vector<std::string> sources, const ProfileContent& content, const Arguments& args)
 {
     std::string reason;
@@ -291,9 +291,9 @@ int CropImages(std::vector<std::string> sources, const ProfileContent& content, 
             : AnswerAll(overwrite == "yes" ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll);
     const OverwriteQuestion askSource =
         AnswerAll(args.replaceSources ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll);
-    CropJob job = BuildCropJob(sources, content.settings, content.customRatio, ask, askSource, args.firstIndex);
     const std::size_t count = sources.size();
-    std::vector<std::string>().swap(sources);
+    CropJob job =
+        BuildCropJob(std::move(sources), content.settings, content.customRatio, ask, askSource, args.firstIndex);
     job.replaceLateFiles = job.replaceLateFiles || overwrite == "yes";
     job.memoryBudget = args.memoryBudget * 1048576.0;
 

@@ -35,14 +35,21 @@ bool PathIsTaken(const std::string& path, std::string* unreadable)
     return !ec && fs::exists(status);
 }
 
-// The same file for different spellings of its path ("a//b", "./b", links), as far as the file system tells.
-std::string FileIdentity(const std::string& path)
+// The same file for different spellings of its path ("a//b", "./b", links), as far as the file system tells:
+// the canonical path, relative to the working folder when inside it; empty when that is the path as written.
+std::string FileIdentity(const std::string& path, const fs::path& folder)
 {
     std::error_code ec;
     fs::path p = fs::weakly_canonical(fs::path(path), ec);
     if (ec)
         p = fs::path(path).lexically_normal();
-    return p.string();
+    if (!folder.empty() && p.is_absolute()) {
+        fs::path inside = p.lexically_relative(folder);
+        if (!inside.empty() && *inside.begin() != "..")
+            p = std::move(inside);
+    }
+    std::string identity = std::move(p).string();
+    return identity == path ? std::string() : identity;
 }
 
 // For each image, the earlier images it must wait for so that running several at once writes what the
@@ -55,8 +62,8 @@ std::vector<std::vector<std::size_t>> OrderDependencies(const std::vector<CropJo
     std::unordered_map<std::string_view, std::size_t> lastWriter;
     std::unordered_map<std::string_view, std::vector<std::size_t>> readers;
     for (std::size_t i = 0; i < n; ++i) {
-        const std::string_view source = images[i].sourceIdentity;
-        const std::string_view output = images[i].outputIdentity;
+        const std::string_view source = images[i].SourceIdentity();
+        const std::string_view output = images[i].OutputIdentity();
         auto& deps = dependencies[i];
         // Earlier writers form a chain, so the last one stands for all of them.
         if (auto it = lastWriter.find(output); it != lastWriter.end())
@@ -290,9 +297,8 @@ std::string ReplaceSourceQuestionText(const std::string& outputPath)
     return "The file " + outputPath + " is one of the images being cropped. Replace the original?";
 }
 
-CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSettings& settings,
-                     const CustomRatio& customRatio, const OverwriteQuestion& ask, const OverwriteQuestion& askSource,
-                     std::int64_t firstIndex)
+CropJob BuildCropJob(std::vector<std::string> sourcePaths, const CropSettings& settings, const CustomRatio& customRatio,
+                     const OverwriteQuestion& ask, const OverwriteQuestion& askSource, std::int64_t firstIndex)
 {
     CropJob job;
     job.settings = settings;
@@ -300,14 +306,16 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
     const FormatList& formats = AvailableFormats();
     const std::string formatName = LowerAscii(formats.TitleAt(settings.comboFormat));
     job.images.reserve(sourcePaths.size());
+    std::error_code ec;
+    const fs::path folder = fs::current_path(ec);
     for (std::size_t i = 0; i < sourcePaths.size(); ++i) {
         CropJobImage image;
-        image.sourcePath = sourcePaths[i];
+        image.sourcePath = std::move(sourcePaths[i]);
         image.outputPath = GetOutputFilePath(firstIndex - 1 + static_cast<std::int64_t>(i), image.sourcePath,
                                              settings.textFieldName, formatName, settings.textFieldOutputFolder);
         image.format = formats.OutputFormatAt(settings.comboFormat, image.sourcePath);
-        image.sourceIdentity = FileIdentity(image.sourcePath);
-        image.outputIdentity = FileIdentity(image.outputPath);
+        image.sourceIdentity = FileIdentity(image.sourcePath, folder);
+        image.outputIdentity = FileIdentity(image.outputPath, folder);
         job.images.push_back(std::move(image));
     }
 
@@ -318,11 +326,11 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
     std::unordered_set<std::string_view> claimed; // views of the images' strings, which no longer move
     std::unordered_set<std::string_view> sources;
     for (const CropJobImage& image : job.images)
-        sources.insert(image.sourceIdentity);
+        sources.insert(image.SourceIdentity());
     for (CropJobImage& image : job.images) {
         const bool onDisk = PathIsTaken(image.outputPath, &image.outputUnreadable);
-        const bool claimedEarlier = !claimed.insert(image.outputIdentity).second;
-        image.outputIsSource = onDisk && sources.contains(image.outputIdentity);
+        const bool claimedEarlier = !claimed.insert(image.OutputIdentity()).second;
+        image.outputIsSource = onDisk && sources.contains(image.OutputIdentity());
         taken.push_back(onDisk || claimedEarlier);
     }
     // The originals first: losing one is the graver risk, and its answers do not carry over to other files.

@@ -38,13 +38,17 @@ struct CropJobImage
 {
     std::string sourcePath;
     std::string outputPath;
-    // The same file for different spellings of its path, as far as the file system tells when the run is planned.
+    // The same file for different spellings of its path, as far as the file system tells when the run is planned;
+    // empty when that is the path as written (a long list then holds each path once).
     std::string sourceIdentity;
     std::string outputIdentity;
     std::optional<OutputFormat> format; // nothing when this system cannot write the chosen type
     OverwriteAction action = OverwriteAction::Write;
     std::string outputUnreadable; // why the output path's status could not be read; the image then fails with it
     bool outputIsSource = false;  // the output path is one of the run's images, so replacing it loses an original
+
+    std::string_view SourceIdentity() const { return sourceIdentity.empty() ? sourcePath : sourceIdentity; }
+    std::string_view OutputIdentity() const { return outputIdentity.empty() ? outputPath : outputIdentity; }
 };
 
 // The snapshot a run works on. Built once, never changed: the caller may go on editing its own settings,
@@ -90,9 +94,9 @@ using OverwriteQuestion = std::function<OverwriteAnswer(const std::string& outpu
 // (no search permission, a link loop, a name too long) is not asked about and its image fails. Without a question
 // (empty ask), an existing path is skipped. The first image's "[FileIndex]" is firstIndex, so a list split in
 // parts, each given the index its first image has in the whole, is named as the whole list would be.
-CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSettings& settings,
-                     const CustomRatio& customRatio, const OverwriteQuestion& ask,
-                     const OverwriteQuestion& askSource = {}, std::int64_t firstIndex = 1);
+CropJob BuildCropJob(std::vector<std::string> sourcePaths, const CropSettings& settings, const CustomRatio& customRatio,
+                     const OverwriteQuestion& ask, const OverwriteQuestion& askSource = {},
+                     std::int64_t firstIndex = 1);
 
 // What happened to one image.
 struct ImageOutcome
