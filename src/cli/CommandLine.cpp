@@ -3,6 +3,7 @@
 #include "base/PathText.h"
 #include "cli/CropOptionParser.h"
 #include "cli/ProgressReporter.h"
+#include "cli/RunReport.h"
 #include "cli/SourceCollector.h"
 #include "cli/TerminalText.h"
 #include "imaging/Codecs.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <sstream>
 #include <unistd.h>
 
@@ -27,6 +29,7 @@ constexpr int kUsageError = 2;
 struct Arguments
 {
     std::vector<std::string> inputs;
+    SourceOptions sources;
     std::string output;
     std::string profile;
     std::optional<std::string> crop;
@@ -42,6 +45,9 @@ struct Arguments
     double memoryBudget = 0; // megabytes; 0: the run's default
     std::string saveProfile;
     unsigned jobs = 0;
+    std::int64_t firstIndex = 1;
+    bool dryRun = false;
+    std::string report; // "-": standard output
 };
 
 int UsageError(const std::string& message)
@@ -101,7 +107,7 @@ std::string FailureLine(const ImageOutcome& outcome)
 std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
 {
     CLI::App app{"Crops a batch of images in one run: every FILE, and the images of every FOLDER (sorted by name, "
-                 "not recursively), are cropped, encoded and written to the output folder.",
+                 "not recursively unless -r), are cropped, encoded and written to the output folder.",
                  "trimlark-cli"};
     std::string crop, corner, format, name;
     float quality = 0;
@@ -110,6 +116,12 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     // line), where the man page generator looks for it.
     app.get_formatter()->column_width(40);
     app.add_option("paths", args.inputs, "Image files and folders of images")->type_name("FILE|FOLDER");
+    app.add_option("--files-from", args.sources.filesFrom,
+                   "Read more paths from LIST, one per line (\"-\": standard input); after the FILEs and FOLDERs")
+        ->type_name("LIST");
+    app.add_flag("-0,--null", args.sources.nulSeparated, "The paths of --files-from end in NUL bytes (find -print0)");
+    app.add_flag("-r,--recursive", args.sources.recursive,
+                 "Folders give the images of their sub-folders too, sorted by path");
     app.add_option("-o,--output", args.output, "Output folder (required)")->type_name("DIR");
     app.add_option("-p,--profile", args.profile, "Start from a profile's settings (default: the defaults)")
         ->type_name("FILE");
@@ -141,8 +153,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
                  "Crop JPEG to JPEG without re-encoding: the crop grows up and left to the block grid (quality does "
                  "not apply); other images are re-encoded");
     app.add_option("--overwrite", args.overwrite,
-                   "For existing output files: ask, yes or no (default: ask when standard input is a terminal, "
-                   "otherwise no)")
+                   "For existing output files: ask, yes or no (default: ask when standard input is a terminal "
+                   "that does not give the --files-from list, otherwise no)")
         ->type_name("ask|yes|no")
         ->check(CLI::IsMember({"ask", "yes", "no"}));
     app.add_flag("--replace-sources", args.replaceSources,
@@ -153,6 +165,18 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     app.add_option("-j,--jobs", args.jobs, "Images worked on at once (default: one per core)")
         ->type_name("N")
         ->check(CLI::Range(1u, 64u));
+    app.add_option("--first-index", args.firstIndex,
+                   "[FileIndex] of the first image (default 1): a part of a longer list, given its first image's "
+                   "place in it, is named as the whole list would be")
+        ->type_name("N")
+        ->check(CLI::Range(std::int64_t{1}, std::numeric_limits<std::int64_t>::max() / 2));
+    app.add_flag("--dry-run", args.dryRun,
+                 "Say for each image its output and whether it would be written, replaced, skipped, asked about "
+                 "or refused; write nothing");
+    app.add_option("--report", args.report,
+                   "Write a JSON object per image and line to FILE (\"-\": standard output, the summary then goes "
+                   "to standard error): source, output, outcome, reason, milliseconds")
+        ->type_name("FILE");
     app.add_option("--memory-budget", args.memoryBudget,
                    "Megabytes the images in flight may hold together; an image larger than that runs alone "
                    "(default: a quarter of the physical memory)")
@@ -207,12 +231,13 @@ bool ApplyArguments(const Arguments& args, ProfileContent& content, std::string*
     return true;
 }
 
-// What to do with an existing file: "ask", "yes" or "no", as given or by default.
+// What to do with an existing file: "ask", "yes" or "no", as given or by default. Standard input that
+// holds the list of paths holds no answers.
 std::string OverwritePolicy(const Arguments& args)
 {
     if (!args.overwrite.empty())
         return args.overwrite;
-    return isatty(STDIN_FILENO) ? "ask" : "no";
+    return isatty(STDIN_FILENO) && args.sources.filesFrom != "-" ? "ask" : "no";
 }
 
 // Writes the profile; an existing file is replaced only under the answer that replaces existing images.
@@ -238,36 +263,85 @@ int SaveProfile(const Arguments& args, const ProfileContent& content)
     return 0;
 }
 
-// Plans, runs and reports the crop of the listed images.
-int CropImages(const std::vector<std::string>& sources, const ProfileContent& content, const Arguments& args)
+// Says what a run would do with each image, touching nothing: 0, or 1 when some image would fail.
+int DryRun(const CropJob& job, bool asking, std::optional<RunReport>& report, std::FILE* human)
 {
+    std::size_t counts[5] = {};
+    constexpr std::string_view words[5] = {"write", "replace", "skip", "ask", "refuse"};
+    for (const CropJobImage& image : job.images) {
+        const PlannedOutcome planned = PlanOutcome(image, asking);
+        ++counts[std::find(std::begin(words), std::end(words), planned.word) - std::begin(words)];
+        std::string line = std::string(planned.word) + ": " + image.sourcePath + " -> " + image.outputPath;
+        if (!planned.reason.empty())
+            line += " (" + planned.reason + ")";
+        std::fprintf(human, "%s\n", EscapeControlCharacters(line).c_str());
+        if (report)
+            report->Add(image.sourcePath, image.outputPath, planned.word, planned.reason, 0);
+    }
+    std::fprintf(human, "Dry run, nothing written. (%zu write, %zu replace, %zu skip, %zu ask, %zu refuse)\n",
+                 counts[0], counts[1], counts[2], counts[3], counts[4]);
+    return counts[4] == 0 ? 0 : 1;
+}
+
+// Plans, runs and reports the crop of the listed images (the list moves into the plan).
+int CropImages(std::vector<std::string> sources, const ProfileContent& content, const Arguments& args)
+{
+    std::string reason;
+    std::optional<RunReport> report;
+    if (!args.report.empty() && !(report = RunReport::Open(args.report, &reason)))
+        return UsageError(reason);
+    std::FILE* human = args.report == "-" ? stderr : stdout; // standard output then holds the report alone
+
     ImageTools::Initialize();
     const std::string overwrite = OverwritePolicy(args);
     const OverwriteQuestion ask =
-        overwrite == "ask" ? AskOnTerminal
-                           : AnswerAll(overwrite == "yes" ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll);
+        overwrite == "ask" && !args.dryRun
+            ? AskOnTerminal
+            : AnswerAll(overwrite == "yes" ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll);
     const OverwriteQuestion askSource =
         AnswerAll(args.replaceSources ? OverwriteAnswer::YesToAll : OverwriteAnswer::NoToAll);
-    CropJob job = BuildCropJob(sources, content.settings, content.customRatio, ask, askSource);
+    const std::size_t count = sources.size();
+    CropJob job =
+        BuildCropJob(std::move(sources), content.settings, content.customRatio, ask, askSource, args.firstIndex);
     job.replaceLateFiles = job.replaceLateFiles || overwrite == "yes";
     job.memoryBudget = args.memoryBudget * 1048576.0;
 
-    ProgressReporter reporter(stderr, isatty(STDERR_FILENO) != 0, sources.size());
-    CropRunCallbacks callbacks;
-    callbacks.imageDone = [&](const ImageOutcome& outcome) { reporter.ReportImage(outcome); };
-    const CropRunResult result = CropImagesWork(job, callbacks, args.jobs);
-    reporter.Finish();
+    int status = 0;
+    if (args.dryRun) {
+        status = DryRun(job, overwrite == "ask", report, human);
+    } else {
+        ProgressReporter reporter(stderr, isatty(STDERR_FILENO) != 0, count);
+        RunCounts counts;
+        std::vector<std::string> failures;
+        CropRunCallbacks callbacks;
+        callbacks.keepOutcomes = false; // counted and reported here, as they come
+        callbacks.imageDone = [&](const ImageOutcome& outcome) {
+            reporter.ReportImage(outcome);
+            counts.Add(outcome.kind);
+            if (outcome.kind == ImageOutcome::Kind::LoadFailed || outcome.kind == ImageOutcome::Kind::SaveFailed)
+                failures.push_back(FailureLine(outcome));
+            if (report)
+                report->Add(outcome.sourcePath, outcome.outputPath, OutcomeWord(outcome.kind),
+                            outcome.kind == ImageOutcome::Kind::Skipped && outcome.reason.empty()
+                                ? "the output exists and is kept"
+                                : outcome.reason,
+                            outcome.milliseconds);
+        };
+        const CropRunResult result = CropImagesWork(job, callbacks, args.jobs);
+        reporter.Finish();
 
-    const std::string counts = RunCountsText(CountOutcomes(result.outcomes));
-    const std::string_view message = result.allImagesCropped ? kRunSucceededMessage : kRunFailedMessage;
-    std::printf("%s (%s)\n", std::string(message).c_str(), counts.c_str());
-    if (result.allImagesCropped)
-        return 0;
-    std::fflush(stdout);
-    for (const ImageOutcome& outcome : result.outcomes)
-        if (outcome.kind == ImageOutcome::Kind::LoadFailed || outcome.kind == ImageOutcome::Kind::SaveFailed)
-            std::fprintf(stderr, "%s\n", FailureLine(outcome).c_str());
-    return 1;
+        const std::string_view message = result.allImagesCropped ? kRunSucceededMessage : kRunFailedMessage;
+        std::fprintf(human, "%s (%s)\n", std::string(message).c_str(), RunCountsText(counts).c_str());
+        std::fflush(human);
+        for (const std::string& failure : failures)
+            std::fprintf(stderr, "%s\n", failure.c_str());
+        status = result.allImagesCropped ? 0 : 1;
+    }
+    if (report && !report->Close(&reason)) {
+        std::fprintf(stderr, "%s\n", EscapeControlCharacters(reason).c_str());
+        status = std::max(status, 1);
+    }
+    return status;
 }
 
 } // namespace
@@ -292,10 +366,10 @@ int RunCommandLine(int argc, char** argv)
     if (!args.saveProfile.empty())
         return SaveProfile(args, content);
 
-    const auto sources = SourceCollector::CollectSourcePaths(args.inputs, &reason);
+    auto sources = SourceCollector::CollectSourcePaths(args.inputs, args.sources, &reason);
     if (!sources || !CheckCropRun(*sources, content.settings, &reason))
         return UsageError(reason);
-    return CropImages(*sources, content, args);
+    return CropImages(std::move(*sources), content, args);
 }
 
 } // namespace trimlark

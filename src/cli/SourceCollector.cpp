@@ -3,46 +3,133 @@
 #include "list/ImageListRules.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <unordered_set>
+#include <functional>
+#include <memory>
+#include <numeric>
 
 namespace trimlark {
 
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Refuse(std::string* reason, std::string text)
+{
+    if (reason)
+        *reason = std::move(text);
+    return false;
+}
+
+// Appends a folder's images: its own sorted by name, or its whole tree's sorted by path.
+bool AddFolder(const std::string& folder, bool recursive, std::vector<std::string>& paths, std::string* reason)
+{
+    std::vector<fs::path> images;
+    std::error_code ec;
+    auto take = [&](const fs::directory_entry& entry) {
+        std::error_code typeError;
+        if (entry.is_regular_file(typeError) && HasAcceptedExtension(entry.path().filename().string()))
+            images.push_back(entry.path());
+    };
+    if (recursive) {
+        fs::recursive_directory_iterator it(folder, ec);
+        for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+            take(*it);
+    } else {
+        fs::directory_iterator it(folder, ec);
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec))
+            take(*it);
+    }
+    if (ec)
+        return Refuse(reason, "Cannot read the folder " + folder + ": " + ec.message() + ".");
+    // By path components, so "a/x.png" comes before "a-b/x.png" whatever the bytes of "/" and "-" say.
+    std::sort(images.begin(), images.end());
+    for (fs::path& image : images)
+        paths.push_back(std::move(image).string());
+    return true;
+}
+
+// Calls add for each non-empty entry of the list; false, with the reason, once it turns out unreadable.
+bool ReadPathList(std::FILE* stream, const std::string& name, bool nulSeparated,
+                  const std::function<bool(const std::string&)>& add, std::string* reason)
+{
+    const int separator = nulSeparated ? '\0' : '\n';
+    std::string entry;
+    std::size_t number = 1;
+    auto refuse = [&](const std::string& why) {
+        return Refuse(reason, "Cannot read the list " + name + ": " + why + ".");
+    };
+    for (int c; (c = getc_unlocked(stream)) != EOF;) {
+        if (c == separator) {
+            if (!entry.empty() && !add(entry))
+                return false;
+            entry.clear();
+            ++number;
+        } else if (c == '\0') {
+            return refuse("line " + std::to_string(number) + " holds a NUL byte (-0 reads NUL-separated lists)");
+        } else if (entry.size() == SourceCollector::kMaxListEntry) {
+            return refuse("entry " + std::to_string(number) + " is longer than " +
+                          std::to_string(SourceCollector::kMaxListEntry) + " bytes");
+        } else {
+            entry.push_back(static_cast<char>(c));
+        }
+    }
+    if (std::ferror(stream))
+        return refuse(std::strerror(errno));
+    return entry.empty() || add(entry);
+}
+
+// Keeps the first of equal paths, in place; an index per path while it works rather than a second copy of each.
+void RemoveRepeatedPaths(std::vector<std::string>& paths)
+{
+    std::vector<std::size_t> order(paths.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return paths[a] < paths[b]; });
+    std::vector<bool> repeated(paths.size());
+    for (std::size_t i = 1; i < order.size(); ++i)
+        repeated[order[i]] = paths[order[i]] == paths[order[i - 1]];
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (!repeated[i] && kept++ != i)
+            paths[kept - 1] = std::move(paths[i]);
+    paths.resize(kept);
+}
+
+} // namespace
+
 std::optional<std::vector<std::string>> SourceCollector::CollectSourcePaths(const std::vector<std::string>& arguments,
+                                                                            const SourceOptions& options,
                                                                             std::string* reason)
 {
-    namespace fs = std::filesystem;
     std::vector<std::string> paths;
-    std::unordered_set<std::string> listed;
-    auto add = [&](const std::string& path) {
-        if (!path.empty() && listed.insert(path).second)
-            paths.push_back(path);
-    };
-
-    for (const std::string& argument : arguments) {
+    auto add = [&](const std::string& argument) {
         std::error_code ec;
         if (!fs::is_directory(argument, ec)) {
-            add(argument);
-            continue;
+            paths.push_back(argument);
+            return true;
         }
-        std::vector<std::string> images;
-        fs::directory_iterator it(argument, ec);
-        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-            std::error_code typeError;
-            if (it->is_regular_file(typeError) && HasAcceptedExtension(it->path().filename().string()))
-                images.push_back(it->path().string());
-        }
-        if (ec) {
-            if (reason)
-                *reason = "Cannot read the folder " + argument + ": " + ec.message() + ".";
+        return AddFolder(argument, options.recursive, paths, reason);
+    };
+    for (const std::string& argument : arguments)
+        if (!argument.empty() && !add(argument))
+            return std::nullopt;
+
+    if (!options.filesFrom.empty()) {
+        const bool standardInput = options.filesFrom == "-";
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+            standardInput ? nullptr : std::fopen(options.filesFrom.c_str(), "rb"), &std::fclose);
+        if (!standardInput && !file) {
+            Refuse(reason, "Cannot read the list " + options.filesFrom + ": " + std::strerror(errno) + ".");
             return std::nullopt;
         }
-        std::sort(images.begin(), images.end(), [](const std::string& a, const std::string& b) {
-            return fs::path(a).filename().string() < fs::path(b).filename().string();
-        });
-        for (const std::string& image : images)
-            add(image);
+        const std::string name = standardInput ? "on standard input" : options.filesFrom;
+        if (!ReadPathList(standardInput ? stdin : file.get(), name, options.nulSeparated, add, reason))
+            return std::nullopt;
     }
+    RemoveRepeatedPaths(paths);
     return paths;
 }
 

@@ -6,15 +6,29 @@
 
 namespace trimlark {
 
-// Builds the run's image list from command-line arguments.
+// How the run's image list is gathered.
+struct SourceOptions
+{
+    bool recursive = false;    // folders give the images of their sub-folders too
+    std::string filesFrom;     // a list of paths to read as well ("-": standard input); empty: none
+    bool nulSeparated = false; // the list's paths end in NUL bytes instead of line feeds
+};
+
+// Builds the run's image list from command-line arguments and a list of paths.
 class SourceCollector
 {
 public:
-    // Files in the order given, each folder's images (accepted extensions, any case, not recursive) sorted by
-    // name; a path already in the list is not added again. A file is taken whatever its extension; one that
-    // does not exist stays in the list and fails to load. Nothing, with the reason, when a folder cannot be read.
-    static std::optional<std::vector<std::string>> CollectSourcePaths(const std::vector<std::string>& arguments,
-                                                                      std::string* reason);
+    // Longest entry a list may hold; a longer one is no path (a binary file, a list without separators).
+    static constexpr std::size_t kMaxListEntry = 4096;
+
+    // The arguments in the order given, then the list's entries (lines, or NUL-terminated; empty ones are
+    // ignored), each taken as an argument is. A folder gives its images (accepted extensions, any case) sorted by
+    // name, or with recursive those of its whole tree sorted by path (links to folders are not followed). A path
+    // already in the list is not added again. A file is taken whatever its extension; one that does not exist
+    // stays in the list and fails to load. Nothing, with the reason, when a folder or the list cannot be read,
+    // or the list holds an entry too long or, as lines, a NUL byte.
+    static std::optional<std::vector<std::string>>
+    CollectSourcePaths(const std::vector<std::string>& arguments, const SourceOptions& options, std::string* reason);
 };
 
 } // namespace trimlark

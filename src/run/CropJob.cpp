@@ -8,6 +8,7 @@
 #include "settings/SettingsRules.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <filesystem>
@@ -35,14 +36,21 @@ bool PathIsTaken(const std::string& path, std::string* unreadable)
     return !ec && fs::exists(status);
 }
 
-// The same file for different spellings of its path ("a//b", "./b", links), as far as the file system tells.
-std::string FileIdentity(const std::string& path)
+// The same file for different spellings of its path ("a//b", "./b", links), as far as the file system tells:
+// the canonical path, relative to the working folder when inside it; empty when that is the path as written.
+std::string FileIdentity(const std::string& path, const fs::path& folder)
 {
     std::error_code ec;
     fs::path p = fs::weakly_canonical(fs::path(path), ec);
     if (ec)
         p = fs::path(path).lexically_normal();
-    return p.string();
+    if (!folder.empty() && p.is_absolute()) {
+        fs::path inside = p.lexically_relative(folder);
+        if (!inside.empty() && *inside.begin() != "..")
+            p = std::move(inside);
+    }
+    std::string identity = std::move(p).string();
+    return identity == path ? std::string() : identity;
 }
 
 // For each image, the earlier images it must wait for so that running several at once writes what the
@@ -51,11 +59,12 @@ std::vector<std::vector<std::size_t>> OrderDependencies(const std::vector<CropJo
 {
     const std::size_t n = images.size();
     std::vector<std::vector<std::size_t>> dependencies(n);
-    std::unordered_map<std::string, std::size_t> lastWriter;
-    std::unordered_map<std::string, std::vector<std::size_t>> readers;
+    // Keyed by views of the images' own strings: no second copy of each path.
+    std::unordered_map<std::string_view, std::size_t> lastWriter;
+    std::unordered_map<std::string_view, std::vector<std::size_t>> readers;
     for (std::size_t i = 0; i < n; ++i) {
-        const std::string& source = images[i].sourceIdentity;
-        const std::string& output = images[i].outputIdentity;
+        const std::string_view source = images[i].SourceIdentity();
+        const std::string_view output = images[i].OutputIdentity();
         auto& deps = dependencies[i];
         // Earlier writers form a chain, so the last one stands for all of them.
         if (auto it = lastWriter.find(output); it != lastWriter.end())
@@ -182,10 +191,10 @@ bool IsFailure(const ImageOutcome& outcome)
 class RunLedger
 {
 public:
-    RunLedger(std::size_t count, const CropRunCallbacks& callbacks)
-        : outcomes_(count), done_(count), callbacks_(callbacks)
+    RunLedger(std::size_t count, const CropRunCallbacks& callbacks) : count_(count), done_(count), callbacks_(callbacks)
     {
-        result_.outcomes.reserve(count);
+        if (callbacks.keepOutcomes)
+            result_.outcomes.reserve(count);
     }
 
     void WaitFor(const std::vector<std::size_t>& earlier)
@@ -199,9 +208,9 @@ public:
     {
         std::lock_guard lock(mutex_);
         const std::size_t index = outcome.index;
-        outcomes_[index] = std::move(outcome);
+        waiting_.emplace(index, std::move(outcome));
         done_[index] = true;
-        while (nextToReport_ < outcomes_.size() && done_[nextToReport_])
+        while (nextToReport_ < count_ && done_[nextToReport_])
             Report(nextToReport_++);
         changed_.notify_all();
     }
@@ -216,7 +225,8 @@ public:
 private:
     void Report(std::size_t index)
     {
-        ImageOutcome& outcome = outcomes_[index];
+        auto node = waiting_.extract(index);
+        ImageOutcome& outcome = node.mapped();
         if (IsFailure(outcome))
             result_.allImagesCropped = false;
         // A caller's callback that throws must not take the run down with it.
@@ -224,15 +234,17 @@ private:
             if (callbacks_.imageDone)
                 callbacks_.imageDone(outcome);
             if (callbacks_.progress && outcome.kind != ImageOutcome::Kind::NotStarted)
-                callbacks_.progress(static_cast<double>(index) / static_cast<double>(outcomes_.size()));
+                callbacks_.progress(static_cast<double>(index) / static_cast<double>(count_));
         } catch (...) {
         }
-        result_.outcomes.push_back(std::move(outcome));
+        if (callbacks_.keepOutcomes)
+            result_.outcomes.push_back(std::move(outcome));
     }
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<ImageOutcome> outcomes_;
+    const std::size_t count_;
+    std::unordered_map<std::size_t, ImageOutcome> waiting_; // done, not yet reported: a few images in flight
     std::vector<bool> done_;
     std::size_t nextToReport_ = 0;
     CropRunResult result_;
@@ -257,29 +269,33 @@ bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSetting
     return false;
 }
 
+void RunCounts::Add(ImageOutcome::Kind kind)
+{
+    switch (kind) {
+    case ImageOutcome::Kind::Written:
+        ++written;
+        break;
+    case ImageOutcome::Kind::Replaced:
+        ++replaced;
+        break;
+    case ImageOutcome::Kind::Skipped:
+        ++skipped;
+        break;
+    case ImageOutcome::Kind::LoadFailed:
+    case ImageOutcome::Kind::SaveFailed:
+        ++failed;
+        break;
+    case ImageOutcome::Kind::NotStarted:
+        ++notStarted;
+        break;
+    }
+}
+
 RunCounts CountOutcomes(const std::vector<ImageOutcome>& outcomes)
 {
     RunCounts counts;
-    for (const ImageOutcome& outcome : outcomes) {
-        switch (outcome.kind) {
-        case ImageOutcome::Kind::Written:
-            ++counts.written;
-            break;
-        case ImageOutcome::Kind::Replaced:
-            ++counts.replaced;
-            break;
-        case ImageOutcome::Kind::Skipped:
-            ++counts.skipped;
-            break;
-        case ImageOutcome::Kind::LoadFailed:
-        case ImageOutcome::Kind::SaveFailed:
-            ++counts.failed;
-            break;
-        case ImageOutcome::Kind::NotStarted:
-            ++counts.notStarted;
-            break;
-        }
-    }
+    for (const ImageOutcome& outcome : outcomes)
+        counts.Add(outcome.kind);
     return counts;
 }
 
@@ -302,8 +318,8 @@ std::string ReplaceSourceQuestionText(const std::string& outputPath)
     return "The file " + outputPath + " is one of the images being cropped. Replace the original?";
 }
 
-CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSettings& settings,
-                     const CustomRatio& customRatio, const OverwriteQuestion& ask, const OverwriteQuestion& askSource)
+CropJob BuildCropJob(std::vector<std::string> sourcePaths, const CropSettings& settings, const CustomRatio& customRatio,
+                     const OverwriteQuestion& ask, const OverwriteQuestion& askSource, std::int64_t firstIndex)
 {
     CropJob job;
     job.settings = settings;
@@ -311,14 +327,16 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
     const FormatList& formats = AvailableFormats();
     const std::string formatName = LowerAscii(formats.TitleAt(settings.comboFormat));
     job.images.reserve(sourcePaths.size());
+    std::error_code ec;
+    const fs::path folder = fs::current_path(ec);
     for (std::size_t i = 0; i < sourcePaths.size(); ++i) {
         CropJobImage image;
-        image.sourcePath = sourcePaths[i];
-        image.outputPath = GetOutputFilePath(static_cast<std::int64_t>(i), image.sourcePath, settings.textFieldName,
-                                             formatName, settings.textFieldOutputFolder);
+        image.sourcePath = std::move(sourcePaths[i]);
+        image.outputPath = GetOutputFilePath(firstIndex - 1 + static_cast<std::int64_t>(i), image.sourcePath,
+                                             settings.textFieldName, formatName, settings.textFieldOutputFolder);
         image.format = formats.OutputFormatAt(settings.comboFormat, image.sourcePath);
-        image.sourceIdentity = FileIdentity(image.sourcePath);
-        image.outputIdentity = FileIdentity(image.outputPath);
+        image.sourceIdentity = FileIdentity(image.sourcePath, folder);
+        image.outputIdentity = FileIdentity(image.outputPath, folder);
         job.images.push_back(std::move(image));
     }
 
@@ -326,14 +344,14 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
     // image of the run writes counts as existing, as it will by the time this image is saved.
     std::vector<bool> taken;
     taken.reserve(job.images.size());
-    std::unordered_set<std::string> claimed;
-    std::unordered_set<std::string> sources;
+    std::unordered_set<std::string_view> claimed; // views of the images' strings, which no longer move
+    std::unordered_set<std::string_view> sources;
     for (const CropJobImage& image : job.images)
-        sources.insert(image.sourceIdentity);
+        sources.insert(image.SourceIdentity());
     for (CropJobImage& image : job.images) {
         const bool onDisk = PathIsTaken(image.outputPath, &image.outputUnreadable);
-        const bool claimedEarlier = !claimed.insert(image.outputIdentity).second;
-        image.outputIsSource = onDisk && sources.contains(image.outputIdentity);
+        const bool claimedEarlier = !claimed.insert(image.OutputIdentity()).second;
+        image.outputIsSource = onDisk && sources.contains(image.OutputIdentity());
         taken.push_back(onDisk || claimedEarlier);
     }
     // The originals first: losing one is the graver risk, and its answers do not carry over to other files.
@@ -362,13 +380,17 @@ CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSett
 
 ImageOutcome CropAndSaveImage(const CropJob& job, std::size_t index, const CropSteps& steps, MemoryBudget* budget)
 {
+    const auto start = std::chrono::steady_clock::now();
+    ImageOutcome outcome;
     try {
-        return CropAndSaveImageUnguarded(job, index, steps, budget);
+        outcome = CropAndSaveImageUnguarded(job, index, steps, budget);
     } catch (const std::bad_alloc&) {
-        return Failure(StartOutcome(job, index), ImageOutcome::Kind::LoadFailed, {}, "not enough memory");
+        outcome = Failure(StartOutcome(job, index), ImageOutcome::Kind::LoadFailed, {}, "not enough memory");
     } catch (const std::exception& e) {
-        return Failure(StartOutcome(job, index), ImageOutcome::Kind::SaveFailed, e.what(), "unexpected error");
+        outcome = Failure(StartOutcome(job, index), ImageOutcome::Kind::SaveFailed, e.what(), "unexpected error");
     }
+    outcome.milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return outcome;
 }
 
 CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbacks, unsigned maxInFlight)

@@ -7,6 +7,7 @@
 #include "settings/FileTypes.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -37,13 +38,17 @@ struct CropJobImage
 {
     std::string sourcePath;
     std::string outputPath;
-    // The same file for different spellings of its path, as far as the file system tells when the run is planned.
+    // The same file for different spellings of its path, as far as the file system tells when the run is planned;
+    // empty when that is the path as written (a long list then holds each path once).
     std::string sourceIdentity;
     std::string outputIdentity;
     std::optional<OutputFormat> format; // nothing when this system cannot write the chosen type
     OverwriteAction action = OverwriteAction::Write;
     std::string outputUnreadable; // why the output path's status could not be read; the image then fails with it
     bool outputIsSource = false;  // the output path is one of the run's images, so replacing it loses an original
+
+    std::string_view SourceIdentity() const { return sourceIdentity.empty() ? sourcePath : sourceIdentity; }
+    std::string_view OutputIdentity() const { return outputIdentity.empty() ? outputPath : outputIdentity; }
 };
 
 // The snapshot a run works on. Built once, never changed: the caller may go on editing its own settings,
@@ -87,10 +92,11 @@ using OverwriteQuestion = std::function<OverwriteAnswer(const std::string& outpu
 // ask would say. An output path that an earlier image of the run writes too (however spelled) counts as existing.
 // Any entry at the path (a folder, a dangling link) counts as existing; a path whose status cannot be read
 // (no search permission, a link loop, a name too long) is not asked about and its image fails. Without a question
-// (empty ask), an existing path is skipped.
-CropJob BuildCropJob(const std::vector<std::string>& sourcePaths, const CropSettings& settings,
-                     const CustomRatio& customRatio, const OverwriteQuestion& ask,
-                     const OverwriteQuestion& askSource = {});
+// (empty ask), an existing path is skipped. The first image's "[FileIndex]" is firstIndex, so a list split in
+// parts, each given the index its first image has in the whole, is named as the whole list would be.
+CropJob BuildCropJob(std::vector<std::string> sourcePaths, const CropSettings& settings, const CustomRatio& customRatio,
+                     const OverwriteQuestion& ask, const OverwriteQuestion& askSource = {},
+                     std::int64_t firstIndex = 1);
 
 // What happened to one image.
 struct ImageOutcome
@@ -113,13 +119,14 @@ struct ImageOutcome
     std::string reason;
     bool wholeImage = false; // the crop was refused for this image (it cuts nothing out): the whole image was written
     bool sourceKept = false; // skipped because its output is one of the run's images
+    double milliseconds = 0; // from the image's start to its outcome, waits for memory included
 };
 
 struct CropRunResult
 {
     bool allImagesCropped = true;       // no image failed (images not started because of a stop are no failure)
     bool stopped = false;               // a stop was asked for before every image had started
-    std::vector<ImageOutcome> outcomes; // in list order, one per image, not-started ones included
+    std::vector<ImageOutcome> outcomes; // in list order, one per image, not-started ones included (if kept)
 };
 
 struct CropRunCallbacks
@@ -132,6 +139,9 @@ struct CropRunCallbacks
     // Asked before each image starts, from the working threads, one call at a time; true: no further image
     // starts, the images in flight finish and are written whole, the rest are reported NotStarted.
     std::function<bool()> stopRequested;
+    // false: the result's outcomes stay empty, so a long list costs no memory per image done; imageDone still
+    // sees each outcome.
+    bool keepOutcomes = true;
 };
 
 // Counts of a run's outcomes; failed counts both load and save failures.
@@ -139,6 +149,7 @@ struct RunCounts
 {
     std::size_t written = 0, replaced = 0, skipped = 0, failed = 0, notStarted = 0;
 
+    void Add(ImageOutcome::Kind kind);
     bool operator==(const RunCounts&) const = default;
 };
 RunCounts CountOutcomes(const std::vector<ImageOutcome>& outcomes);

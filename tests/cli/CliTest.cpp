@@ -4,12 +4,18 @@
 
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace trimlark {
 namespace {
+
+using namespace std::string_literals;
 
 // Runs the tool as a user would, in a folder holding "out", naming files relative to it.
 class CliTest : public ::testing::Test
@@ -49,9 +55,20 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         int exitCode;
         const char* err;                // a part of standard error
         std::array<int, 4> counts = {}; // written, replaced, skipped and failed, on the last line of a run
+        std::string input = "";
     } cases[] = {
         {"an image", {"a.png", "-o", "out"}, 0, "[1/1] a.png -> out/a_cropped (1).jpg (written)\n", {1, 0, 0, 0}},
         {"a folder", {"p", "-o", "out"}, 0, "[2/2] p/c.PNG -> out/c_cropped (2).jpg (written)\n", {2, 0, 0, 0}},
+        {"a folder's tree", {"-r", "p", "-o", "out", "-nt"}, 0, "[3/3] p/sub/d.png -> out/t (3).jpg", {3, 0, 0, 0}},
+        {"numbered from 41", {"a.png", "-o", "out", "--first-index=41"}, 0, "out/a_cropped (41).jpg", {1, 0, 0, 0}},
+        // Blank lines are no paths; a path listed twice is cropped once, a missing one fails to load.
+        {"a list", {"--files-from=list.txt", "-o", "out", "-nl"}, 1, "none.jpg: could not be loaded", {1, 0, 0, 1}},
+        {"a NUL-separated list on standard input",
+         {"-0", "--files-from", "-", "-o", "out", "-nz"},
+         0,
+         "[3/3] a.png -> out/z (3).jpg",
+         {3, 0, 0, 0},
+         "p\0a.png\0"s},
         {"a budget smaller than an image",
          {"p", "-o", "out", "--memory-budget=0.001", "--overwrite=yes"},
          0,
@@ -74,6 +91,16 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         {"neither images nor a folder: the images first", {}, 2, "There are no images to crop.\n"},
         {"no output folder", {"a.png", "-o", ""}, 2, "Please select an output folder.\n"},
         {"a refused crop", {"a.png", "-o", "out", "--crop", "pixels:1,2,3"}, 2, "four numbers"},
+        {"a missing list", {"--files-from=none.txt", "-o", "out"}, 2, "the list none.txt: No such file"},
+        {"a binary list", {"--files-from", "-", "-o", "out"}, 2, "line 2 holds a NUL byte", {}, "a.png\n\x89\0"s},
+        {"a list without separators",
+         {"--files-from=-", "-o", "out"},
+         2,
+         "longer than 4096",
+         {},
+         std::string(5000, 'x')},
+        {"numbered from 0", {"a.png", "-o", "out", "--first-index", "0"}, 2, "--first-index"},
+        {"a report that cannot be written", {"a.png", "-o", "out", "--report", "no/r"}, 2, "report no/r: No such"},
         {"no memory budget", {"a.png", "-o", "out", "--memory-budget", "0"}, 2, "--memory-budget"},
         {"an unknown format", {"a.png", "-o", "out", "-f", "webp"}, 2, "Unknown format \"webp\""},
         {"a missing profile", {"a.png", "-o", "out", "-p", "none.tlp"}, 2, "Could not load profile.\n"},
@@ -85,12 +112,13 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
     for (const char* image : {"a.png", "p/c.PNG", "p/b.png", "p/sub/d.png"})
         test::WriteCoordinateImage(work.Path(image), 30, 20);
     test::WriteBytes(work.Path("p/notes.txt"), "not an image");
+    test::WriteBytes(work.Path("list.txt"), "a.png\n\nnone.jpg\na.png");
     ProfileContent escape;
     escape.settings.textFieldName = "../escaped-[FileName]";
     ASSERT_TRUE(SaveProfileFile(work.Path("escape.tlp"), escape));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(Run(c.arguments), c.exitCode) << err;
+        EXPECT_EQ(Run(c.arguments, c.input), c.exitCode) << err;
         const auto [w, r, s, f] = c.counts;
         EXPECT_EQ(out, c.exitCode == 2 ? ""
                                        : std::string(outs[c.exitCode]) + " (" + std::to_string(w) + " written, " +
@@ -100,6 +128,68 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         EXPECT_EQ(err.find_first_of("\x1b\a"), std::string::npos) << "control characters reach the terminal";
         EXPECT_EQ(err.find("refused") == std::string::npos, std::string(c.err).find("refused") == std::string::npos);
     }
+}
+
+// A dry run says what a run would do and writes nothing; the report says, one JSON object a line, what it did.
+// A name that is no UTF-8 gets U+FFFD in the report.
+TEST_F(CliTest, DryRunAndReportEachImage)
+{
+    for (const char* image : {"a.png", "b.png"})
+        test::WriteCoordinateImage(work.Path(image), 30, 20);
+    test::WriteBytes(work.Path("out/b.jpg"), "an earlier file");
+    const struct Case
+    {
+        const char* option;
+        std::array<const char*, 4> outcomes;
+    } cases[] = {
+        {"--dry-run", {"write", "skip", "refuse", "refuse"}},
+        {"--jobs=2", {"written", "skipped", "load-failed", "load-failed"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        EXPECT_EQ(
+            Run({"a.png", "b.png", "none.png", "\xff.png", "-o", "out", "-n", "[FileName]", "--report=-", c.option}),
+            1);
+        std::istringstream lines(out);
+        const char* sources[] = {"a.png", "b.png", "none.png", "\xef\xbf\xbd.png"};
+        for (int i = 0; i < 4; ++i) {
+            std::string line;
+            std::getline(lines, line);
+            const auto report = nlohmann::json::parse(line, nullptr, false);
+            ASSERT_TRUE(report.is_object()) << line;
+            EXPECT_EQ(report["source"], sources[i]);
+            EXPECT_EQ(report["output"], "out/" + std::string(sources[i], std::strlen(sources[i]) - 4) + ".jpg");
+            EXPECT_EQ(report["outcome"], c.outcomes[i]);
+            EXPECT_EQ(report["reason"] == "", i == 0) << line;
+            EXPECT_GE(report["milliseconds"], 0);
+        }
+        EXPECT_EQ(test::SniffType(work.Path("out/a.jpg")), c.outcomes[0] == "write"s ? "" : "jpeg");
+        EXPECT_EQ(test::ReadBytes(work.Path("out/b.jpg")), "an earlier file");
+    }
+}
+
+// A list cut in three, each part run with the index of its first image, writes what one run writes, byte for byte.
+TEST_F(CliTest, ListInPartsWritesWhatOneRunWrites)
+{
+    std::string list, parts[3];
+    for (int i = 0; i < 7; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".png";
+        test::WriteCoordinateImage(work.Path(name), 30 + i, 20);
+        list += name + "\n";
+        parts[i < 3 ? 0 : i < 5 ? 1 : 2] += name + "\n"; // as split -n l/3 cuts it: 3, 2, 2 lines
+    }
+    ASSERT_EQ(Run({"--files-from=-", "-o", "out"}, list), 0) << err;
+    std::filesystem::create_directory(work.Path("parts"));
+    for (const auto& [part, first] : {std::pair{0, "1"}, {1, "4"}, {2, "6"}})
+        ASSERT_EQ(Run({"--files-from", "-", "-o", "parts", "--first-index", first}, parts[part]), 0) << err;
+    auto files = [&](const std::string& folder) {
+        std::map<std::string, std::string> bytes;
+        for (const auto& entry : std::filesystem::directory_iterator(work.Path(folder)))
+            bytes[entry.path().filename().string()] = test::ReadBytes(entry.path().string());
+        return bytes;
+    };
+    EXPECT_EQ(files("out").size(), 7u);
+    EXPECT_EQ(files("out"), files("parts"));
 }
 
 // The options are read back from the profile they save: each reaches the setting its control would set.

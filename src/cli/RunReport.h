@@ -1,0 +1,46 @@
+#pragma once
+
+#include "run/CropJob.h"
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace trimlark {
+
+// What a dry run says of one planned image: "write", "replace", "skip", "ask" (an existing file, under
+// --overwrite ask) or "refuse" (the image would fail: its source is no file, its output's status cannot be read,
+// its type cannot be written), with the reason for any but a write or a replacement.
+struct PlannedOutcome
+{
+    std::string_view word;
+    std::string reason;
+};
+PlannedOutcome PlanOutcome(const CropJobImage& image, bool asking);
+
+// "written", "replaced", "skipped", "load-failed", "save-failed" or "not-started".
+std::string_view OutcomeWord(ImageOutcome::Kind kind);
+
+// A report for pipelines: one JSON object per line and image, with its source, output, outcome, reason and
+// milliseconds, in list order. Names that are no UTF-8 are written with U+FFFD for each stray byte.
+class RunReport
+{
+public:
+    // Creates (or empties) the file; "-" writes to standard output. Nothing, with the reason, when it cannot.
+    static std::optional<RunReport> Open(const std::string& path, std::string* reason);
+
+    void Add(const std::string& source, const std::string& output, std::string_view outcome, const std::string& reason,
+             double milliseconds);
+    // Flushes; false, with the reason, when a line could not be written (a full disk).
+    bool Close(std::string* reason);
+
+private:
+    using Closer = int (*)(std::FILE*);
+    RunReport(std::FILE* file, Closer close) : file_(file, close) {}
+
+    std::unique_ptr<std::FILE, Closer> file_;
+};
+
+} // namespace trimlark
