@@ -1,5 +1,6 @@
 #include "cli/SourceCollector.h"
 
+#include "list/ImageListEditing.h"
 #include "list/ImageListRules.h"
 
 #include <algorithm>
@@ -27,28 +28,10 @@ bool Refuse(std::string* reason, std::string text)
 // Appends a folder's images: its own sorted by name, or its whole tree's sorted by path.
 bool AddFolder(const std::string& folder, bool recursive, std::vector<std::string>& paths, std::string* reason)
 {
-    std::vector<fs::path> images;
-    std::error_code ec;
-    auto take = [&](const fs::directory_entry& entry) {
-        std::error_code typeError;
-        if (entry.is_regular_file(typeError) && HasAcceptedExtension(entry.path().filename().string()))
-            images.push_back(entry.path());
-    };
-    if (recursive) {
-        fs::recursive_directory_iterator it(folder, ec);
-        for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-            take(*it);
-    } else {
-        fs::directory_iterator it(folder, ec);
-        for (; !ec && it != fs::directory_iterator(); it.increment(ec))
-            take(*it);
-    }
-    if (ec)
-        return Refuse(reason, "Cannot read the folder " + folder + ": " + ec.message() + ".");
-    // By path components, so "a/x.png" comes before "a-b/x.png" whatever the bytes of "/" and "-" say.
-    std::sort(images.begin(), images.end());
-    for (fs::path& image : images)
-        paths.push_back(std::move(image).string());
+    auto images = ImagesInFolder(folder, recursive, reason);
+    if (!images)
+        return false;
+    paths.insert(paths.end(), std::make_move_iterator(images->begin()), std::make_move_iterator(images->end()));
     return true;
 }
 

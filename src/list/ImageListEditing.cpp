@@ -37,25 +37,37 @@ void Append(std::vector<std::string>& list, const std::vector<std::string>& path
 
 } // namespace
 
-std::optional<std::vector<std::string>> ImagesInFolder(const std::string& folder, std::string* reason)
+std::optional<std::vector<std::string>> ImagesInFolder(const std::string& folder, bool recursive, std::string* reason)
 {
+    std::vector<fs::path> images;
     std::error_code ec;
-    std::vector<std::string> images;
-    fs::directory_iterator it(folder, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    auto take = [&](const fs::directory_entry& entry) {
         std::error_code typeError;
-        if (it->is_regular_file(typeError) && HasAcceptedExtension(it->path().filename().string()))
-            images.push_back(it->path().string());
+        if (entry.is_regular_file(typeError) && HasAcceptedExtension(entry.path().filename().string()))
+            images.push_back(entry.path());
+    };
+    if (recursive) {
+        fs::recursive_directory_iterator it(folder, ec);
+        for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+            take(*it);
+    } else {
+        fs::directory_iterator it(folder, ec);
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec))
+            take(*it);
     }
     if (ec) {
         if (reason)
             *reason = "Cannot read the folder " + folder + ": " + ec.message() + ".";
         return std::nullopt;
     }
-    std::sort(images.begin(), images.end(), [](const std::string& a, const std::string& b) {
-        return fs::path(a).filename().string() < fs::path(b).filename().string();
-    });
-    return images;
+    // By path components, so "a/x.png" comes before "a-b/x.png" whatever the bytes of "/" and "-" say; in one
+    // folder that is by name.
+    std::sort(images.begin(), images.end());
+    std::vector<std::string> paths;
+    paths.reserve(images.size());
+    for (fs::path& image : images)
+        paths.push_back(std::move(image).string());
+    return paths;
 }
 
 std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths)
@@ -66,7 +78,7 @@ std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths)
         std::error_code ec;
         if (!fs::is_directory(path, ec)) {
             expanded.push_back(path);
-        } else if (auto images = ImagesInFolder(path, nullptr)) {
+        } else if (auto images = ImagesInFolder(path, false, nullptr)) {
             expanded.insert(expanded.end(), images->begin(), images->end());
         }
     }

@@ -10,9 +10,10 @@
 // strings: no links are resolved and no case is folded.
 namespace trimlark {
 
-// The images of a folder (accepted extensions, not its subfolders), sorted by name; absent, with the reason, when
-// the folder cannot be read.
-std::optional<std::vector<std::string>> ImagesInFolder(const std::string& folder, std::string* reason);
+// The images of a folder (accepted extensions), sorted by name; with recursive, those of its whole tree, sorted
+// by path. Absent, with the reason, when the folder cannot be read.
+std::optional<std::vector<std::string>> ImagesInFolder(const std::string& folder, bool recursive,
+                                                       std::string* reason);
 
 // The paths with each folder among them replaced by its images (see ImagesInFolder; a folder that cannot be read
 // gives none). Files stay as they are, in their order.
