@@ -1,7 +1,6 @@
 #include "cli/SourceCollector.h"
 
 #include "list/ImageListEditing.h"
-#include "list/ImageListRules.h"
 
 #include <algorithm>
 #include <cerrno>
