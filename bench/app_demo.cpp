@@ -6,6 +6,7 @@
 #include "app/ViewController.h"
 #include "imaging/ImageTools.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -26,6 +27,10 @@ int main(int argc, char* argv[])
     // APP_DEMO_TAB=1 shows the output settings.
     if (qEnvironmentVariableIsSet("APP_DEMO_TAB"))
         window.findChild<QTabWidget*>("tabView")->setCurrentIndex(qEnvironmentVariableIntValue("APP_DEMO_TAB"));
+    // APP_DEMO_CLICK=NAME,NAME clicks those buttons or boxes first (e.g. checkLosslessJpeg).
+    for (const QString& name : qEnvironmentVariable("APP_DEMO_CLICK").split(QLatin1Char(','), Qt::SkipEmptyParts))
+        if (auto* button = window.findChild<QAbstractButton*>(name))
+            button->click();
     if (!files.isEmpty())
         window.findChild<QTableView*>("tableViewImage")->selectRow(0);
     // APP_DEMO_RUN=FOLDER crops the listed images into FOLDER at once, so the run report shows.

@@ -217,11 +217,9 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     checkLosslessJpeg = Named(new QCheckBox(tr("Lossless JPEG crop (no re-encoding)")), "checkLosslessJpeg");
     checkLosslessJpeg->setToolTip(tr("A JPEG written as JPEG keeps its coded blocks: the crop grows up and left to "
                                      "the 8- or 16-pixel block grid, and the quality setting does not apply to it."));
-    auto* losslessNote = new QLabel(tr("JPEG to JPEG: the quality does not apply"));
+    auto* losslessNote = new QLabel(tr("For JPEG sources written as JPEG; the quality does not apply to them."));
+    losslessNote->setWordWrap(true);
     losslessNote->setEnabled(false);
-    auto* losslessRow = new QHBoxLayout;
-    losslessRow->addWidget(checkLosslessJpeg);
-    losslessRow->addWidget(losslessNote, 1);
     auto* qualityRow = new QHBoxLayout;
     qualityRow->addWidget(sliderQuality, 1);
     qualityRow->addWidget(labelQuality);
@@ -236,7 +234,8 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     outputForm->addRow(tr("File name:"), textFieldName);
     outputForm->addRow(tr("Output folder:"), folderRow);
     outputForm->addRow(QString(), checkKeepEXIFInformationAndCreationDate);
-    outputForm->addRow(QString(), losslessRow);
+    outputForm->addRow(QString(), checkLosslessJpeg);
+    outputForm->addRow(QString(), losslessNote);
 
     tabView = Named(new QTabWidget, "tabView");
     tabView->addTab(cropTab, tr("Crop"));
