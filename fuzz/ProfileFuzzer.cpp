@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     using namespace trimlark;
-    static const FormatList formats(true);
+    static const FormatList formats(WritableFormats{true, true, true});
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const auto read = ReadProfileText(bytes, ProfileContent{}, formats);
     if (!read)

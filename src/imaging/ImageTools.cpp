@@ -190,6 +190,10 @@ bool Save(const WorkingImage& image, const std::string& path, WriteRequest reque
         // The default quality of the HEIC encoder; the quality setting applies to JPEG and JPEG 2000 only.
         request.quality = 1.0;
     }
+    if (request.format == OutputFormat::Webp && !CanWriteWebp())
+        return Fail(reason, "This system cannot write WebP files");
+    if (request.format == OutputFormat::Avif && !CanWriteAvif())
+        return Fail(reason, "This system cannot write AVIF files");
     if (!image.impl())
         return Fail(reason, "No image");
     return WriteWorkingImage(*image.impl(), path, request, reason, pathTaken);
@@ -215,7 +219,8 @@ double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format)
         return 0;
     const WorkingImage::Impl& impl = *image.impl();
     const bool encodesWhole = format == OutputFormat::Gif || format == OutputFormat::Bmp ||
-                              format == OutputFormat::Jpeg2000 || format == OutputFormat::Heic;
+                              format == OutputFormat::Jpeg2000 || format == OutputFormat::Heic ||
+                              format == OutputFormat::Webp || format == OutputFormat::Avif;
     const double outputPixels = static_cast<double>(impl.pixelWidth) * impl.pixelHeight;
     return impl.decodeBytes + (encodesWhole ? outputPixels * 4 : 0);
 }

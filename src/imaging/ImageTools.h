@@ -89,7 +89,8 @@ public:
     static WorkingImage CropImage(const WorkingImage& image, double x, double y, double width, double height,
                                   std::optional<OriginCorner> originCorner);
 
-    // Encodes the image in the format (quality fraction 0-1 for JPEG and JPEG 2000) and writes it atomically.
+    // Encodes the image in the format (quality fraction 0-1 for JPEG, JPEG 2000, WebP and AVIF; JPEG 2000 and WebP
+    // are lossless at 1) and writes it atomically. Alpha is kept by every format but JPEG.
     // keepMetadata: the output carries the source's EXIF, IPTC and XMP as far as its type can hold them;
     // otherwise none of them. False, with the reason, when nothing was written (an existing file at path is
     // then untouched). True when written; reason then holds what the output lacks of the source (a metadata block
@@ -99,7 +100,7 @@ public:
 
     // The memory a save of the image in the format would hold at once, estimated from the file's header: the
     // decoder's rows (or its whole picture where it cannot stream), and the whole output's pixels for the
-    // encoders that work on a picture in memory (GIF, BMP, JPEG 2000, HEIC).
+    // encoders that work on a picture in memory (GIF, BMP, JPEG 2000, HEIC, WebP, AVIF).
     static double MemoryCost(const WorkingImage& image, OutputFormat format);
 
     // SaveImage that never replaces a file: the new one is named only if nothing has its name when it is

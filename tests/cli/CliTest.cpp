@@ -75,14 +75,15 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         {"no output folder", {"a.png", "-o", ""}, 2, "Please select an output folder.\n"},
         {"a refused crop", {"a.png", "-o", "out", "--crop", "pixels:1,2,3"}, 2, "four numbers"},
         {"no memory budget", {"a.png", "-o", "out", "--memory-budget", "0"}, 2, "--memory-budget"},
-        {"an unknown format", {"a.png", "-o", "out", "-f", "webp"}, 2, "Unknown format \"webp\""},
+        {"an unknown format", {"a.png", "-o", "out", "-f", "psd"}, 2, "Unknown format \"psd\""},
+        {"WebP in, WebP out", {"w.webp", "-o", "out", "-f", "webp"}, 0, "w.webp -> out/w_cropped (1).webp", {1, 0, 0, 0}},
         {"a missing profile", {"a.png", "-o", "out", "-p", "none.tlp"}, 2, "Could not load profile.\n"},
         // The profile loads; the run is refused.
         {"a name outside the folder", {"a.png", "-o", "out", "-p", "escape.tlp"}, 2, "cannot contain \"/\""},
         {"an unknown option", {"a.png", "-o", "out", "--fast"}, 2, "--fast"},
     };
     std::filesystem::create_directories(work.Path("p/sub"));
-    for (const char* image : {"a.png", "p/c.PNG", "p/b.png", "p/sub/d.png"})
+    for (const char* image : {"a.png", "p/c.PNG", "p/b.png", "p/sub/d.png", "w.webp"})
         test::WriteCoordinateImage(work.Path(image), 30, 20);
     test::WriteBytes(work.Path("p/notes.txt"), "not an image");
     ProfileContent escape;

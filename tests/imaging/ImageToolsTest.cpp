@@ -45,12 +45,16 @@ std::vector<std::pair<int, int>> ManyPagesThenOne(std::pair<int, int> last)
 }
 
 // The formats this system writes, with the type their bytes show.
-std::vector<std::pair<OutputFormat, const char*>> WritableFormats()
+std::vector<std::pair<OutputFormat, const char*>> SavableFormats()
 {
     using enum OutputFormat;
     std::vector<std::pair<OutputFormat, const char*>> formats = {
-        {Jpeg, "jpeg"}, {Jpeg2000, "jp2"}, {Png, "png"}, {Tiff, "tiff"}, {Gif, "gif"}, {Bmp, "bmp"}, {Heic, "heic"}};
-    formats.resize(formats.size() - !CanWriteHeif());
+        {Jpeg, "jpeg"}, {Jpeg2000, "jp2"}, {Png, "png"}, {Tiff, "tiff"}, {Gif, "gif"}, {Bmp, "bmp"}};
+    for (const auto& [format, type, writable] : {std::tuple{Heic, "heic", CanWriteHeif()},
+                                                 std::tuple{Webp, "webp", CanWriteWebp()},
+                                                 std::tuple{Avif, "avif", CanWriteAvif()}})
+        if (writable)
+            formats.emplace_back(format, type);
     return formats;
 }
 
@@ -382,7 +386,7 @@ TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)
         // The crop's (25, 10) is the picture's (125, 70).
         const WorkingImage cropped =
             ImageTools::CropImage(Load(folder.Path(file)), 100, 60, 30.9, 20.3, OriginCorner::TopLeft);
-        for (const auto& [format, type] : WritableFormats()) {
+        for (const auto& [format, type] : SavableFormats()) {
             SCOPED_TRACE(type);
             const std::string output = folder.Path("out.img");
             std::string reason;
@@ -406,8 +410,8 @@ TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)
     }
 }
 
-// JPEG at 0.8 (as the quality slider's float gives it) is the encoder's own quality 80; JPEG 2000 is lossless at
-// 1 only.
+// JPEG at 0.8 (as the quality slider's float gives it) is the encoder's own quality 80; JPEG 2000 and WebP are
+// lossless at 1 only, AVIF never.
 TEST_F(SaveTest, QualityReachesTheLossyEncoders)
 {
     const std::string noise = folder.Path("noise.png"), output = folder.Path("out.img");
@@ -415,9 +419,17 @@ TEST_F(SaveTest, QualityReachesTheLossyEncoders)
     const VImage original = test::ReadImage(noise);
     ASSERT_TRUE(ImageTools::SaveImage(Load(noise), output, OutputFormat::Jpeg, 0.8f));
     EXPECT_EQ(test::ReadBytes(output), test::Encoded(original, ".jpg[Q=80]"));
-    for (const double quality : {1.0, 0.8}) {
-        ASSERT_TRUE(ImageTools::SaveImage(Load(noise), output, OutputFormat::Jpeg2000, quality));
-        EXPECT_EQ(test::MaxDifference(test::ReadImage(output), original) == 0, quality == 1.0) << quality;
+    for (const auto& [format, type] : SavableFormats()) {
+        using enum OutputFormat;
+        if (format != Jpeg2000 && format != Webp && format != Avif)
+            continue;
+        for (const double quality : {1.0, 0.8}) {
+            SCOPED_TRACE(type);
+            ASSERT_TRUE(ImageTools::SaveImage(Load(noise), output, format, quality));
+            EXPECT_EQ(test::MaxDifference(test::ReadImage(output), original) == 0,
+                      quality == 1.0 && format != Avif)
+                << quality;
+        }
     }
 }
 
@@ -448,7 +460,7 @@ TEST_F(SaveTest, FailedSaveWritesNothing)
         {"under a pixel wide", sliver, existing, OutputFormat::Png, false},
         {"into a missing folder", Load(photo), folder.Path("missing/out.png"), OutputFormat::Png, false},
     };
-    for (const auto& [format, type] : WritableFormats()) {
+    for (const auto& [format, type] : SavableFormats()) {
         for (const bool keep : {false, true})
             cases.push_back({std::string(type) + (keep ? " with metadata" : "") + " onto a full disk", Load(noise),
                              existing, format, keep, true});
@@ -492,7 +504,7 @@ TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
         return it == exif.end() ? std::string() : it->toString();
     };
     const WorkingImage cropped = ImageTools::CropImage(Load(photo), 0, 0, 120, 80, OriginCorner::TopLeft);
-    for (const auto& [format, type] : WritableFormats()) {
+    for (const auto& [format, type] : SavableFormats()) {
         if (format == OutputFormat::Gif || format == OutputFormat::Bmp)
             continue; // they hold no metadata
         SCOPED_TRACE(type);
@@ -517,7 +529,8 @@ TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
             EXPECT_NE(text(exif, "Exif.Image.Orientation"), "6");
             EXPECT_TRUE(Exiv2::PreviewManager(*written).getPreviewProperties().empty());
             EXPECT_EQ(written->xmpData().findKey(Exiv2::XmpKey("Xmp.dc.title")) != written->xmpData().end(), keep);
-            EXPECT_EQ(!written->iptcData().empty(), keep && format != OutputFormat::Heic);
+            EXPECT_EQ(!written->iptcData().empty(), keep && format != OutputFormat::Heic &&
+                                                         format != OutputFormat::Webp && format != OutputFormat::Avif);
             pixels[keep] = test::ReadImage(output);
         }
         EXPECT_EQ(pixels[true].width(), 120); // upright whatever the tags said
@@ -550,12 +563,14 @@ TEST_F(SaveTest, MetadataThatCannotBeCarriedIsNamedAndTheImageWritten)
     image->xmpData()["Xmp.dc.description"] = std::string(80 * 1024, 'x');
     image->writeMetadata();
     const WorkingImage cropped = ImageTools::CropImage(Load(source), 0, 0, 30, 20, OriginCorner::TopLeft);
-    for (const auto& [format, type] : WritableFormats()) {
+    for (const auto& [format, type] : SavableFormats()) {
         SCOPED_TRACE(type);
         using enum OutputFormat;
         const bool holdsNothing = format == Gif || format == Bmp;
         const std::string remark = format == Jpeg   ? "XMP dropped: 8"
                                    : format == Heic ? "IPTC dropped: a HEIC file cannot hold it"
+                                   : format == Webp ? "IPTC dropped: a WebP file cannot hold it"
+                                   : format == Avif ? "IPTC dropped: an AVIF file cannot hold it"
                                    : holdsNothing   ? "EXIF, IPTC and XMP dropped"
                                                     : "";
         const std::string output = folder.Path("out.img");

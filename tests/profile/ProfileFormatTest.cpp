@@ -12,7 +12,7 @@
 namespace trimlark {
 namespace {
 
-const FormatList kFormats(true);
+const FormatList kFormats(WritableFormats{true, true, true});
 
 std::optional<ProfileContent> Read(std::string_view bytes, const ProfileContent& current = {})
 {
@@ -111,7 +111,7 @@ TEST(ProfileFormat, ReadsEachLineStrictly)
         {"quality without fraction", 19, "80", true}, {"state with plus sign", 1, "+1", true},
         {"state not a number", 1, "yes", false},     {"state 2", 3, "2", false},
         {"index with spaces", 2, " 1", false},       {"index with two signs", 18, "+-1", false},
-        {"ratio index past its list", 2, "6", false}, {"format index past its list", 18, "13", false},
+        {"ratio index past its list", 2, "6", false}, {"format index past its list", 18, "15", false},
         {"format index below -1", 18, "-2", false},  {"corner past its list", 22, "4", false},
         {"stepper not a number", 7, "twenty", false}, {"stepper infinite", 8, "inf", false},
         {"quality empty", 19, "", false},            {"quality above 100", 19, "250.0", false},
@@ -128,7 +128,7 @@ TEST(ProfileFormat, ReadsEachLineStrictly)
     auto lines = base;
     lines[17] = "11";
     EXPECT_TRUE(Read(Join(lines, 25)).has_value());
-    EXPECT_FALSE(ReadProfileText(Join(lines, 25), {}, FormatList(false)).has_value());
+    EXPECT_FALSE(ReadProfileText(Join(lines, 25), {}, FormatList(WritableFormats{})).has_value());
 }
 
 TEST(ProfileFormat, RefusesWrongShapesAndReadsEveryUnicodeForm)
