@@ -94,6 +94,7 @@ void ViewController::ConnectActions()
     connect(radioCustomCropPixels, &QRadioButton::clicked, this, &ViewController::OnCustomCropPixelsSelected);
     connect(radioCustomCropPercents, &QRadioButton::clicked, this, &ViewController::OnCustomCropPercentsSelected);
     connect(comboAutoCropFormat, &QComboBox::activated, this, &ViewController::OnAutoCropFormatSelected);
+    connect(comboAutoCropPosition, &QComboBox::activated, this, &ViewController::OnAutoCropPositionSelected);
     connect(comboOriginCorner, &QComboBox::activated, this, &ViewController::OnOriginCornerSelected);
     const std::pair<QLineEdit*, void (ViewController::*)()> fields[] = {
         {textFieldCustomCropPixelsOriginX, &ViewController::OnCustomCropPixelsOriginXChanged},
@@ -300,10 +301,11 @@ void ViewController::UpdateCropPreview()
         return;
     const auto [width, height] = currentImage.size;
     // A refused crop writes the whole image, so nothing is veiled.
+    const CropSettings settings = GetCropSettings();
     const Rect rect = CropRefused() ? Rect{0, 0, width, height}
-                                    : GetPreviewCropRect(GetCropSettings(), dataProvider.Ratio(), width, height);
+                                    : GetPreviewCropRect(settings, dataProvider.Ratio(), width, height);
     preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), rect,
-                     OriginCornerAt(comboOriginCorner->currentIndex()));
+                     OriginCornerAt(comboOriginCorner->currentIndex()), PlacesOnSubject(settings));
     UpdateDimensionLabels();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/CropGeometry.h"
 #include "settings/CropSettings.h"
 #include "settings/FileTypes.h"
 
@@ -125,6 +126,17 @@ public:
     // A downscaled, upright copy of the file's picture that fits in maxWidth x maxHeight (never enlarged),
     // for the preview. Absent when the file cannot be decoded.
     static std::optional<RgbaBitmap> LoadPreviewBitmap(const std::string& path, int maxWidth, int maxHeight);
+
+    // The small decode of the file's picture that a crop's subject is looked for in: the same file always gives
+    // the same sample, whoever asks (the preview, the run). Absent when the file cannot be decoded.
+    static std::optional<RgbaBitmap> LoadSubjectSample(const std::string& path);
+
+    // The corner-relative rectangle rect of an image of W x H, moved onto the most interesting region of the
+    // sample for its size (libvips' attention measure), keeping its size; its edges stay on whole pixels when
+    // its size is whole, and it stays inside the image. A rectangle under a pixel, one larger than the image or an
+    // empty sample is returned as it is.
+    static Rect PlaceCropOnSubject(const RgbaBitmap& sample, double W, double H, const Rect& rect,
+                                   std::optional<OriginCorner> originCorner);
 };
 
 } // namespace trimlark

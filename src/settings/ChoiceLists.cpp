@@ -10,6 +10,12 @@ const std::vector<std::string>& AutoCropFormatTitles()
     return titles;
 }
 
+const std::vector<std::string>& AutoCropPositionTitles()
+{
+    static const std::vector<std::string> titles{"Centred", "Subject"};
+    return titles;
+}
+
 const std::vector<std::string>& OriginCornerTitles()
 {
     static const std::vector<std::string> titles{"Bottom Left", "Bottom Right", "Top Left", "Top Right"};

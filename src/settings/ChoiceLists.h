@@ -15,6 +15,9 @@ inline constexpr int kCustomAutoCropFormatIndex = 5;
 // "1:1", "4:3", "3:2", "16:9", "16:10", "Custom".
 const std::vector<std::string>& AutoCropFormatTitles();
 
+// "Centred", "Subject", in CropPosition order.
+const std::vector<std::string>& AutoCropPositionTitles();
+
 // "Bottom Left", "Bottom Right", "Top Left", "Top Right", in OriginCorner order.
 const std::vector<std::string>& OriginCornerTitles();
 

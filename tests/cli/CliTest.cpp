@@ -88,7 +88,7 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
     test::WriteBytes(work.Path("p/notes.txt"), "not an image");
     ProfileContent escape;
     escape.settings.textFieldName = "../escaped-[FileName]";
-    ASSERT_TRUE(SaveProfileFile(work.Path("escape.tlp"), escape));
+    ASSERT_TRUE(SaveProfileFile(work.Path("escape.tlp"), escape, AvailableFormats()));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Run(c.arguments), c.exitCode) << err;
@@ -144,6 +144,25 @@ TEST_F(CliTest, ASavedProfileRunsItsCrop)
     const vips::VImage written = test::ReadImage(work.Path("out/p (1).bmp"));
     EXPECT_EQ(std::pair(written.width(), written.height()), std::pair(44, 38));
     EXPECT_EQ(test::CoordinateAt(written, 0, 0), (test::Coordinate{14, 2}));
+}
+
+// "--position subject" moves the automatic crop onto the one busy block of a flat picture; centred, it shows
+// only the flat grey.
+TEST_F(CliTest, TheSubjectPositionCropsTheBusyPart)
+{
+    (vips::VImage::black(1200, 200, vips::VImage::option()->set("bands", 3)) + 128)
+        .insert(test::NoiseImage(100, 100), 900, 50)
+        .cast(VIPS_FORMAT_UCHAR)
+        .pngsave(work.Path("s.png").c_str());
+    for (const std::string position : {"centre", "subject"}) {
+        SCOPED_TRACE(position);
+        ASSERT_EQ(Run({"s.png", "-o", "out", "-n", position, "-f", "png", "--crop", "auto:1:1", "--position", position}),
+                  0)
+            << err;
+        const vips::VImage written = test::ReadImage(work.Path("out/" + position + " (1).png"));
+        EXPECT_EQ(std::pair(written.width(), written.height()), std::pair(200, 200));
+        EXPECT_EQ(written.deviate() > 30, position == "subject");
+    }
 }
 
 // Three outputs exist; the answers typed decide which are replaced.

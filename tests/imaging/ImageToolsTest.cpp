@@ -241,6 +241,45 @@ TEST_F(LoadAndCropTest, AJpegRegionDecodedAloneIsTheWholeDecodeCut)
     }
 }
 
+// A 200 x 200 crop placed on the one busy 100 x 100 block of a flat picture holds the block, at its size, wherever
+// the block lies and whichever corner the rectangle is measured from.
+TEST_F(LoadAndCropTest, ASubjectCropHoldsTheSubjectAtTheCentredSize)
+{
+    const struct Case
+    {
+        const char* name;
+        int width, height, blockLeft, blockTop; // top-down
+        Corner corner;
+    } cases[] = {
+        {"right of centre", 1200, 200, 700, 50, Corner::BottomLeft},
+        {"right of centre, from the right", 1200, 200, 700, 50, Corner::TopRight},
+        {"at the left edge", 1200, 200, 0, 50, Corner::BottomLeft},
+        {"near the top", 200, 1200, 50, 100, Corner::BottomLeft},
+        {"near the top, from the top", 200, 1200, 50, 100, Corner::TopLeft},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder.Path("subject.png");
+        (VImage::black(c.width, c.height, VImage::option()->set("bands", 3)) + 128)
+            .insert(test::NoiseImage(100, 100), c.blockLeft, c.blockTop)
+            .cast(VIPS_FORMAT_UCHAR)
+            .pngsave(path.c_str());
+        const Rect centred = GetAutoCropRect({}, c.width, c.height);
+        const auto sample = ImageTools::LoadSubjectSample(path);
+        ASSERT_TRUE(sample.has_value());
+        const Rect placed = ImageTools::PlaceCropOnSubject(*sample, c.width, c.height, centred, c.corner);
+        ASSERT_EQ(std::pair(placed.w, placed.h), std::pair(centred.w, centred.h));
+        const Rect inImage = GetCropRectInImage(c.corner, c.width, c.height, placed.x, placed.y, placed.w, placed.h);
+        const double top = c.height - inImage.y - inImage.h;
+        EXPECT_LE(inImage.x, c.blockLeft);
+        EXPECT_GE(inImage.x + inImage.w, c.blockLeft + 100);
+        EXPECT_LE(top, c.blockTop);
+        EXPECT_GE(top + inImage.h, c.blockTop + 100);
+        EXPECT_GE(std::min(inImage.x, top), 0);
+        EXPECT_EQ(inImage.x, std::floor(inImage.x)) << "whole pixels";
+    }
+}
+
 // None of these may crash, hang or print: each is refused when loaded, or its save is refused and writes nothing.
 TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
 {
