@@ -101,7 +101,8 @@ public:
 
     // The memory a save of the image in the format would hold at once, estimated from the file's header: the
     // decoder's rows (or its whole picture where it cannot stream), and the whole output's pixels for the
-    // encoders that work on a picture in memory (GIF, BMP, JPEG 2000, HEIC, WebP, AVIF).
+    // encoders that work on a picture in memory (GIF, BMP, JPEG 2000, HEIC; WebP and AVIF with their own
+    // working memory).
     static double MemoryCost(const WorkingImage& image, OutputFormat format);
 
     // SaveImage that never replaces a file: the new one is named only if nothing has its name when it is

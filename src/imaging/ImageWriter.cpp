@@ -215,8 +215,11 @@ vips::VOption* EncoderOptions(const WriteRequest& request)
             options->set("Q", QualityScale(request.quality));
         break;
     case OutputFormat::Avif:
+        // The AV1 encoder's fastest setting: its default took twenty times as long on a 16 MP crop, for a
+        // file a few per cent smaller.
         options->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_AV1)
             ->set("bitdepth", 8)
+            ->set("effort", 0)
             ->set("Q", QualityScale(request.quality));
         break;
     case OutputFormat::Png:
