@@ -7,6 +7,7 @@
 #include "imaging/ImageTools.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -26,6 +27,12 @@ int main(int argc, char* argv[])
     // APP_DEMO_TAB=1 shows the output settings.
     if (qEnvironmentVariableIsSet("APP_DEMO_TAB"))
         window.findChild<QTabWidget*>("tabView")->setCurrentIndex(qEnvironmentVariableIntValue("APP_DEMO_TAB"));
+    // APP_DEMO_POSITION=1 puts the automatic crop on the picture's subject.
+    if (qEnvironmentVariableIsSet("APP_DEMO_POSITION")) {
+        auto* position = window.findChild<QComboBox*>("comboAutoCropPosition");
+        position->setCurrentIndex(qEnvironmentVariableIntValue("APP_DEMO_POSITION"));
+        Q_EMIT position->activated(position->currentIndex());
+    }
     if (!files.isEmpty())
         window.findChild<QTableView*>("tableViewImage")->selectRow(0);
     // APP_DEMO_RUN=FOLDER crops the listed images into FOLDER at once, so the run report shows.
