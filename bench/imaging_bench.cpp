@@ -157,7 +157,7 @@ int main(int argc, char** argv)
         bool only24 = false; // slow enough that the 24 MP picture tells all
     };
     // SUBJECT: finding where a "Subject" crop goes, without the crop and save (that costs what JPG does).
-    const Case cases[] = {{"JPG", false}, {"JPG", true},       {"PNG", false},
+    const Case cases[] = {{"JPG", false},        {"JPG", true},         {"PNG", false},
                           {"WEBP", false, true}, {"AVIF", false, true}, {"SUBJECT", false, true}};
     constexpr int runs = 3;
 

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto read = ReadProfileText(bytes, ProfileContent{}, formats);
     if (!read)
         return 0;
-    const auto again = ReadProfileText(WriteProfileText(read->settings, read->customRatio, formats), ProfileContent{}, formats);
+    const auto again =
+        ReadProfileText(WriteProfileText(read->settings, read->customRatio, formats), ProfileContent{}, formats);
     if (!again || !(again->settings == read->settings) || !(again->customRatio == read->customRatio))
         std::abort();
     return 0;

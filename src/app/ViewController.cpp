@@ -302,8 +302,8 @@ void ViewController::UpdateCropPreview()
     const auto [width, height] = currentImage.size;
     // A refused crop writes the whole image, so nothing is veiled.
     const CropSettings settings = GetCropSettings();
-    const Rect rect = CropRefused() ? Rect{0, 0, width, height}
-                                    : GetPreviewCropRect(settings, dataProvider.Ratio(), width, height);
+    const Rect rect =
+        CropRefused() ? Rect{0, 0, width, height} : GetPreviewCropRect(settings, dataProvider.Ratio(), width, height);
     preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), rect,
                      OriginCornerAt(comboOriginCorner->currentIndex()), PlacesOnSubject(settings));
     UpdateDimensionLabels();

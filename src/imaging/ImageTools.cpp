@@ -342,9 +342,9 @@ Rect ImageTools::PlaceCropOnSubject(const RgbaBitmap& sample, double W, double H
     int attentionX = 0;
     int attentionY = 0;
     try {
-        const VImage rgba = VImage::new_from_memory(const_cast<std::uint8_t*>(sample.pixels.data()),
-                                                    sample.pixels.size(), sample.width, sample.height, 4,
-                                                    VIPS_FORMAT_UCHAR);
+        const VImage rgba =
+            VImage::new_from_memory(const_cast<std::uint8_t*>(sample.pixels.data()), sample.pixels.size(), sample.width,
+                                    sample.height, 4, VIPS_FORMAT_UCHAR);
         rgba.extract_band(0, VImage::option()->set("n", 3))
             .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
             .smartcrop(sampleWidth, sampleHeight,

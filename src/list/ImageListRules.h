@@ -13,8 +13,8 @@ std::vector<std::string> PanelExtensions(bool canReadHeif);
 // Whether a path's extension, in any case, is one of the image types the list takes (the panel's with HEIF).
 bool HasAcceptedExtension(std::string_view path);
 
-// The name of a row's format icon ("JPG", "PNG", "TIF", "GIF", "BMP", "HEIF", "HEIC", "WEBP", "AVIF") by the path's extension in
-// any case; "" when the row gets no icon.
+// The name of a row's format icon ("JPG", "PNG", "TIF", "GIF", "BMP", "HEIF", "HEIC", "WEBP", "AVIF") by the path's
+// extension in any case; "" when the row gets no icon.
 std::string RowIconName(std::string_view path);
 
 } // namespace trimlark

@@ -199,9 +199,9 @@ std::string WriteProfileText(const CropSettings& s, const CustomRatio& ratio, co
         std::to_string(ratio.customHeight),
         ratio.customWidthLargestDimension ? "1" : "0",
     };
-    const bool later = formats.IsAfterOriginal(s.comboFormat) ||
-                       std::any_of(std::begin(kLaterLines), std::end(kLaterLines),
-                                   [&s](const LaterLine& row) { return !row.atDefault(s); });
+    const bool later =
+        formats.IsAfterOriginal(s.comboFormat) || std::any_of(std::begin(kLaterLines), std::end(kLaterLines),
+                                                              [&s](const LaterLine& row) { return !row.atDefault(s); });
     if (later) {
         for (const LaterLine& row : kLaterLines)
             lines.push_back(row.write(s));

@@ -76,7 +76,11 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         {"a refused crop", {"a.png", "-o", "out", "--crop", "pixels:1,2,3"}, 2, "four numbers"},
         {"no memory budget", {"a.png", "-o", "out", "--memory-budget", "0"}, 2, "--memory-budget"},
         {"an unknown format", {"a.png", "-o", "out", "-f", "psd"}, 2, "Unknown format \"psd\""},
-        {"WebP in, WebP out", {"w.webp", "-o", "out", "-f", "webp"}, 0, "w.webp -> out/w_cropped (1).webp", {1, 0, 0, 0}},
+        {"WebP in, WebP out",
+         {"w.webp", "-o", "out", "-f", "webp"},
+         0,
+         "w.webp -> out/w_cropped (1).webp",
+         {1, 0, 0, 0}},
         {"a missing profile", {"a.png", "-o", "out", "-p", "none.tlp"}, 2, "Could not load profile.\n"},
         // The profile loads; the run is refused.
         {"a name outside the folder", {"a.png", "-o", "out", "-p", "escape.tlp"}, 2, "cannot contain \"/\""},
@@ -146,8 +150,7 @@ TEST_F(CliTest, ASavedProfileRunsItsCrop)
     EXPECT_EQ(test::CoordinateAt(written, 0, 0), (test::Coordinate{14, 2}));
 }
 
-// "--position subject" moves the automatic crop onto the one busy block of a flat picture; centred, it shows
-// only the flat grey.
+// "--position subject" moves the automatic crop onto the one busy block of a flat picture; centred, it is flat.
 TEST_F(CliTest, TheSubjectPositionCropsTheBusyPart)
 {
     (vips::VImage::black(1200, 200, vips::VImage::option()->set("bands", 3)) + 128)
@@ -155,13 +158,10 @@ TEST_F(CliTest, TheSubjectPositionCropsTheBusyPart)
         .cast(VIPS_FORMAT_UCHAR)
         .pngsave(work.Path("s.png").c_str());
     for (const std::string position : {"centre", "subject"}) {
-        SCOPED_TRACE(position);
-        ASSERT_EQ(Run({"s.png", "-o", "out", "-n", position, "-f", "png", "--crop", "auto:1:1", "--position", position}),
-                  0)
-            << err;
+        ASSERT_EQ(Run({"s.png", "-o", "out", "-n", position, "-f", "png", "--position", position}), 0) << err;
         const vips::VImage written = test::ReadImage(work.Path("out/" + position + " (1).png"));
-        EXPECT_EQ(std::pair(written.width(), written.height()), std::pair(200, 200));
-        EXPECT_EQ(written.deviate() > 30, position == "subject");
+        EXPECT_EQ(written.width(), 200);
+        EXPECT_EQ(written.deviate() > 30, position == "subject") << position;
     }
 }
 

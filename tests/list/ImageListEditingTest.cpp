@@ -76,7 +76,8 @@ TEST(ImageListRules, ExtensionsGiveAcceptanceAndRowIconInAnyCase)
     const Paths all = PanelExtensions(true);
     EXPECT_EQ(all.size(), 14u);
     // Without the HEIF decoder: neither HEIF, HEIC nor AVIF.
-    EXPECT_EQ(PanelExtensions(false), Paths({"jpg", "jpeg", "jpe", "jp2", "jpx", "png", "tiff", "tif", "gif", "bmp", "webp"}));
+    EXPECT_EQ(PanelExtensions(false),
+              Paths({"jpg", "jpeg", "jpe", "jp2", "jpx", "png", "tiff", "tif", "gif", "bmp", "webp"}));
 }
 
 } // namespace
