@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -31,6 +32,12 @@ int main(int argc, char* argv[])
     for (const QString& name : qEnvironmentVariable("APP_DEMO_CLICK").split(QLatin1Char(','), Qt::SkipEmptyParts))
         if (auto* button = window.findChild<QAbstractButton*>(name))
             button->click();
+    // APP_DEMO_POSITION=1 puts the automatic crop on the picture's subject.
+    if (qEnvironmentVariableIsSet("APP_DEMO_POSITION")) {
+        auto* position = window.findChild<QComboBox*>("comboAutoCropPosition");
+        position->setCurrentIndex(qEnvironmentVariableIntValue("APP_DEMO_POSITION"));
+        Q_EMIT position->activated(position->currentIndex());
+    }
     if (!files.isEmpty())
         window.findChild<QTableView*>("tableViewImage")->selectRow(0);
     // APP_DEMO_RUN=FOLDER crops the listed images into FOLDER at once, so the run report shows.

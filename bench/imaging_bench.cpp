@@ -3,12 +3,15 @@
 //   imaging_bench [folder]          makes 24 MP and 100 MP JPEGs in folder (default: a temporary folder),
 //                                   then measures each case in a fresh process and prints a table
 //   imaging_bench --one SRC OUT FORMAT KEEP
-//                                   one load + crop + save; prints "<ms> <peak KiB>"
+//                                   one load + crop + save; prints "<ms> <peak KiB> <output bytes>"
+//   imaging_bench --one SRC - SUBJECT 0
+//                                   finding the subject of a centred 1:1 crop (sample decode and placement)
 #include "imaging/Codecs.h"
 #include "imaging/ImageTools.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,8 +26,33 @@ namespace {
 
 using trimlark::ImageTools;
 
+void PrintUsage(std::chrono::steady_clock::time_point start, std::uintmax_t bytes)
+{
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%.1f %ld %ju\n", ms, usage.ru_maxrss, bytes);
+}
+
+int RunSubject(const std::string& source)
+{
+    ImageTools::Initialize();
+    const auto start = std::chrono::steady_clock::now();
+    const auto size = ImageTools::GetImagePixelSize(source);
+    const auto sample = ImageTools::LoadSubjectSample(source);
+    if (!size || !sample)
+        return 1;
+    const trimlark::Rect centred = trimlark::GetAutoCropRect({}, size->width, size->height);
+    const trimlark::Rect placed =
+        ImageTools::PlaceCropOnSubject(*sample, size->width, size->height, centred, trimlark::OriginCorner::TopLeft);
+    PrintUsage(start, static_cast<std::uintmax_t>(placed.x));
+    return 0;
+}
+
 int RunOne(const std::string& source, const std::string& output, const std::string& format, bool keepMetadata)
 {
+    if (format == "SUBJECT")
+        return RunSubject(source);
     ImageTools::Initialize();
     const auto start = std::chrono::steady_clock::now();
     std::string reason;
@@ -50,16 +78,13 @@ int RunOne(const std::string& source, const std::string& output, const std::stri
     }
     if (keepMetadata)
         ImageTools::CopyEXIFInformationAndCreationDate(cropped, output);
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%.1f %ld\n", ms, usage.ru_maxrss);
+    PrintUsage(start, std::filesystem::file_size(output));
     return 0;
 }
 
 // Runs one case in a fresh process, so its peak memory is its own.
 bool Measure(const std::string& self, const std::string& source, const std::string& output, const std::string& format,
-             bool keep, double& ms, long& peakKiB)
+             bool keep, double& ms, long& peakKiB, std::uintmax_t& bytes)
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
@@ -79,7 +104,7 @@ bool Measure(const std::string& self, const std::string& source, const std::stri
     int status = 0;
     waitpid(child, &status, 0);
     return length > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-           std::sscanf(text, "%lf %ld", &ms, &peakKiB) == 2;
+           std::sscanf(text, "%lf %ld %ju", &ms, &peakKiB, &bytes) == 3;
 }
 
 // A photo-like picture: smooth gradients with noise, so the encoder has real work.
@@ -129,11 +154,15 @@ int main(int argc, char** argv)
     {
         const char* format;
         bool keep;
+        bool only24 = false; // slow enough that the 24 MP picture tells all
     };
-    const Case cases[] = {{"JPG", false}, {"JPG", true}, {"PNG", false}};
+    // SUBJECT: finding where a "Subject" crop goes, without the crop and save (that costs what JPG does).
+    const Case cases[] = {{"JPG", false},        {"JPG", true},         {"PNG", false},
+                          {"WEBP", false, true}, {"AVIF", false, true}, {"SUBJECT", false, true}};
     constexpr int runs = 3;
 
-    std::printf("%-8s %-11s %-6s %10s %14s\n", "source", "size", "output", "ms (median)", "peak RSS (MiB)");
+    std::printf("%-8s %-11s %-10s %10s %14s %12s\n", "source", "size", "output", "ms (median)", "peak RSS (MiB)",
+                "bytes");
     for (const auto& source : sources) {
         const std::string path = (folder / (std::to_string(source.width) + "x" + std::to_string(source.height) + "-o" +
                                             std::to_string(source.orientation) + ".jpg"))
@@ -141,13 +170,19 @@ int main(int argc, char** argv)
         if (!fs::exists(path))
             MakeJpeg(path, source.width, source.height, source.orientation);
         for (const auto& c : cases) {
+            if (c.only24 && source.width * source.height > 30'000'000)
+                continue;
+            if ((std::string(c.format) == "WEBP" && !trimlark::CanWriteWebp()) ||
+                (std::string(c.format) == "AVIF" && !trimlark::CanWriteAvif()))
+                continue;
             std::vector<double> times;
             long peak = 0;
+            std::uintmax_t bytes = 0;
             for (int run = 0; run < runs; ++run) {
                 double ms = 0;
                 long kib = 0;
                 const std::string output = (folder / (std::string("out.") + c.format)).string();
-                if (!Measure(self, path, output, c.format, c.keep, ms, kib)) {
+                if (!Measure(self, path, output, c.format, c.keep, ms, kib, bytes)) {
                     std::printf("%s %s: failed\n", source.name, c.format);
                     break;
                 }
@@ -158,8 +193,9 @@ int main(int argc, char** argv)
                 continue;
             std::sort(times.begin(), times.end());
             const std::string label = std::string(c.format) + (c.keep ? "+meta" : "");
-            std::printf("%-8s %5dx%-5d %-10s %8.0f %14.1f\n", source.name, source.width, source.height, label.c_str(),
-                        times[times.size() / 2], peak / 1024.0);
+            std::printf("%-8s %5dx%-5d %-10s %8.0f %14.1f %12ju\n", source.name, source.width, source.height,
+                        label.c_str(), times[times.size() / 2], peak / 1024.0,
+                        std::string(c.format) == "SUBJECT" ? 0 : bytes);
         }
     }
     if (ownFolder)

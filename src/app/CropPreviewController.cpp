@@ -30,19 +30,24 @@ CropPreviewController::~CropPreviewController()
 }
 
 void CropPreviewController::Request(const std::string& path, PixelSize size, QSize target, const Rect& rect,
-                                    std::optional<OriginCorner> originCorner)
+                                    std::optional<OriginCorner> originCorner, bool onSubject)
 {
     const quint64 request = ++request_;
     // Requests still waiting for a thread are out of date now, and so are neighbours of an earlier image.
     pool_.clear();
     prefetchPool_.clear();
-    pool_.start([this, request, target, path, size, rect, originCorner] {
+    pool_.start([this, request, target, path, size, rect, originCorner, onSubject] {
         // Decoding at the displayed size looks the same as drawing at full size and scaling down, and lets the
         // decoder skip most of the work (JPEG scales while it decodes).
         const std::shared_ptr<const RgbaBitmap> source = cache_.Get(path, target);
         QImage image;
+        Rect clear = rect;
+        if (onSubject && source) {
+            if (const auto sample = SubjectSample(path))
+                clear = ImageTools::PlaceCropOnSubject(*sample, size.width, size.height, rect, originCorner);
+        }
         if (source)
-            image = ToQImage(DrawCropPreview(rect.x, rect.y, rect.w, rect.h, *source, size, originCorner));
+            image = ToQImage(DrawCropPreview(clear.x, clear.y, clear.w, clear.h, *source, size, originCorner));
         const bool decoded = source != nullptr;
         QMetaObject::invokeMethod(
             this, [this, request, image, decoded, target] { Show(request, image, decoded, target); },
@@ -74,6 +79,23 @@ void CropPreviewController::Prefetch(QSize target)
     });
 }
 
+std::shared_ptr<const RgbaBitmap> CropPreviewController::SubjectSample(const std::string& path)
+{
+    {
+        const std::lock_guard lock(sampleMutex_);
+        if (sample_ && samplePath_ == path)
+            return sample_;
+    }
+    auto decoded = ImageTools::LoadSubjectSample(path);
+    if (!decoded)
+        return nullptr;
+    auto sample = std::make_shared<const RgbaBitmap>(std::move(*decoded));
+    const std::lock_guard lock(sampleMutex_);
+    samplePath_ = path;
+    sample_ = sample;
+    return sample;
+}
+
 void CropPreviewController::Clear()
 {
     shownRequest_ = ++request_;
@@ -83,6 +105,8 @@ void CropPreviewController::Clear()
 void CropPreviewController::ForgetPicture()
 {
     cache_.Clear();
+    const std::lock_guard lock(sampleMutex_);
+    sample_.reset();
 }
 
 void CropPreviewController::Stop()

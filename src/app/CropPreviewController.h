@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,10 @@ public:
     ~CropPreviewController() override;
 
     // Asks for the preview of the image at path (of pixel size size) drawn at target device pixels, with rect
-    // (corner-relative, in source pixels) left clear. Requests still waiting for a thread are dropped.
+    // (corner-relative, in source pixels) left clear; onSubject: moved onto the picture's subject first, as the
+    // run moves it. Requests still waiting for a thread are dropped.
     void Request(const std::string& path, PixelSize size, QSize target, const Rect& rect,
-                 std::optional<OriginCorner> originCorner);
+                 std::optional<OriginCorner> originCorner, bool onSubject = false);
     // The images next to the requested one, most likely next first: once the latest request is shown, they are
     // decoded in the background (one at a time, until a newer request comes) so that moving to them is instant.
     void SetNeighbours(std::vector<std::string> paths) { neighbours_ = std::move(paths); }
@@ -60,9 +62,14 @@ Q_SIGNALS:
 private:
     void Show(quint64 request, const QImage& image, bool decoded, QSize target);
     void Prefetch(QSize target);
+    // The subject sample of path; the last one is kept, as the settings change more often than the image.
+    std::shared_ptr<const RgbaBitmap> SubjectSample(const std::string& path);
 
     PreviewPictureCache cache_;
     std::vector<std::string> neighbours_;
+    std::mutex sampleMutex_;
+    std::string samplePath_;
+    std::shared_ptr<const RgbaBitmap> sample_;
     std::atomic<quint64> request_ = 0; // read by the prefetch to notice a newer request
     std::atomic<bool> stopping_ = false;
     quint64 shownRequest_ = 0;

@@ -128,8 +128,9 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     previewLayout->addLayout(dimensions);
 
     // The crop tab.
-    radioAutoCrop = Named(new QRadioButton(tr("Automatic crop, centred")), "radioAutoCrop");
+    radioAutoCrop = Named(new QRadioButton(tr("Automatic crop")), "radioAutoCrop");
     comboAutoCropFormat = Named(new QComboBox, "comboAutoCropFormat");
+    comboAutoCropPosition = Named(new QComboBox, "comboAutoCropPosition");
     radioCustomCrop = Named(new QRadioButton(tr("Custom crop")), "radioCustomCrop");
     comboOriginCorner = Named(new QComboBox, "comboOriginCorner");
     radioCustomCropPixels = Named(new QRadioButton(tr("In pixels")), "radioCustomCropPixels");
@@ -152,6 +153,7 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     auto* autoForm = new QFormLayout;
     autoForm->setContentsMargins(24, 0, 0, 6);
     autoForm->addRow(tr("Aspect ratio:"), comboAutoCropFormat);
+    autoForm->addRow(tr("Position:"), comboAutoCropPosition);
 
     auto* pixelsGrid = new QGridLayout;
     pixelsGrid->setContentsMargins(24, 0, 0, 6);
@@ -310,6 +312,7 @@ CropSettingsBinding MainWindowLayout::BindSettings() const
     return {
         {radioAutoCrop, &CropSettings::radioAutoCrop},
         {comboAutoCropFormat, &CropSettings::comboAutoCropFormat},
+        {comboAutoCropPosition, &CropSettings::comboAutoCropPosition},
         {radioCustomCrop, &CropSettings::radioCustomCrop},
         {comboOriginCorner, &CropSettings::comboOriginCorner},
         {radioCustomCropPixels, &CropSettings::radioCustomCropPixels},
@@ -343,6 +346,7 @@ void MainWindowLayout::FillChoiceLists()
             combo->addItem(QString::fromStdString(title));
     };
     fill(comboAutoCropFormat, AutoCropFormatTitles());
+    fill(comboAutoCropPosition, AutoCropPositionTitles());
     fill(comboFormat, AvailableFormats().Titles());
     fill(comboOriginCorner, OriginCornerTitles());
 }

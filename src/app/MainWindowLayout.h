@@ -52,6 +52,7 @@ protected:
     QTabWidget* tabView = nullptr;
     QRadioButton* radioAutoCrop = nullptr;
     QComboBox* comboAutoCropFormat = nullptr;
+    QComboBox* comboAutoCropPosition = nullptr; // "Centred" or "Subject"
     QRadioButton* radioCustomCrop = nullptr;
     QComboBox* comboOriginCorner = nullptr;
     QRadioButton* radioCustomCropPixels = nullptr;

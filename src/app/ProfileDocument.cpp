@@ -127,7 +127,7 @@ void ProfileDocument::SaveAs()
 
 void ProfileDocument::Write()
 {
-    if (!SaveProfileFile(currentProfilePath, current_())) {
+    if (!SaveProfileFile(currentProfilePath, current_(), AvailableFormats())) {
         ShowWarning(tr("Could not save profile."));
         return;
     }

@@ -95,6 +95,7 @@ void ViewController::ConnectActions()
     connect(radioCustomCropPixels, &QRadioButton::clicked, this, &ViewController::OnCustomCropPixelsSelected);
     connect(radioCustomCropPercents, &QRadioButton::clicked, this, &ViewController::OnCustomCropPercentsSelected);
     connect(comboAutoCropFormat, &QComboBox::activated, this, &ViewController::OnAutoCropFormatSelected);
+    connect(comboAutoCropPosition, &QComboBox::activated, this, &ViewController::OnAutoCropPositionSelected);
     connect(comboOriginCorner, &QComboBox::activated, this, &ViewController::OnOriginCornerSelected);
     const std::pair<QLineEdit*, void (ViewController::*)()> fields[] = {
         {textFieldCustomCropPixelsOriginX, &ViewController::OnCustomCropPixelsOriginXChanged},
@@ -304,9 +305,10 @@ void ViewController::UpdateCropPreview()
     if (currentImage.size.width <= 0 || currentImage.size.height <= 0)
         return;
     // A refused crop writes the whole image, so nothing is veiled; a lossless one shows its grown region.
-    const ShownCrop shown = GetShownCrop(currentImage.path, currentImage.size, GetCropSettings(), dataProvider.Ratio());
+    const CropSettings settings = GetCropSettings();
+    const ShownCrop shown = GetShownCrop(currentImage.path, currentImage.size, settings, dataProvider.Ratio());
     preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), shown.rect,
-                     shown.corner);
+                     shown.corner, PlacesOnSubject(settings));
     UpdateDimensionLabels(shown);
 }
 

@@ -77,6 +77,7 @@ public Q_SLOTS:
     void OnCustomCropPercentsSelected() { SelectRadio(radioCustomCropPercents, radioCustomCropPixels); }
     void OnAutoCropFormatSelected();
     void OnOriginCornerSelected() { CropSettingChanged(); }
+    void OnAutoCropPositionSelected() { CropSettingChanged(); }
     void OnCustomCropPixelsOriginXChanged() { CropSettingChanged(); }
     void OnCustomCropPixelsOriginYChanged() { CropSettingChanged(); }
     void OnCustomCropPixelsWidthChanged() { CropSettingChanged(); }

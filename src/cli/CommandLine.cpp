@@ -34,6 +34,7 @@ struct Arguments
     std::string profile;
     std::optional<std::string> crop;
     std::optional<std::string> corner;
+    std::optional<std::string> position;
     std::optional<bool> widthAlongLonger;
     std::optional<std::string> format;
     std::optional<float> quality;
@@ -109,7 +110,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     CLI::App app{"Crops a batch of images in one run: every FILE, and the images of every FOLDER (sorted by name, "
                  "not recursively unless -r), are cropped, encoded and written to the output folder.",
                  "trimlark-cli"};
-    std::string crop, corner, format, name;
+    std::string crop, corner, position, format, name;
     float quality = 0;
     app.set_version_flag("--version", std::string("trimlark-cli ") + TRIMLARK_VERSION);
     // Wide enough that each option's description stands two spaces or more apart from it (or on the next
@@ -133,15 +134,22 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
                                         "Corner the custom crop is measured from: bottom-left, bottom-right, "
                                         "top-left or top-right")
                              ->type_name("CORNER");
+    auto* positionOption =
+        app.add_option("--position", position,
+                       "Where an automatic crop sits: centre (default), or subject (on the picture's most "
+                       "interesting region, at the same size)")
+            ->type_name("centre|subject")
+            ->check(CLI::IsMember({"centre", "subject"}));
     auto* longer =
         app.add_flag("--width-along-longer")->description("Custom W:H: W along the image's longer side (default)");
     auto* given = app.add_flag("--width-as-given")->description("Custom W:H: the crop's width : height is W : H");
     longer->excludes(given);
     auto* formatOption = app.add_option("-f,--format", format,
                                         "Output format, any case: JPG JPEG JPE JP2 JPX PNG TIFF TIF GIF BMP "
-                                        "HEIF HEIC Original")
+                                        "HEIF HEIC Original WEBP AVIF (HEIF, HEIC, WEBP and AVIF where this "
+                                        "system can write them)")
                              ->type_name("NAME");
-    auto* qualityOption = app.add_option("-q,--quality", quality, "Quality 1-100 (JPEG, JPEG 2000)")
+    auto* qualityOption = app.add_option("-q,--quality", quality, "Quality 1-100 (JPEG, JPEG 2000, WebP, AVIF)")
                               ->type_name("N")
                               ->check(CLI::Range(1.0f, 100.0f));
     auto* nameOption =
@@ -197,6 +205,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     };
     args.crop = givenValue(cropOption, crop);
     args.corner = givenValue(cornerOption, corner);
+    args.position = givenValue(positionOption, position);
     args.format = givenValue(formatOption, format);
     args.quality = givenValue(qualityOption, quality);
     args.name = givenValue(nameOption, name);
@@ -215,6 +224,9 @@ bool ApplyArguments(const Arguments& args, ProfileContent& content, std::string*
         return false;
     if (args.corner && !CropOptionParser::ApplyCorner(*args.corner, settings, reason))
         return false;
+    if (args.position)
+        settings.comboAutoCropPosition =
+            static_cast<int>(*args.position == "subject" ? CropPosition::Subject : CropPosition::Centred);
     if (args.widthAlongLonger)
         content.customRatio.customWidthLargestDimension = *args.widthAlongLonger;
     if (args.format && !CropOptionParser::ApplyFormat(*args.format, AvailableFormats(), settings, reason))
@@ -258,7 +270,7 @@ int SaveProfile(const Arguments& args, const ProfileContent& content)
         }
     }
     std::string reason;
-    if (!SaveProfileFile(path, content, &reason, exists))
+    if (!SaveProfileFile(path, content, AvailableFormats(), &reason, exists))
         return UsageError("Could not save profile. " + reason);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "imaging/Codecs.h"
 
+#include <libheif/heif.h>
 #include <vips/vips.h>
 
 namespace trimlark {
@@ -20,6 +21,20 @@ bool CanWriteHeif()
     return canWrite;
 }
 
+bool CanWriteWebp()
+{
+    static const bool canWrite = HasOperation("webpsave");
+    return canWrite;
+}
+
+bool CanWriteAvif()
+{
+    // The HEIF saver is there whenever libheif is; whether libheif was built with an AV1 encoder is its own
+    // business.
+    static const bool canWrite = CanWriteHeif() && heif_have_encoder_for_format(heif_compression_AV1) != 0;
+    return canWrite;
+}
+
 bool CanReadHeif()
 {
     static const bool canRead = HasOperation("heifload");
@@ -28,7 +43,7 @@ bool CanReadHeif()
 
 const FormatList& AvailableFormats()
 {
-    static const FormatList formats(CanWriteHeif());
+    static const FormatList formats(WritableFormats{CanWriteHeif(), CanWriteWebp(), CanWriteAvif()});
     return formats;
 }
 

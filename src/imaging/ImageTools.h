@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/CropGeometry.h"
 #include "settings/CropSettings.h"
 #include "settings/FileTypes.h"
 
@@ -101,7 +102,8 @@ public:
     static WorkingImage CropImage(const WorkingImage& image, double x, double y, double width, double height,
                                   std::optional<OriginCorner> originCorner);
 
-    // Encodes the image in the format (quality fraction 0-1 for JPEG and JPEG 2000) and writes it atomically.
+    // Encodes the image in the format (quality fraction 0-1 for JPEG, JPEG 2000, WebP and AVIF; JPEG 2000 and WebP
+    // are lossless at 1) and writes it atomically. Alpha is kept by every format but JPEG.
     // keepMetadata: the output carries the source's EXIF, IPTC and XMP as far as its type can hold them;
     // otherwise none of them. False, with the reason, when nothing was written (an existing file at path is
     // then untouched). True when written; reason then holds what the output lacks of the source (a metadata block
@@ -111,7 +113,8 @@ public:
 
     // The memory a save of the image in the format would hold at once, estimated from the file's header: the
     // decoder's rows (or its whole picture where it cannot stream), and the whole output's pixels for the
-    // encoders that work on a picture in memory (GIF, BMP, JPEG 2000, HEIC).
+    // encoders that work on a picture in memory (GIF, BMP, JPEG 2000, HEIC; WebP and AVIF with their own
+    // working memory).
     static double MemoryCost(const WorkingImage& image, OutputFormat format);
 
     // SaveImage that never replaces a file: the new one is named only if nothing has its name when it is
@@ -152,6 +155,17 @@ public:
     // A downscaled, upright copy of the file's picture that fits in maxWidth x maxHeight (never enlarged),
     // for the preview. Absent when the file cannot be decoded.
     static std::optional<RgbaBitmap> LoadPreviewBitmap(const std::string& path, int maxWidth, int maxHeight);
+
+    // The small decode of the file's picture that a crop's subject is looked for in: the same file always gives
+    // the same sample, whoever asks (the preview, the run). Absent when the file cannot be decoded.
+    static std::optional<RgbaBitmap> LoadSubjectSample(const std::string& path);
+
+    // The corner-relative rectangle rect of an image of W x H, moved onto the most interesting region of the
+    // sample for its size (libvips' attention measure), keeping its size; its edges stay on whole pixels when
+    // its size is whole, and it stays inside the image. A rectangle under a pixel, one larger than the image or an
+    // empty sample is returned as it is.
+    static Rect PlaceCropOnSubject(const RgbaBitmap& sample, double W, double H, const Rect& rect,
+                                   std::optional<OriginCorner> originCorner);
 };
 
 } // namespace trimlark

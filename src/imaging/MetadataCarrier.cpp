@@ -188,6 +188,10 @@ const char* FormatName(OutputFormat format)
         return "a BMP";
     case OutputFormat::Heic:
         return "a HEIC file";
+    case OutputFormat::Webp:
+        return "a WebP file";
+    case OutputFormat::Avif:
+        return "an AVIF file";
     }
     return "the output";
 }
@@ -284,7 +288,8 @@ FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int h
                 unheld.push_back(name);
         metadata = SourceMetadata{};
         remark.clear(); // whatever was trimmed from them goes too
-    } else if (format == OutputFormat::Heic && !metadata->iptc.empty()) {
+    } else if ((format == OutputFormat::Heic || format == OutputFormat::Webp || format == OutputFormat::Avif) &&
+               !metadata->iptc.empty()) {
         unheld.push_back("IPTC");
         metadata->iptc.clear();
     }
@@ -312,7 +317,8 @@ FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int h
         try {
             Exiv2::Blob blob;
             Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, metadata->exif);
-            if (format == OutputFormat::Heic)
+            // The HEIF saver takes the block with a JPEG segment's "Exif" prefix, as libvips' loaders give it.
+            if (format == OutputFormat::Heic || format == OutputFormat::Avif)
                 fitted.exif.assign({'E', 'x', 'i', 'f', 0, 0});
             fitted.exif.insert(fitted.exif.end(), blob.begin(), blob.end());
         } catch (const std::exception& error) {

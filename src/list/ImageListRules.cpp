@@ -8,7 +8,7 @@ std::vector<std::string> PanelExtensions(bool canReadHeif)
 {
     std::vector<std::string> extensions;
     for (const FileType& type : FileTypes()) {
-        if (canReadHeif || type.format != OutputFormat::Heic)
+        if (canReadHeif || !NeedsHeifDecoder(type.format))
             extensions.emplace_back(type.extension);
     }
     return extensions;

@@ -23,7 +23,8 @@ std::optional<ProfileContent> LoadProfileFile(const std::string& path, const Pro
     return ReadProfileText(bytes, current, formats);
 }
 
-bool SaveProfileFile(const std::string& path, const ProfileContent& content, std::string* reason, bool replace)
+bool SaveProfileFile(const std::string& path, const ProfileContent& content, const FormatList& formats,
+                     std::string* reason, bool replace)
 {
     std::error_code ec;
     const auto type = std::filesystem::status(path, ec).type();
@@ -33,7 +34,7 @@ bool SaveProfileFile(const std::string& path, const ProfileContent& content, std
             *reason = "Cannot replace " + path + ": it is not a regular file";
         return false;
     }
-    const std::string text = WriteProfileText(content.settings, content.customRatio);
+    const std::string text = WriteProfileText(content.settings, content.customRatio, formats);
     AtomicFile file(path);
     return file.Create(reason) && file.Write(text.data(), text.size(), reason) && file.Commit(reason, replace);
 }

@@ -20,7 +20,8 @@ std::optional<ProfileContent> LoadProfileFile(const std::string& path, const Pro
 // the old one's permissions; false, with the reason, when it could not be written (an old file is then as it
 // was). A path that holds something other than a regular file (a folder, a pipe, a device) is refused untouched.
 // With replace false, a file that has the name when the new one is complete is kept, and false returned.
-bool SaveProfileFile(const std::string& path, const ProfileContent& content, std::string* reason = nullptr,
-                     bool replace = true);
+// formats: the format list of this system (see WriteProfileText).
+bool SaveProfileFile(const std::string& path, const ProfileContent& content, const FormatList& formats,
+                     std::string* reason = nullptr, bool replace = true);
 
 } // namespace trimlark

@@ -2,6 +2,7 @@
 
 #include "base/Numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -14,6 +15,7 @@ namespace trimlark {
 namespace {
 
 constexpr float kMaxQuality = 100.0f;
+constexpr std::size_t kBaseLines = 25;
 
 bool IsNewline(char32_t c)
 {
@@ -147,12 +149,30 @@ private:
     bool ok_ = true;
 };
 
+// The settings of the lines after the 25th, in line order: how each is written, whether it is at its default
+// (then a profile needs none of them), and how it is read. A later setting is one more row.
+struct LaterLine
+{
+    std::string (*write)(const CropSettings&);
+    bool (*atDefault)(const CropSettings&);
+    void (*read)(LineReader&, std::size_t line, CropSettings&);
+};
+
+const LaterLine kLaterLines[] = {
+    {[](const CropSettings& s) { return std::to_string(s.comboAutoCropPosition); },
+     [](const CropSettings& s) { return s.comboAutoCropPosition == CropSettings{}.comboAutoCropPosition; },
+     [](LineReader& in, std::size_t line, CropSettings& s) {
+         s.comboAutoCropPosition = in.Index(line, AutoCropPositionTitles().size());
+     }},
+};
+static_assert(std::size(kLaterLines) == kProfileLaterLines);
+
 } // namespace
 
-std::string WriteProfileText(const CropSettings& s, const CustomRatio& ratio)
+std::string WriteProfileText(const CropSettings& s, const CustomRatio& ratio, const FormatList& formats)
 {
     const auto state = [](bool on) { return on ? std::string("1") : std::string("0"); };
-    const std::vector<std::string> lines{
+    std::vector<std::string> lines{
         state(s.radioAutoCrop),
         std::to_string(s.comboAutoCropFormat),
         state(s.radioCustomCrop),
@@ -179,6 +199,13 @@ std::string WriteProfileText(const CropSettings& s, const CustomRatio& ratio)
         std::to_string(ratio.customHeight),
         ratio.customWidthLargestDimension ? "1" : "0",
     };
+    const bool later =
+        formats.IsAfterOriginal(s.comboFormat) || std::any_of(std::begin(kLaterLines), std::end(kLaterLines),
+                                                              [&s](const LaterLine& row) { return !row.atDefault(s); });
+    if (later) {
+        for (const LaterLine& row : kLaterLines)
+            lines.push_back(row.write(s));
+    }
     std::string text;
     for (const auto& line : lines) {
         text += line;
@@ -196,7 +223,8 @@ std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const Prof
     const std::vector<std::string> pieces = SplitLines(*decoded);
     // A file of L lines, each ending in a line feed, has L + 1 pieces; the last is never read.
     const std::size_t lineCount = pieces.size() - 1;
-    if (lineCount != 20 && lineCount != 21 && lineCount != 22 && lineCount != 25)
+    if (lineCount != 20 && lineCount != 21 && lineCount != 22 &&
+        (lineCount < kBaseLines || lineCount > kBaseLines + kProfileLaterLines))
         return std::nullopt;
 
     ProfileContent result = current;
@@ -220,7 +248,9 @@ std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const Prof
     s.textFieldCustomCropPixelsWidth = in.Text(16);
     s.textFieldCustomCropPixelsHeight = in.Text(17);
     // The 20-line version had fewer formats before the JPEG 2000 entries; its indices above 1 shift by 3.
-    s.comboFormat = in.Index(18, static_cast<std::size_t>(formats.Count()), lineCount == 20);
+    // The formats after "Original" came with the later versions.
+    const int formatsKnown = lineCount > kBaseLines ? formats.Count() : formats.IndexOfTitle(kOriginalFormatTitle) + 1;
+    s.comboFormat = in.Index(18, static_cast<std::size_t>(formatsKnown), lineCount == 20);
     s.sliderQuality = in.Float(19);
     if (!(s.sliderQuality >= 0.0f && s.sliderQuality <= kMaxQuality))
         in.Refuse();
@@ -236,6 +266,18 @@ std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const Prof
         // The ratio divides by these; the custom ratio window never lets them fall below 1 either.
         if (result.customRatio.customWidth < 1 || result.customRatio.customHeight < 1)
             in.Refuse();
+    }
+    // A setting the file lacks is read from its default's line: the programs that wrote the shorter versions
+    // knew only that.
+    std::vector<std::string> defaultLines;
+    for (const LaterLine& row : kLaterLines)
+        defaultLines.push_back(row.write(CropSettings{}));
+    LineReader defaults(defaultLines);
+    for (std::size_t i = 0; i < kProfileLaterLines; ++i) {
+        if (kBaseLines + i < lineCount)
+            kLaterLines[i].read(in, kBaseLines + i + 1, s);
+        else
+            kLaterLines[i].read(defaults, i + 1, s);
     }
     if (!in.ok())
         return std::nullopt;

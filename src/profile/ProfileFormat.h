@@ -17,14 +17,24 @@ struct ProfileContent
     CustomRatio customRatio;
 };
 
-// The 25 lines of the current profile version, each ending in a line feed. The output folder is not stored.
-std::string WriteProfileText(const CropSettings& settings, const CustomRatio& customRatio);
+// The lines of a profile, each ending in a line feed; the output folder is not stored. Settings that came after
+// the 25-line version (the automatic crop's position, the formats after "Original" in formats) at their defaults
+// give the 25-line version, byte for byte; otherwise the whole latest version is written (see kProfileLaterLines).
+std::string WriteProfileText(const CropSettings& settings, const CustomRatio& customRatio, const FormatList& formats);
 
-// Reads a profile of 20, 21, 22 or 25 lines over the current values (fields an older version lacks keep
-// them). Absent when the file must be refused as a whole: not UTF-8 text (UTF-16 with a byte-order mark is
-// converted), a line count the format does not know, a numeric line that does not parse, an index outside
-// its list (other than -1), a state other than 0 or 1, or a custom width or height below 1.
-// The format line is checked against formats, the format list of the system the profile is read on.
+// The lines after the 25th in the latest version. Each later version adds lines at the end and keeps the earlier
+// ones, so a profile of 25 + n lines (n from 1 to this) holds the first n of them.
+//   26: the automatic crop's position, an index ("Centred" 0, "Subject" 1)
+inline constexpr std::size_t kProfileLaterLines = 1;
+
+// Reads a profile of 20, 21, 22, 25 or 25 + n lines (n up to kProfileLaterLines) over the current values. Fields
+// of the first 25 lines that an older version lacks keep their current values; the settings that came later take
+// their defaults when the file lacks them (the programs that wrote it knew only those). Absent when the file must
+// be refused as a whole: not UTF-8 text (UTF-16 with a byte-order mark is converted), a line count the format does
+// not know, a numeric line that does not parse, an index outside its list (other than -1; a format after
+// "Original" is outside the lists of the 25-line and older versions), a state other than 0 or 1, or a custom
+// width or height below 1. The format line is checked against formats, the format list of the system the profile
+// is read on.
 std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const ProfileContent& current,
                                               const FormatList& formats);
 

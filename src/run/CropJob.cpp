@@ -146,8 +146,13 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
     }
 
     const CropSettings& settings = job.settings;
-    const Rect rect = GetRunCropRect(settings, job.customRatio, loaded->Width(), loaded->Height());
+    Rect rect = GetRunCropRect(settings, job.customRatio, loaded->Width(), loaded->Height());
     const std::optional<OriginCorner> corner = OriginCornerAt(settings.comboOriginCorner);
+    if (PlacesOnSubject(settings)) {
+        // The sample the preview looked in, so the run cuts what the preview showed; without one, the centre.
+        if (const auto sample = ImageTools::LoadSubjectSample(image.sourcePath))
+            rect = ImageTools::PlaceCropOnSubject(*sample, loaded->Width(), loaded->Height(), rect, corner);
+    }
     const bool refused =
         GetCropMode(settings) != CropMode::None &&
         !GetCropRegionAtCorner(corner, loaded->Width(), loaded->Height(), rect.x, rect.y, rect.w, rect.h);

@@ -10,21 +10,33 @@ const std::vector<std::string>& AutoCropFormatTitles()
     return titles;
 }
 
+const std::vector<std::string>& AutoCropPositionTitles()
+{
+    static const std::vector<std::string> titles{"Centred", "Subject"};
+    return titles;
+}
+
 const std::vector<std::string>& OriginCornerTitles()
 {
     static const std::vector<std::string> titles{"Bottom Left", "Bottom Right", "Top Left", "Top Right"};
     return titles;
 }
 
-FormatList::FormatList(bool canWriteHeif) : canWriteHeif_(canWriteHeif)
+FormatList::FormatList(WritableFormats writable) : writable_(writable)
 {
-    for (const FileType& type : FileTypes()) {
-        if (NeedsHeifEncoder(type.format) && !canWriteHeif)
-            continue;
-        titles_.emplace_back(type.title);
-        formats_.push_back(type.format);
+    for (const bool afterOriginal : {false, true}) {
+        if (afterOriginal) {
+            originalIndex_ = Count();
+            titles_.emplace_back(kOriginalFormatTitle);
+            formats_.push_back(OutputFormat::Jpeg);
+        }
+        for (const FileType& type : FileTypes()) {
+            if (ListedAfterOriginal(type.format) != afterOriginal || !writable.CanWrite(type.format))
+                continue;
+            titles_.emplace_back(type.title);
+            formats_.push_back(type.format);
+        }
     }
-    titles_.emplace_back(kOriginalFormatTitle);
 }
 
 std::string FormatList::TitleAt(int index) const
@@ -51,7 +63,7 @@ std::optional<OutputFormat> FormatList::OutputFormatAt(int index, std::string_vi
     if (!IsOriginal(index))
         return formats_[static_cast<std::size_t>(index)];
     const FileType* type = FileTypeOfPath(sourcePath);
-    if (!type || (NeedsHeifEncoder(type->format) && !canWriteHeif_))
+    if (!type || !writable_.CanWrite(type->format))
         return std::nullopt;
     return type->format;
 }
@@ -61,7 +73,8 @@ bool FormatList::QualityApplies(int index) const
     if (IsOriginal(index))
         return true;
     const auto format = OutputFormatAt(index, {});
-    return format == OutputFormat::Jpeg || format == OutputFormat::Jpeg2000;
+    return format == OutputFormat::Jpeg || format == OutputFormat::Jpeg2000 || format == OutputFormat::Webp ||
+           format == OutputFormat::Avif;
 }
 
 } // namespace trimlark

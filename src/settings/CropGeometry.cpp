@@ -156,6 +156,12 @@ std::optional<Rect> GetCropRegionAtCorner(std::optional<OriginCorner> corner, do
     return Rect{std::max(left, 0.0), std::max(bottom, 0.0), cw, ch};
 }
 
+bool PlacesOnSubject(const CropSettings& settings)
+{
+    return GetCropMode(settings) == CropMode::Auto &&
+           settings.comboAutoCropPosition == static_cast<int>(CropPosition::Subject);
+}
+
 Rect GetRunCropRect(const CropSettings& settings, const CustomRatio& ratio, double W, double H)
 {
     const CropMode mode = GetCropMode(settings);

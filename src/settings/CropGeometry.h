@@ -85,6 +85,10 @@ Rect GetCropRectInImage(std::optional<OriginCorner> corner, double W, double H, 
 std::optional<Rect> GetCropRegionAtCorner(std::optional<OriginCorner> corner, double W, double H, double x, double y,
                                           double w, double h);
 
+// Whether the crop's rectangle is moved onto the picture's subject: an automatic crop with the position
+// "Subject". The rectangles below are then the centred ones, whose size the moved one keeps.
+bool PlacesOnSubject(const CropSettings& settings);
+
 // The crop rectangle a run uses for one image: by mode, percents in double precision; None gives (0, 0, 0, 0).
 Rect GetRunCropRect(const CropSettings& settings, const CustomRatio& ratio, double W, double H);
 

@@ -13,6 +13,13 @@ enum class OriginCorner
     TopRight = 3,
 };
 
+// Where an automatic crop sits; the value is the index in the position list.
+enum class CropPosition
+{
+    Centred = 0,
+    Subject = 1, // on the picture's most interesting region, at the centred crop's size
+};
+
 // Every crop and output setting of the main window, one field per control, named after it.
 // Text fields hold their text as typed; the geometry reads their numbers with ReadFloatValue.
 // Choice lists hold the selected index, -1 when nothing is selected.
@@ -20,6 +27,7 @@ struct CropSettings
 {
     bool radioAutoCrop = true;
     int comboAutoCropFormat = 0;
+    int comboAutoCropPosition = static_cast<int>(CropPosition::Centred);
     bool radioCustomCrop = false;
     int comboOriginCorner = 0;
     bool radioCustomCropPixels = false;

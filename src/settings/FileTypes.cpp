@@ -13,6 +13,7 @@ constexpr FileType kFileTypes[] = {
     {"TIFF", "tiff", "TIF", OutputFormat::Tiff},   {"TIF", "tif", "TIF", OutputFormat::Tiff},
     {"GIF", "gif", "GIF", OutputFormat::Gif},      {"BMP", "bmp", "BMP", OutputFormat::Bmp},
     {"HEIF", "heif", "HEIF", OutputFormat::Heic},  {"HEIC", "heic", "HEIC", OutputFormat::Heic},
+    {"WEBP", "webp", "WEBP", OutputFormat::Webp},  {"AVIF", "avif", "AVIF", OutputFormat::Avif},
 };
 
 } // namespace
@@ -37,9 +38,28 @@ const FileType* FileTypeOfPath(std::string_view path)
     return FileTypeOfExtension(PathExtension(path));
 }
 
-bool NeedsHeifEncoder(OutputFormat format)
+bool WritableFormats::CanWrite(OutputFormat format) const
 {
-    return format == OutputFormat::Heic;
+    switch (format) {
+    case OutputFormat::Heic:
+        return heif;
+    case OutputFormat::Webp:
+        return webp;
+    case OutputFormat::Avif:
+        return avif;
+    default:
+        return true;
+    }
+}
+
+bool NeedsHeifDecoder(OutputFormat format)
+{
+    return format == OutputFormat::Heic || format == OutputFormat::Avif;
+}
+
+bool ListedAfterOriginal(OutputFormat format)
+{
+    return format == OutputFormat::Webp || format == OutputFormat::Avif;
 }
 
 } // namespace trimlark

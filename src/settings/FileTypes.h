@@ -16,6 +16,19 @@ enum class OutputFormat
     Gif,
     Bmp,
     Heic, // HEIF and HEIC; only where the image library has an HEIF encoder
+    Webp,
+    Avif, // HEIF with AV1 pictures; only where the HEIF library has an AV1 encoder
+};
+
+// The encoders this system has of those that may be missing.
+struct WritableFormats
+{
+    bool heif = false;
+    bool webp = false;
+    bool avif = false;
+
+    // Whether a format can be written here (JPEG to BMP always).
+    bool CanWrite(OutputFormat format) const;
 };
 
 // One image file type, named by its extension: the list takes files with it, the format list offers its title,
@@ -37,7 +50,11 @@ const FileType* FileTypeOfExtension(std::string_view extension);
 // The file type of a path's extension (see PathExtension); nothing for others.
 const FileType* FileTypeOfPath(std::string_view path);
 
-// Whether writing this format needs the HEIF encoder, which not every system has.
-bool NeedsHeifEncoder(OutputFormat format);
+// Whether reading this format needs the HEIF decoder, which not every system has.
+bool NeedsHeifDecoder(OutputFormat format);
+
+// Whether the format list offers the format after "Original": formats that came after "Original" was the last
+// entry follow it, so that the entries before keep their indices in saved profiles.
+bool ListedAfterOriginal(OutputFormat format);
 
 } // namespace trimlark

@@ -115,6 +115,23 @@ TEST_F(ViewControllerList, DropsGoBetweenRows)
     EXPECT_EQ(Listed(), (Paths{x.toStdString(), y.toStdString()}));
 }
 
+// "Subject" moves the clear square onto the one busy part of the picture, at the size the labels give.
+TEST_F(ViewControllerPreview, SubjectMovesTheClearSquareOntoTheBusyPart)
+{
+    QImage image(400, 100, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 300; x < 400; ++x)
+            image.setPixel(x, y, qRgb((x * 151 + y * 97) % 256, (x * 73 ^ y * 41) % 256, (x * y * 13) % 256));
+    ASSERT_TRUE(image.save(TempPath("busy.png")));
+    OpenWith({TempPath("busy.png")});
+    ClickRow(0);
+    EXPECT_EQ(PixelOver(200, 50), Qt::blue); // "1:1" centred: x 150-249
+    ChooseItem(Find("comboAutoCropPosition"), "Subject");
+    EXPECT_EQ(OutputLabels(), "Width: 100, Height: 100");
+    EXPECT_EQ(PixelOver(200, 50), kVeiledBlue);
+}
+
 TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)
 {
     OpenWith({MakeImage("landscape.png", 400, 300), WriteFile("broken.png", "this is not a picture")});

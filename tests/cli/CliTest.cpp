@@ -107,20 +107,25 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         {"numbered from 0", {"a.png", "-o", "out", "--first-index", "0"}, 2, "--first-index"},
         {"a report that cannot be written", {"a.png", "-o", "out", "--report", "no/r"}, 2, "report no/r: No such"},
         {"no memory budget", {"a.png", "-o", "out", "--memory-budget", "0"}, 2, "--memory-budget"},
-        {"an unknown format", {"a.png", "-o", "out", "-f", "webp"}, 2, "Unknown format \"webp\""},
+        {"an unknown format", {"a.png", "-o", "out", "-f", "psd"}, 2, "Unknown format \"psd\""},
+        {"WebP in, WebP out",
+         {"w.webp", "-o", "out", "-f", "webp"},
+         0,
+         "w.webp -> out/w_cropped (1).webp",
+         {1, 0, 0, 0}},
         {"a missing profile", {"a.png", "-o", "out", "-p", "none.tlp"}, 2, "Could not load profile.\n"},
         // The profile loads; the run is refused.
         {"a name outside the folder", {"a.png", "-o", "out", "-p", "escape.tlp"}, 2, "cannot contain \"/\""},
         {"an unknown option", {"a.png", "-o", "out", "--fast"}, 2, "--fast"},
     };
     std::filesystem::create_directories(work.Path("p/sub"));
-    for (const char* image : {"a.png", "p/c.PNG", "p/b.png", "p/sub/d.png"})
+    for (const char* image : {"a.png", "p/c.PNG", "p/b.png", "p/sub/d.png", "w.webp"})
         test::WriteCoordinateImage(work.Path(image), 30, 20);
     test::WriteBytes(work.Path("p/notes.txt"), "not an image");
     test::WriteBytes(work.Path("list.txt"), "a.png\n\nnone.jpg\na.png");
     ProfileContent escape;
     escape.settings.textFieldName = "../escaped-[FileName]";
-    ASSERT_TRUE(SaveProfileFile(work.Path("escape.tlp"), escape));
+    ASSERT_TRUE(SaveProfileFile(work.Path("escape.tlp"), escape, AvailableFormats()));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Run(c.arguments, c.input), c.exitCode) << err;
@@ -238,6 +243,21 @@ TEST_F(CliTest, ASavedProfileRunsItsCrop)
     const vips::VImage written = test::ReadImage(work.Path("out/p (1).bmp"));
     EXPECT_EQ(std::pair(written.width(), written.height()), std::pair(44, 38));
     EXPECT_EQ(test::CoordinateAt(written, 0, 0), (test::Coordinate{14, 2}));
+}
+
+// "--position subject" moves the automatic crop onto the one busy block of a flat picture; centred, it is flat.
+TEST_F(CliTest, TheSubjectPositionCropsTheBusyPart)
+{
+    (vips::VImage::black(1200, 200, vips::VImage::option()->set("bands", 3)) + 128)
+        .insert(test::NoiseImage(100, 100), 900, 50)
+        .cast(VIPS_FORMAT_UCHAR)
+        .pngsave(work.Path("s.png").c_str());
+    for (const std::string position : {"centre", "subject"}) {
+        ASSERT_EQ(Run({"s.png", "-o", "out", "-n", position, "-f", "png", "--position", position}), 0) << err;
+        const vips::VImage written = test::ReadImage(work.Path("out/" + position + " (1).png"));
+        EXPECT_EQ(written.width(), 200);
+        EXPECT_EQ(written.deviate() > 30, position == "subject") << position;
+    }
 }
 
 // Three outputs exist; the answers typed decide which are replaced.

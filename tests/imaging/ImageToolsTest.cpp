@@ -46,12 +46,16 @@ std::vector<std::pair<int, int>> ManyPagesThenOne(std::pair<int, int> last)
 }
 
 // The formats this system writes, with the type their bytes show.
-std::vector<std::pair<OutputFormat, const char*>> WritableFormats()
+std::vector<std::pair<OutputFormat, const char*>> SavableFormats()
 {
     using enum OutputFormat;
-    std::vector<std::pair<OutputFormat, const char*>> formats = {
-        {Jpeg, "jpeg"}, {Jpeg2000, "jp2"}, {Png, "png"}, {Tiff, "tiff"}, {Gif, "gif"}, {Bmp, "bmp"}, {Heic, "heic"}};
-    formats.resize(formats.size() - !CanWriteHeif());
+    std::vector<std::pair<OutputFormat, const char*>> formats = {{Jpeg, "jpeg"}, {Jpeg2000, "jp2"}, {Png, "png"},
+                                                                 {Tiff, "tiff"}, {Gif, "gif"},      {Bmp, "bmp"}};
+    for (const auto& [format, type, writable] :
+         {std::tuple{Heic, "heic", CanWriteHeif()}, std::tuple{Webp, "webp", CanWriteWebp()},
+          std::tuple{Avif, "avif", CanWriteAvif()}})
+        if (writable)
+            formats.emplace_back(format, type);
     return formats;
 }
 
@@ -296,6 +300,37 @@ TEST_F(SaveTest, ALosslessJpegCropCopiesTheKeptBlocks)
     EXPECT_FALSE(std::filesystem::exists(output));
 }
 
+// A 200 x 200 crop placed on the one busy 100 x 100 block of a flat picture holds the block, at its size, on whole
+// pixels inside the picture, wherever the block lies and whichever corner the rectangle is measured from.
+TEST_F(LoadAndCropTest, ASubjectCropHoldsTheSubjectAtTheCentredSize)
+{
+    const struct Case
+    {
+        const char* name;
+        int width, height, blockLeft, blockTop; // top-down
+        Corner corner;
+    } cases[] = {{"right of centre, from the right", 1200, 200, 700, 50, Corner::TopRight},
+                 {"at the left edge", 1200, 200, 0, 50, Corner::BottomLeft},
+                 {"near the top", 200, 1200, 50, 100, Corner::BottomLeft}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder.Path("subject.png");
+        (VImage::black(c.width, c.height, VImage::option()->set("bands", 3)) + 128)
+            .insert(test::NoiseImage(100, 100), c.blockLeft, c.blockTop)
+            .cast(VIPS_FORMAT_UCHAR)
+            .pngsave(path.c_str());
+        const Rect centred = GetAutoCropRect({}, c.width, c.height);
+        const Rect placed = ImageTools::PlaceCropOnSubject(ImageTools::LoadSubjectSample(path).value(), c.width,
+                                                           c.height, centred, c.corner);
+        ASSERT_EQ(std::pair(placed.w, placed.h), std::pair(centred.w, centred.h));
+        const Rect in = GetCropRectInImage(c.corner, c.width, c.height, placed.x, placed.y, placed.w, placed.h);
+        const double top = c.height - in.y - in.h;
+        EXPECT_TRUE(in.x <= c.blockLeft && in.x + in.w >= c.blockLeft + 100 && in.x >= 0) << in.x;
+        EXPECT_TRUE(top <= c.blockTop && top + in.h >= c.blockTop + 100 && top >= 0) << top;
+        EXPECT_EQ(in.x, std::floor(in.x)) << "whole pixels";
+    }
+}
+
 // None of these may crash, hang or print: each is refused when loaded, or its save is refused and writes nothing.
 TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
 {
@@ -441,7 +476,7 @@ TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)
         // The crop's (25, 10) is the picture's (125, 70).
         const WorkingImage cropped =
             ImageTools::CropImage(Load(folder.Path(file)), 100, 60, 30.9, 20.3, OriginCorner::TopLeft);
-        for (const auto& [format, type] : WritableFormats()) {
+        for (const auto& [format, type] : SavableFormats()) {
             SCOPED_TRACE(type);
             const std::string output = folder.Path("out.img");
             std::string reason;
@@ -465,8 +500,8 @@ TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)
     }
 }
 
-// JPEG at 0.8 (as the quality slider's float gives it) is the encoder's own quality 80; JPEG 2000 is lossless at
-// 1 only.
+// JPEG at 0.8 (as the quality slider's float gives it) is the encoder's own quality 80; JPEG 2000 and WebP are
+// lossless at 1 only, AVIF never; a lower quality makes a smaller file.
 TEST_F(SaveTest, QualityReachesTheLossyEncoders)
 {
     const std::string noise = folder.Path("noise.png"), output = folder.Path("out.img");
@@ -474,9 +509,18 @@ TEST_F(SaveTest, QualityReachesTheLossyEncoders)
     const VImage original = test::ReadImage(noise);
     ASSERT_TRUE(ImageTools::SaveImage(Load(noise), output, OutputFormat::Jpeg, 0.8f));
     EXPECT_EQ(test::ReadBytes(output), test::Encoded(original, ".jpg[Q=80]"));
-    for (const double quality : {1.0, 0.8}) {
-        ASSERT_TRUE(ImageTools::SaveImage(Load(noise), output, OutputFormat::Jpeg2000, quality));
-        EXPECT_EQ(test::MaxDifference(test::ReadImage(output), original) == 0, quality == 1.0) << quality;
+    for (const auto& [format, type] : SavableFormats()) {
+        using enum OutputFormat;
+        if (format != Jpeg2000 && format != Webp && format != Avif)
+            continue;
+        SCOPED_TRACE(type);
+        std::size_t bytes[2] = {};
+        for (const bool top : {false, true}) {
+            ASSERT_TRUE(ImageTools::SaveImage(Load(noise), output, format, top ? 1.0 : 0.3));
+            bytes[top] = test::ReadBytes(output).size();
+            EXPECT_EQ(test::MaxDifference(test::ReadImage(output), original) == 0, top && format != Avif) << top;
+        }
+        EXPECT_LT(bytes[false], bytes[true]);
     }
 }
 
@@ -507,7 +551,7 @@ TEST_F(SaveTest, FailedSaveWritesNothing)
         {"under a pixel wide", sliver, existing, OutputFormat::Png, false},
         {"into a missing folder", Load(photo), folder.Path("missing/out.png"), OutputFormat::Png, false},
     };
-    for (const auto& [format, type] : WritableFormats()) {
+    for (const auto& [format, type] : SavableFormats()) {
         for (const bool keep : {false, true})
             cases.push_back({std::string(type) + (keep ? " with metadata" : "") + " onto a full disk", Load(noise),
                              existing, format, keep, true});
@@ -551,7 +595,7 @@ TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
         return it == exif.end() ? std::string() : it->toString();
     };
     const WorkingImage cropped = ImageTools::CropImage(Load(photo), 0, 0, 120, 80, OriginCorner::TopLeft);
-    for (const auto& [format, type] : WritableFormats()) {
+    for (const auto& [format, type] : SavableFormats()) {
         if (format == OutputFormat::Gif || format == OutputFormat::Bmp)
             continue; // they hold no metadata
         SCOPED_TRACE(type);
@@ -576,7 +620,8 @@ TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
             EXPECT_NE(text(exif, "Exif.Image.Orientation"), "6");
             EXPECT_TRUE(Exiv2::PreviewManager(*written).getPreviewProperties().empty());
             EXPECT_EQ(written->xmpData().findKey(Exiv2::XmpKey("Xmp.dc.title")) != written->xmpData().end(), keep);
-            EXPECT_EQ(!written->iptcData().empty(), keep && format != OutputFormat::Heic);
+            EXPECT_EQ(!written->iptcData().empty(), keep && format != OutputFormat::Heic &&
+                                                        format != OutputFormat::Webp && format != OutputFormat::Avif);
             pixels[keep] = test::ReadImage(output);
         }
         EXPECT_EQ(pixels[true].width(), 120); // upright whatever the tags said
@@ -609,12 +654,14 @@ TEST_F(SaveTest, MetadataThatCannotBeCarriedIsNamedAndTheImageWritten)
     image->xmpData()["Xmp.dc.description"] = std::string(80 * 1024, 'x');
     image->writeMetadata();
     const WorkingImage cropped = ImageTools::CropImage(Load(source), 0, 0, 30, 20, OriginCorner::TopLeft);
-    for (const auto& [format, type] : WritableFormats()) {
+    for (const auto& [format, type] : SavableFormats()) {
         SCOPED_TRACE(type);
         using enum OutputFormat;
         const bool holdsNothing = format == Gif || format == Bmp;
         const std::string remark = format == Jpeg   ? "XMP dropped: 8"
                                    : format == Heic ? "IPTC dropped: a HEIC file cannot hold it"
+                                   : format == Webp ? "IPTC dropped: a WebP file cannot hold it"
+                                   : format == Avif ? "IPTC dropped: an AVIF file cannot hold it"
                                    : holdsNothing   ? "EXIF, IPTC and XMP dropped"
                                                     : "";
         const std::string output = folder.Path("out.img");

@@ -98,7 +98,8 @@ TEST(ImageListRules, ExtensionsGiveAcceptanceAndRowIconInAnyCase)
     } cases[] = {
         {"/a.jpg", "JPG"},  {"/a.JPEG", "JPG"}, {"/a.jpe", "JPG"},   {"/a.Jp2", "JPG"},  {"/a.jpx", "JPG"},
         {"/a.png", "PNG"},  {"/a.tif", "TIF"},  {"/a.TIFF", "TIF"},  {"/a.gif", "GIF"},  {"/a.bmp", "BMP"},
-        {"/a.heif", "HEIF"}, {"/a.HEIC", "HEIC"}, {"/a.jfif", ""},   {"/noext", ""},     {"/a/.jpg", ""},
+        {"/a.heif", "HEIF"}, {"/a.HEIC", "HEIC"}, {"/a.webp", "WEBP"}, {"/a.AVIF", "AVIF"}, {"/a.jfif", ""},
+        {"/noext", ""},     {"/a/.jpg", ""},
         {"/dir.png/file", ""}, {"/a.png.txt", ""}, {"", ""},
     };
     for (const auto& c : cases) {
@@ -107,8 +108,10 @@ TEST(ImageListRules, ExtensionsGiveAcceptanceAndRowIconInAnyCase)
         EXPECT_EQ(HasAcceptedExtension(c.path), *c.icon != '\0');
     }
     const Paths all = PanelExtensions(true);
-    EXPECT_EQ(all.size(), 12u);
-    EXPECT_EQ(PanelExtensions(false), Paths(all.begin(), all.end() - 2));
+    EXPECT_EQ(all.size(), 14u);
+    // Without the HEIF decoder: neither HEIF, HEIC nor AVIF.
+    EXPECT_EQ(PanelExtensions(false),
+              Paths({"jpg", "jpeg", "jpe", "jp2", "jpx", "png", "tiff", "tif", "gif", "bmp", "webp"}));
 }
 
 } // namespace

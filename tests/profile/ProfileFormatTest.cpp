@@ -12,7 +12,7 @@
 namespace trimlark {
 namespace {
 
-const FormatList kFormats(true);
+const FormatList kFormats(WritableFormats{true, true, true});
 
 std::optional<ProfileContent> Read(std::string_view bytes, const ProfileContent& current = {})
 {
@@ -36,8 +36,9 @@ std::string Join(const std::vector<std::string>& lines, std::size_t count, const
     return text;
 }
 
-// Every field away from its default; the format is "Original" (index 12).
-const ProfileContent kSome{{false, 5, true, 3, true, " 12 ", "-4.5", "640", "not a number", false, "35", 21.5f, "1",
+// Every field away from its default (the position "Subject": the later version); the format is "Original"
+// (index 12).
+const ProfileContent kSome{{false, 5, 1, true, 3, true, " 12 ", "-4.5", "640", "not a number", false, "35", 21.5f, "1",
                             0.1f, "", 99.0f, "50", 1e-3f, 12, 79.9f, "Ünïcode [FileIndex] ✂", "", false},
                            {21, 9, false}};
 
@@ -47,16 +48,24 @@ void ExpectSameProfile(const ProfileContent& a, const ProfileContent& b)
     EXPECT_EQ(a.customRatio, b.customRatio);
 }
 
-TEST(ProfileFormat, WritesTwentyFiveLinesThatReadBack)
+TEST(ProfileFormat, WritesTwentyFiveLinesUnlessALaterSettingIsUsed)
 {
-    const std::string text = WriteProfileText(CropSettings{}, CustomRatio{});
+    const std::string text = WriteProfileText(CropSettings{}, CustomRatio{}, kFormats);
     // One line a setting, in this order; floats in their shortest form with a fraction.
     EXPECT_EQ(text, "1\n0\n0\n1\n20\n20\n20.0\n20.0\n60\n60\n60.0\n60.0\n0\n0\n0\n0\n0\n0\n80.0\n"
                     "[FileName]_cropped ([FileIndex])\n1\n0\n1\n1\n1\n");
-    const auto read = Read(WriteProfileText(kSome.settings, kSome.customRatio));
+    const auto read = Read(WriteProfileText(kSome.settings, kSome.customRatio, kFormats));
     ASSERT_TRUE(read.has_value());
     ExpectSameProfile(*read, kSome);
-    EXPECT_EQ(Lines(WriteProfileText(kSome.settings, kSome.customRatio))[18], "79.9");
+    EXPECT_EQ(Lines(WriteProfileText(kSome.settings, kSome.customRatio, kFormats))[18], "79.9");
+    // The later version: the 25 lines, then the position; a format after "Original" needs it too.
+    EXPECT_EQ(Lines(WriteProfileText(kSome.settings, kSome.customRatio, kFormats)).size(), 26u);
+    CropSettings webp;
+    webp.comboFormat = kFormats.IndexOfTitle("WEBP");
+    EXPECT_EQ(Lines(WriteProfileText(webp, {}, kFormats)).size(), 26u);
+    EXPECT_EQ(Read(WriteProfileText(webp, {}, kFormats))->settings, webp);
+    // The 25 lines hold the later settings' defaults, whatever the window had.
+    EXPECT_EQ(Read(text, kSome)->settings.comboAutoCropPosition, 0);
     // The output folder is not stored: reading keeps the current one.
     ProfileContent current;
     current.settings.textFieldOutputFolder = "/keep/me";
@@ -65,7 +74,7 @@ TEST(ProfileFormat, WritesTwentyFiveLinesThatReadBack)
 
 TEST(ProfileFormat, OlderVersionsKeepWhatTheyLack)
 {
-    const auto full = Lines(WriteProfileText(CropSettings{}, CustomRatio{3, 2, true}));
+    const auto full = Lines(WriteProfileText(CropSettings{}, CustomRatio{3, 2, true}, kFormats));
     const struct Case
     {
         const char* name;
@@ -88,6 +97,7 @@ TEST(ProfileFormat, OlderVersionsKeepWhatTheyLack)
         EXPECT_EQ(read->settings.textFieldName, "[FileName]_cropped ([FileIndex])");
         EXPECT_EQ(read->settings.checkKeepEXIFInformationAndCreationDate, c.lines >= 21 ? true : false);
         EXPECT_EQ(read->settings.comboOriginCorner, c.lines >= 22 ? 0 : 3);
+        EXPECT_EQ(read->settings.comboAutoCropPosition, 0);
         EXPECT_EQ(read->customRatio, kSome.customRatio);
     }
     // Line 21 without its line feed is no line: the file has 20.
@@ -99,7 +109,7 @@ TEST(ProfileFormat, OlderVersionsKeepWhatTheyLack)
 // One line changed in a valid file: other spellings of its numbers are read; a defect refuses the whole file.
 TEST(ProfileFormat, ReadsEachLineStrictly)
 {
-    const auto base = Lines(WriteProfileText(CropSettings{}, CustomRatio{}));
+    const auto base = Lines(WriteProfileText(CropSettings{}, CustomRatio{}, kFormats));
     const struct Case
     {
         const char* name;
@@ -111,7 +121,7 @@ TEST(ProfileFormat, ReadsEachLineStrictly)
         {"quality without fraction", 19, "80", true}, {"state with plus sign", 1, "+1", true},
         {"state not a number", 1, "yes", false},     {"state 2", 3, "2", false},
         {"index with spaces", 2, " 1", false},       {"index with two signs", 18, "+-1", false},
-        {"ratio index past its list", 2, "6", false}, {"format index past its list", 18, "13", false},
+        {"ratio index past its list", 2, "6", false}, {"format after Original", 18, "13", false},
         {"format index below -1", 18, "-2", false},  {"corner past its list", 22, "4", false},
         {"stepper not a number", 7, "twenty", false}, {"stepper infinite", 8, "inf", false},
         {"quality empty", 19, "", false},            {"quality above 100", 19, "250.0", false},
@@ -128,12 +138,12 @@ TEST(ProfileFormat, ReadsEachLineStrictly)
     auto lines = base;
     lines[17] = "11";
     EXPECT_TRUE(Read(Join(lines, 25)).has_value());
-    EXPECT_FALSE(ReadProfileText(Join(lines, 25), {}, FormatList(false)).has_value());
+    EXPECT_FALSE(ReadProfileText(Join(lines, 25), {}, FormatList(WritableFormats{})).has_value());
 }
 
 TEST(ProfileFormat, RefusesWrongShapesAndReadsEveryUnicodeForm)
 {
-    const std::string good = WriteProfileText(kSome.settings, kSome.customRatio);
+    const std::string good = WriteProfileText(kSome.settings, kSome.customRatio, kFormats);
     const auto lines = Lines(good);
     const std::string after19 = good.substr(Join(lines, 20).size());
     std::u16string units;
@@ -154,9 +164,10 @@ TEST(ProfileFormat, RefusesWrongShapesAndReadsEveryUnicodeForm)
         {"utf-16 little-endian", le, true},
         {"utf-16 big-endian", be, true},
         {"utf-16 cut in half a unit", le.substr(0, le.size() - 1), false},
-        {"last line without line feed", good.substr(0, good.size() - 1), false},
+        {"line 25 without line feed", Join(lines, 24) + lines[24], false},
         {"carriage return and line feed", Join(lines, 25, "\r\n"), false},
         {"23 lines", Join(lines, 23), false},
+        {"a line past the latest version", good + "0\n", false},
         {"empty file", "", false},
         {"invalid utf-8", Join(lines, 19) + "bad \xC3\x28 name\n" + after19, false},
         {"overlong utf-8", Join(lines, 19) + "\xC0\xAF\n" + after19, false},
@@ -189,7 +200,7 @@ TEST(ProfileFormat, AnyTextIsWrittenReadablyOnOneLine)
         SCOPED_TRACE(c.name);
         CropSettings s;
         s.textFieldName = c.text;
-        const auto read = Read(WriteProfileText(s, {}));
+        const auto read = Read(WriteProfileText(s, {}, kFormats));
         ASSERT_TRUE(read.has_value());
         EXPECT_EQ(read->settings.textFieldName, c.readBack);
     }
@@ -200,18 +211,20 @@ TEST(ProfileFile, SavesAndLoadsBackAndRefusesWhatIsNoProfile)
     const auto folder = std::filesystem::temp_directory_path() / ("trimlark-profile-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder / "folder.tlp");
     const auto at = [&](const char* name) { return (folder / name).string(); };
-    ASSERT_TRUE(SaveProfileFile(at("a.tlp"), kSome));
+    ASSERT_TRUE(SaveProfileFile(at("a.tlp"), kSome, kFormats));
     const auto read = LoadProfileFile(at("a.tlp"), {}, kFormats);
     ASSERT_TRUE(read.has_value());
     ExpectSameProfile(*read, kSome);
     std::string reason;
-    EXPECT_FALSE(SaveProfileFile(at("missing/a.tlp"), kSome, &reason));
+    EXPECT_FALSE(SaveProfileFile(at("missing/a.tlp"), kSome, kFormats, &reason));
     EXPECT_FALSE(reason.empty());
     ASSERT_EQ(::mkfifo(at("pipe.tlp").c_str(), 0600), 0);
-    EXPECT_FALSE(SaveProfileFile(at("pipe.tlp"), kSome, &reason)); // without opening it: that would block
+    // Without opening it: that would block.
+    EXPECT_FALSE(SaveProfileFile(at("pipe.tlp"), kSome, kFormats, &reason));
     EXPECT_TRUE(std::filesystem::is_fifo(at("pipe.tlp")));
 
-    std::ofstream(at("huge.tlp")) << WriteProfileText(CropSettings{}, {}) << std::string(kMaxProfileBytes, ' ');
+    std::ofstream(at("huge.tlp")) << WriteProfileText(CropSettings{}, {}, kFormats)
+                                  << std::string(kMaxProfileBytes, ' ');
     std::ofstream(at("text.tlp")) << "hello\n";
     for (const char* name : {"huge.tlp", "text.tlp", "folder.tlp", "missing.tlp"}) {
         SCOPED_TRACE(name);

@@ -23,23 +23,33 @@ TEST(QualityRules, LabelShowsTheWholePartAndAtLeastOne)
     EXPECT_DOUBLE_EQ(QualityFraction(80.0f), 0.800000011920929);
 }
 
-TEST(FormatList, OffersHeifOnlyWhereItCanBeWrittenAndOriginalLast)
+TEST(FormatList, OffersWhatCanBeWrittenWithoutMovingEarlierEntries)
 {
-    for (const bool heif : {false, true}) {
-        SCOPED_TRACE(heif);
-        const FormatList formats(heif);
-        EXPECT_EQ(formats.Count(), heif ? 13 : 11);
-        EXPECT_EQ(formats.TitleAt(formats.Count() - 1), "Original");
-        EXPECT_EQ(formats.IndexOfTitle("heic"), heif ? 11 : -1);
-        EXPECT_EQ(formats.IndexOfTitle("original"), formats.Count() - 1);
-        EXPECT_EQ(formats.TitleAt(-1), "");
+    const struct Case
+    {
+        const char* name;
+        WritableFormats writable;
+        int heic, original, webp, avif, count;
+    } cases[] = {
+        {"JPEG to BMP only", {}, -1, 10, -1, -1, 11},
+        {"with WebP, without HEIF", {false, true}, -1, 10, 11, -1, 12},
+        {"everything", {true, true, true}, 11, 12, 13, 14, 15},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const FormatList formats(c.writable);
+        EXPECT_EQ(formats.IndexOfTitle("heic"), c.heic);
+        EXPECT_EQ(formats.IndexOfTitle("original"), c.original);
+        EXPECT_EQ(formats.IndexOfTitle("webp"), c.webp);
+        EXPECT_EQ(formats.IndexOfTitle("AVIF"), c.avif);
+        EXPECT_EQ(formats.Count(), c.count);
         EXPECT_EQ(formats.TitleAt(formats.Count()), "");
     }
 }
 
 TEST(FormatList, ResolvesEachEntryToItsEncoderAndQualityRule)
 {
-    const FormatList formats(false);
+    const FormatList formats(WritableFormats{false, true});
     const int original = formats.IndexOfTitle("Original");
     const struct Case
     {
@@ -56,7 +66,10 @@ TEST(FormatList, ResolvesEachEntryToItsEncoderAndQualityRule)
         {"Original of a PNG", original, "/a/b.png", OutputFormat::Png, true},
         {"Original of an upper-case GIF", original, "/a/b.GIF", OutputFormat::Gif, true},
         {"Original of a HEIC without its encoder", original, "/a/b.heic", std::nullopt, true},
-        {"Original of an unknown type", original, "/a/b.webp", std::nullopt, true},
+        {"WEBP", formats.IndexOfTitle("WEBP"), "/a/b.png", OutputFormat::Webp, true},
+        {"Original of a WebP", original, "/a/b.webp", OutputFormat::Webp, true},
+        {"Original of an AVIF without its encoder", original, "/a/b.avif", std::nullopt, true},
+        {"Original of an unknown type", original, "/a/b.xcf", std::nullopt, true},
         {"Original of a hidden name", original, "/a/.png", std::nullopt, true},
         {"nothing selected", -1, "/a/b.png", std::nullopt, false},
     };
@@ -65,7 +78,7 @@ TEST(FormatList, ResolvesEachEntryToItsEncoderAndQualityRule)
         EXPECT_EQ(formats.OutputFormatAt(c.index, c.source), c.format);
         EXPECT_EQ(formats.QualityApplies(c.index), c.quality);
     }
-    EXPECT_EQ(FormatList(true).OutputFormatAt(12, "/a/b.HEIC"), OutputFormat::Heic);
+    EXPECT_EQ(FormatList(WritableFormats{true}).OutputFormatAt(12, "/a/b.HEIC"), OutputFormat::Heic);
 }
 
 } // namespace

@@ -109,7 +109,9 @@ std::string SniffType(const std::string& path)
                                                                            {"tiff", "MM\0*"sv},
                                                                            {"gif", "GIF8"sv},
                                                                            {"bmp", "BM"sv},
-                                                                           {"heic", "????ftypheic"sv}};
+                                                                           {"heic", "????ftypheic"sv},
+                                                                           {"avif", "????ftypavif"sv},
+                                                                           {"webp", "RIFF????WEBP"sv}};
     for (const auto& [type, signature] : kSignatures)
         if (head.size() >= signature.size() && std::equal(signature.begin(), signature.end(), head.begin(),
                                                           [](char s, char h) { return s == '?' || s == h; }))

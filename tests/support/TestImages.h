@@ -58,7 +58,7 @@ inline double MaxDifference(const vips::VImage& a, const vips::VImage& b)
 
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, std::string_view bytes);
-// The type a file's first bytes show: "jpeg", "jp2", "png", "tiff", "gif", "bmp", "heic" or "".
+// The type a file's first bytes show: "jpeg", "jp2", "png", "tiff", "gif", "bmp", "heic", "avif", "webp" or "".
 std::string SniffType(const std::string& path);
 
 // Sets the EXIF orientation of an existing file.
