@@ -17,7 +17,8 @@ ShownCrop GetShownCrop(const std::string& path, PixelSize size, const CropSettin
         shown.rect = {0, 0, width, height};
         return shown;
     }
-    if (settings.checkLosslessJpeg &&
+    // A crop placed on the subject is placed by the preview's worker; its growth to the block grid is not shown.
+    if (settings.checkLosslessJpeg && !PlacesOnSubject(settings) &&
         AvailableFormats().OutputFormatAt(settings.comboFormat, path) == OutputFormat::Jpeg) {
         // The run's rectangle is measured in double precision; the preview's in single.
         const Rect run = GetRunCropRect(settings, ratio, width, height);

@@ -164,6 +164,9 @@ const LaterLine kLaterLines[] = {
      [](LineReader& in, std::size_t line, CropSettings& s) {
          s.comboAutoCropPosition = in.Index(line, AutoCropPositionTitles().size());
      }},
+    {[](const CropSettings& s) { return s.checkLosslessJpeg ? std::string("1") : std::string("0"); },
+     [](const CropSettings& s) { return !s.checkLosslessJpeg; },
+     [](LineReader& in, std::size_t line, CropSettings& s) { s.checkLosslessJpeg = in.State(line); }},
 };
 static_assert(std::size(kLaterLines) == kProfileLaterLines);
 

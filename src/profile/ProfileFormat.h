@@ -18,14 +18,15 @@ struct ProfileContent
 };
 
 // The lines of a profile, each ending in a line feed; the output folder is not stored. Settings that came after
-// the 25-line version (the automatic crop's position, the formats after "Original" in formats) at their defaults
-// give the 25-line version, byte for byte; otherwise the whole latest version is written (see kProfileLaterLines).
+// the 25-line version (the automatic crop's position, the lossless JPEG crop, the formats after "Original" in
+// formats) at their defaults give the 25-line version, byte for byte; otherwise the whole latest version is written (see kProfileLaterLines).
 std::string WriteProfileText(const CropSettings& settings, const CustomRatio& customRatio, const FormatList& formats);
 
 // The lines after the 25th in the latest version. Each later version adds lines at the end and keeps the earlier
 // ones, so a profile of 25 + n lines (n from 1 to this) holds the first n of them.
 //   26: the automatic crop's position, an index ("Centred" 0, "Subject" 1)
-inline constexpr std::size_t kProfileLaterLines = 1;
+//   27: the lossless JPEG crop, a state (0 off, 1 on)
+inline constexpr std::size_t kProfileLaterLines = 2;
 
 // Reads a profile of 20, 21, 22, 25 or 25 + n lines (n up to kProfileLaterLines) over the current values. Fields
 // of the first 25 lines that an older version lacks keep their current values; the settings that came later take

@@ -39,7 +39,7 @@ std::string Join(const std::vector<std::string>& lines, std::size_t count, const
 // Every field away from its default (the position "Subject": the later version); the format is "Original"
 // (index 12).
 const ProfileContent kSome{{false, 5, 1, true, 3, true, " 12 ", "-4.5", "640", "not a number", false, "35", 21.5f, "1",
-                            0.1f, "", 99.0f, "50", 1e-3f, 12, 79.9f, "Ünïcode [FileIndex] ✂", "", false},
+                            0.1f, "", 99.0f, "50", 1e-3f, 12, 79.9f, "Ünïcode [FileIndex] ✂", "", false, true},
                            {21, 9, false}};
 
 void ExpectSameProfile(const ProfileContent& a, const ProfileContent& b)
@@ -58,11 +58,14 @@ TEST(ProfileFormat, WritesTwentyFiveLinesUnlessALaterSettingIsUsed)
     ASSERT_TRUE(read.has_value());
     ExpectSameProfile(*read, kSome);
     EXPECT_EQ(Lines(WriteProfileText(kSome.settings, kSome.customRatio, kFormats))[18], "79.9");
-    // The later version: the 25 lines, then the position; a format after "Original" needs it too.
-    EXPECT_EQ(Lines(WriteProfileText(kSome.settings, kSome.customRatio, kFormats)).size(), 26u);
+    // The later version: the 25 lines, then the position and the lossless box; a format after "Original" needs
+    // it too. The 26-line version before it reads with the box off.
+    const auto later = Lines(WriteProfileText(kSome.settings, kSome.customRatio, kFormats));
+    EXPECT_EQ(later.size(), 27u);
+    EXPECT_FALSE(Read(Join(later, 26), {})->settings.checkLosslessJpeg);
     CropSettings webp;
     webp.comboFormat = kFormats.IndexOfTitle("WEBP");
-    EXPECT_EQ(Lines(WriteProfileText(webp, {}, kFormats)).size(), 26u);
+    EXPECT_EQ(Lines(WriteProfileText(webp, {}, kFormats)).size(), 27u);
     EXPECT_EQ(Read(WriteProfileText(webp, {}, kFormats))->settings, webp);
     // The 25 lines hold the later settings' defaults, whatever the window had.
     EXPECT_EQ(Read(text, kSome)->settings.comboAutoCropPosition, 0);
