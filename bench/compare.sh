@@ -120,11 +120,18 @@ run_tool() {
         echo "exit $status: $(grep -v '^Command exited' "$res.log" | tail -1 | cut -c1-100)" >"$res.fail"
         return
     fi
-    local f l t w h got
+    local f l t w h made got
     while read -r f l t w h; do
-        got=$(/usr/bin/vipsheader -f width "$out/$(basename "${f%.*}").$ext" 2>/dev/null)x$(
-            /usr/bin/vipsheader -f height "$out/$(basename "${f%.*}").$ext" 2>/dev/null) || true
-        [[ $got == "${w}x$h" ]] || { echo "$(basename "$f"): ${got:-missing}, not ${w}x$h" >"$res.fail"; return; }
+        made=$out/$(basename "${f%.*}").$ext
+        if [[ ! -s $made ]]; then
+            echo "$(basename "$made") missing or empty" >"$res.fail"
+            return
+        fi
+        got=$(/usr/bin/vipsheader "$made" 2>&1 | head -1 | sed 's/^.*: //')
+        if [[ $got != "${w}x$h "* ]]; then
+            echo "$(basename "$made"): ${got:0:60}, not ${w}x$h" >"$res.fail"
+            return
+        fi
     done <"$list"
     if [[ $tool == floor ]]; then
         awk -v n="$n" '{ printf "%.1f\n", ($1 + $2) / n }' "$res.log" >>"$res.ms"
