@@ -15,7 +15,7 @@
 # A tool that exits with an error, or leaves an output missing or of the wrong size, shows FAILED.
 #
 # Knobs (environment): COUNT (default 6), WIDTH, HEIGHT (6000 x 4000), ROUNDS (3), BIG (1), ONLY (the jobs to
-# run, default "1 2 3 4"), PEER_JOBS, WORK (corpus and outputs, default /tmp/trimlark-compare, kept between runs
+# run, default "1 2 3 4"; empty: only make the pictures), PEER_JOBS, WORK (corpus and outputs, default /tmp/trimlark-compare, kept between runs
 # so the corpus is made once), BUILD (default build/), CLI (default $BUILD/src/cli/trimlark-cli), LOOP.
 set -euo pipefail
 
@@ -25,7 +25,7 @@ WIDTH=${WIDTH:-6000}
 HEIGHT=${HEIGHT:-4000}
 ROUNDS=${ROUNDS:-3}
 BIG=${BIG:-1}
-ONLY=${ONLY:-1 2 3 4}
+ONLY=${ONLY-1 2 3 4}
 PEER_JOBS=${PEER_JOBS:-1}
 WORK=${WORK:-/tmp/trimlark-compare}
 BUILD=${BUILD:-$here/build}
@@ -40,6 +40,11 @@ for tool in "$CLI" "$LOOP" /usr/bin/convert /usr/bin/gm "$VIPS" /usr/bin/vipshea
 done
 
 . "$here/bench/corpus.sh"
+
+# Two runs in one folder would overwrite each other's outputs (and time each other).
+mkdir -p "$WORK"
+exec 9>"$WORK/lock"
+flock -n 9 || { echo "another bench/compare.sh is using $WORK" >&2; exit 2; }
 
 photos=$WORK/photos-${WIDTH}x${HEIGHT}-$COUNT
 if [[ ! -f $photos.done ]]; then
