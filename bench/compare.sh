@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The same crops by trimlark-cli and by its peers, round after round with the tools interleaved, one table per
-# job: median ms per image, each tool's time over trimlark-cli's, peak memory and output size.
+# job: median ms per image, each tool's time over trimlark-cli's, peak memory, output size and CPU time per
+# image (user + system, all threads and processes; steadier than the clock when other work shares the cores).
 #
 #   bench/compare.sh                                  # the full run (corpus made once, several minutes)
 #   COUNT=2 ROUNDS=1 BIG=0 bench/compare.sh           # a quick look
@@ -112,11 +113,11 @@ run_tool() {
     local status=0 start end
     start=$(date +%s%N)
     case $tool in
-    cli) $TIME -f %M -o "$res.rss" "$CLI" "$src" -o "$out" -n "[FileName]" --overwrite yes -j 2 "${cli_args[@]}" \
+    cli) $TIME -f "%M %U %S" -o "$res.rss" "$CLI" "$src" -o "$out" -n "[FileName]" --overwrite yes -j 2 "${cli_args[@]}" \
         >"$res.log" 2>&1 || status=$? ;;
-    im | gm | vips) PEER=$tool OUT=$out EXT=$ext Q=$quality $TIME -f %M -o "$res.rss" \
+    im | gm | vips) PEER=$tool OUT=$out EXT=$ext Q=$quality $TIME -f "%M %U %S" -o "$res.rss" \
         xargs -P "$PEER_JOBS" -L 1 bash -c "$per_file" _ <"$list" >"$res.log" 2>&1 || status=$? ;;
-    loop) $TIME -f %M -o "$res.rss" "$LOOP" crop "$list" "$out" "$ext" "${quality:-80}" 1 2 \
+    loop) $TIME -f "%M %U %S" -o "$res.rss" "$LOOP" crop "$list" "$out" "$ext" "${quality:-80}" 1 2 \
         >"$res.log" 2>&1 || status=$? ;;
     floor) "$LOOP" floor "$list" "$out" "$ext" "${quality:-80}" 1 >"$res.log" 2>&1 || status=$? ;;
     esac
@@ -142,7 +143,10 @@ run_tool() {
         awk -v n="$n" '{ printf "%.1f\n", ($1 + $2) / n }' "$res.log" >>"$res.ms"
     else
         awk -v s="$start" -v e="$end" -v n="$n" 'BEGIN { printf "%.1f\n", (e - s) / 1e6 / n }' >>"$res.ms"
-        cat "$res.rss" >>"$res.kb"
+        local kb user sys
+        read -r kb user sys <"$res.rss"
+        echo "$kb" >>"$res.kb"
+        awk -v u="$user" -v s="$sys" -v n="$n" 'BEGIN { printf "%.1f\n", (u + s) * 1000 / n }' >>"$res.cpu"
     fi
     du -sb "$out" | cut -f1 >"$res.bytes"
 }
@@ -173,11 +177,11 @@ run_job() {
     done
 
     printf '\n%s: %s file(s) from %s, %s round(s), median\n' "$title" "$n" "$src" "$ROUNDS"
-    printf '  %-34s %9s %8s %8s %10s\n' tool "ms/image" "vs cli" "peak MB" "output MB"
+    printf '  %-34s %9s %8s %8s %10s %10s\n' tool "ms/image" "vs cli" "peak MB" "output MB" "CPU ms/im"
     local cli_ms cli_bytes
     cli_ms=$(median "$WORK/results/cli.ms")
     cli_bytes=$(cat "$WORK/results/cli.bytes" 2>/dev/null || echo 0)
-    declare -gA ms=()
+    declare -gA ms=() cpu_ms=()
     for tool in "${tools[@]}"; do
         local res=$WORK/results/$tool
         if [[ -f $res.fail ]]; then
@@ -186,10 +190,11 @@ run_job() {
             continue
         fi
         ms[$tool]=$(median "$res.ms")
-        local peak="-"
+        local peak="-" cpu="-"
         [[ -f $res.kb ]] && peak=$(awk '$1 > m { m = $1 } END { printf "%.0f", m / 1024 }' "$res.kb")
-        printf '  %-34s %9.0f %8s %8s %10.1f\n' "${label[$tool]}" "${ms[$tool]}" \
-            "$(ratio "${ms[$tool]}" "$cli_ms")" "$peak" "$(awk -v b="$(cat "$res.bytes")" 'BEGIN { print b / 1e6 }')"
+        [[ -f $res.cpu ]] && cpu_ms[$tool]=$(median "$res.cpu") && cpu=$(printf '%.0f' "${cpu_ms[$tool]}")
+        printf '  %-34s %9.0f %8s %8s %10.1f %10s\n' "${label[$tool]}" "${ms[$tool]}" \
+            "$(ratio "${ms[$tool]}" "$cli_ms")" "$peak" "$(awk -v b="$(cat "$res.bytes")" 'BEGIN { print b / 1e6 }')" "$cpu"
         if [[ $tool == floor ]]; then
             ms[floor2]=$(awk -v m="${ms[floor]}" 'BEGIN { print m / 2 }')
             printf '  %-34s %9.0f %8s %8s %10s\n' "codec floor, two cores (half)" "${ms[floor2]}" \
@@ -203,8 +208,9 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "" || b == 0) pri
 
 jpeg_summary() {
     [[ -n ${ms[cli]} ]] || return 0
-    printf '  trimlark-cli / codec floor (two cores): %s; trimlark-cli / bare libvips loop: %s\n' \
-        "$(ratio "${ms[cli]}" "${ms[floor2]:-}")" "$(ratio "${ms[cli]}" "${ms[loop]}")"
+    printf '  trimlark-cli / codec floor (two cores): %s; trimlark-cli / bare libvips loop: %s (CPU time: %s)\n' \
+        "$(ratio "${ms[cli]}" "${ms[floor2]:-}")" "$(ratio "${ms[cli]}" "${ms[loop]}")" \
+        "$(ratio "${cpu_ms[cli]:-}" "${cpu_ms[loop]:-}")"
 }
 
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'); $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'); load at start $(cut -d' ' -f1-3 /proc/loadavg)"
