@@ -60,7 +60,7 @@ fi
 sideways=$WORK/sideways-${WIDTH}x${HEIGHT}/side.jpg
 if [[ ! -f $sideways ]]; then
     mkdir -p "$(dirname "$sideways")"
-    cp "$(ls "$photos"/*.jpg | head -1)" "$sideways.tmp"
+    cp "$(find "$photos" -name '*.jpg' | sort | head -1)" "$sideways.tmp"
     /usr/bin/exiftool -q -n -overwrite_original -Orientation=6 "$sideways.tmp"
     mv "$sideways.tmp" "$sideways"
 fi
@@ -126,8 +126,8 @@ run_tool() {
         echo "exit $status: $(grep -v '^Command exited' "$res.log" | tail -1 | cut -c1-100)" >"$res.fail"
         return
     fi
-    local f l t w h made got
-    while read -r f l t w h; do
+    local f w h made got
+    while read -r f _ _ w h; do
         made=$out/$(basename "${f%.*}").$ext
         if [[ ! -s $made ]]; then
             echo "$(basename "$made") missing or empty" >"$res.fail"
@@ -178,9 +178,8 @@ run_job() {
 
     printf '\n%s: %s file(s) from %s, %s round(s), median\n' "$title" "$n" "$src" "$ROUNDS"
     printf '  %-34s %9s %8s %8s %10s %10s\n' tool "ms/image" "vs cli" "peak MB" "output MB" "CPU ms/im"
-    local cli_ms cli_bytes
+    local cli_ms
     cli_ms=$(median "$WORK/results/cli.ms")
-    cli_bytes=$(cat "$WORK/results/cli.bytes" 2>/dev/null || echo 0)
     declare -gA ms=() cpu_ms=()
     for tool in "${tools[@]}"; do
         local res=$WORK/results/$tool

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Test pictures for the benchmarks, made with the vips command-line tool from fixed seeds, so every run of a
 # script times the same files. Sourced by bench/cli_bench.sh and bench/compare.sh; needs VIPS set.
 
@@ -35,6 +36,6 @@ make_big_photo() {
     $VIPS bandjoin "$t/p.v $t/p.v $t/p.v" "$t/rgb.v"
     $VIPS gaussnoise "$t/n.v" 12248 8165 --sigma 10 --mean 0 --seed 7
     $VIPS add "$t/rgb.v" "$t/n.v" "$t/s.v"
-    $VIPS cast "$t/s.v" "$big[Q=90]" uchar
+    $VIPS cast "$t/s.v" "${big}[Q=90]" uchar
     rm -rf "$t"
 }
