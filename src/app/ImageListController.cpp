@@ -41,7 +41,7 @@ bool ImageListController::AddFromPanel()
     std::vector<std::string> paths;
     for (const QString& path : *chosen)
         paths.push_back(path.toStdString());
-    AddPanelFiles(listImagePaths, paths);
+    AddPanelFiles(listImagePaths, ExpandFolders(paths));
     return true;
 }
 
@@ -50,15 +50,12 @@ void ImageListController::AddOpened(const QStringList& opened)
     std::vector<std::string> paths;
     for (const QString& path : opened)
         paths.push_back(path.toStdString());
-    AddOpenedFiles(listImagePaths, paths);
+    AddOpenedFiles(listImagePaths, ExpandFolders(paths));
 }
 
-bool ImageListController::RemoveRow(int row)
+int ImageListController::RemoveRowsAt(const std::vector<int>& rows)
 {
-    if (row < 0 || row >= static_cast<int>(listImagePaths.size()))
-        return false;
-    listImagePaths.erase(listImagePaths.begin() + row);
-    return true;
+    return RemoveRows(listImagePaths, rows);
 }
 
 bool ImageListController::RemoveAll()
@@ -77,7 +74,7 @@ bool ImageListController::RemoveAll()
 
 void ImageListController::AcceptDrop(int gap, const std::vector<std::string>& paths)
 {
-    const auto accepted = SelectDroppedFiles(listImagePaths, paths, [](const std::string& path) {
+    const auto accepted = SelectDroppedFiles(listImagePaths, ExpandFolders(paths), [](const std::string& path) {
         std::error_code error;
         return std::filesystem::exists(path, error);
     });

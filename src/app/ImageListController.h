@@ -25,10 +25,11 @@ public:
     // The add-images panel, starting in the folder of the first file chosen last time. True when it gave files
     // (they are appended, skipping those listed); a panel that gives none is reported, a cancelled one is not.
     bool AddFromPanel();
-    // Files opened with the app from outside: appended when their extension is accepted and not listed yet.
+    // Files opened with the app from outside: appended when their extension is accepted and not listed yet. Here,
+    // in the panel and in a drop, a folder stands for its images (not its subfolders'), sorted by name.
     void AddOpened(const QStringList& paths);
-    // False when the row is outside the list.
-    bool RemoveRow(int row);
+    // Removes the rows (see RemoveRows); the row to select next, or -1.
+    int RemoveRowsAt(const std::vector<int>& rows);
     // Asks first; true when the list was not empty and the user agreed.
     bool RemoveAll();
     void Clear() { listImagePaths.clear(); }

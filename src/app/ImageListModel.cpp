@@ -3,6 +3,7 @@
 #include "list/ImageListEditing.h"
 #include "list/ImageListRules.h"
 
+#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 #include <algorithm>
@@ -111,7 +112,7 @@ bool ImageListModel::canDropMimeData(const QMimeData* data, Qt::DropAction actio
     if (parent.isValid() && row < 0)
         return false;
     for (const auto& path : LocalFiles(data)) {
-        if (HasAcceptedExtension(path))
+        if (HasAcceptedExtension(path) || QFileInfo(QString::fromStdString(path)).isDir()) // a folder: its images
             return true;
     }
     return false;

@@ -3,7 +3,9 @@
 #include <QAbstractItemView>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <algorithm>
 
 namespace trimlark {
 
@@ -39,7 +41,8 @@ template <typename Event, typename Handler> void HandleFileDrag(Event* event, Ha
 
 ImageTableView::ImageTableView(QWidget* parent) : QTableView(parent)
 {
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setTabKeyNavigation(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setDragDropMode(QAbstractItemView::DropOnly);
     setDragDropOverwriteMode(false);
@@ -61,8 +64,31 @@ int ImageTableView::SelectedRow() const
 {
     if (selectionModel() == nullptr)
         return -1;
-    const QModelIndexList rows = selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.constFirst().row();
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && selectionModel()->isRowSelected(current.row()))
+        return current.row();
+    const std::vector<int> rows = SelectedRows();
+    return rows.empty() ? -1 : rows.front();
+}
+
+std::vector<int> ImageTableView::SelectedRows() const
+{
+    std::vector<int> rows;
+    if (selectionModel() != nullptr) {
+        for (const QModelIndex& index : selectionModel()->selectedRows())
+            rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void ImageTableView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {
+        Q_EMIT removeRequested();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void ImageTableView::mousePressEvent(QMouseEvent* event)

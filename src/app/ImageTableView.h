@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QTableView>
+#include <vector>
 
 namespace trimlark {
 
-// The image table: single selection, a click below the last row clears it, and it takes file drops from
-// other applications only (a drag that starts in an item view of this application is refused).
+// The image table: extended selection (Shift and Ctrl), a click below the last row clears it, Delete and
+// Backspace ask to remove the selected rows, Tab leaves it, and it takes file drops from other applications
+// only (a drag that starts in an item view of this application is refused).
 class ImageTableView : public QTableView
 {
     Q_OBJECT
@@ -13,11 +15,18 @@ class ImageTableView : public QTableView
 public:
     explicit ImageTableView(QWidget* parent = nullptr);
 
-    // The selected row, or -1.
+    // The row whose image is shown: the current row when it is selected, else the first selected one; -1 if none.
     int SelectedRow() const;
+    // Every selected row.
+    std::vector<int> SelectedRows() const;
+
+Q_SIGNALS:
+    // Delete or Backspace was pressed.
+    void removeRequested();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -13,6 +13,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLocale>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,6 +55,18 @@ QLineEdit* MakeNumberField(const char* name)
 
 } // namespace
 
+void MainWindowLayout::ShowImageCount(QAbstractItemModel& model)
+{
+    const auto show = [this, &model] {
+        // Grouped in thousands with a comma, whatever the system's language.
+        boxImages->setTitle(tr("Images (%1)").arg(QLocale(QLocale::English).toString(model.rowCount())));
+    };
+    QObject::connect(&model, &QAbstractItemModel::modelReset, boxImages, show);
+    QObject::connect(&model, &QAbstractItemModel::rowsInserted, boxImages, show);
+    QObject::connect(&model, &QAbstractItemModel::rowsRemoved, boxImages, show);
+    show();
+}
+
 void MainWindowLayout::BuildLayout(QMainWindow& window)
 {
     // The image list.
@@ -66,7 +79,7 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     listButtons->addStretch();
     listButtons->addWidget(buttonRemoveSelected);
     listButtons->addWidget(buttonRemoveAll);
-    auto* listBox = new QGroupBox(tr("Images"));
+    auto* listBox = boxImages = Named(new QGroupBox(tr("Images")), "boxImages");
     auto* listLayout = new QVBoxLayout(listBox);
     auto* dropHint = new QLabel(tr("Add images with the button, or drag them here from the file manager."));
     dropHint->setWordWrap(true);

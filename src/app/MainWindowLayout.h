@@ -7,6 +7,8 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QAbstractItemModel;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMainWindow;
@@ -40,6 +42,8 @@ protected:
     void BuildMenus(QMainWindow& window);
     // Each settings control with the CropSettings field it shows: the one list of them.
     CropSettingsBinding BindSettings() const;
+    // The list's title follows the model's row count: "Images (1,204)".
+    void ShowImageCount(QAbstractItemModel& model);
 
     QTabWidget* tabView = nullptr;
     QRadioButton* radioAutoCrop = nullptr;
@@ -70,6 +74,7 @@ protected:
     ImageTableView* tableViewImage = nullptr;
     QPushButton* buttonAddImages = nullptr;
     QPushButton* buttonRemoveSelected = nullptr;
+    QGroupBox* boxImages = nullptr;
     QPushButton* buttonRemoveAll = nullptr;
     CropPreviewView* imageViewCropPreview = nullptr;
     QLabel* labelOriginalDimensionsWidth = nullptr;

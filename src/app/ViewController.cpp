@@ -121,6 +121,8 @@ void ViewController::ConnectActions()
     connect(buttonBrowse, &QPushButton::clicked, this, &ViewController::OnBrowse);
     connect(buttonAddImages, &QPushButton::clicked, this, &ViewController::OnAddImages);
     connect(buttonRemoveSelected, &QPushButton::clicked, this, &ViewController::OnRemoveSelected);
+    connect(tableViewImage, &ImageTableView::removeRequested, this, &ViewController::OnRemoveSelected);
+    ShowImageCount(imageList_.Model());
     connect(buttonRemoveAll, &QPushButton::clicked, this, &ViewController::OnRemoveAll);
     connect(buttonCropImages, &QPushButton::clicked, this, &ViewController::OnCropImages);
     connect(buttonStop, &QPushButton::clicked, this, &ViewController::OnStopCropping);
@@ -252,9 +254,10 @@ void ViewController::OnRemoveSelected()
 {
     if (imageList_.Paths().empty())
         return;
-    if (imageList_.RemoveRow(tableViewImage->SelectedRow()))
-        ReloadImageList();
-    ClearCropPreview();
+    const int next = imageList_.RemoveRowsAt(tableViewImage->SelectedRows());
+    ReloadImageList(); // also when nothing was selected: the preview is cleared
+    if (next >= 0)
+        tableViewImage->selectRow(next);
 }
 
 void ViewController::OnRemoveAll()

@@ -105,6 +105,9 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     std::string crop, corner, format, name;
     float quality = 0;
     app.set_version_flag("--version", std::string("trimlark-cli ") + TRIMLARK_VERSION);
+    // Wide enough that each option's description stands two spaces or more apart from it (or on the next
+    // line), where the man page generator looks for it.
+    app.get_formatter()->column_width(40);
     app.add_option("paths", args.inputs, "Image files and folders of images")->type_name("FILE|FOLDER");
     app.add_option("-o,--output", args.output, "Output folder (required)")->type_name("DIR");
     app.add_option("-p,--profile", args.profile, "Start from a profile's settings (default: the defaults)")

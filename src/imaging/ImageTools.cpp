@@ -3,6 +3,7 @@
 #include "imaging/Codecs.h"
 #include "imaging/DecoderWarnings.h"
 #include "imaging/ImageWriter.h"
+#include "imaging/LosslessJpeg.h"
 #include "imaging/LibrarySetup.h"
 #include "imaging/LoadLimits.h"
 #include "imaging/SourceProbe.h"
@@ -218,6 +219,78 @@ double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format)
                               format == OutputFormat::Jpeg2000 || format == OutputFormat::Heic;
     const double outputPixels = static_cast<double>(impl.pixelWidth) * impl.pixelHeight;
     return impl.decodeBytes + (encodesWhole ? outputPixels * 4 : 0);
+}
+
+namespace {
+
+// The picture as the file stores it: its size and the orientation that turns it upright.
+struct StoredLayout
+{
+    int width = 0, height = 0, orientation = 1;
+};
+
+// A JPEG's orientation is the one libvips reads, as for its pixels.
+StoredLayout StoredLayoutOf(const WorkingImage::Impl& image)
+{
+    int orientation = image.orientation;
+    try {
+        const VImage header = VImage::new_from_file(image.ReadPath().c_str(),
+                                                    VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+        orientation = vips_image_get_orientation(header.get_image());
+    } catch (const std::exception&) {
+        vips_error_clear();
+    }
+    const bool turned = orientation >= 5 && orientation <= 8;
+    return {turned ? image.uprightHeight : image.uprightWidth, turned ? image.uprightWidth : image.uprightHeight,
+            orientation};
+}
+
+} // namespace
+
+WorkingImage ImageTools::GrowForLosslessJpeg(const WorkingImage& image)
+{
+    const auto& impl = image.impl();
+    if (!impl || impl->kind != SourceKind::Jpeg || impl->pixelWidth < 1 || impl->pixelHeight < 1)
+        return image;
+    const auto grid = JpegBlockGrid(impl->ReadPath());
+    if (!grid)
+        return image;
+    const StoredLayout stored = StoredLayoutOf(*impl);
+    const PixelRect grown = GrowToBlockGrid({impl->left, impl->top, impl->pixelWidth, impl->pixelHeight},
+                                            stored.orientation, stored.width, stored.height, *grid);
+    auto copy = std::make_shared<WorkingImage::Impl>(*impl);
+    copy->left = grown.left, copy->top = grown.top;
+    copy->pixelWidth = grown.width, copy->pixelHeight = grown.height;
+    copy->width = grown.width, copy->height = grown.height;
+    return WorkingImage(std::move(copy));
+}
+
+SaveResult ImageTools::SaveLosslessJpeg(const WorkingImage& image, const std::string& path, bool keepMetadata,
+                                        bool replaceExisting, std::string* reason)
+{
+    const auto& impl = image.impl();
+    if (!impl || impl->kind != SourceKind::Jpeg) {
+        Fail(reason, "the source is not a JPEG");
+        return SaveResult::Refused;
+    }
+    const StoredLayout stored = StoredLayoutOf(*impl);
+    LosslessRequest request;
+    request.stored = StoredRect({impl->left, impl->top, impl->pixelWidth, impl->pixelHeight}, stored.orientation,
+                                stored.width, stored.height);
+    request.orientation = stored.orientation;
+    request.keepMetadata = keepMetadata;
+    request.replaceExisting = replaceExisting;
+    switch (WriteLosslessJpegCrop(impl->ReadPath(), path, request, reason)) {
+    case LosslessResult::Written:
+        return SaveResult::Saved;
+    case LosslessResult::Refused:
+        return SaveResult::Refused;
+    case LosslessResult::PathTaken:
+        return SaveResult::PathTaken;
+    case LosslessResult::Failed:
+        break;
+    }
+    return SaveResult::Failed;
 }
 
 SaveResult ImageTools::SaveImageAsNewFile(const WorkingImage& image, const std::string& path, OutputFormat format,

@@ -62,6 +62,7 @@ enum class SaveResult
     Saved,
     Failed,
     PathTaken, // a file had the output's name when the new one was complete; nothing was written
+    Refused,   // a lossless JPEG crop the transform cannot do (not a JPEG, damaged...); nothing was written
 };
 
 class ImageTools
@@ -106,6 +107,17 @@ public:
     // complete, so a file another program wrote meanwhile is kept (PathTaken, and nothing is written).
     static SaveResult SaveImageAsNewFile(const WorkingImage& image, const std::string& path, OutputFormat format,
                                          double quality, bool keepMetadata = false, std::string* reason = nullptr);
+
+    // The region grown so that a lossless JPEG crop can write it: its left and top edges, in the picture as the
+    // file stores it, move out to the file's block grid (8 or 16 pixels); the image itself when its file is no
+    // JPEG.
+    static WorkingImage GrowForLosslessJpeg(const WorkingImage& image);
+
+    // Writes the image's region of its JPEG file without decoding it (the kept coded blocks are copied), as
+    // stored, with the file's orientation; the region must be on the block grid (GrowForLosslessJpeg).
+    // keepMetadata as for SaveImage. Refused, with the reason, when the file is no JPEG the transform takes.
+    static SaveResult SaveLosslessJpeg(const WorkingImage& image, const std::string& path, bool keepMetadata,
+                                       bool replaceExisting, std::string* reason = nullptr);
 
     // The HEIF/HEIC format of SaveImage, at the encoder's own quality.
     static bool SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata = false,

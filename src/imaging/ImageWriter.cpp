@@ -2,14 +2,15 @@
 
 #include "base/AtomicFile.h"
 #include "imaging/DecoderWarnings.h"
+#include "imaging/JpegRegion.h"
 #include "imaging/LibrarySetup.h"
 #include "imaging/MetadataCarrier.h"
 #include "imaging/MetadataPlacement.h"
 #include "imaging/SourceProbe.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,9 +47,34 @@ void SkipRows(const VImage& pixels, int rows)
     g_object_unref(region);
 }
 
+// A JPEG's region decoded alone (see OpenJpegRegion) and turned upright; nothing when that path does not take it.
+std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
+{
+    const VImage header = OpenPage(image, VIPS_ACCESS_SEQUENTIAL);
+    const int orientation = vips_image_get_orientation(header.get_image());
+    const bool turned = orientation >= 5 && orientation <= 8;
+    if ((turned ? header.height() : header.width()) != image.uprightWidth ||
+        (turned ? header.width() : header.height()) != image.uprightHeight)
+        throw vips::VError("The file changed since it was loaded");
+    const PixelRect upright{image.left, image.top, image.pixelWidth, image.pixelHeight};
+    auto pixels =
+        OpenJpegRegion(image.ReadPath(), header, StoredRect(upright, orientation, header.width(), header.height()));
+    if (!pixels || orientation == 1)
+        return pixels;
+    // Only the kept pixels are turned. All but a mirror left to right read them out of order, so they are
+    // decoded into memory first.
+    VImage kept = orientation == 2 ? pixels->copy() : pixels->copy_memory();
+    kept.set("orientation", orientation);
+    return kept.autorot();
+}
+
 // The file's largest image upright, cut to the working image's region.
 VImage OpenPixels(const WorkingImage::Impl& image)
 {
+    if (image.kind == SourceKind::Jpeg) {
+        if (auto pixels = OpenJpegPixels(image))
+            return *pixels;
+    }
     VImage pixels = OpenPage(image, VIPS_ACCESS_SEQUENTIAL);
     int orientation = 1;
     if (image.kind == SourceKind::Jpeg2000)
@@ -225,7 +251,8 @@ gint64 OnStreamWrite(VipsTargetCustom*, const void* data, gint64 length, OutputS
 {
     if (stream->inserter)
         return stream->inserter->Write(data, static_cast<std::size_t>(length)) ? length : -1;
-    const ssize_t written = ::pwrite(stream->fd, data, static_cast<std::size_t>(length), stream->shift + stream->position);
+    const ssize_t written =
+        ::pwrite(stream->fd, data, static_cast<std::size_t>(length), stream->shift + stream->position);
     if (written > 0)
         stream->position += written;
     return written;
@@ -371,8 +398,7 @@ bool WriteUnderScope(const WorkingImage::Impl& image, const std::string& path, c
                 vips_image_set_blob_copy(pixels.get_image(), VIPS_META_EXIF_NAME, fitted.exif.data(),
                                          fitted.exif.size());
             if (!fitted.xmp.empty())
-                vips_image_set_blob_copy(pixels.get_image(), VIPS_META_XMP_NAME, fitted.xmp.data(),
-                                         fitted.xmp.size());
+                vips_image_set_blob_copy(pixels.get_image(), VIPS_META_XMP_NAME, fitted.xmp.data(), fitted.xmp.size());
             EncodeToFile(pixels, file.TemporaryPath(), request);
         } else if (EncodesOnlyToMemory(request.format)) {
             std::vector<std::uint8_t> encoded = EncodeToMemory(pixels, request);

@@ -106,7 +106,7 @@ bool HidesPicture(const Exiv2::Exifdatum& makerNote)
 }
 
 // Returns what it had to leave out that the user would miss, or nothing.
-std::string FitToOutput(SourceMetadata& metadata, int width, int height)
+std::string FitToOutput(SourceMetadata& metadata, int width, int height, int orientation)
 {
     std::string remark;
     auto& exif = metadata.exif;
@@ -127,7 +127,7 @@ std::string FitToOutput(SourceMetadata& metadata, int width, int height)
     if (!exif.empty()) {
         const bool hasPhotoGroup = std::any_of(
             exif.begin(), exif.end(), [](const Exiv2::Exifdatum& datum) { return datum.groupName() == "Photo"; });
-        exif["Exif.Image.Orientation"] = static_cast<std::uint16_t>(1);
+        exif["Exif.Image.Orientation"] = static_cast<std::uint16_t>(orientation);
         // Only where the source has the group: a lone pair of sizes would make an incomplete one.
         if (hasPhotoGroup) {
             exif["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(width);
@@ -146,7 +146,7 @@ std::string FitToOutput(SourceMetadata& metadata, int width, int height)
         if (xmp.findKey(Exiv2::XmpKey(key)) != xmp.end())
             xmp[key] = value;
     };
-    setIfPresent("Xmp.tiff.Orientation", "1");
+    setIfPresent("Xmp.tiff.Orientation", std::to_string(orientation));
     setIfPresent("Xmp.tiff.ImageWidth", std::to_string(width));
     setIfPresent("Xmp.tiff.ImageLength", std::to_string(height));
     setIfPresent("Xmp.exif.PixelXDimension", std::to_string(width));
@@ -259,7 +259,8 @@ int ReadExifOrientation(const std::string& path)
     }
 }
 
-FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int height, OutputFormat format)
+FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int height, OutputFormat format,
+                                 int orientation)
 {
     EnsureLibrariesReady();
     FittedMetadata fitted;
@@ -268,7 +269,7 @@ FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int h
         return fitted;
     std::string& remark = fitted.remark;
     try {
-        remark = FitToOutput(*metadata, width, height);
+        remark = FitToOutput(*metadata, width, height, orientation);
     } catch (const std::exception& error) {
         AddRemark(remark, std::string("EXIF dropped: ") + error.what());
         metadata->exif.clear();
@@ -335,6 +336,16 @@ FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int h
     return fitted;
 }
 
+std::vector<std::uint8_t> OrientationOnlyExif(int orientation)
+{
+    EnsureLibrariesReady();
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Orientation"] = static_cast<std::uint16_t>(orientation);
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+    return {blob.begin(), blob.end()};
+}
+
 std::string EmbedSourceMetadata(const std::string& sourcePath, int width, int height,
                                 std::vector<std::uint8_t>& encoded)
 {
@@ -344,7 +355,7 @@ std::string EmbedSourceMetadata(const std::string& sourcePath, int width, int he
         return {}; // nothing to carry
     std::string remark;
     try {
-        remark = FitToOutput(*metadata, width, height);
+        remark = FitToOutput(*metadata, width, height, 1);
     } catch (const std::exception& error) {
         AddRemark(remark, std::string("EXIF dropped: ") + error.what());
         metadata->exif.clear();

@@ -30,8 +30,14 @@ struct FittedMetadata
 int ReadExifOrientation(const std::string& path);
 
 // The source's metadata fitted to an output format other than JPEG 2000. Empty, without a remark, when the
-// source holds none that Exiv2 can read.
-FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int height, OutputFormat format);
+// source holds none that Exiv2 can read. orientation: the one the output's EXIF and XMP give (a lossless JPEG crop
+// keeps its pixels as stored, and with them the source's orientation).
+FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int height, OutputFormat format,
+                                 int orientation = 1);
+
+// An EXIF block (TIFF structure) holding only the orientation: what a lossless JPEG crop without metadata needs
+// to display upright.
+std::vector<std::uint8_t> OrientationOnlyExif(int orientation);
 
 // Puts the source's carried EXIF, IPTC and XMP into an encoded JPEG 2000 held in memory, leaving its pixel data
 // as it is. A block Exiv2 refuses is left out; the return value names it, or is empty.

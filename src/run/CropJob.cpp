@@ -1,5 +1,7 @@
 #include "run/CropJob.h"
 
+#include "imaging/DecoderWarnings.h"
+
 #include "base/PathText.h"
 #include "imaging/Codecs.h"
 #include "run/OutputNaming.h"
@@ -94,6 +96,26 @@ std::string NoFormatReason(const CropJob& job, const CropJobImage& image)
     return "Cannot write this file type: " + image.outputPath;
 }
 
+// Writes the cropped image: where asked, JPEG to JPEG without re-encoding; otherwise, and when that cannot be done
+// (note says why), encoded.
+SaveResult SaveCropped(const CropJob& job, const CropJobImage& image, const WorkingImage& cropped, bool replace,
+                       const CropSteps& steps, std::string* reason, std::string* note)
+{
+    const CropSettings& settings = job.settings;
+    const bool keepMetadata = settings.checkKeepEXIFInformationAndCreationDate;
+    if (settings.checkLosslessJpeg && *image.format != OutputFormat::Jpeg) {
+        *note = "re-encoded: the output is not a JPEG";
+    } else if (settings.checkLosslessJpeg) {
+        const SaveResult lossless = steps.saveLossless(ImageTools::GrowForLosslessJpeg(cropped), image.outputPath,
+                                                       keepMetadata, replace, reason);
+        if (lossless != SaveResult::Refused)
+            return lossless;
+        *note = "re-encoded: " + *reason;
+    }
+    return steps.save(cropped, image.outputPath, *image.format, QualityFraction(settings.sliderQuality), keepMetadata,
+                      replace, reason);
+}
+
 ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, const CropSteps& steps,
                                        MemoryBudget* budget)
 {
@@ -134,8 +156,8 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
     std::optional<MemoryBudget::Hold> memory;
     if (budget)
         memory.emplace(budget->Take(steps.cost ? steps.cost(cropped, *image.format) : 0));
-    const SaveResult saved = steps.save(cropped, image.outputPath, *image.format,
-                                        QualityFraction(settings.sliderQuality), keepMetadata, replace, &reason);
+    std::string note;
+    const SaveResult saved = SaveCropped(job, image, cropped, replace, steps, &reason, &note);
     if (saved == SaveResult::PathTaken) {
         outcome.kind = ImageOutcome::Kind::Skipped;
         outcome.reason = "a file appeared at " + image.outputPath + " while the run worked; it is kept";
@@ -148,7 +170,7 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
     outcome.kind =
         image.action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
     outcome.wholeImage = refused;
-    outcome.reason = std::move(reason); // what the output lacks of its source, if anything
+    outcome.reason = JoinRemarks(note, reason); // what the output lacks of its source, if anything
     return outcome;
 }
 

@@ -20,6 +20,10 @@ CropSteps CropSteps::Default()
     steps.copyMetadata = [](const WorkingImage& source, const std::string& outputPath) {
         ImageTools::CopyEXIFInformationAndCreationDate(source, outputPath);
     };
+    steps.saveLossless = [](const WorkingImage& image, const std::string& path, bool keepMetadata,
+                            bool replaceExisting, std::string* reason) {
+        return ImageTools::SaveLosslessJpeg(image, path, keepMetadata, replaceExisting, reason);
+    };
     steps.cost = [](const WorkingImage& image, OutputFormat format) { return ImageTools::MemoryCost(image, format); };
     return steps;
 }

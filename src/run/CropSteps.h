@@ -21,6 +21,10 @@ struct CropSteps
                              bool keepMetadata, bool replaceExisting, std::string* reason)>
         save;
     std::function<void(const WorkingImage& source, const std::string& outputPath)> copyMetadata;
+    // ImageTools::SaveLosslessJpeg.
+    std::function<SaveResult(const WorkingImage& image, const std::string& path, bool keepMetadata,
+                             bool replaceExisting, std::string* reason)>
+        saveLossless;
     // The memory a save of the image in the format would hold at once (ImageTools::MemoryCost).
     std::function<double(const WorkingImage& image, OutputFormat format)> cost;
 

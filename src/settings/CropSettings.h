@@ -41,6 +41,8 @@ struct CropSettings
     std::string textFieldName = "[FileName]_cropped ([FileIndex])";
     std::string textFieldOutputFolder;
     bool checkKeepEXIFInformationAndCreationDate = true;
+    // JPEG sources written as JPEG are cropped without re-encoding (the kept coded blocks are copied).
+    bool checkLosslessJpeg = false;
 
     bool operator==(const CropSettings&) const = default;
 };

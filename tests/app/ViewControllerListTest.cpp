@@ -1,6 +1,8 @@
 #include "ScriptedPlatform.h"
 #include "app/CropPreviewView.h"
 
+#include <QFileInfo>
+#include <QGroupBox>
 #include <QMimeData>
 #include <QUrl>
 #include <cmath>
@@ -65,10 +67,20 @@ TEST_F(ViewControllerList, AddOpenAndRemoveImages)
     ClickRow(1);
     Click("buttonRemoveSelected");
     EXPECT_EQ(Listed(), (Paths{"/photos/b.jpg", "/other/c.gif", "/in/A.JPG"}));
+    // Rows picked with Ctrl go together, with the Delete key too; the title counts the rows. A folder opened with
+    // the app gives its images.
+    ClickRow(0);
+    QTest::mouseClick(Table()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      Table()->visualRect(Table()->model()->index(1, 0)).center());
+    QTest::keyClick(Table(), Qt::Key_Delete);
+    const QString image = MakeImage("in-folder.png", 4, 4);
+    OpenWith({QFileInfo(image).path()});
+    EXPECT_EQ(Listed(), (Paths{"/in/A.JPG", image.toStdString()}));
+    EXPECT_EQ(Find<QGroupBox>("boxImages")->title(), "Images (2)");
     for (const int answer : {1, 0, 0}) { // "No", "Yes", then an empty list asks nothing
         platform->answer = [answer](const Alert&) { return answer; };
         Click("buttonRemoveAll");
-        EXPECT_EQ(Table()->model()->rowCount(), answer == 1 ? 3 : 0);
+        EXPECT_EQ(Table()->model()->rowCount(), answer == 1 ? 2 : 0);
     }
     EXPECT_EQ(platform->alertTexts.size(), 2);
     EXPECT_EQ(platform->alerts[0].informativeText, "Are you sure you want to remove all the images from the list?");
@@ -98,6 +110,9 @@ TEST_F(ViewControllerList, DropsGoBetweenRows)
         EXPECT_EQ(Table()->model()->rowCount(), static_cast<int>(expected.size()));
     }
     EXPECT_FALSE(DropAt({notes}, GapAbove(0))) << "nothing acceptable in it";
+    Trigger("actionNew");
+    EXPECT_TRUE(DropAt({QFileInfo(x).path()}, GapAbove(0))) << "a folder gives its images";
+    EXPECT_EQ(Listed(), (Paths{x.toStdString(), y.toStdString()}));
 }
 
 TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)

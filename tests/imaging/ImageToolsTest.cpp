@@ -7,6 +7,7 @@
 #include <exiv2/exiv2.hpp>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <turbojpeg.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <tiffio.h>
@@ -212,6 +213,89 @@ TEST_F(LoadAndCropTest, EachCornerCutsItsRegionOutExactly)
     }
 }
 
+// A JPEG's kept region is decoded and turned alone: its pixels are those of the whole picture decoded, turned
+// upright and cut, for each orientation and each corner, on a picture of odd size with subsampled colour.
+TEST_F(LoadAndCropTest, AJpegRegionDecodedAloneIsTheWholeDecodeCut)
+{
+    const std::string source = folder.Path("noise.jpg");
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        VImage stored = test::NoiseImage(333, 251).copy();
+        stored.set("orientation", orientation);
+        stored.jpegsave(source.c_str(), VImage::option()->set("Q", 85));
+        const VImage whole = VImage::new_from_file(source.c_str()).autorot();
+        const int width = whole.width(), height = whole.height();
+        for (const auto& [x, y] : {std::pair(0, 0), {17, 9}}) {
+            for (const Corner corner : {Corner::TopLeft, Corner::TopRight, Corner::BottomLeft, Corner::BottomRight}) {
+                const bool right = corner == Corner::TopRight || corner == Corner::BottomRight;
+                const bool bottom = corner == Corner::BottomLeft || corner == Corner::BottomRight;
+                const VImage expected =
+                    whole.extract_area(right ? width - x - 101 : x, bottom ? height - y - 77 : y, 101, 77);
+                const VImage out = CropToPng(source, x, y, 101, 77, corner);
+                EXPECT_EQ((out - expected).abs().max(), 0)
+                    << orientation << " " << static_cast<int>(corner) << " " << x;
+            }
+        }
+    }
+}
+
+// The picture as stored, decoded by libjpeg-turbo without interpolating the colour: each pixel from its own
+// coded block only, so a lossless crop must give the very same values.
+std::vector<unsigned char> DecodeStored(const std::string& path, int& width, int& height)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    tjhandle decoder = tjInitDecompress();
+    int subsampling = 0, colourspace = 0;
+    tjDecompressHeader3(decoder, file.data(), file.size(), &width, &height, &subsampling, &colourspace);
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 3);
+    tjDecompress2(decoder, file.data(), file.size(), pixels.data(), width, 0, height, TJPF_RGB, TJFLAG_FASTUPSAMPLE);
+    tjDestroy(decoder);
+    return pixels;
+}
+
+// For colour subsampled 2 x 2 (16-pixel blocks) and not at all (8), and each orientation: the crop grows up and
+// left (as stored) to the block grid by less than a block, keeps the orientation, and copies the kept pixels.
+TEST_F(SaveTest, ALosslessJpegCropCopiesTheKeptBlocks)
+{
+    const std::string source = folder.Path("source.jpg"), output = folder.Path("lossless.jpg");
+    for (const bool subsampled : {true, false}) {
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            SCOPED_TRACE(std::to_string(subsampled) + " " + std::to_string(orientation));
+            VImage stored = test::NoiseImage(333, 251).copy();
+            stored.set("orientation", orientation);
+            stored.jpegsave(source.c_str(), VImage::option()->set("Q", 90)->set(
+                                                "subsample_mode", subsampled ? VIPS_FOREIGN_SUBSAMPLE_ON
+                                                                             : VIPS_FOREIGN_SUBSAMPLE_OFF));
+            const WorkingImage cropped = ImageTools::CropImage(Load(source), 37, 21, 101, 77, Corner::TopLeft);
+            const WorkingImage grown = ImageTools::GrowForLosslessJpeg(cropped);
+            const int block = subsampled ? 16 : 8;
+            const double grewX = grown.Width() - cropped.Width(), grewY = grown.Height() - cropped.Height();
+            EXPECT_TRUE(grewX >= 0 && grewX < block && grewY >= 0 && grewY < block) << grewX << " " << grewY;
+            ASSERT_EQ(ImageTools::SaveLosslessJpeg(grown, output, false, true), SaveResult::Saved);
+            const VImage upright = VImage::new_from_file(output.c_str()).autorot();
+            EXPECT_EQ(std::pair(upright.width(), upright.height()),
+                      std::pair(static_cast<int>(grown.Width()), static_cast<int>(grown.Height())));
+            int sw = 0, sh = 0, ow = 0, oh = 0;
+            const auto whole = DecodeStored(source, sw, sh), kept = DecodeStored(output, ow, oh);
+            // The output's stored rectangle sits on the source's grid; find it by its first row.
+            bool found = false;
+            for (int y = 0; y + oh <= sh && !found; y += block)
+                for (int x = 0; x + ow <= sw && !found; x += block) {
+                    found = true;
+                    for (int row = 0; row < oh && found; ++row)
+                        found = std::equal(kept.begin() + row * ow * 3, kept.begin() + (row + 1) * ow * 3,
+                                           whole.begin() + ((y + row) * sw + x) * 3);
+                }
+            EXPECT_TRUE(found) << "the kept pixels are copied as they were";
+        }
+    }
+    // A source the transform cannot take is refused, and nothing is written.
+    std::filesystem::remove(output);
+    test::WriteCoordinateImage(folder.Path("c.png"), 40, 30);
+    EXPECT_EQ(ImageTools::SaveLosslessJpeg(Load(folder.Path("c.png")), output, false, true), SaveResult::Refused);
+    EXPECT_FALSE(std::filesystem::exists(output));
+}
+
 // None of these may crash, hang or print: each is refused when loaded, or its save is refused and writes nothing.
 TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
 {
@@ -275,7 +359,8 @@ TEST_F(LoadAndCropTest, AHeaderClaimingMorePixelsThanItsFileCanHoldIsRefused)
     }
     for (int i = 0; i < 4; ++i)
         png[29 + i] = static_cast<char>(~crc >> (24 - 8 * i));
-    const std::string gif("GIF89a\xFF\xFF\xFF\xFF\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\xFF\xFF\xFF\xFF\0\x02\x02\x44\x01\0;", 35);
+    const std::string gif(
+        "GIF89a\xFF\xFF\xFF\xFF\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\xFF\xFF\xFF\xFF\0\x02\x02\x44\x01\0;", 35);
     for (const auto& [name, bytes] : {std::pair{"claim.jpg", jpeg}, {"claim.png", png}, {"claim.gif", gif}}) {
         SCOPED_TRACE(name);
         test::WriteBytes(folder.Path(name), bytes);
@@ -301,10 +386,14 @@ TEST_F(LoadAndCropTest, APictureWhoseDecodeExceedsTheBudgetIsRefused)
         const char* options;
         bool loads;
     } cases[] = {
-        {"plain.jpg", "", true},           {"turned.jpg", "", false},
-        {"plain.png", "", true},           {"interlaced.png", "[interlace]", false},
-        {"progressive.jpg", "[interlace]", false}, {"strips.tif", "", true},
-        {"one-strip.tif", "[compression=lzw,tile-height=800]", false}, {"picture.webp", "", false},
+        {"plain.jpg", "", true},
+        {"turned.jpg", "", false},
+        {"plain.png", "", true},
+        {"interlaced.png", "[interlace]", false},
+        {"progressive.jpg", "[interlace]", false},
+        {"strips.tif", "", true},
+        {"one-strip.tif", "[compression=lzw,tile-height=800]", false},
+        {"picture.webp", "", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
+#include <unistd.h>
 
 namespace trimlark {
 namespace {
@@ -53,6 +56,37 @@ TEST(ImageListEditing, DroppedFilesMustExistBeNewAndAccepted)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(SelectDroppedFiles({"/d/listed.jpg"}, c.dropped, exists), c.expected);
     }
+}
+
+// Rows go in any order and any number of times; the selection moves to the row after the first removed one.
+TEST(ImageListEditing, RemovedRowsLeaveTheSelectionOnTheNextRow)
+{
+    const struct Case
+    {
+        std::vector<int> rows;
+        Paths expected;
+        int next;
+    } cases[] = {
+        {{3, 1, 1, 9}, {"a", "c", "e"}, 1}, {{4}, {"a", "b", "c", "d"}, 3},    {{0, 1, 2, 3, 4}, {}, -1},
+        {{}, {"a", "b", "c", "d", "e"}, -1}, {{-1}, {"a", "b", "c", "d", "e"}, -1},
+    };
+    for (const auto& c : cases) {
+        Paths list{"a", "b", "c", "d", "e"};
+        EXPECT_EQ(RemoveRows(list, c.rows), c.next);
+        EXPECT_EQ(list, c.expected);
+    }
+}
+
+// A folder stands for its images, sorted by name, without its subfolders'; a file stays as it is.
+TEST(ImageListEditing, AFolderStandsForItsImages)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("trimlark-list-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder / "sub");
+    for (const char* name : {"b.png", "a.JPG", "notes.txt", "sub/c.png"})
+        std::ofstream(folder / name) << "x";
+    const std::string f = folder.string();
+    EXPECT_EQ(ExpandFolders({"/x.gif", f, f + "/missing"}), (Paths{"/x.gif", f + "/a.JPG", f + "/b.png", f + "/missing"}));
+    std::filesystem::remove_all(folder);
 }
 
 TEST(ImageListRules, ExtensionsGiveAcceptanceAndRowIconInAnyCase)

@@ -1,0 +1,274 @@
+#include "imaging/JpegRegion.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// libjpeg's headers need FILE and size_t declared first.
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace trimlark {
+
+using vips::VImage;
+
+PixelRect StoredRect(const PixelRect& upright, int orientation, int storedWidth, int storedHeight)
+{
+    const auto [x, y, w, h] = upright;
+    switch (orientation) {
+    case 2: // mirrored left to right
+        return {storedWidth - x - w, y, w, h};
+    case 3: // turned half way
+        return {storedWidth - x - w, storedHeight - y - h, w, h};
+    case 4: // mirrored top to bottom
+        return {x, storedHeight - y - h, w, h};
+    case 5: // mirrored along the diagonal
+        return {y, x, h, w};
+    case 6: // stored a quarter turn anticlockwise: upright column x is stored row storedHeight - 1 - x
+        return {y, storedHeight - x - w, h, w};
+    case 7:
+        return {storedWidth - y - h, storedHeight - x - w, h, w};
+    case 8: // stored a quarter turn clockwise
+        return {storedWidth - y - h, x, h, w};
+    default:
+        return upright;
+    }
+}
+
+namespace {
+
+// Margins decoded around the region and dropped: fancy upsampling looks one chroma sample beyond each pixel, and
+// at the edge of a cropped or skipped decode it would see none, so the region's own pixels come from the same
+// neighbours as in a whole decode.
+constexpr int kMargin = 16;
+
+struct ErrorManager
+{
+    jpeg_error_mgr base; // first: libjpeg sees this as its error manager
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+    bool truncated;
+};
+
+[[noreturn]] void OnError(j_common_ptr info)
+{
+    auto* errors = reinterpret_cast<ErrorManager*>(info->err);
+    errors->base.format_message(info, errors->message);
+    std::longjmp(errors->jump, 1);
+}
+
+// Warnings go where libvips' own decoder sends them; a file that ends early is an error, as it is for libvips.
+void OnMessage(j_common_ptr info, int level)
+{
+    if (level >= 0)
+        return; // trace output
+    auto* errors = reinterpret_cast<ErrorManager*>(info->err);
+    ++errors->base.num_warnings;
+    if (errors->base.msg_code == JWRN_JPEG_EOF) {
+        errors->truncated = true;
+        return;
+    }
+    char text[JMSG_LENGTH_MAX];
+    errors->base.format_message(info, text);
+    g_log("VIPS", G_LOG_LEVEL_WARNING, "VipsJpeg: %s", text);
+}
+
+// One decode of one file. Every call into libjpeg sits in a function that sets the jump target first and holds
+// nothing with a destructor, since an error leaves it by longjmp.
+class RegionDecoder
+{
+public:
+    explicit RegionDecoder(const PixelRect& region) : region_(region)
+    {
+        std::memset(&info_, 0, sizeof info_);
+        std::memset(&errors_, 0, sizeof errors_);
+    }
+
+    ~RegionDecoder()
+    {
+        if (created_)
+            jpeg_destroy_decompress(&info_);
+        if (file_)
+            std::fclose(file_);
+    }
+
+    RegionDecoder(const RegionDecoder&) = delete;
+    RegionDecoder& operator=(const RegionDecoder&) = delete;
+
+    // Reads the header and readies the decode; false when this path does not take the file.
+    bool Open(const char* path, int bands)
+    {
+        file_ = std::fopen(path, "rb");
+        if (!file_)
+            return false;
+        info_.err = jpeg_std_error(&errors_.base);
+        errors_.base.error_exit = OnError;
+        errors_.base.emit_message = OnMessage;
+        if (setjmp(errors_.jump))
+            return false;
+        jpeg_create_decompress(&info_);
+        created_ = true;
+        jpeg_stdio_src(&info_, file_);
+        jpeg_read_header(&info_, TRUE);
+        const bool plain = (info_.jpeg_color_space == JCS_YCbCr && info_.num_components == 3 && bands == 3) ||
+                           (info_.jpeg_color_space == JCS_GRAYSCALE && info_.num_components == 1 && bands == 1);
+        if (!plain || info_.data_precision != 8 || region_.left < 0 || region_.top < 0 || region_.width < 1 ||
+            region_.height < 1 || region_.left + region_.width > static_cast<int>(info_.image_width) ||
+            region_.top + region_.height > static_cast<int>(info_.image_height))
+            return false;
+        info_.out_color_space = bands == 3 ? JCS_RGB : JCS_GRAYSCALE;
+        jpeg_start_decompress(&info_);
+        JDIMENSION from = static_cast<JDIMENSION>(std::max(0, region_.left - kMargin));
+        JDIMENSION width =
+            static_cast<JDIMENSION>(std::min<int>(info_.output_width, region_.left + region_.width + kMargin)) - from;
+        if (from != 0 || width != info_.output_width)
+            jpeg_crop_scanline(&info_, &from, &width); // widens to the block grid
+        columnOffset_ = static_cast<std::size_t>(region_.left) - from;
+        const int skip = std::max(0, region_.top - kMargin);
+        if (skip > 0)
+            jpeg_skip_scanlines(&info_, static_cast<JDIMENSION>(skip));
+        return true;
+    }
+
+    std::size_t LineBytes() const { return static_cast<std::size_t>(info_.output_width) * info_.output_components; }
+    int Bands() const { return info_.output_components; }
+
+    // Copies row y of the region, columns [x, x + count), to out; rows are read top to bottom. False, with the
+    // reason in Failure(), when the file cannot give it.
+    bool ReadRow(int y, int x, int count, unsigned char* out)
+    {
+        if (line_.empty())
+            line_.resize(LineBytes());
+        const auto wanted = static_cast<JDIMENSION>(region_.top + y);
+        if (wanted + 1 < info_.output_scanline || (wanted + 1 == info_.output_scanline && !haveLine_))
+            return Fail("The picture's rows were asked for out of order");
+        if (!ReadUpTo(wanted))
+            return false;
+        if (errors_.truncated)
+            return Fail("Premature end of JPEG file");
+        const std::size_t bands = static_cast<std::size_t>(info_.output_components);
+        std::memcpy(out, line_.data() + (columnOffset_ + static_cast<std::size_t>(x)) * bands,
+                    static_cast<std::size_t>(count) * bands);
+        return true;
+    }
+
+    const std::string& Failure() const { return failure_; }
+    std::mutex& Mutex() { return mutex_; }
+
+private:
+    bool ReadUpTo(JDIMENSION row)
+    {
+        JSAMPROW line = line_.data();
+        if (setjmp(errors_.jump))
+            return Fail(errors_.message);
+        while (info_.output_scanline <= row) {
+            if (jpeg_read_scanlines(&info_, &line, 1) != 1)
+                return Fail("The picture ends before its last row");
+        }
+        haveLine_ = true;
+        return true;
+    }
+
+    bool Fail(const char* text)
+    {
+        failure_ = text;
+        return false;
+    }
+
+    const PixelRect region_;
+    FILE* file_ = nullptr;
+    jpeg_decompress_struct info_;
+    ErrorManager errors_;
+    bool created_ = false;
+    bool haveLine_ = false;
+    std::size_t columnOffset_ = 0;
+    std::vector<JSAMPLE> line_;
+    std::string failure_;
+    std::mutex mutex_;
+};
+
+// The header's block grid; every libjpeg call here is behind the jump target set first.
+bool ReadGrid(FILE* file, jpeg_decompress_struct& info, ErrorManager& errors, BlockGrid& grid)
+{
+    if (setjmp(errors.jump))
+        return false;
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file);
+    jpeg_read_header(&info, TRUE);
+    grid = {info.max_h_samp_factor * DCTSIZE, info.max_v_samp_factor * DCTSIZE};
+    return true;
+}
+
+int GenerateRows(VipsRegion* out, void*, void* decoderPointer, void*, gboolean*)
+{
+    auto* decoder = static_cast<RegionDecoder*>(decoderPointer);
+    const VipsRect& rect = out->valid;
+    std::lock_guard lock(decoder->Mutex());
+    for (int y = rect.top; y < rect.top + rect.height; ++y) {
+        auto* row = reinterpret_cast<unsigned char*>(VIPS_REGION_ADDR(out, rect.left, y));
+        if (!decoder->ReadRow(y, rect.left, rect.width, row)) {
+            vips_error("VipsJpeg", "%s", decoder->Failure().c_str());
+            return -1;
+        }
+    }
+    return 0;
+}
+
+void DeleteDecoder(VipsImage*, gpointer decoder)
+{
+    delete static_cast<RegionDecoder*>(decoder);
+}
+
+} // namespace
+
+std::optional<BlockGrid> JpegBlockGrid(const std::string& path)
+{
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return std::nullopt;
+    jpeg_decompress_struct info;
+    ErrorManager errors;
+    std::memset(&info, 0, sizeof info);
+    std::memset(&errors, 0, sizeof errors);
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = OnError;
+    errors.base.emit_message = OnMessage;
+    BlockGrid grid;
+    const bool read = ReadGrid(file, info, errors, grid);
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    if (!read)
+        return std::nullopt;
+    return grid;
+}
+
+std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& header, const PixelRect& region)
+{
+    if (header.format() != VIPS_FORMAT_UCHAR)
+        return std::nullopt;
+    auto decoder = std::make_unique<RegionDecoder>(region);
+    if (!decoder->Open(path.c_str(), header.bands()))
+        return std::nullopt;
+    VipsImage* out = vips_image_new();
+    // The header's fields and metadata (colour profile, resolution, EXIF...), then the region's size.
+    if (vips_image_pipelinev(out, VIPS_DEMAND_STYLE_THINSTRIP, header.get_image(), nullptr) != 0) {
+        g_object_unref(out);
+        return std::nullopt;
+    }
+    out->Xsize = region.width;
+    out->Ysize = region.height;
+    RegionDecoder* owned = decoder.release();
+    g_signal_connect(out, "close", G_CALLBACK(DeleteDecoder), owned);
+    if (vips_image_generate(out, nullptr, GenerateRows, nullptr, owned, nullptr) != 0) {
+        g_object_unref(out);
+        return std::nullopt;
+    }
+    // Strips asked for by several threads reach the decoder in order.
+    return VImage(out).sequential();
+}
+
+} // namespace trimlark

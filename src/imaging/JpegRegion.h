@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vips/vips8>
+
+namespace trimlark {
+
+// A rectangle of pixels, top-left origin.
+struct PixelRect
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The rectangle of the picture as the file stores it (storedWidth x storedHeight, before its EXIF orientation
+// 1-8 is applied) that shows as `upright` once the picture is turned upright.
+PixelRect StoredRect(const PixelRect& upright, int orientation, int storedWidth, int storedHeight);
+
+// The block grid of a JPEG in the picture as stored: the pixels of one coded unit across and down (8, or 16
+// where the colour is subsampled that way). Nothing when the file is no JPEG libjpeg reads.
+struct BlockGrid
+{
+    int width = 8;
+    int height = 8;
+};
+std::optional<BlockGrid> JpegBlockGrid(const std::string& path);
+
+// The pixels of `region` (in the picture as stored) of the JPEG file at path, decoded by libjpeg-turbo only as
+// far as the region needs: the rows above it are entropy-decoded and dropped, the columns beside it are not
+// transformed or converted, the rows below it are never read. The pixels are those libvips' own decoder gives
+// for the same rectangle; `header` is libvips' image of the same file, whose metadata the result carries.
+// Streams top to bottom. Nothing when the file is a JPEG this path does not decode (CMYK, 12-bit, a header
+// libjpeg refuses): the caller then uses libvips' decoder. A truncated file fails when its pixels are read.
+std::optional<vips::VImage> OpenJpegRegion(const std::string& path, const vips::VImage& header,
+                                           const PixelRect& region);
+
+} // namespace trimlark

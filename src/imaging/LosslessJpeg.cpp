@@ -1,0 +1,129 @@
+#include "imaging/LosslessJpeg.h"
+
+#include "base/AtomicFile.h"
+#include "imaging/MetadataCarrier.h"
+#include "imaging/MetadataPlacement.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <turbojpeg.h>
+#include <unistd.h>
+#include <vector>
+
+namespace trimlark {
+
+PixelRect GrowToBlockGrid(const PixelRect& upright, int orientation, int storedWidth, int storedHeight,
+                          const BlockGrid& grid)
+{
+    PixelRect stored = StoredRect(upright, orientation, storedWidth, storedHeight);
+    const int left = stored.left - stored.left % grid.width;
+    const int top = stored.top - stored.top % grid.height;
+    stored = {left, top, stored.width + stored.left - left, stored.height + stored.top - top};
+    // Back to upright: the turn that undoes the orientation, over the upright picture.
+    const bool turned = orientation >= 5 && orientation <= 8;
+    const int undo = orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
+    return StoredRect(stored, undo, turned ? storedHeight : storedWidth, turned ? storedWidth : storedHeight);
+}
+
+namespace {
+
+bool Fail(std::string* reason, std::string text)
+{
+    if (reason)
+        *reason = std::move(text);
+    return false;
+}
+
+// The transformed file's markers, keeping those that describe how to decode its pixels (JFIF, the colour
+// profile, Adobe's colour transform) and dropping every other application marker and comment: the metadata that
+// goes with the output is put in afresh.
+std::vector<unsigned char> KeepDecodingMarkers(const unsigned char* data, std::size_t size)
+{
+    std::vector<unsigned char> kept(data, data + std::min<std::size_t>(2, size));
+    std::size_t at = 2;
+    while (at + 4 <= size && data[at] == 0xFF && data[at + 1] != 0xDA) {
+        const unsigned char marker = data[at + 1];
+        const std::size_t length = 2 + (static_cast<std::size_t>(data[at + 2]) << 8 | data[at + 3]);
+        if (at + length > size)
+            break;
+        const auto startsWith = [&](const char* prefix) {
+            const std::size_t n = std::strlen(prefix);
+            return length >= 4 + n && std::memcmp(data + at + 4, prefix, n) == 0;
+        };
+        const bool application = (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
+        if (!application || (marker == 0xE0 && startsWith("JFIF")) || (marker == 0xE2 && startsWith("ICC_PROFILE")) ||
+            (marker == 0xEE && startsWith("Adobe")))
+            kept.insert(kept.end(), data + at, data + at + length);
+        at += length;
+    }
+    kept.insert(kept.end(), data + std::min(at, size), data + size); // the scans
+    return kept;
+}
+
+// The output's bytes written through the metadata inserter into the file being made.
+bool WriteWithMetadata(const std::string& path, const std::vector<unsigned char>& bytes,
+                       const FittedMetadata& metadata, std::string* reason)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(reason, std::string("Cannot open the output file: ") + std::strerror(errno));
+    MetadataInserter inserter(fd, OutputFormat::Jpeg, metadata);
+    const bool written = inserter.Write(bytes.data(), bytes.size()) && inserter.Finish();
+    const int error = errno;
+    ::close(fd);
+    return written || Fail(reason, std::string("Cannot write the output: ") + std::strerror(error));
+}
+
+} // namespace
+
+LosslessResult WriteLosslessJpegCrop(const std::string& sourcePath, const std::string& outputPath,
+                                     const LosslessRequest& request, std::string* reason)
+{
+    std::ifstream in(sourcePath, std::ios::binary);
+    const std::vector<unsigned char> source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    tjhandle transformer = in.is_open() ? tjInitTransform() : nullptr;
+    if (!transformer) {
+        Fail(reason, in.is_open() ? "The lossless JPEG transform cannot start" : "Cannot read the source");
+        return LosslessResult::Refused;
+    }
+    tjtransform crop{};
+    crop.r = {request.stored.left, request.stored.top, request.stored.width, request.stored.height};
+    crop.op = TJXOP_NONE;
+    crop.options = TJXOPT_CROP;
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    // A warning (damaged data) refuses too: a re-encode then decides what the damaged file gives.
+    const bool transformed = tjTransform(transformer, source.data(), source.size(), 1, &out, &outSize, &crop,
+                                         TJFLAG_STOPONWARNING) == 0;
+    if (!transformed)
+        Fail(reason, tjGetErrorStr2(transformer));
+    std::vector<unsigned char> bytes;
+    if (transformed)
+        bytes = KeepDecodingMarkers(out, outSize);
+    tjFree(out);
+    tjDestroy(transformer);
+    if (!transformed)
+        return LosslessResult::Refused;
+
+    FittedMetadata metadata;
+    if (request.keepMetadata)
+        metadata = FitSourceMetadata(sourcePath, request.stored.width, request.stored.height, OutputFormat::Jpeg,
+                                     request.orientation);
+    // Without an orientation in the file a picture stored on its side would show on its side.
+    if (metadata.exif.empty() && request.orientation != 1)
+        metadata.exif = OrientationOnlyExif(request.orientation);
+
+    AtomicFile file(outputPath);
+    if (!file.Create(reason) || !WriteWithMetadata(file.TemporaryPath(), bytes, metadata, reason))
+        return LosslessResult::Failed;
+    if (!file.Commit(reason, request.replaceExisting))
+        return file.DestinationTaken() ? LosslessResult::PathTaken : LosslessResult::Failed;
+    if (reason)
+        *reason = metadata.remark;
+    return LosslessResult::Written;
+}
+
+} // namespace trimlark
