@@ -33,28 +33,14 @@ jpegs=$corpus/jpeg
 pngs=$corpus/png
 big=$WORK/big/big.jpg
 
-# Detail at several scales (Perlin noise of three cell sizes, one per band) plus sensor-like grain, shifted per
-# image so no two files are alike; EXIF with camera, date, GPS and a thumbnail.
+. "$here/bench/corpus.sh"
+
 make_corpus() {
     [[ -f $corpus/done ]] && return
     echo "Making the corpus in $corpus (once)..." >&2
     rm -rf "$corpus" && mkdir -p "$jpegs" "$pngs"
+    make_photos "$jpegs" "$COUNT" "$WIDTH" "$HEIGHT"
     local t=$corpus/tmp && mkdir -p "$t"
-    $VIPS perlin "$t/r.v" "$WIDTH" "$HEIGHT" --cell-size 640 --seed 1
-    $VIPS perlin "$t/g.v" "$WIDTH" "$HEIGHT" --cell-size 160 --seed 2
-    $VIPS perlin "$t/b.v" "$WIDTH" "$HEIGHT" --cell-size 40 --seed 3
-    $VIPS bandjoin "$t/r.v $t/g.v $t/b.v" "$t/rgb.v"
-    $VIPS linear "$t/rgb.v" "$t/base.v" 120 128
-    for i in $(seq -w 1 "$COUNT"); do
-        $VIPS wrap "$t/base.v" "$t/w.v" --x $((10#$i * 331)) --y $((10#$i * 173))
-        $VIPS gaussnoise "$t/n.v" "$WIDTH" "$HEIGHT" --sigma 14 --mean 0 --seed "$((10#$i))"
-        $VIPS add "$t/w.v" "$t/n.v" "$t/s.v"
-        $VIPS cast "$t/s.v" "$jpegs/img$i.jpg[Q=92]" uchar
-    done
-    $VIPS thumbnail "$jpegs/img$(printf "%0${#COUNT}d" 1).jpg" "$t/thumb.jpg" 160
-    /usr/bin/exiftool -q -overwrite_original -Make=Bench -Model="Bench One" -DateTimeOriginal="2024:05:06 07:08:09" \
-        -GPSLatitude=48.8584 -GPSLatitudeRef=N -GPSLongitude=2.2945 -GPSLongitudeRef=E -GPSAltitude=35 \
-        "-ThumbnailImage<=$t/thumb.jpg" "$jpegs"
     # PNGs with alpha: half-size copies with a soft Perlin mask.
     local pw=$((WIDTH / 2)) ph=$((HEIGHT / 2))
     $VIPS perlin "$t/a.v" "$pw" "$ph" --cell-size 200 --uchar --seed 9
@@ -73,13 +59,7 @@ make_big() {
     [[ $BIG == 1 && ! -f $big ]] || return 0
     echo "Making the 100 MP JPEG (once)..." >&2
     mkdir -p "$(dirname "$big")"
-    local t=$WORK/big/tmp && mkdir -p "$t"
-    $VIPS perlin "$t/p.v" 12248 8165 --cell-size 300 --uchar --seed 5
-    $VIPS bandjoin "$t/p.v $t/p.v $t/p.v" "$t/rgb.v"
-    $VIPS gaussnoise "$t/n.v" 12248 8165 --sigma 10 --mean 0 --seed 7
-    $VIPS add "$t/rgb.v" "$t/n.v" "$t/s.v"
-    $VIPS cast "$t/s.v" "$big[Q=90]" uchar
-    rm -rf "$t"
+    make_big_photo "$big"
 }
 
 # measure LABEL COUNT OUTDIR COMMAND...: runs the command under /usr/bin/time; sets ms_per, peak_mb, out_bytes.
