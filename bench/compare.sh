@@ -102,7 +102,7 @@ esac'
 
 tools=(cli im gm vips loop floor)
 declare -A label=(
-    [cli]="trimlark-cli, 2 in flight" [im]="ImageMagick convert per file" [gm]="GraphicsMagick gm per file"
+    [cli]="trimlark-cli, its default" [im]="ImageMagick convert per file" [gm]="GraphicsMagick gm per file"
     [vips]="vips crop per file" [loop]="bare libvips loop, 2 in flight" [floor]="codec floor, one core")
 
 # run_tool TOOL: one timed run of the current job; appends ms per image and peak KiB to the tool's results, or
@@ -113,7 +113,7 @@ run_tool() {
     local status=0 start end
     start=$(date +%s%N)
     case $tool in
-    cli) $TIME -f "%M %U %S" -o "$res.rss" "$CLI" "$src" -o "$out" -n "[FileName]" --overwrite yes -j 2 "${cli_args[@]}" \
+    cli) $TIME -f "%M %U %S" -o "$res.rss" "$CLI" "$src" -o "$out" -n "[FileName]" --overwrite yes "${cli_args[@]}" \
         >"$res.log" 2>&1 || status=$? ;;
     im | gm | vips) PEER=$tool OUT=$out EXT=$ext Q=$quality $TIME -f "%M %U %S" -o "$res.rss" \
         xargs -P "$PEER_JOBS" -L 1 bash -c "$per_file" _ <"$list" >"$res.log" 2>&1 || status=$? ;;

@@ -170,7 +170,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
                  "otherwise that image is skipped)");
     app.add_option("--save-profile", args.saveProfile, "Write the resulting settings as a profile and exit")
         ->type_name("FILE");
-    app.add_option("-j,--jobs", args.jobs, "Images worked on at once (default: one per core)")
+    app.add_option("-j,--jobs", args.jobs, "Images worked on at once (default: one more than the cores)")
         ->type_name("N")
         ->check(CLI::Range(1u, 64u));
     app.add_option("--first-index", args.firstIndex,

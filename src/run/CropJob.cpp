@@ -442,7 +442,9 @@ CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbac
         }
     };
 
-    unsigned inFlight = maxInFlight != 0 ? maxInFlight : std::max(1u, std::thread::hardware_concurrency());
+    // One more than the cores by default: while an image waits on the disk (its read, the flush of its output)
+    // another keeps the core busy. The memory budget still decides what starts.
+    unsigned inFlight = maxInFlight != 0 ? maxInFlight : std::max(1u, std::thread::hardware_concurrency()) + 1;
     inFlight = static_cast<unsigned>(std::min<std::size_t>(inFlight, n));
     std::vector<std::thread> helpers;
     for (unsigned t = 1; t < inFlight; ++t) {
