@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 #include <vector>
 
 namespace trimlark {
@@ -57,12 +58,38 @@ int QtPlatform::ShowAlert(const Alert& alert)
     return alert.escapeButton;
 }
 
+namespace {
+
+// The add-images panel, which also gives folders: Open on a selection that holds a folder returns it, where the
+// usual panel would go into it (a double click still does). The list then takes the folder's images.
+class FilesAndFoldersDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+
+protected:
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        const bool allExist =
+            std::all_of(chosen.begin(), chosen.end(), [](const QString& p) { return QFileInfo::exists(p); });
+        const bool hasFolder =
+            std::any_of(chosen.begin(), chosen.end(), [](const QString& p) { return QFileInfo(p).isDir(); });
+        if (!chosen.isEmpty() && allExist && hasFolder)
+            QDialog::accept();
+        else
+            QFileDialog::accept();
+    }
+};
+
+} // namespace
+
 std::optional<QStringList> QtPlatform::ChooseImageFiles(const QString& startFolder, const QStringList& extensions)
 {
     QStringList patterns;
     for (const auto& extension : extensions)
         patterns << QStringLiteral("*.") + extension << QStringLiteral("*.") + extension.toUpper();
-    QFileDialog dialog(parent_, QStringLiteral("Add Images"), startFolder);
+    FilesAndFoldersDialog dialog(parent_, QStringLiteral("Add Images"), startFolder);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ReadOnly); // no new folders from this panel
     dialog.setFileMode(QFileDialog::ExistingFiles);
