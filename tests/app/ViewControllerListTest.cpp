@@ -132,6 +132,17 @@ TEST_F(ViewControllerPreview, SubjectMovesTheClearSquareOntoTheBusyPart)
     EXPECT_EQ(PixelOver(200, 50), kVeiledBlue);
 }
 
+// With the lossless box on, a JPEG's output is the crop grown to the file's block grid: 16 pixels for the colour
+// Qt's encoder halves both ways, so "1:1" of 400 x 300 (from x 50) grows left to x 48.
+TEST_F(ViewControllerPreview, TheLosslessBoxShowsTheCropGrownToTheBlockGrid)
+{
+    OpenWith({MakeImage("photo.jpg", 400, 300)});
+    ClickRow(0);
+    EXPECT_EQ(OutputLabels(), "Width: 300, Height: 300");
+    Click("checkLosslessJpeg");
+    EXPECT_EQ(OutputLabels(), "Width: 302, Height: 300");
+}
+
 TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)
 {
     OpenWith({MakeImage("landscape.png", 400, 300), WriteFile("broken.png", "this is not a picture")});
