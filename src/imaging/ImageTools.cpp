@@ -214,11 +214,13 @@ bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& p
     return Save(image, path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason);
 }
 
-double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format)
+double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format, bool lossless)
 {
     if (!image.impl())
         return 0;
     const WorkingImage::Impl& impl = *image.impl();
+    if (lossless && format == OutputFormat::Jpeg && impl.kind == SourceKind::Jpeg) // 2 bytes a coefficient
+        return static_cast<double>(impl.uprightWidth) * impl.uprightHeight * 3 * 2;
     const bool encodesWhole = format == OutputFormat::Gif || format == OutputFormat::Bmp ||
                               format == OutputFormat::Jpeg2000 || format == OutputFormat::Heic;
     const double outputPixels = static_cast<double>(impl.pixelWidth) * impl.pixelHeight;

@@ -114,8 +114,8 @@ public:
     // The memory a save of the image in the format would hold at once, estimated from the file's header: the
     // decoder's rows (or its whole picture where it cannot stream), and the whole output's pixels for the
     // encoders that work on a picture in memory (GIF, BMP, JPEG 2000, HEIC; WebP and AVIF with their own
-    // working memory).
-    static double MemoryCost(const WorkingImage& image, OutputFormat format);
+    // working memory). A lossless JPEG crop of a JPEG holds the coded blocks of the whole picture instead.
+    static double MemoryCost(const WorkingImage& image, OutputFormat format, bool lossless = false);
 
     // SaveImage that never replaces a file: the new one is named only if nothing has its name when it is
     // complete, so a file another program wrote meanwhile is kept (PathTaken, and nothing is written).

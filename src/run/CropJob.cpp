@@ -168,7 +168,8 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
     const bool replace = image.action == OverwriteAction::Overwrite || job.replaceLateFiles;
     std::optional<MemoryBudget::Hold> memory;
     if (budget)
-        memory.emplace(budget->Take(steps.cost ? steps.cost(cropped, *image.format) : 0));
+        memory.emplace(
+            budget->Take(steps.cost ? steps.cost(cropped, *image.format, settings.checkLosslessJpeg) : 0));
     std::string note;
     const SaveResult saved = SaveCropped(job, image, cropped, replace, steps, &reason, &note);
     if (saved == SaveResult::PathTaken) {

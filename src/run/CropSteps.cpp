@@ -24,7 +24,9 @@ CropSteps CropSteps::Default()
                             bool replaceExisting, std::string* reason) {
         return ImageTools::SaveLosslessJpeg(image, path, keepMetadata, replaceExisting, reason);
     };
-    steps.cost = [](const WorkingImage& image, OutputFormat format) { return ImageTools::MemoryCost(image, format); };
+    steps.cost = [](const WorkingImage& image, OutputFormat format, bool lossless) {
+        return ImageTools::MemoryCost(image, format, lossless);
+    };
     return steps;
 }
 

@@ -26,7 +26,7 @@ struct CropSteps
                              bool replaceExisting, std::string* reason)>
         saveLossless;
     // The memory a save of the image in the format would hold at once (ImageTools::MemoryCost).
-    std::function<double(const WorkingImage& image, OutputFormat format)> cost;
+    std::function<double(const WorkingImage& image, OutputFormat format, bool lossless)> cost;
 
     // Every step done by ImageTools.
     static CropSteps Default();

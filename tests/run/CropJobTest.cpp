@@ -230,7 +230,7 @@ TEST_F(CropRunTest, ImagesInFlightShareTheMemoryBudget)
         std::condition_variable changed;
         int active = 0, most = 0;
         CropSteps steps = CropSteps::Default();
-        steps.cost = [&](const WorkingImage&, OutputFormat) { return c.cost; };
+        steps.cost = [&](const WorkingImage&, OutputFormat, bool) { return c.cost; };
         steps.save = [&, save = steps.save](const WorkingImage& image, auto... rest) {
             {
                 // Each save waits a while for the other to join it.
