@@ -141,6 +141,8 @@ public:
     // reason in Failure(), when the file cannot give it.
     bool ReadRow(int y, int x, int count, unsigned char* out)
     {
+        if (!failure_.empty()) // after an error libjpeg's state is undefined: nothing more is read
+            return false;
         if (line_.empty())
             line_.resize(LineBytes());
         const auto wanted = static_cast<JDIMENSION>(region_.top + y);
