@@ -77,6 +77,9 @@ TEST_F(ViewControllerList, AddOpenAndRemoveImages)
     OpenWith({QFileInfo(image).path()});
     EXPECT_EQ(Listed(), (Paths{"/in/A.JPG", image.toStdString()}));
     EXPECT_EQ(Find<QGroupBox>("boxImages")->title(), "Images (2)");
+    Table()->setFocus();
+    QTest::keyClick(Table(), Qt::Key_Tab);
+    EXPECT_FALSE(Table()->hasFocus()) << "Tab leaves the list";
     for (const int answer : {1, 0, 0}) { // "No", "Yes", then an empty list asks nothing
         platform->answer = [answer](const Alert&) { return answer; };
         Click("buttonRemoveAll");
