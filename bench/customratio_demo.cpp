@@ -1,5 +1,5 @@
-#include "customratio/CustomAspectRatioWindowController.h"
-#include "customratio/ViewControllerCustomAspectRatio.h"
+#include "customratio/CustomRatioWindowController.h"
+#include "customratio/CustomRatioViewController.h"
 #include "settings/DataProvider.h"
 
 #include <QApplication>

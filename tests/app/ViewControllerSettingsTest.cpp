@@ -1,5 +1,5 @@
 #include "ScriptedPlatform.h"
-#include "customratio/ViewControllerCustomAspectRatio.h"
+#include "customratio/CustomRatioViewController.h"
 #include "imaging/Codecs.h"
 
 #include <QLineEdit>

@@ -26,19 +26,19 @@ for option in $help_options; do
 done
 # Each option's description is a paragraph of its own under the option (help2man finds it only after a gap of
 # two spaces, or on the next line), not run into the option's line.
-while IFS=$'\t' read -r spec description; do
+while IFS=$'\t' read -r option description; do
   if [ -z "$description" ]; then
-    fail "$cli --help: no description column for '$spec'"
+    fail "$cli --help: no description column for '$option'"
   elif ! grep -qF -- "$description" <<<"$(grep -E '^ {10,}[^ -]' <<<"$text" | sed -E 's/^ +//')"; then
-    fail "$1: the description of $spec is not a paragraph of its own"
+    fail "$1: the description of $option is not a paragraph of its own"
   fi
 done < <("$cli" --help | awk '
-  function flush() { if (spec != "") print spec "\t" substr(desc, 1, 40); spec = "" }
+  function flush() { if (option != "") print option "\t" substr(desc, 1, 40); option = "" }
   /^ +-/ { flush(); line = $0; sub(/^ +/, "", line)
-           if (match(line, /  +/)) { spec = substr(line, 1, RSTART - 1); desc = substr(line, RSTART + RLENGTH) }
-           else { spec = line; desc = "" }
+           if (match(line, /  +/)) { option = substr(line, 1, RSTART - 1); desc = substr(line, RSTART + RLENGTH) }
+           else { option = line; desc = "" }
            next }
-  /^          +[^ ]/ && spec != "" && desc == "" { desc = $0; sub(/^ +/, "", desc); next }
+  /^          +[^ ]/ && option != "" && desc == "" { desc = $0; sub(/^ +/, "", desc); next }
   { flush() }
   END { flush() }')
 

@@ -1,4 +1,4 @@
-#include "customratio/ViewControllerCustomAspectRatio.h"
+#include "customratio/CustomRatioViewController.h"
 
 #include "customratio/RatioTermEntry.h"
 #include "settings/DataProvider.h"

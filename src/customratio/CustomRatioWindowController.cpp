@@ -1,6 +1,6 @@
-#include "customratio/CustomAspectRatioWindowController.h"
+#include "customratio/CustomRatioWindowController.h"
 
-#include "customratio/ViewControllerCustomAspectRatio.h"
+#include "customratio/CustomRatioViewController.h"
 
 #include <QWidget>
 

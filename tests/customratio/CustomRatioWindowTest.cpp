@@ -1,7 +1,7 @@
-#include "customratio/ViewControllerCustomAspectRatio.h"
+#include "customratio/CustomRatioViewController.h"
 
 #include "WidgetTestSupport.h"
-#include "customratio/CustomAspectRatioWindowController.h"
+#include "customratio/CustomRatioWindowController.h"
 #include "customratio/RatioTermEntry.h"
 
 #include <QApplication>
