@@ -5,7 +5,8 @@
 
 namespace trimlark {
 
-ShownCrop GetShownCrop(const std::string& path, PixelSize size, const CropSettings& settings, const CustomRatio& ratio)
+ShownCrop GetShownCrop(const std::string& path, PixelSize size, const std::optional<LosslessJpegLayout>& jpeg,
+                       const CropSettings& settings, const CustomRatio& ratio)
 {
     const auto [width, height] = size;
     ShownCrop shown;
@@ -18,17 +19,15 @@ ShownCrop GetShownCrop(const std::string& path, PixelSize size, const CropSettin
         return shown;
     }
     // A crop placed on the subject is placed by the preview's worker; its growth to the block grid is not shown.
-    if (settings.checkLosslessJpeg && !PlacesOnSubject(settings) &&
+    if (jpeg && settings.checkLosslessJpeg && !PlacesOnSubject(settings) &&
         AvailableFormats().OutputFormatAt(settings.comboFormat, path) == OutputFormat::Jpeg) {
         // The run's rectangle is measured in double precision; the preview's in single.
         const Rect run = GetRunCropRect(settings, ratio, width, height);
-        shown.lossless = ImageTools::LosslessJpegRegion(path, run.x, run.y, run.w, run.h, shown.corner);
-        if (shown.lossless) {
-            const auto& [left, top, w, h] = *shown.lossless;
-            shown.rect = {static_cast<double>(left), static_cast<double>(top), static_cast<double>(w),
-                          static_cast<double>(h)};
-            shown.corner = OriginCorner::TopLeft;
-        }
+        shown.lossless = ImageTools::LosslessJpegRegion(*jpeg, run.x, run.y, run.w, run.h, shown.corner);
+        const auto& [left, top, w, h] = *shown.lossless;
+        shown.rect = {static_cast<double>(left), static_cast<double>(top), static_cast<double>(w),
+                      static_cast<double>(h)};
+        shown.corner = OriginCorner::TopLeft;
     }
     return shown;
 }

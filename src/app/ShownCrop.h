@@ -20,8 +20,9 @@ struct ShownCrop
 };
 
 // For the image at path of the pixel size: the settings' rectangle; the whole image when the run would refuse the
-// crop; with the lossless box on, a JPEG source and JPEG output, the region grown to the file's block grid (then
-// measured from the top left).
-ShownCrop GetShownCrop(const std::string& path, PixelSize size, const CropSettings& settings, const CustomRatio& ratio);
+// crop; with the lossless box on, a JPEG source (jpeg, its layout read when it was selected) and JPEG output, the
+// region grown to the file's block grid (then measured from the top left). Reads no file.
+ShownCrop GetShownCrop(const std::string& path, PixelSize size, const std::optional<LosslessJpegLayout>& jpeg,
+                       const CropSettings& settings, const CustomRatio& ratio);
 
 } // namespace trimlark

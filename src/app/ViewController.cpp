@@ -291,7 +291,8 @@ void ViewController::LoadSelectedImage()
         size = ImageTools::GetImagePixelSize(paths[static_cast<std::size_t>(row)]);
     if (!size || size->width <= 0 || size->height <= 0)
         return ClearCurrentImage();
-    currentImage = {paths[static_cast<std::size_t>(row)], *size};
+    const std::string& path = paths[static_cast<std::size_t>(row)];
+    currentImage = {path, *size, ImageTools::ReadLosslessJpegLayout(path)};
     std::vector<std::string> neighbours; // the next row first: lists are mostly walked down
     for (const int next : {row + 1, row - 1})
         if (next >= 0 && next < static_cast<int>(paths.size()))
@@ -306,7 +307,8 @@ void ViewController::UpdateCropPreview()
         return;
     // A refused crop writes the whole image, so nothing is veiled; a lossless one shows its grown region.
     const CropSettings settings = GetCropSettings();
-    const ShownCrop shown = GetShownCrop(currentImage.path, currentImage.size, settings, dataProvider.Ratio());
+    const ShownCrop shown =
+        GetShownCrop(currentImage.path, currentImage.size, currentImage.jpeg, settings, dataProvider.Ratio());
     preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), shown.rect,
                      shown.corner, PlacesOnSubject(settings));
     UpdateDimensionLabels(shown);
@@ -330,16 +332,12 @@ void ViewController::UpdateDimensionLabels(const ShownCrop& shown)
 {
     DimensionLabels labels = MakeDimensionLabels(GetCropSettings(), dataProvider.Ratio(), currentImage.size.width,
                                                  currentImage.size.height, ShownDimensionLabels());
-    if (shown.lossless)
-        labels.outputWidth = WidthLabel(shown.lossless->width),
+    if (shown.lossless) {
+        labels.outputWidth = WidthLabel(shown.lossless->width);
         labels.outputHeight = HeightLabel(shown.lossless->height);
+    }
     ShowDimensionLabels(labels);
     labelCropNote->setVisible(currentImage.size.width > 0 && shown.refused);
-}
-
-bool ViewController::CropRefused() const
-{
-    return GetShownCrop(currentImage.path, currentImage.size, GetCropSettings(), dataProvider.Ratio()).refused;
 }
 
 // The crop run -----------------------------------------------------------------------------------------------

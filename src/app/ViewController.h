@@ -34,6 +34,7 @@ public:
     {
         std::string path;
         PixelSize size;
+        std::optional<LosslessJpegLayout> jpeg; // what a lossless crop needs of a JPEG; nothing for others
     };
 
     explicit ViewController(std::unique_ptr<Platform> platform, QWidget* parent = nullptr);
@@ -51,8 +52,6 @@ public:
     bool IsBusy() const { return busy_; }
     // Whether the latest preview request has not been shown yet.
     bool IsCropPreviewPending() const { return preview_.IsPending(); }
-    // Whether the selected image's crop cuts nothing out of it (the run then writes the whole image).
-    bool CropRefused() const;
 
     // The path of the profile the settings belong to; empty when none. Save writes here without a panel.
     const std::string& CurrentProfilePath() const { return document_.CurrentProfilePath(); }

@@ -1,5 +1,7 @@
 #include "base/AtomicFile.h"
 
+#include "base/FileIo.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -133,20 +135,7 @@ bool AtomicFile::Write(const void* data, std::size_t size, std::string* reason)
     const int fd = unnamedFd_ >= 0 ? unnamedFd_ : ::open(temporaryPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0 || (fd == unnamedFd_ && ::ftruncate(fd, 0) != 0))
         return Fail(reason, "Cannot open the temporary file");
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    off_t offset = 0;
-    bool ok = true;
-    while (ok && size > 0) {
-        const ssize_t written = ::pwrite(fd, bytes, size, offset);
-        if (written < 0 && errno == EINTR)
-            continue;
-        ok = written > 0 || Fail(reason, "Cannot write the output");
-        if (ok) {
-            bytes += written;
-            offset += written;
-            size -= static_cast<std::size_t>(written);
-        }
-    }
+    const bool ok = WriteAllAt(fd, data, size, 0) || Fail(reason, "Cannot write the output");
     if (fd != unnamedFd_ && ::close(fd) != 0 && ok)
         return Fail(reason, "Cannot write the output");
     return ok;

@@ -107,6 +107,7 @@ std::shared_ptr<WorkingImage::Impl> LoadWorkingImage(const std::string& path, st
     impl->kind = layout->kind;
     impl->page = layout->largestPage;
     impl->orientation = layout->orientation;
+    impl->storedOrientation = layout->storedOrientation;
     impl->uprightWidth = layout->largestWidth;
     impl->uprightHeight = layout->largestHeight;
     impl->pixelWidth = layout->largestWidth;
@@ -148,6 +149,35 @@ std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& 
     return WorkingImage(std::move(loaded));
 }
 
+namespace {
+
+// The pixels of a crop region (corner-relative, see GetCropRegionAtCorner) of a picture of logical height
+// `height` and pixelWidth x pixelHeight pixels, top-left origin. The edges on the corner's sides are rounded; the
+// others follow at the truncated size.
+PixelRect PixelsOfRegion(const Rect& region, double height, int pixelWidth, int pixelHeight,
+                         std::optional<OriginCorner> originCorner)
+{
+    const int keptWidth = std::clamp(static_cast<int>(std::trunc(region.w)), 0, pixelWidth);
+    const int keptHeight = std::clamp(static_cast<int>(std::trunc(region.h)), 0, pixelHeight);
+    // Edges in a frame with y growing downward.
+    const double topEdge = height - region.y - region.h;
+    const double bottomEdge = height - region.y;
+    const auto nearest = [](double edge) { return static_cast<int>(std::lround(edge)); };
+    const int leftPixel = IsRightCorner(originCorner) ? nearest(region.x + region.w) - keptWidth : nearest(region.x);
+    const int topPixel = IsTopCorner(originCorner) ? nearest(topEdge) : nearest(bottomEdge) - keptHeight;
+    return {std::clamp(leftPixel, 0, pixelWidth - keptWidth), std::clamp(topPixel, 0, pixelHeight - keptHeight),
+            keptWidth, keptHeight};
+}
+
+// The layout of a JPEG's picture turned upright by orientation to uprightWidth x uprightHeight.
+LosslessJpegLayout LayoutFor(BlockGrid grid, int orientation, int uprightWidth, int uprightHeight)
+{
+    const bool turned = orientation >= 5 && orientation <= 8;
+    return {grid, orientation, turned ? uprightHeight : uprightWidth, turned ? uprightWidth : uprightHeight};
+}
+
+} // namespace
+
 WorkingImage ImageTools::CropImage(const WorkingImage& image, double x, double y, double width, double height,
                                    std::optional<OriginCorner> originCorner)
 {
@@ -157,24 +187,13 @@ WorkingImage ImageTools::CropImage(const WorkingImage& image, double x, double y
     const auto region = GetCropRegionAtCorner(originCorner, current->width, current->height, x, y, width, height);
     if (!region)
         return image;
-    // The edges on the corner's sides are rounded; the others follow at the truncated size.
-    const int pixelWidth = std::clamp(static_cast<int>(std::trunc(region->w)), 0, current->pixelWidth);
-    const int pixelHeight = std::clamp(static_cast<int>(std::trunc(region->h)), 0, current->pixelHeight);
-    // Edges in a frame with y growing downward.
-    const double topEdge = current->height - region->y - region->h;
-    const double bottomEdge = current->height - region->y;
-    const auto nearest = [](double edge) { return static_cast<int>(std::lround(edge)); };
-    const int leftPixel =
-        IsRightCorner(originCorner) ? nearest(region->x + region->w) - pixelWidth : nearest(region->x);
-    const int topPixel = IsTopCorner(originCorner) ? nearest(topEdge) : nearest(bottomEdge) - pixelHeight;
-    const int left = std::clamp(leftPixel, 0, current->pixelWidth - pixelWidth);
-    const int top = std::clamp(topPixel, 0, current->pixelHeight - pixelHeight);
-
+    const PixelRect pixels =
+        PixelsOfRegion(*region, current->height, current->pixelWidth, current->pixelHeight, originCorner);
     auto cropped = std::make_shared<WorkingImage::Impl>(*current);
-    cropped->left = current->left + left;
-    cropped->top = current->top + top;
-    cropped->pixelWidth = pixelWidth;
-    cropped->pixelHeight = pixelHeight;
+    cropped->left = current->left + pixels.left;
+    cropped->top = current->top + pixels.top;
+    cropped->pixelWidth = pixels.width;
+    cropped->pixelHeight = pixels.height;
     cropped->width = region->w;
     cropped->height = region->h;
     return WorkingImage(std::move(cropped));
@@ -232,26 +251,15 @@ double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format, bo
 
 namespace {
 
-// The picture as the file stores it: its size and the orientation that turns it upright.
-struct StoredLayout
+// The lossless crop layout of a loaded JPEG: its grid from the file's header, the rest from the load.
+std::optional<LosslessJpegLayout> LayoutOf(const WorkingImage::Impl& image)
 {
-    int width = 0, height = 0, orientation = 1;
-};
-
-// A JPEG's orientation is the one libvips reads, as for its pixels.
-StoredLayout StoredLayoutOf(const WorkingImage::Impl& image)
-{
-    int orientation = image.orientation;
-    try {
-        const VImage header =
-            VImage::new_from_file(image.ReadPath().c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
-        orientation = vips_image_get_orientation(header.get_image());
-    } catch (const std::exception&) {
-        vips_error_clear();
-    }
-    const bool turned = orientation >= 5 && orientation <= 8;
-    return {turned ? image.uprightHeight : image.uprightWidth, turned ? image.uprightWidth : image.uprightHeight,
-            orientation};
+    if (image.kind != SourceKind::Jpeg)
+        return std::nullopt;
+    const auto grid = JpegBlockGrid(image.ReadPath());
+    if (!grid)
+        return std::nullopt;
+    return LayoutFor(*grid, image.storedOrientation, image.uprightWidth, image.uprightHeight);
 }
 
 } // namespace
@@ -259,14 +267,12 @@ StoredLayout StoredLayoutOf(const WorkingImage::Impl& image)
 WorkingImage ImageTools::GrowForLosslessJpeg(const WorkingImage& image)
 {
     const auto& impl = image.impl();
-    if (!impl || impl->kind != SourceKind::Jpeg || impl->pixelWidth < 1 || impl->pixelHeight < 1)
+    if (!impl || impl->pixelWidth < 1 || impl->pixelHeight < 1)
         return image;
-    const auto grid = JpegBlockGrid(impl->ReadPath());
-    if (!grid)
+    const auto layout = LayoutOf(*impl);
+    if (!layout)
         return image;
-    const StoredLayout stored = StoredLayoutOf(*impl);
-    const PixelRect grown = GrowToBlockGrid({impl->left, impl->top, impl->pixelWidth, impl->pixelHeight},
-                                            stored.orientation, stored.width, stored.height, *grid);
+    const PixelRect grown = GrowToBlockGrid({impl->left, impl->top, impl->pixelWidth, impl->pixelHeight}, *layout);
     auto copy = std::make_shared<WorkingImage::Impl>(*impl);
     copy->left = grown.left, copy->top = grown.top;
     copy->pixelWidth = grown.width, copy->pixelHeight = grown.height;
@@ -274,15 +280,29 @@ WorkingImage ImageTools::GrowForLosslessJpeg(const WorkingImage& image)
     return WorkingImage(std::move(copy));
 }
 
-std::optional<PixelRect> ImageTools::LosslessJpegRegion(const std::string& path, double x, double y, double width,
-                                                        double height, std::optional<OriginCorner> originCorner)
+std::optional<LosslessJpegLayout> ImageTools::ReadLosslessJpegLayout(const std::string& path)
 {
-    const auto loaded = LoadImageAtPixelSize(path);
-    if (!loaded || loaded->impl()->kind != SourceKind::Jpeg)
+    const auto grid = JpegBlockGrid(path);
+    if (!grid)
         return std::nullopt;
-    const WorkingImage grown = GrowForLosslessJpeg(CropImage(*loaded, x, y, width, height, originCorner));
-    const auto& impl = *grown.impl();
-    return PixelRect{impl.left, impl.top, impl.pixelWidth, impl.pixelHeight};
+    const auto layout = ProbeSource(path, nullptr);
+    if (!layout || layout->kind != SourceKind::Jpeg)
+        return std::nullopt;
+    return LayoutFor(*grid, layout->storedOrientation, layout->largestWidth, layout->largestHeight);
+}
+
+PixelRect ImageTools::LosslessJpegRegion(const LosslessJpegLayout& layout, double x, double y, double width,
+                                         double height, std::optional<OriginCorner> originCorner)
+{
+    const bool turned = layout.orientation >= 5 && layout.orientation <= 8;
+    const int uprightWidth = turned ? layout.storedHeight : layout.storedWidth;
+    const int uprightHeight = turned ? layout.storedWidth : layout.storedHeight;
+    const PixelRect whole{0, 0, uprightWidth, uprightHeight};
+    const auto region = GetCropRegionAtCorner(originCorner, uprightWidth, uprightHeight, x, y, width, height);
+    if (!region)
+        return whole;
+    const PixelRect pixels = PixelsOfRegion(*region, uprightHeight, uprightWidth, uprightHeight, originCorner);
+    return pixels.width < 1 || pixels.height < 1 ? whole : GrowToBlockGrid(pixels, layout);
 }
 
 SaveResult ImageTools::SaveLosslessJpeg(const WorkingImage& image, const std::string& path, bool keepMetadata,
@@ -293,10 +313,10 @@ SaveResult ImageTools::SaveLosslessJpeg(const WorkingImage& image, const std::st
         Fail(reason, "the source is not a JPEG");
         return SaveResult::Refused;
     }
-    const StoredLayout stored = StoredLayoutOf(*impl);
+    const LosslessJpegLayout stored = LayoutFor({}, impl->storedOrientation, impl->uprightWidth, impl->uprightHeight);
     LosslessRequest request;
     request.stored = StoredRect({impl->left, impl->top, impl->pixelWidth, impl->pixelHeight}, stored.orientation,
-                                stored.width, stored.height);
+                                stored.storedWidth, stored.storedHeight);
     request.orientation = stored.orientation;
     request.keepMetadata = keepMetadata;
     request.replaceExisting = replaceExisting;

@@ -77,6 +77,24 @@ struct PixelRect
     bool operator==(const PixelRect&) const = default;
 };
 
+// The block grid of a JPEG in the picture as stored: the pixels of one coded unit across and down (8, or 16
+// where the colour is subsampled that way).
+struct BlockGrid
+{
+    int width = 8;
+    int height = 8;
+};
+
+// What a lossless JPEG crop needs to know of its file: the block grid, and the picture as stored with the
+// orientation that turns it upright.
+struct LosslessJpegLayout
+{
+    BlockGrid grid;
+    int orientation = 1;
+    int storedWidth = 0;
+    int storedHeight = 0;
+};
+
 class ImageTools
 {
 public:
@@ -127,10 +145,14 @@ public:
     // JPEG.
     static WorkingImage GrowForLosslessJpeg(const WorkingImage& image);
 
-    // The top-left pixel region a lossless JPEG crop of the file at path by (x, y, width, height) from the corner
-    // writes (CropImage, then GrowForLosslessJpeg); nothing when the file is no JPEG or cannot be read.
-    static std::optional<PixelRect> LosslessJpegRegion(const std::string& path, double x, double y, double width,
-                                                       double height, std::optional<OriginCorner> originCorner);
+    // The lossless crop layout of the file at path, read from its header; nothing when it is no JPEG.
+    static std::optional<LosslessJpegLayout> ReadLosslessJpegLayout(const std::string& path);
+
+    // The top-left pixel region a lossless JPEG crop of the upright picture by (x, y, width, height) from the
+    // corner writes: CropImage's region, grown as GrowForLosslessJpeg grows it; the whole picture when the crop
+    // is refused. Reads no file.
+    static PixelRect LosslessJpegRegion(const LosslessJpegLayout& layout, double x, double y, double width,
+                                        double height, std::optional<OriginCorner> originCorner);
 
     // Writes the image's region of its JPEG file without decoding it (the kept coded blocks are copied), as
     // stored, with the file's orientation; the region must be on the block grid (GrowForLosslessJpeg).

@@ -12,13 +12,7 @@ namespace trimlark {
 // 1-8 is applied) that shows as `upright` once the picture is turned upright.
 PixelRect StoredRect(const PixelRect& upright, int orientation, int storedWidth, int storedHeight);
 
-// The block grid of a JPEG in the picture as stored: the pixels of one coded unit across and down (8, or 16
-// where the colour is subsampled that way). Nothing when the file is no JPEG libjpeg reads.
-struct BlockGrid
-{
-    int width = 8;
-    int height = 8;
-};
+// The block grid of the JPEG at path (see BlockGrid); nothing when the file is no JPEG libjpeg reads.
 std::optional<BlockGrid> JpegBlockGrid(const std::string& path);
 
 // The pixels of `region` (in the picture as stored) of the JPEG file at path, decoded by libjpeg-turbo only as

@@ -8,16 +8,15 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <iterator>
 #include <turbojpeg.h>
 #include <unistd.h>
 #include <vector>
 
 namespace trimlark {
 
-PixelRect GrowToBlockGrid(const PixelRect& upright, int orientation, int storedWidth, int storedHeight,
-                          const BlockGrid& grid)
+PixelRect GrowToBlockGrid(const PixelRect& upright, const LosslessJpegLayout& layout)
 {
+    const auto& [grid, orientation, storedWidth, storedHeight] = layout;
     PixelRect stored = StoredRect(upright, orientation, storedWidth, storedHeight);
     const int left = stored.left - stored.left % grid.width;
     const int top = stored.top - stored.top % grid.height;
@@ -82,11 +81,13 @@ bool WriteWithMetadata(const std::string& path, const std::vector<unsigned char>
 LosslessResult WriteLosslessJpegCrop(const std::string& sourcePath, const std::string& outputPath,
                                      const LosslessRequest& request, std::string* reason)
 {
-    std::ifstream in(sourcePath, std::ios::binary);
-    const std::vector<unsigned char> source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    tjhandle transformer = in.is_open() ? tjInitTransform() : nullptr;
+    std::ifstream in(sourcePath, std::ios::binary | std::ios::ate);
+    std::vector<unsigned char> source(in ? static_cast<std::size_t>(in.tellg()) : 0);
+    const bool read = in && in.seekg(0).read(reinterpret_cast<char*>(source.data()),
+                                             static_cast<std::streamsize>(source.size()));
+    tjhandle transformer = read ? tjInitTransform() : nullptr;
     if (!transformer) {
-        Fail(reason, in.is_open() ? "The lossless JPEG transform cannot start" : "Cannot read the source");
+        Fail(reason, read ? "The lossless JPEG transform cannot start" : "Cannot read the source");
         return LosslessResult::Refused;
     }
     tjtransform crop{};

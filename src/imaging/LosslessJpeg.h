@@ -6,11 +6,9 @@
 
 namespace trimlark {
 
-// The upright rectangle a lossless crop of `upright` writes: in the picture as stored (storedWidth x
-// storedHeight, turned upright by `orientation`), its left and top edges move out to the block grid, by less than
-// one block, and its right and bottom edges stay.
-PixelRect GrowToBlockGrid(const PixelRect& upright, int orientation, int storedWidth, int storedHeight,
-                          const BlockGrid& grid);
+// The upright rectangle a lossless crop of `upright` writes: in the picture as stored, its left and top edges
+// move out to the block grid, by less than one block, and its right and bottom edges stay.
+PixelRect GrowToBlockGrid(const PixelRect& upright, const LosslessJpegLayout& layout);
 
 // What a lossless crop wrote, or why it could not.
 enum class LosslessResult

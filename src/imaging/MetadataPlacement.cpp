@@ -1,5 +1,7 @@
 #include "imaging/MetadataPlacement.h"
 
+#include "base/FileIo.h"
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -14,53 +16,6 @@
 namespace trimlark {
 
 namespace {
-
-bool WriteAll(int fd, const void* data, std::size_t size)
-{
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-bool WriteAllAt(int fd, const void* data, std::size_t size, off_t offset)
-{
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t written = ::pwrite(fd, bytes, size, offset);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-        offset += written;
-    }
-    return true;
-}
-
-bool ReadAllAt(int fd, void* data, std::size_t size, off_t offset)
-{
-    auto* bytes = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, bytes, size, offset);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        bytes += got;
-        size -= static_cast<std::size_t>(got);
-        offset += got;
-    }
-    return true;
-}
 
 void AppendBigEndian(std::string& out, std::uint32_t value, int bytes)
 {
@@ -84,8 +39,7 @@ std::string JpegSegment(std::uint8_t marker, const char* prefix, std::size_t pre
     return segment;
 }
 
-template <typename Bytes>
-std::string PngChunk(const char* type, const Bytes& data)
+template <typename Bytes> std::string PngChunk(const char* type, const Bytes& data)
 {
     std::string chunk;
     AppendBigEndian(chunk, static_cast<std::uint32_t>(data.size()), 4);
@@ -123,8 +77,7 @@ std::string PngIptcChunk(const std::vector<std::uint8_t>& block)
 
 MetadataInserter::MetadataInserter(int fd, OutputFormat format, const FittedMetadata& metadata)
     : fd_(fd), format_(format), metadata_(metadata)
-{
-}
+{}
 
 bool MetadataInserter::Write(const void* data, std::size_t size)
 {

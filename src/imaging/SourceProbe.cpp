@@ -92,8 +92,8 @@ struct PageSize
 {
     int width = 0;
     int height = 0;
-    bool turned = false;           // its orientation turns the picture, which a streaming decode cannot serve
-    double rowsAtOnce = 0;         // TIFF: rows of one strip or one row of tiles
+    bool turned = false;                     // its orientation turns the picture, which a streaming decode cannot serve
+    double rowsAtOnce = 0;                   // TIFF: rows of one strip or one row of tiles
     std::optional<double> tiffPixelsPerByte; // TIFF: the bound of its compression
 };
 
@@ -266,7 +266,7 @@ DecodeShape ShapeOf(const std::string& path, SourceKind kind, const VImage& firs
         shape.rowsAtOnce = 1;
         shape.mostPixelsPerByte = kRawPixelsPerByte;
         break;
-    case SourceKind::Heif: // libheif decodes into its own planes, then they are copied
+    case SourceKind::Heif:   // libheif decodes into its own planes, then they are copied
     case SourceKind::Magick: // ImageMagick holds 16-bit RGBA, then it is copied
         shape.extraBytes = shape.width * shape.height * (kind == SourceKind::Magick ? 8 : shape.pixelBytes);
         break;
@@ -313,6 +313,9 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
         if (*kind == SourceKind::Jpeg2000)
             layout.orientation = ReadExifOrientation(path);
         const VImage first = OpenPage(path, *kind, 0);
+        layout.storedOrientation = *kind == SourceKind::Jpeg2000 ? layout.orientation
+                                   : *kind == SourceKind::Heif   ? 1
+                                                                 : vips_image_get_orientation(first.get_image());
         const std::vector<PageSize> sizes = ReadPageSizes(path, *kind, first, layout.orientation);
         double largestArea = -1;
         for (int page = 0; page < static_cast<int>(sizes.size()); ++page) {

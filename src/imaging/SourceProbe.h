@@ -17,7 +17,10 @@ struct SourceLayout
     int largestWidth = 0; // its upright size, the file's pixel size
     int largestHeight = 0;
     int orientation = 1; // to apply by hand (JPEG 2000 only; the others rotate in the decoder's pipeline)
-    DecodeShape shape;   // of the largest image: what decoding it for a save costs
+    // The EXIF orientation that turns the picture as stored upright; 1 where the decoder hands it over upright
+    // already (HEIF).
+    int storedOrientation = 1;
+    DecodeShape shape; // of the largest image: what decoding it for a save costs
 };
 
 // The layout of the file at path, or nothing (reason set when given) when no supported decoder reads it.

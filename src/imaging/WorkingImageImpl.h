@@ -30,9 +30,10 @@ struct WorkingImage::Impl
     std::string sourcePath;
     std::shared_ptr<const HeldFile> file;
     SourceKind kind = SourceKind::Jpeg;
-    int page = 0;         // the file's largest image
-    int orientation = 1;  // EXIF orientation applied by hand (JPEG 2000 decoders ignore it)
-    int uprightWidth = 0; // of that image after orientation: the file's pixel size
+    int page = 0;              // the file's largest image
+    int orientation = 1;       // EXIF orientation applied by hand (JPEG 2000 decoders ignore it)
+    int storedOrientation = 1; // the orientation that turns the file's picture as stored upright
+    int uprightWidth = 0;      // of that image after orientation: the file's pixel size
     int uprightHeight = 0;
     // The pixel region of the upright image this working image shows, top-left origin.
     int left = 0;

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstddef>
+#include <sys/types.h>
+
+namespace trimlark {
+
+// Whole transfers on a file descriptor: each retries a call the system cut short or interrupted, and is false,
+// with errno set, when the file cannot take or give every byte (a full disk, the end of the file).
+bool WriteAll(int fd, const void* data, std::size_t size);                 // at the file's position
+bool WriteAllAt(int fd, const void* data, std::size_t size, off_t offset); // position unchanged
+bool ReadAllAt(int fd, void* data, std::size_t size, off_t offset);
+
+} // namespace trimlark
