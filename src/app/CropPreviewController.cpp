@@ -43,7 +43,9 @@ void CropPreviewController::Request(const std::string& path, PixelSize size, QSi
         QImage image;
         Rect clear = rect;
         if (onSubject && source) {
-            if (const auto sample = SubjectSample(path))
+            // The subject's sample is a picture like the others, kept in the same cache.
+            constexpr int side = ImageTools::kSubjectSampleSide;
+            if (const auto sample = cache_.Get(path, QSize(side, side)))
                 clear = ImageTools::PlaceCropOnSubject(*sample, size.width, size.height, rect, originCorner);
         }
         if (source)
@@ -79,23 +81,6 @@ void CropPreviewController::Prefetch(QSize target)
     });
 }
 
-std::shared_ptr<const RgbaBitmap> CropPreviewController::SubjectSample(const std::string& path)
-{
-    {
-        const std::lock_guard lock(sampleMutex_);
-        if (sample_ && samplePath_ == path)
-            return sample_;
-    }
-    auto decoded = ImageTools::LoadSubjectSample(path);
-    if (!decoded)
-        return nullptr;
-    auto sample = std::make_shared<const RgbaBitmap>(std::move(*decoded));
-    const std::lock_guard lock(sampleMutex_);
-    samplePath_ = path;
-    sample_ = sample;
-    return sample;
-}
-
 void CropPreviewController::Clear()
 {
     shownRequest_ = ++request_;
@@ -105,8 +90,6 @@ void CropPreviewController::Clear()
 void CropPreviewController::ForgetPicture()
 {
     cache_.Clear();
-    const std::lock_guard lock(sampleMutex_);
-    sample_.reset();
 }
 
 void CropPreviewController::Stop()

@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -62,14 +61,9 @@ Q_SIGNALS:
 private:
     void Show(quint64 request, const QImage& image, bool decoded, QSize target);
     void Prefetch(QSize target);
-    // The subject sample of path; the last one is kept, as the settings change more often than the image.
-    std::shared_ptr<const RgbaBitmap> SubjectSample(const std::string& path);
 
     PreviewPictureCache cache_;
     std::vector<std::string> neighbours_;
-    std::mutex sampleMutex_;
-    std::string samplePath_;
-    std::shared_ptr<const RgbaBitmap> sample_;
     std::atomic<quint64> request_ = 0; // read by the prefetch to notice a newer request
     std::atomic<bool> stopping_ = false;
     quint64 shownRequest_ = 0;

@@ -430,8 +430,7 @@ std::optional<RgbaBitmap> ImageTools::LoadPreviewBitmap(const std::string& path,
 std::optional<RgbaBitmap> ImageTools::LoadSubjectSample(const std::string& path)
 {
     // The attention measure looks at the picture in 32 x 32 cells, so more detail than this buys nothing.
-    constexpr int kSampleSide = 512;
-    return LoadPreviewBitmap(path, kSampleSide, kSampleSide);
+    return LoadPreviewBitmap(path, kSubjectSampleSide, kSubjectSampleSide);
 }
 
 Rect ImageTools::PlaceCropOnSubject(const RgbaBitmap& sample, double W, double H, const Rect& rect,

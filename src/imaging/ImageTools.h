@@ -179,7 +179,9 @@ public:
     static std::optional<RgbaBitmap> LoadPreviewBitmap(const std::string& path, int maxWidth, int maxHeight);
 
     // The small decode of the file's picture that a crop's subject is looked for in: the same file always gives
-    // the same sample, whoever asks (the preview, the run). Absent when the file cannot be decoded.
+    // the same sample, whoever asks (the preview, the run). Absent when the file cannot be decoded. It is
+    // LoadPreviewBitmap within a square of kSubjectSampleSide.
+    static constexpr int kSubjectSampleSide = 512;
     static std::optional<RgbaBitmap> LoadSubjectSample(const std::string& path);
 
     // The corner-relative rectangle rect of an image of W x H, moved onto the most interesting region of the
