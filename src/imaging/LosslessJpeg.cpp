@@ -69,7 +69,7 @@ bool WriteWithMetadata(const std::string& path, const std::vector<unsigned char>
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
         return Fail(reason, std::string("Cannot open the output file: ") + std::strerror(errno));
-    MetadataInserter inserter(fd, OutputFormat::Jpeg, metadata);
+    MetadataInserter inserter(fd, metadata);
     const bool written = inserter.Write(bytes.data(), bytes.size()) && inserter.Finish();
     const int error = errno;
     ::close(fd);

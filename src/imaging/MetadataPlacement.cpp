@@ -1,6 +1,7 @@
 #include "imaging/MetadataPlacement.h"
 
 #include "base/FileIo.h"
+#include "imaging/PngWriter.h"
 
 #include <algorithm>
 #include <bit>
@@ -39,17 +40,6 @@ std::string JpegSegment(std::uint8_t marker, const char* prefix, std::size_t pre
     return segment;
 }
 
-template <typename Bytes> std::string PngChunk(const char* type, const Bytes& data)
-{
-    std::string chunk;
-    AppendBigEndian(chunk, static_cast<std::uint32_t>(data.size()), 4);
-    chunk += type;
-    chunk.append(data.begin(), data.end());
-    const auto crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(chunk.data() + 4), chunk.size() - 4);
-    AppendBigEndian(chunk, static_cast<std::uint32_t>(crc), 4);
-    return chunk;
-}
-
 // The IPTC as other programs keep it in a PNG: a compressed text chunk of hex digits ("Raw profile type iptc").
 std::string PngIptcChunk(const std::vector<std::uint8_t>& block)
 {
@@ -75,17 +65,13 @@ std::string PngIptcChunk(const std::vector<std::uint8_t>& block)
 
 } // namespace
 
-MetadataInserter::MetadataInserter(int fd, OutputFormat format, const FittedMetadata& metadata)
-    : fd_(fd), format_(format), metadata_(metadata)
-{}
+MetadataInserter::MetadataInserter(int fd, const FittedMetadata& metadata) : fd_(fd), metadata_(metadata) {}
 
 bool MetadataInserter::Write(const void* data, std::size_t size)
 {
     if (passed_)
         return WriteAll(fd_, data, size);
     head_.append(static_cast<const char*>(data), size);
-    if (format_ == OutputFormat::Png)
-        return WritePngHeader();
     return WriteJpegHeader();
 }
 
@@ -154,22 +140,16 @@ bool MetadataInserter::WriteJpegHeader()
     return Flush(header.data(), header.size());
 }
 
-bool MetadataInserter::WritePngHeader()
+std::string PngMetadataChunks(const FittedMetadata& metadata)
 {
-    const std::size_t afterHeader = 8 + 4 + 4 + 13 + 4; // signature, then IHDR's length, type, data and CRC
-    if (head_.size() < afterHeader)
-        return true;
-    if (head_.compare(12, 4, "IHDR") != 0)
-        return Flush(head_.data(), head_.size());
-    std::string header = head_.substr(0, afterHeader);
-    if (!metadata_.exif.empty())
-        header += PngChunk("eXIf", metadata_.exif);
-    if (!metadata_.xmp.empty())
-        header += PngChunk("iTXt", std::string("XML:com.adobe.xmp\0\0\0\0\0", 22) + metadata_.xmp);
-    if (!metadata_.iptc.empty())
-        header += PngIptcChunk(metadata_.iptc);
-    header += head_.substr(afterHeader);
-    return Flush(header.data(), header.size());
+    std::string chunks;
+    if (!metadata.exif.empty())
+        chunks += PngChunk("eXIf", {reinterpret_cast<const char*>(metadata.exif.data()), metadata.exif.size()});
+    if (!metadata.xmp.empty())
+        chunks += PngChunk("iTXt", std::string("XML:com.adobe.xmp\0\0\0\0\0", 22) + metadata.xmp);
+    if (!metadata.iptc.empty())
+        chunks += PngIptcChunk(metadata.iptc);
+    return chunks;
 }
 
 namespace {

@@ -9,13 +9,13 @@
 
 namespace trimlark {
 
-// Passes an encoder's JPEG or PNG byte stream on to a file descriptor, with the fitted metadata put into its
-// header on the way: the blocks go in right after the start of the file (a JPEG's leading JFIF segment, a PNG's
-// header chunk), and a JPEG's own EXIF segment gives way to the source's. Only the header is held in memory.
+// Passes an encoder's JPEG byte stream on to a file descriptor, with the fitted metadata put into its header on
+// the way: the blocks go in right after the start of the file (or its leading JFIF segment), and the encoder's own
+// EXIF segment gives way to the source's. Only the header is held in memory.
 class MetadataInserter
 {
 public:
-    MetadataInserter(int fd, OutputFormat format, const FittedMetadata& metadata);
+    MetadataInserter(int fd, const FittedMetadata& metadata);
 
     // False, with errno set, when the file cannot be written.
     bool Write(const void* data, std::size_t size);
@@ -26,14 +26,16 @@ public:
 private:
     bool Flush(const void* data, std::size_t size);
     bool WriteJpegHeader();
-    bool WritePngHeader();
 
     int fd_;
-    OutputFormat format_;
     const FittedMetadata& metadata_;
     std::string head_; // the stream's start, until the place for the metadata has been passed
     bool passed_ = false;
 };
+
+// The fitted metadata as PNG chunks for after the header chunk: the EXIF as eXIf, the XMP as iTXt, the IPTC as
+// other programs keep it ("Raw profile type iptc").
+std::string PngMetadataChunks(const FittedMetadata& metadata);
 
 // Makes the TIFF an encoder wrote at byte offset shift of the file fd a TIFF of the whole file whose first
 // directory also holds the tags of directory (a TIFF structure occupying the file's first shift bytes, as

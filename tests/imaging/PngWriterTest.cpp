@@ -1,0 +1,138 @@
+#include "imaging/PngWriter.h"
+
+#include "TestImages.h"
+#include "imaging/ImageTools.h"
+
+#include <gtest/gtest.h>
+#include <vips/vips8>
+#include <zlib.h>
+
+namespace trimlark {
+namespace {
+
+using vips::VImage;
+
+std::string Encode(const VImage& pixels, std::string_view headerChunks = {})
+{
+    std::string bytes;
+    EncodePng(pixels, headerChunks, [&bytes](const void* data, std::size_t size) {
+        bytes.append(static_cast<const char*>(data), size);
+        return true;
+    });
+    return bytes;
+}
+
+// The chunk types of a PNG in order, each checked against its checksum.
+std::vector<std::string> ChunkTypes(const std::string& png)
+{
+    std::vector<std::string> types;
+    std::size_t at = 8;
+    while (at + 12 <= png.size()) {
+        const auto bigEndian = [&png](std::size_t from) {
+            std::uint32_t value = 0;
+            for (std::size_t i = from; i < from + 4; ++i)
+                value = value << 8 | static_cast<std::uint8_t>(png[i]);
+            return value;
+        };
+        const std::uint32_t length = bigEndian(at), stored = bigEndian(at + 8 + length);
+        const auto crc = crc32(0, reinterpret_cast<const Bytef*>(png.data() + at + 4), length + 4);
+        types.push_back(png.substr(at + 4, 4) + (crc == stored ? "" : " (bad checksum)"));
+        at += 12 + length;
+    }
+    EXPECT_EQ(at, png.size());
+    return types;
+}
+
+VImage Decode(const std::string& png)
+{
+    return VImage::new_from_buffer(png.data(), png.size(), "",
+                                   VImage::option()->set("fail_on", VIPS_FAIL_ON_WARNING))
+        .copy_memory();
+}
+
+class PngWriterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ImageTools::Initialize(); }
+};
+
+// Every band count, sizes of one pixel to several strips, and a stream past one IDAT chunk: the decoder reads
+// back the very pixels.
+TEST_F(PngWriterTest, EveryBandCountDecodesToThePixelsItWasGiven)
+{
+    for (const int bands : {1, 2, 3, 4}) {
+        for (const auto& [width, height] : {std::pair{1, 1}, {5, 3}, {311, 917}}) {
+            SCOPED_TRACE(std::to_string(bands) + " bands, " + std::to_string(width) + " x " + std::to_string(height));
+            VImage noise = test::NoiseImage(width, height);
+            VImage pixels = bands <= 3 ? noise.extract_band(0, VImage::option()->set("n", bands))
+                                       : noise.bandjoin(noise.extract_band(1));
+            pixels = pixels.copy(VImage::option()->set("interpretation", bands < 3 ? VIPS_INTERPRETATION_B_W
+                                                                                   : VIPS_INTERPRETATION_sRGB));
+            const std::string png = Encode(pixels);
+            const std::vector<std::string> types = ChunkTypes(png);
+            ASSERT_GE(types.size(), 3u);
+            EXPECT_EQ(types.front(), "IHDR");
+            EXPECT_EQ(types.back(), "IEND");
+            EXPECT_EQ(std::count(types.begin(), types.end(), "IDAT") + 3, static_cast<long>(types.size()))
+                << "only IHDR, pHYs, IDAT and IEND, each with its checksum";
+            const VImage decoded = Decode(png);
+            ASSERT_EQ(decoded.bands(), bands);
+            ASSERT_EQ(decoded.width(), width);
+            ASSERT_EQ(decoded.height(), height);
+            EXPECT_EQ(test::MaxDifference(decoded, pixels), 0);
+            if (width > 300) {
+                EXPECT_GT(std::count(types.begin(), types.end(), "IDAT"), 1);
+            }
+        }
+    }
+}
+
+TEST_F(PngWriterTest, ProfileResolutionAndGivenChunksGoBeforeThePixels)
+{
+    VImage pixels = test::NoiseImage(20, 10).copy(VImage::option()->set("xres", 300 / 25.4)->set("yres", 150 / 25.4));
+    VipsBlob* srgb = VImage::profile_load("srgb");
+    std::size_t profileSize = 0;
+    const auto* profileData = static_cast<const char*>(vips_blob_get(srgb, &profileSize));
+    const std::string profile(profileData, profileSize);
+    vips_area_unref(VIPS_AREA(srgb));
+    vips_image_set_blob_copy(pixels.get_image(), VIPS_META_ICC_NAME, profile.data(), profile.size());
+    const std::string png = Encode(pixels, PngChunk("tEXt", std::string("Comment\0carried", 15)));
+    EXPECT_EQ(ChunkTypes(png), (std::vector<std::string>{"IHDR", "iCCP", "pHYs", "tEXt", "IDAT", "IEND"}));
+    const VImage decoded = Decode(png);
+    EXPECT_NEAR(decoded.xres() * 25.4, 300, 0.03); // to the nearest pixel per metre
+    EXPECT_NEAR(decoded.yres() * 25.4, 150, 0.03);
+    std::size_t size = 0;
+    const void* read = decoded.get_blob(VIPS_META_ICC_NAME, &size);
+    EXPECT_EQ(std::string(static_cast<const char*>(read), size), profile);
+    EXPECT_STREQ(decoded.get_string("png-comment-0-Comment"), "carried");
+}
+
+// A sink that refuses bytes (a full disk) and pixels that cannot be computed (a truncated source) both end the
+// encoding with an error; nothing more is written after the refusal.
+TEST_F(PngWriterTest, ARefusedWriteOrUnreadablePixelsEndTheEncoding)
+{
+    const VImage noise = test::NoiseImage(400, 300);
+    for (const std::size_t refuseAfter : {std::size_t{0}, std::size_t{100}, std::size_t{300000}}) {
+        SCOPED_TRACE(refuseAfter);
+        std::size_t taken = 0, callsAfterRefusal = 0;
+        bool refused = false;
+        const auto sink = [&](const void*, std::size_t size) {
+            if (refused)
+                ++callsAfterRefusal;
+            if (taken + size > refuseAfter)
+                return !(refused = true);
+            taken += size;
+            return true;
+        };
+        EXPECT_THROW(EncodePng(noise, {}, sink), vips::VError);
+        EXPECT_TRUE(refused);
+        EXPECT_EQ(callsAfterRefusal, 0u);
+    }
+    const std::string truncated = test::TruncatedJpeg();
+    const VImage unreadable = VImage::new_from_buffer(truncated.data(), truncated.size(), "",
+                                                      VImage::option()->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+    EXPECT_THROW(Encode(unreadable), vips::VError);
+}
+
+} // namespace
+} // namespace trimlark
