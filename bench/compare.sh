@@ -141,6 +141,7 @@ run_tool() {
     done <"$list"
     if [[ $tool == floor ]]; then
         awk -v n="$n" '{ printf "%.1f\n", ($1 + $2) / n }' "$res.log" >>"$res.ms"
+        awk -v n="$n" '{ printf "%.1f\n", $1 / n }' "$res.log" >>"$res.decode"
     else
         awk -v s="$start" -v e="$end" -v n="$n" 'BEGIN { printf "%.1f\n", (e - s) / 1e6 / n }' >>"$res.ms"
         local kb user sys
@@ -198,6 +199,9 @@ run_job() {
             ms[floor2]=$(awk -v m="${ms[floor]}" 'BEGIN { print m / 2 }')
             printf '  %-34s %9.0f %8s %8s %10s\n' "codec floor, two cores (half)" "${ms[floor2]}" \
                 "$(ratio "${ms[floor2]}" "$cli_ms")" "-" "-"
+            ms[decode]=$(median "$res.decode")
+            printf '  %-34s %9.0f %8s %8s %10s\n' "full decode alone, one core" "${ms[decode]}" \
+                "$(ratio "${ms[decode]}" "$cli_ms")" "-" "-"
         fi
     done
 }
@@ -207,9 +211,9 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "" || b == 0) pri
 
 jpeg_summary() {
     [[ -n ${ms[cli]} ]] || return 0
-    printf '  trimlark-cli / codec floor (two cores): %s; trimlark-cli / bare libvips loop: %s (CPU time: %s)\n' \
+    printf '  trimlark-cli / codec floor (two cores): %s; trimlark-cli / bare libvips loop: %s (CPU time: %s); trimlark-cli / full decode alone: %s\n' \
         "$(ratio "${ms[cli]}" "${ms[floor2]:-}")" "$(ratio "${ms[cli]}" "${ms[loop]}")" \
-        "$(ratio "${cpu_ms[cli]:-}" "${cpu_ms[loop]:-}")"
+        "$(ratio "${cpu_ms[cli]:-}" "${cpu_ms[loop]:-}")" "$(ratio "${ms[cli]}" "${ms[decode]:-}")"
 }
 
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'); $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'); load at start $(cut -d' ' -f1-3 /proc/loadavg)"
