@@ -25,26 +25,6 @@ std::mutex logsMutex;
 std::vector<WarningScope::Log*> openLogs; // guarded by logsMutex
 thread_local WarningScope::Log* currentLog = nullptr;
 
-// Lines and runs of spaces joined into one line, cut to a readable length.
-std::string OneLine(const char* message)
-{
-    std::string text;
-    bool gap = false;
-    for (const char* c = message ? message : ""; *c; ++c) {
-        if (*c == '\n' || *c == '\r') {
-            gap = true;
-            continue;
-        }
-        if (gap && !text.empty())
-            text += "; ";
-        gap = false;
-        text += *c;
-    }
-    if (text.size() > kMessageLength)
-        text = text.substr(0, kMessageLength - 3) + "...";
-    return text;
-}
-
 void Record(WarningScope::Log& log, const std::string& text, bool shared)
 {
     ++log.count;
@@ -55,7 +35,7 @@ void Record(WarningScope::Log& log, const std::string& text, bool shared)
 
 void OnVipsLog(const gchar*, GLogLevelFlags, const gchar* message, gpointer)
 {
-    const std::string text = OneLine(message);
+    const std::string text = OneLine(message, kMessageLength);
     std::lock_guard lock(logsMutex);
     if (currentLog)
         return Record(*currentLog, text, false);
@@ -107,14 +87,21 @@ WarningScope::~WarningScope()
     currentLog = outer_;
 }
 
-std::string WarningScope::Summary() const
+std::string WarningScope::Summary(const std::string& besides) const
 {
     std::lock_guard lock(logsMutex);
     if (log_->count == 0)
         return {};
     std::string text = "libvips warned";
-    for (std::size_t i = 0; i < log_->messages.size(); ++i)
-        text += (i == 0 ? ": " : "; ") + log_->messages[i];
+    bool first = true;
+    for (const std::string& message : log_->messages) {
+        if (besides.find(message) != std::string::npos)
+            continue;
+        text += (first ? ": " : "; ") + message;
+        first = false;
+    }
+    if (first && log_->count <= static_cast<long>(log_->messages.size()))
+        return {}; // nothing besides says already
     if (log_->count > static_cast<long>(log_->messages.size()))
         text += " (" + std::to_string(log_->count) + " warnings)";
     if (log_->shared)
@@ -140,6 +127,29 @@ vips::VImage WarningScope::Attributed(const vips::VImage& pixels) const
         throw vips::VError();
     }
     return vips::VImage(out);
+}
+
+std::string OneLine(const char* message, std::size_t limit)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (const char* c = message ? message : "";; ++c) {
+        if (*c == '\n' || *c == '\r' || *c == '\0') {
+            if (!line.empty() && std::find(lines.begin(), lines.end(), line) == lines.end())
+                lines.push_back(line);
+            line.clear();
+            if (*c == '\0')
+                break;
+            continue;
+        }
+        line += *c;
+    }
+    std::string text;
+    for (const std::string& kept : lines)
+        text += (text.empty() ? "" : "; ") + kept;
+    if (text.size() > limit)
+        text = text.substr(0, limit - 3) + "...";
+    return text;
 }
 
 std::string JoinRemarks(const std::string& first, const std::string& second)

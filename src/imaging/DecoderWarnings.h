@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -26,8 +27,9 @@ public:
     WarningScope(const WarningScope&) = delete;
     WarningScope& operator=(const WarningScope&) = delete;
 
-    // One line, empty when nothing was raised: the first two different messages and the count.
-    std::string Summary() const;
+    // One line, empty when nothing was raised: the first two different messages and the count. Messages that
+    // besides already holds (the failure the warnings come with) are left out.
+    std::string Summary(const std::string& besides = {}) const;
 
     // The same pixels, each region computed with its warnings counted here; the image keeps what it needs.
     vips::VImage Attributed(const vips::VImage& pixels) const;
@@ -38,6 +40,9 @@ private:
     std::shared_ptr<Log> log_;
     Log* outer_ = nullptr; // the scope this one interrupts on its thread
 };
+
+// A library's message as one line: its different lines joined by "; ", each once, cut to at most limit characters.
+std::string OneLine(const char* message, std::size_t limit = std::string::npos);
 
 // "first; second", either of them when the other is empty.
 std::string JoinRemarks(const std::string& first, const std::string& second);

@@ -143,7 +143,7 @@ std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& 
     if (loaded)
         loaded->loadWarnings = warnings.Summary();
     else if (reason)
-        *reason = JoinRemarks(*reason, warnings.Summary());
+        *reason = JoinRemarks(*reason, warnings.Summary(*reason));
     if (!loaded)
         return std::nullopt;
     return WorkingImage(std::move(loaded));

@@ -355,6 +355,7 @@ TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
         {"pipe.jpg", std::nullopt, false},
         {"header-only.jpg", jpeg.substr(0, 700), false},
         {"half.png", png.substr(0, png.size() / 2), true},
+        {"half.jpg", test::TruncatedJpeg(), true},
         {"huge.jpg", claiming("\xEA\x60\xEA\x60"), true}, // 60000 x 60000
         {"zero.jpg", claiming("\0\0\0\0"), false},
     };
@@ -371,6 +372,12 @@ TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
         const auto image = ImageTools::LoadImageAtPixelSize(path, &reason);
         EXPECT_FALSE(image && ImageTools::SaveImage(*image, output, OutputFormat::Png, 1.0, true, &reason));
         EXPECT_FALSE(reason.empty());
+        EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+        for (std::size_t part = 0, next = 0; next != std::string::npos; part = next + 2) {
+            next = reason.find("; ", part);
+            const std::string said = reason.substr(part, next - part);
+            EXPECT_EQ(reason.find(said, part + said.size()), std::string::npos) << "said twice: " << reason;
+        }
         ImageTools::LoadPreviewBitmap(path, 64, 64);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "decoder warnings stay off standard output";
         EXPECT_FALSE(std::filesystem::exists(output));
