@@ -3,6 +3,7 @@
 #include <isa-l/igzip_lib.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -13,6 +14,9 @@
 namespace trimlark {
 
 namespace {
+
+// A picture is written with a palette only while its indices (a byte a pixel) stay under this.
+constexpr std::size_t kPalettePixels = std::size_t{64} << 20;
 
 void AppendBigEndian32(std::string& out, std::uint32_t value)
 {
@@ -36,15 +40,20 @@ std::string ZlibCompressed(std::string_view data)
     return out;
 }
 
-// The header chunk and what describes the pixels: the colour profile and the resolution.
-std::string HeaderChunks(const vips::VImage& pixels)
+// The signature and the header chunk.
+std::string Start(const vips::VImage& pixels, int bitDepth, int colourType)
 {
-    static constexpr std::uint8_t kColourType[] = {0, 0, 4, 2, 6}; // by bands: grey, grey+alpha, RGB, RGBA
     std::string header;
     AppendBigEndian32(header, static_cast<std::uint32_t>(pixels.width()));
     AppendBigEndian32(header, static_cast<std::uint32_t>(pixels.height()));
-    header += {8, static_cast<char>(kColourType[pixels.bands()]), 0, 0, 0}; // depth, type, deflate, filters, no interlace
-    std::string chunks = "\x89PNG\r\n\x1A\n" + PngChunk("IHDR", header);
+    header += {static_cast<char>(bitDepth), static_cast<char>(colourType), 0, 0, 0}; // deflate, filters, no interlace
+    return "\x89PNG\r\n\x1A\n" + PngChunk("IHDR", header);
+}
+
+// What describes the pixels: the colour profile and the resolution.
+std::string DescriptionChunks(const vips::VImage& pixels)
+{
+    std::string chunks;
     if (vips_image_get_typeof(pixels.get_image(), VIPS_META_ICC_NAME)) {
         const void* profile = nullptr;
         std::size_t size = 0;
@@ -67,11 +76,11 @@ std::string HeaderChunks(const vips::VImage& pixels)
     return chunks;
 }
 
-// Filters rows and deflates them into IDAT chunks, as libvips hands over the strips in order.
-class IdatWriter
+// One zlib stream, deflated by ISA-L, passed on in IDAT chunks.
+class IdatStream
 {
 public:
-    IdatWriter(const ByteSink& sink, std::size_t rowBytes) : sink_(sink), previous_(rowBytes, 0)
+    explicit IdatStream(const ByteSink& sink) : sink_(sink)
     {
         isal_deflate_init(&stream_);
         stream_.gzip_flag = IGZIP_ZLIB;
@@ -81,26 +90,11 @@ public:
         stream_.flush = NO_FLUSH;
     }
 
-    bool AddRows(VipsRegion* region, const VipsRect& area)
-    {
-        const std::size_t rowBytes = previous_.size();
-        filtered_.resize((rowBytes + 1) * static_cast<std::size_t>(area.height));
-        std::uint8_t* out = filtered_.data();
-        for (int y = area.top; y < area.top + area.height; ++y) {
-            const auto* row = reinterpret_cast<const std::uint8_t*>(VIPS_REGION_ADDR(region, area.left, y));
-            *out++ = 2; // "up": each byte less the one above it
-            for (std::size_t i = 0; i < rowBytes; ++i)
-                out[i] = static_cast<std::uint8_t>(row[i] - previous_[i]);
-            std::copy(row, row + rowBytes, previous_.begin());
-            out += rowBytes;
-        }
-        return Deflate(filtered_.data(), filtered_.size(), false);
-    }
-
+    bool Add(const std::uint8_t* data, std::size_t size) { return Deflate(data, size, false); }
     bool Finish() { return Deflate(nullptr, 0, true) && EmitChunk(); }
 
     // A deflate error (ISA-L's code), or 0 when the sink refused bytes or nothing failed.
-    int DeflateError() const { return deflateError_; }
+    int Error() const { return error_; }
 
 private:
     bool Deflate(const std::uint8_t* data, std::size_t size, bool last)
@@ -114,7 +108,7 @@ private:
             const int result = isal_deflate(&stream_);
             used_ = compressed_.size() - stream_.avail_out;
             if (result != COMP_OK) {
-                deflateError_ = result;
+                error_ = result;
                 return false;
             }
             if (used_ == compressed_.size() && !EmitChunk())
@@ -141,18 +135,236 @@ private:
     }
 
     const ByteSink& sink_;
-    std::vector<std::uint8_t> previous_; // the row above, unfiltered; zeros above the first
-    std::vector<std::uint8_t> filtered_; // a strip's rows, each after its filter byte
     isal_zstream stream_{};
     std::vector<std::uint8_t> level_ = std::vector<std::uint8_t>(ISAL_DEF_LVL3_DEFAULT);
     std::vector<std::uint8_t> compressed_ = std::vector<std::uint8_t>(std::size_t{256} << 10);
     std::size_t used_ = 0;
-    int deflateError_ = 0;
+    int error_ = 0;
+};
+
+// The colours of a picture while there are at most 256 of them, and each pixel's index among them.
+class Palette
+{
+public:
+    Palette(int bands, std::size_t pixels) : bands_(bands), alive_(bands >= 3 && pixels <= kPalettePixels)
+    {
+        if (alive_)
+            indices_.reserve(pixels);
+    }
+
+    bool Alive() const { return alive_; }
+
+    // Adds a row; false, and no longer a palette, when it brings the 257th colour. The rows before it can still be
+    // expanded until Drop().
+    bool AddRow(const std::uint8_t* row, int width)
+    {
+        for (int x = 0; x < width; ++x, row += bands_) {
+            const std::uint32_t colour = Pack(row);
+            if (colour != lastColour_ || indices_.empty()) {
+                const int index = Find(colour);
+                if (index < 0) {
+                    alive_ = false;
+                    return false;
+                }
+                lastColour_ = colour;
+                lastIndex_ = static_cast<std::uint8_t>(index);
+            }
+            indices_.push_back(lastIndex_);
+        }
+        return true;
+    }
+
+    void Drop()
+    {
+        alive_ = false;
+        std::vector<std::uint8_t>().swap(indices_);
+    }
+
+    // Row y as it was given.
+    void Expand(int y, int width, std::uint8_t* out) const
+    {
+        const std::uint8_t* index = indices_.data() + static_cast<std::size_t>(y) * width;
+        for (int x = 0; x < width; ++x, out += bands_)
+            for (int band = 0; band < bands_; ++band)
+                out[band] = static_cast<std::uint8_t>(colours_[index[x]] >> (24 - 8 * band));
+    }
+
+    // Bits an index needs: 1, 2, 4 or 8.
+    int Depth() const { return colours_.size() <= 2 ? 1 : colours_.size() <= 4 ? 2 : colours_.size() <= 16 ? 4 : 8; }
+
+    // The PLTE chunk, and the tRNS chunk when a colour is not opaque.
+    std::string Chunks() const
+    {
+        std::string rgb, alpha;
+        std::size_t lastTranslucent = 0;
+        for (std::size_t i = 0; i < colours_.size(); ++i) {
+            for (int shift = 24; shift >= 8; shift -= 8)
+                rgb.push_back(static_cast<char>(colours_[i] >> shift));
+            alpha.push_back(static_cast<char>(colours_[i]));
+            if ((colours_[i] & 0xFF) != 0xFF)
+                lastTranslucent = i + 1;
+        }
+        std::string chunks = PngChunk("PLTE", rgb);
+        if (lastTranslucent > 0)
+            chunks += PngChunk("tRNS", alpha.substr(0, lastTranslucent));
+        return chunks;
+    }
+
+    // Row y's indices packed at Depth() bits, leftmost pixel in the high bits, after a filter byte of none.
+    void PackRow(int y, int width, std::vector<std::uint8_t>& out) const
+    {
+        const int depth = Depth();
+        const std::uint8_t* index = indices_.data() + static_cast<std::size_t>(y) * width;
+        out.assign(1 + (static_cast<std::size_t>(width) * depth + 7) / 8, 0);
+        for (int x = 0; x < width; ++x) {
+            const std::size_t bit = static_cast<std::size_t>(x) * depth;
+            out[1 + bit / 8] |= static_cast<std::uint8_t>(index[x] << (8 - depth - bit % 8));
+        }
+    }
+
+private:
+    std::uint32_t Pack(const std::uint8_t* pixel) const
+    {
+        return std::uint32_t{pixel[0]} << 24 | std::uint32_t{pixel[1]} << 16 | std::uint32_t{pixel[2]} << 8 |
+               (bands_ == 4 ? pixel[3] : 0xFFu);
+    }
+
+    // The colour's index, added when new; -1 when it would be the 257th.
+    int Find(std::uint32_t colour)
+    {
+        std::size_t slot = (colour * 0x9E3779B1u) >> 23; // 512 slots for at most 256 colours
+        while (used_[slot]) {
+            if (colours_[slots_[slot]] == colour)
+                return slots_[slot];
+            slot = (slot + 1) % used_.size();
+        }
+        if (colours_.size() == 256)
+            return -1;
+        used_[slot] = true;
+        slots_[slot] = static_cast<std::uint8_t>(colours_.size());
+        colours_.push_back(colour);
+        return slots_[slot];
+    }
+
+    int bands_;
+    bool alive_;
+    std::vector<std::uint32_t> colours_; // 0xRRGGBBAA, in order of first appearance
+    std::array<bool, 512> used_{};
+    std::array<std::uint8_t, 512> slots_{};
+    std::vector<std::uint8_t> indices_;
+    std::uint32_t lastColour_ = 0;
+    std::uint8_t lastIndex_ = 0;
+};
+
+// Writes the PNG as libvips hands over the strips in order. While the picture has at most 256 colours only their
+// indices are kept and nothing is written; at the end they go out as a palette picture. Once a 257th colour comes,
+// the rows so far are rebuilt from the indices and everything is written as it comes, in full colour: each row
+// under the "up" filter.
+class PngEncoder
+{
+public:
+    PngEncoder(const vips::VImage& pixels, std::string description, const ByteSink& sink)
+        : pixels_(pixels), description_(std::move(description)), sink_(sink),
+          width_(pixels.width()), bands_(pixels.bands()),
+          palette_(bands_, static_cast<std::size_t>(width_) * static_cast<std::size_t>(pixels.height())),
+          previous_(static_cast<std::size_t>(width_) * bands_, 0)
+    {}
+
+    bool AddRows(VipsRegion* region, const VipsRect& area)
+    {
+        for (int y = area.top; y < area.top + area.height; ++y) {
+            const auto* row = reinterpret_cast<const std::uint8_t*>(VIPS_REGION_ADDR(region, area.left, y));
+            if (palette_.Alive() && palette_.AddRow(row, width_)) {
+                ++rows_;
+                continue;
+            }
+            if (!idat_ && !StartFullColour())
+                return false;
+            if (!AddFullColourRow(row))
+                return false;
+        }
+        return FlushFiltered();
+    }
+
+    bool Finish()
+    {
+        if (idat_)
+            return FlushFiltered() && idat_->Finish();
+        return WritePalettePicture();
+    }
+
+    int DeflateError() const { return idat_ ? idat_->Error() : 0; }
+
+private:
+    // The header, then the rows kept as indices so far.
+    bool StartFullColour()
+    {
+        static constexpr std::uint8_t kColourType[] = {0, 0, 4, 2, 6}; // by bands: grey, grey+alpha, RGB, RGBA
+        const std::string header = Start(pixels_, 8, kColourType[bands_]) + description_;
+        if (!sink_(header.data(), header.size()))
+            return false;
+        idat_ = std::make_unique<IdatStream>(sink_);
+        std::vector<std::uint8_t> row(previous_.size());
+        for (int y = 0; y < rows_; ++y) {
+            palette_.Expand(y, width_, row.data());
+            if (!AddFullColourRow(row.data()))
+                return false;
+        }
+        palette_.Drop();
+        return true;
+    }
+
+    bool AddFullColourRow(const std::uint8_t* row)
+    {
+        const std::size_t rowBytes = previous_.size();
+        filtered_.push_back(2); // "up": each byte less the one above it
+        const std::size_t at = filtered_.size();
+        filtered_.resize(at + rowBytes);
+        for (std::size_t i = 0; i < rowBytes; ++i)
+            filtered_[at + i] = static_cast<std::uint8_t>(row[i] - previous_[i]);
+        std::copy(row, row + rowBytes, previous_.begin());
+        return filtered_.size() < (std::size_t{256} << 10) || FlushFiltered();
+    }
+
+    bool FlushFiltered()
+    {
+        if (!idat_ || filtered_.empty())
+            return true;
+        const bool added = idat_->Add(filtered_.data(), filtered_.size());
+        filtered_.clear();
+        return added;
+    }
+
+    bool WritePalettePicture()
+    {
+        const std::string header = Start(pixels_, palette_.Depth(), 3) + description_ + palette_.Chunks();
+        if (!sink_(header.data(), header.size()))
+            return false;
+        idat_ = std::make_unique<IdatStream>(sink_);
+        std::vector<std::uint8_t> packed;
+        for (int y = 0; y < rows_; ++y) {
+            palette_.PackRow(y, width_, packed);
+            if (!idat_->Add(packed.data(), packed.size()))
+                return false;
+        }
+        return idat_->Finish();
+    }
+
+    const vips::VImage& pixels_;
+    const std::string description_;
+    const ByteSink& sink_;
+    const int width_;
+    const int bands_;
+    Palette palette_;
+    int rows_ = 0;                       // rows kept as indices
+    std::vector<std::uint8_t> previous_; // the row above, unfiltered; zeros above the first
+    std::vector<std::uint8_t> filtered_; // rows not yet deflated, each after its filter byte
+    std::unique_ptr<IdatStream> idat_;   // once the pixel data has begun
 };
 
 struct SinkState
 {
-    IdatWriter* writer;
+    PngEncoder* encoder;
     bool failed = false;
 };
 
@@ -160,7 +372,7 @@ int WriteStrip(VipsRegion* region, VipsRect* area, void* data)
 {
     auto* state = static_cast<SinkState*>(data);
     try {
-        if (state->writer->AddRows(region, *area))
+        if (state->encoder->AddRows(region, *area))
             return 0;
     } catch (...) {
     }
@@ -185,20 +397,16 @@ void EncodePng(const vips::VImage& pixels, std::string_view headerChunks, const 
 {
     if (pixels.format() != VIPS_FORMAT_UCHAR || pixels.bands() < 1 || pixels.bands() > 4)
         throw vips::VError("The PNG encoder takes 8-bit pixels of one to four bands");
-    std::string header = HeaderChunks(pixels);
-    header += headerChunks;
-    if (!sink(header.data(), header.size()))
-        throw vips::VError("The PNG file cannot be written");
-    auto writer = std::make_unique<IdatWriter>(sink, static_cast<std::size_t>(pixels.width()) * pixels.bands());
-    SinkState state{writer.get()};
+    auto encoder = std::make_unique<PngEncoder>(pixels, DescriptionChunks(pixels) + std::string(headerChunks), sink);
+    SinkState state{encoder.get()};
     if (vips_sink_disc(pixels.get_image(), WriteStrip, &state) != 0) {
         if (!state.failed)
             throw vips::VError(); // the pixels' own failure, from libvips' error buffer
         vips_error_clear();
     }
-    if (state.failed || !writer->Finish()) {
-        if (writer->DeflateError() != 0)
-            throw vips::VError("The PNG compressor failed (code " + std::to_string(writer->DeflateError()) + ")");
+    if (state.failed || !encoder->Finish()) {
+        if (encoder->DeflateError() != 0)
+            throw vips::VError("The PNG compressor failed (code " + std::to_string(encoder->DeflateError()) + ")");
         throw vips::VError("The PNG file cannot be written");
     }
     static const char end[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', '\xAE', '\x42', '\x60', '\x82'};

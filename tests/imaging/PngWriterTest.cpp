@@ -73,8 +73,8 @@ TEST_F(PngWriterTest, EveryBandCountDecodesToThePixelsItWasGiven)
             ASSERT_GE(types.size(), 3u);
             EXPECT_EQ(types.front(), "IHDR");
             EXPECT_EQ(types.back(), "IEND");
-            EXPECT_EQ(std::count(types.begin(), types.end(), "IDAT") + 3, static_cast<long>(types.size()))
-                << "only IHDR, pHYs, IDAT and IEND, each with its checksum";
+            EXPECT_EQ(std::count_if(types.begin(), types.end(), [](const std::string& type) { return type.size() != 4; }), 0)
+                << "every chunk with its checksum";
             const VImage decoded = Decode(png);
             ASSERT_EQ(decoded.bands(), bands);
             ASSERT_EQ(decoded.width(), width);
@@ -89,31 +89,108 @@ TEST_F(PngWriterTest, EveryBandCountDecodesToThePixelsItWasGiven)
 
 TEST_F(PngWriterTest, ProfileResolutionAndGivenChunksGoBeforeThePixels)
 {
-    VImage pixels = test::NoiseImage(20, 10).copy(VImage::option()->set("xres", 300 / 25.4)->set("yres", 150 / 25.4));
     VipsBlob* srgb = VImage::profile_load("srgb");
     std::size_t profileSize = 0;
     const auto* profileData = static_cast<const char*>(vips_blob_get(srgb, &profileSize));
     const std::string profile(profileData, profileSize);
     vips_area_unref(VIPS_AREA(srgb));
-    vips_image_set_blob_copy(pixels.get_image(), VIPS_META_ICC_NAME, profile.data(), profile.size());
-    const std::string png = Encode(pixels, PngChunk("tEXt", std::string("Comment\0carried", 15)));
-    EXPECT_EQ(ChunkTypes(png), (std::vector<std::string>{"IHDR", "iCCP", "pHYs", "tEXt", "IDAT", "IEND"}));
-    const VImage decoded = Decode(png);
-    EXPECT_NEAR(decoded.xres() * 25.4, 300, 0.03); // to the nearest pixel per metre
-    EXPECT_NEAR(decoded.yres() * 25.4, 150, 0.03);
-    std::size_t size = 0;
-    const void* read = decoded.get_blob(VIPS_META_ICC_NAME, &size);
-    EXPECT_EQ(std::string(static_cast<const char*>(read), size), profile);
-    EXPECT_STREQ(decoded.get_string("png-comment-0-Comment"), "carried");
+    const struct Case
+    {
+        int width, height; // of noise: 200 pixels have at most 256 colours, 1600 more
+        std::vector<std::string> chunks;
+    } cases[] = {
+        {20, 10, {"IHDR", "iCCP", "pHYs", "tEXt", "PLTE", "IDAT", "IEND"}},
+        {40, 40, {"IHDR", "iCCP", "pHYs", "tEXt", "IDAT", "IEND"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        VImage pixels = test::NoiseImage(c.width, c.height)
+                            .copy(VImage::option()->set("xres", 300 / 25.4)->set("yres", 150 / 25.4));
+        vips_image_set_blob_copy(pixels.get_image(), VIPS_META_ICC_NAME, profile.data(), profile.size());
+        const std::string png = Encode(pixels, PngChunk("tEXt", std::string("Comment\0carried", 15)));
+        EXPECT_EQ(ChunkTypes(png), c.chunks);
+        const VImage decoded = Decode(png);
+        EXPECT_EQ(test::MaxDifference(decoded, pixels), 0);
+        EXPECT_NEAR(decoded.xres() * 25.4, 300, 0.03); // to the nearest pixel per metre
+        EXPECT_NEAR(decoded.yres() * 25.4, 150, 0.03);
+        std::size_t size = 0;
+        const void* read = decoded.get_blob(VIPS_META_ICC_NAME, &size);
+        EXPECT_EQ(std::string(static_cast<const char*>(read), size), profile);
+        EXPECT_STREQ(decoded.get_string("png-comment-0-Comment"), "carried");
+    }
+}
+
+// A picture of `colours` colours (RGB, or RGBA with every other colour half transparent), spread so that rows
+// and packed bytes differ; with lateColour, its very last pixel has one colour more.
+VImage ColouredImage(int width, int height, int colours, bool alpha, bool lateColour)
+{
+    const int bands = alpha ? 4 : 3;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * height * bands);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int colour = (x * 7 + y * 3) % colours;
+            std::uint8_t* pixel = &bytes[(static_cast<std::size_t>(y) * width + x) * bands];
+            pixel[0] = static_cast<std::uint8_t>(colour);
+            pixel[1] = static_cast<std::uint8_t>(colour >> 8);
+            pixel[2] = 77;
+            if (alpha)
+                pixel[3] = colour % 2 ? 128 : 255;
+        }
+    }
+    if (lateColour)
+        bytes[bytes.size() - bands + 2] = 78;
+    return VImage::new_from_memory(bytes.data(), bytes.size(), width, height, bands, VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+        .copy_memory();
+}
+
+// At most 256 colours make a palette picture, its indices as narrow as the count allows; one more, even in the
+// last pixel, makes a full-colour one. Either way the decoder reads back the very pixels.
+TEST_F(PngWriterTest, FewColoursAreWrittenWithAPalette)
+{
+    const struct Case
+    {
+        int colours;
+        bool alpha, lateColour;
+        int depth, colourType; // expected in the header
+        bool transparency;     // a tRNS chunk
+    } cases[] = {
+        {1, false, false, 1, 3, false}, {2, false, false, 1, 3, false}, {3, false, false, 2, 3, false},
+        {16, false, false, 4, 3, false}, {17, false, false, 8, 3, false}, {256, false, false, 8, 3, false},
+        {256, true, false, 8, 3, true},  {256, false, true, 8, 2, false}, {300, false, false, 8, 2, false},
+        {300, true, false, 8, 6, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.colours) + (c.alpha ? " with alpha" : "") + (c.lateColour ? " and one late" : ""));
+        const VImage pixels = ColouredImage(37, 23, c.colours, c.alpha, c.lateColour);
+        const std::string png = Encode(pixels);
+        EXPECT_EQ(static_cast<int>(png[24]), c.depth);
+        EXPECT_EQ(static_cast<int>(png[25]), c.colourType);
+        const std::vector<std::string> types = ChunkTypes(png);
+        EXPECT_EQ(std::count(types.begin(), types.end(), "tRNS"), c.transparency ? 1 : 0);
+        const VImage decoded = Decode(png);
+        ASSERT_EQ(decoded.bands(), pixels.bands());
+        EXPECT_EQ(test::MaxDifference(decoded, pixels), 0);
+    }
 }
 
 // A sink that refuses bytes (a full disk) and pixels that cannot be computed (a truncated source) both end the
 // encoding with an error; nothing more is written after the refusal.
 TEST_F(PngWriterTest, ARefusedWriteOrUnreadablePixelsEndTheEncoding)
 {
-    const VImage noise = test::NoiseImage(400, 300);
-    for (const std::size_t refuseAfter : {std::size_t{0}, std::size_t{100}, std::size_t{300000}}) {
-        SCOPED_TRACE(refuseAfter);
+    const VImage noise = test::NoiseImage(400, 300), flat = ColouredImage(400, 300, 16, false, false);
+    const struct Case
+    {
+        const char* name;
+        const VImage& picture;
+        std::size_t refuseAfter;
+    } cases[] = {{"full colour, at the header", noise, 0},
+                 {"full colour, in the pixels", noise, 100},
+                 {"full colour, past the first chunk", noise, 300000},
+                 {"palette, at the header", flat, 0},
+                 {"palette, in the pixels", flat, 120}}; // its header and palette take 114 bytes
+    for (const auto& [name, picture, refuseAfter] : cases) {
+        SCOPED_TRACE(name);
         std::size_t taken = 0, callsAfterRefusal = 0;
         bool refused = false;
         const auto sink = [&](const void*, std::size_t size) {
@@ -124,7 +201,7 @@ TEST_F(PngWriterTest, ARefusedWriteOrUnreadablePixelsEndTheEncoding)
             taken += size;
             return true;
         };
-        EXPECT_THROW(EncodePng(noise, {}, sink), vips::VError);
+        EXPECT_THROW(EncodePng(picture, {}, sink), vips::VError);
         EXPECT_TRUE(refused);
         EXPECT_EQ(callsAfterRefusal, 0u);
     }
