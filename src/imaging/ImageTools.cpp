@@ -6,6 +6,7 @@
 #include "imaging/LibrarySetup.h"
 #include "imaging/LoadLimits.h"
 #include "imaging/LosslessJpeg.h"
+#include "imaging/PngWriter.h"
 #include "imaging/SourceProbe.h"
 #include "imaging/WorkingImageImpl.h"
 #include "settings/CropGeometry.h"
@@ -246,7 +247,9 @@ double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format, bo
     // Measured on a 16 MP output: the WebP encoder holds about 10 bytes a pixel beside the picture, the AV1
     // encoder about 19.
     const double bytesPerPixel = format == OutputFormat::Webp ? 12 : format == OutputFormat::Avif ? 20 : 4;
-    return impl.decodeBytes + (encodesWhole || bytesPerPixel > 4 ? outputPixels * bytesPerPixel : 0);
+    // A PNG of few colours holds a byte a pixel until its last row.
+    const double palette = format == OutputFormat::Png ? std::min(outputPixels, static_cast<double>(kPngPalettePixels)) : 0;
+    return impl.decodeBytes + palette + (encodesWhole || bytesPerPixel > 4 ? outputPixels * bytesPerPixel : 0);
 }
 
 namespace {

@@ -15,9 +15,6 @@ namespace trimlark {
 
 namespace {
 
-// A picture is written with a palette only while its indices (a byte a pixel) stay under this.
-constexpr std::size_t kPalettePixels = std::size_t{64} << 20;
-
 void AppendBigEndian32(std::string& out, std::uint32_t value)
 {
     for (int shift = 24; shift >= 0; shift -= 8)
@@ -146,11 +143,7 @@ private:
 class Palette
 {
 public:
-    Palette(int bands, std::size_t pixels) : bands_(bands), alive_(bands >= 3 && pixels <= kPalettePixels)
-    {
-        if (alive_)
-            indices_.reserve(pixels);
-    }
+    Palette(int bands, std::size_t pixels) : bands_(bands), alive_(bands >= 3 && pixels <= kPngPalettePixels) {}
 
     bool Alive() const { return alive_; }
 
@@ -317,21 +310,23 @@ private:
     bool AddFullColourRow(const std::uint8_t* row)
     {
         const std::size_t rowBytes = previous_.size();
-        filtered_.push_back(2); // "up": each byte less the one above it
-        const std::size_t at = filtered_.size();
-        filtered_.resize(at + rowBytes);
+        if (filtered_.size() < filled_ + 1 + rowBytes)
+            filtered_.resize(std::max(filled_ + 1 + rowBytes, kFilteredBytes));
+        std::uint8_t* out = filtered_.data() + filled_;
+        *out++ = 2; // "up": each byte less the one above it
         for (std::size_t i = 0; i < rowBytes; ++i)
-            filtered_[at + i] = static_cast<std::uint8_t>(row[i] - previous_[i]);
+            out[i] = static_cast<std::uint8_t>(row[i] - previous_[i]);
         std::copy(row, row + rowBytes, previous_.begin());
-        return filtered_.size() < (std::size_t{256} << 10) || FlushFiltered();
+        filled_ += 1 + rowBytes;
+        return filled_ < kFilteredBytes || FlushFiltered();
     }
 
     bool FlushFiltered()
     {
-        if (!idat_ || filtered_.empty())
+        if (!idat_ || filled_ == 0)
             return true;
-        const bool added = idat_->Add(filtered_.data(), filtered_.size());
-        filtered_.clear();
+        const bool added = idat_->Add(filtered_.data(), filled_);
+        filled_ = 0;
         return added;
     }
 
@@ -358,7 +353,9 @@ private:
     Palette palette_;
     int rows_ = 0;                       // rows kept as indices
     std::vector<std::uint8_t> previous_; // the row above, unfiltered; zeros above the first
-    std::vector<std::uint8_t> filtered_; // rows not yet deflated, each after its filter byte
+    static constexpr std::size_t kFilteredBytes = std::size_t{256} << 10;
+    std::vector<std::uint8_t> filtered_; // rows not yet deflated, each after its filter byte: filled_ bytes
+    std::size_t filled_ = 0;
     std::unique_ptr<IdatStream> idat_;   // once the pixel data has begun
 };
 
