@@ -59,13 +59,14 @@ std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
         (turned ? header.width() : header.height()) != image.uprightHeight)
         throw vips::VError("The file changed since it was loaded");
     const PixelRect upright{image.left, image.top, image.pixelWidth, image.pixelHeight};
-    auto pixels =
-        OpenJpegRegion(image.ReadPath(), header, StoredRect(upright, orientation, header.width(), header.height()));
-    if (!pixels || orientation == 1)
-        return pixels;
     // Only the kept pixels are turned. All but a mirror left to right read them out of order, so they are
     // decoded into memory first.
-    VImage kept = orientation == 2 ? pixels->copy() : pixels->copy_memory();
+    const auto access = orientation <= 2 ? JpegRegionAccess::Streamed : JpegRegionAccess::InMemory;
+    auto pixels = OpenJpegRegion(image.ReadPath(), header,
+                                 StoredRect(upright, orientation, header.width(), header.height()), access);
+    if (!pixels || orientation == 1)
+        return pixels;
+    VImage kept = pixels->copy();
     kept.set("orientation", orientation);
     return kept.autorot();
 }

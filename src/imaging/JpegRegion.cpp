@@ -250,14 +250,16 @@ std::optional<BlockGrid> JpegBlockGrid(const std::string& path)
     return grid;
 }
 
-std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& header, const PixelRect& region)
+std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& header, const PixelRect& region,
+                                     JpegRegionAccess access)
 {
     if (header.format() != VIPS_FORMAT_UCHAR)
         return std::nullopt;
     auto decoder = std::make_unique<RegionDecoder>(region);
     if (!decoder->Open(path.c_str(), header.bands()))
         return std::nullopt;
-    VipsImage* out = vips_image_new();
+    const bool inMemory = access == JpegRegionAccess::InMemory;
+    VipsImage* out = inMemory ? vips_image_new_memory() : vips_image_new();
     // The header's fields and metadata (colour profile, resolution, EXIF...), then the region's size.
     if (vips_image_pipelinev(out, VIPS_DEMAND_STYLE_THINSTRIP, header.get_image(), nullptr) != 0) {
         g_object_unref(out);
@@ -265,6 +267,17 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
     }
     out->Xsize = region.width;
     out->Ysize = region.height;
+    if (inMemory) {
+        // Straight from the decoder into the image's memory, on this thread.
+        VImage decoded(out);
+        if (vips_image_write_prepare(out) != 0)
+            throw vips::VError();
+        for (int y = 0; y < region.height; ++y) {
+            if (!decoder->ReadRow(y, 0, region.width, VIPS_IMAGE_ADDR(out, 0, y)))
+                throw vips::VError("VipsJpeg: " + decoder->Failure());
+        }
+        return decoded;
+    }
     RegionDecoder* owned = decoder.release();
     g_signal_connect(out, "close", G_CALLBACK(DeleteDecoder), owned);
     if (vips_image_generate(out, nullptr, GenerateRows, nullptr, owned, nullptr) != 0) {

@@ -19,9 +19,17 @@ std::optional<BlockGrid> JpegBlockGrid(const std::string& path);
 // far as the region needs: the rows above it are entropy-decoded and dropped, the columns beside it are not
 // transformed or converted, the rows below it are never read. The pixels are those libvips' own decoder gives
 // for the same rectangle; `header` is libvips' image of the same file, whose metadata the result carries.
-// Streams top to bottom. Nothing when the file is a JPEG this path does not decode (CMYK, 12-bit, a header
-// libjpeg refuses): the caller then uses libvips' decoder. A truncated file fails when its pixels are read.
+// Streams top to bottom, or with InMemory is decoded into memory at once, for a caller that reads out of order.
+// Nothing when the file is a JPEG this path does not decode (CMYK, 12-bit, a header libjpeg refuses): the
+// caller then uses libvips' decoder. A truncated file fails when its pixels are read (InMemory: throws
+// vips::VError here).
+enum class JpegRegionAccess
+{
+    Streamed,
+    InMemory,
+};
 std::optional<vips::VImage> OpenJpegRegion(const std::string& path, const vips::VImage& header,
-                                           const PixelRect& region);
+                                           const PixelRect& region,
+                                           JpegRegionAccess access = JpegRegionAccess::Streamed);
 
 } // namespace trimlark
