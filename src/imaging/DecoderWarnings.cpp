@@ -11,6 +11,7 @@ namespace trimlark {
 struct WarningScope::Log
 {
     std::vector<std::string> messages; // the first kKeptMessages different ones
+    std::vector<long> times;           // how often each of them was raised
     long count = 0;
     bool shared = false; // some may have come from another image worked on at the same time
 };
@@ -29,8 +30,13 @@ void Record(WarningScope::Log& log, const std::string& text, bool shared)
 {
     ++log.count;
     log.shared = log.shared || shared;
-    if (log.messages.size() < kKeptMessages && std::find(log.messages.begin(), log.messages.end(), text) == log.messages.end())
+    const auto kept = std::find(log.messages.begin(), log.messages.end(), text);
+    if (kept != log.messages.end()) {
+        ++log.times[static_cast<std::size_t>(kept - log.messages.begin())];
+    } else if (log.messages.size() < kKeptMessages) {
         log.messages.push_back(text);
+        log.times.push_back(1);
+    }
 }
 
 void OnVipsLog(const gchar*, GLogLevelFlags, const gchar* message, gpointer)
@@ -90,20 +96,24 @@ WarningScope::~WarningScope()
 std::string WarningScope::Summary(const std::string& besides) const
 {
     std::lock_guard lock(logsMutex);
-    if (log_->count == 0)
-        return {};
+    // A message cut short matches by what is left of it.
+    const auto said = [&besides](const std::string& message) {
+        const bool cut = message.size() >= 3 && message.compare(message.size() - 3, 3, "...") == 0;
+        return besides.find(cut ? message.substr(0, message.size() - 3) : message) != std::string::npos;
+    };
     std::string text = "libvips warned";
-    bool first = true;
-    for (const std::string& message : log_->messages) {
-        if (besides.find(message) != std::string::npos)
+    long left = log_->count, shown = 0;
+    for (std::size_t i = 0; i < log_->messages.size(); ++i) {
+        if (said(log_->messages[i])) {
+            left -= log_->times[i];
             continue;
-        text += (first ? ": " : "; ") + message;
-        first = false;
+        }
+        text += (shown++ == 0 ? ": " : "; ") + log_->messages[i];
     }
-    if (first && log_->count <= static_cast<long>(log_->messages.size()))
-        return {}; // nothing besides says already
-    if (log_->count > static_cast<long>(log_->messages.size()))
-        text += " (" + std::to_string(log_->count) + " warnings)";
+    if (left == 0)
+        return {}; // nothing raised, or nothing besides does not say already
+    if (left > shown)
+        text += " (" + std::to_string(left) + " warnings)";
     if (log_->shared)
         text += " (while another image was read too; some may be that image's)";
     return text;
@@ -135,6 +145,8 @@ std::string OneLine(const char* message, std::size_t limit)
     std::string line;
     for (const char* c = message ? message : "";; ++c) {
         if (*c == '\n' || *c == '\r' || *c == '\0') {
+            while (!line.empty() && line.back() == ' ')
+                line.pop_back();
             if (!line.empty() && std::find(lines.begin(), lines.end(), line) == lines.end())
                 lines.push_back(line);
             line.clear();
@@ -147,8 +159,12 @@ std::string OneLine(const char* message, std::size_t limit)
     std::string text;
     for (const std::string& kept : lines)
         text += (text.empty() ? "" : "; ") + kept;
-    if (text.size() > limit)
-        text = text.substr(0, limit - 3) + "...";
+    if (text.size() > limit && limit >= 3) {
+        std::size_t end = limit - 3;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) // not inside a UTF-8 character
+            --end;
+        text = text.substr(0, end) + "...";
+    }
     return text;
 }
 

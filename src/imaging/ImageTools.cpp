@@ -248,7 +248,8 @@ double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format, bo
     // encoder about 19.
     const double bytesPerPixel = format == OutputFormat::Webp ? 12 : format == OutputFormat::Avif ? 20 : 4;
     // A PNG of few colours holds a byte a pixel until its last row.
-    const double palette = format == OutputFormat::Png ? std::min(outputPixels, static_cast<double>(kPngPalettePixels)) : 0;
+    const double palette =
+        format == OutputFormat::Png && outputPixels <= static_cast<double>(kPngPalettePixels) ? outputPixels : 0;
     return impl.decodeBytes + palette + (encodesWhole || bytesPerPixel > 4 ? outputPixels * bytesPerPixel : 0);
 }
 

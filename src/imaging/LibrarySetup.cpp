@@ -30,8 +30,6 @@ bool EnsureLibrariesReady()
 std::string DescribeVipsError(const std::exception& error)
 {
     std::string text = OneLine(error.what());
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
     vips_error_clear();
     return text.empty() ? std::string("The image cannot be decoded") : text;
 }

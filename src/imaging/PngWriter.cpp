@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <vector>
 #include <vips/vips8>
@@ -143,7 +144,11 @@ private:
 class Palette
 {
 public:
-    Palette(int bands, std::size_t pixels) : bands_(bands), alive_(bands >= 3 && pixels <= kPngPalettePixels) {}
+    Palette(int bands, std::size_t pixels) : bands_(bands), alive_(bands >= 3 && pixels <= kPngPalettePixels)
+    {
+        if (alive_)
+            indices_.reserve(pixels); // the pages are touched only as indices come
+    }
 
     bool Alive() const { return alive_; }
 
@@ -363,6 +368,7 @@ struct SinkState
 {
     PngEncoder* encoder;
     bool failed = false;
+    std::exception_ptr exception; // one thrown while adding rows, to be thrown again on the caller's thread
 };
 
 int WriteStrip(VipsRegion* region, VipsRect* area, void* data)
@@ -372,6 +378,7 @@ int WriteStrip(VipsRegion* region, VipsRect* area, void* data)
         if (state->encoder->AddRows(region, *area))
             return 0;
     } catch (...) {
+        state->exception = std::current_exception();
     }
     state->failed = true;
     return -1;
@@ -395,12 +402,14 @@ void EncodePng(const vips::VImage& pixels, std::string_view headerChunks, const 
     if (pixels.format() != VIPS_FORMAT_UCHAR || pixels.bands() < 1 || pixels.bands() > 4)
         throw vips::VError("The PNG encoder takes 8-bit pixels of one to four bands");
     auto encoder = std::make_unique<PngEncoder>(pixels, DescriptionChunks(pixels) + std::string(headerChunks), sink);
-    SinkState state{encoder.get()};
+    SinkState state{encoder.get(), false, {}};
     if (vips_sink_disc(pixels.get_image(), WriteStrip, &state) != 0) {
         if (!state.failed)
             throw vips::VError(); // the pixels' own failure, from libvips' error buffer
         vips_error_clear();
     }
+    if (state.exception)
+        std::rethrow_exception(state.exception);
     if (state.failed || !encoder->Finish()) {
         if (encoder->DeflateError() != 0)
             throw vips::VError("The PNG compressor failed (code " + std::to_string(encoder->DeflateError()) + ")");

@@ -61,7 +61,7 @@ protected:
 TEST_F(PngWriterTest, EveryBandCountDecodesToThePixelsItWasGiven)
 {
     for (const int bands : {1, 2, 3, 4}) {
-        for (const auto& [width, height] : {std::pair{1, 1}, {5, 3}, {311, 917}}) {
+        for (const auto& [width, height] : {std::pair{1, 1}, {5, 3}, {311, 917}, {70000, 1}}) {
             SCOPED_TRACE(std::to_string(bands) + " bands, " + std::to_string(width) + " x " + std::to_string(height));
             VImage noise = test::NoiseImage(width, height);
             VImage pixels = bands <= 3 ? noise.extract_band(0, VImage::option()->set("n", bands))
@@ -80,7 +80,7 @@ TEST_F(PngWriterTest, EveryBandCountDecodesToThePixelsItWasGiven)
             ASSERT_EQ(decoded.width(), width);
             ASSERT_EQ(decoded.height(), height);
             EXPECT_EQ(test::MaxDifference(decoded, pixels), 0);
-            if (width > 300) {
+            if (width == 311) { // noise past one chunk's 256 KiB
                 EXPECT_GT(std::count(types.begin(), types.end(), "IDAT"), 1);
             }
         }
@@ -121,8 +121,8 @@ TEST_F(PngWriterTest, ProfileResolutionAndGivenChunksGoBeforeThePixels)
 }
 
 // A picture of `colours` colours (RGB, or RGBA with every other colour half transparent), spread so that rows
-// and packed bytes differ; with lateColour, its very last pixel has one colour more.
-VImage ColouredImage(int width, int height, int colours, bool alpha, bool lateColour)
+// and packed bytes differ; from row newColourRow on (when not -1), the first pixel of each row has one colour more.
+VImage ColouredImage(int width, int height, int colours, bool alpha, int newColourRow = -1)
 {
     const int bands = alpha ? 4 : 3;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * height * bands);
@@ -137,8 +137,8 @@ VImage ColouredImage(int width, int height, int colours, bool alpha, bool lateCo
                 pixel[3] = colour % 2 ? 128 : 255;
         }
     }
-    if (lateColour)
-        bytes[bytes.size() - bands + 2] = 78;
+    for (int y = std::max(newColourRow, 0); newColourRow >= 0 && y < height; ++y)
+        bytes[static_cast<std::size_t>(y) * width * bands + 2] = 78;
     return VImage::new_from_memory(bytes.data(), bytes.size(), width, height, bands, VIPS_FORMAT_UCHAR)
         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
         .copy_memory();
@@ -151,18 +151,20 @@ TEST_F(PngWriterTest, FewColoursAreWrittenWithAPalette)
     const struct Case
     {
         int colours;
-        bool alpha, lateColour;
-        int depth, colourType; // expected in the header
-        bool transparency;     // a tRNS chunk
+        bool alpha;
+        int height, newColourRow; // a 257th colour from that row on, past strips already kept as indices
+        int depth, colourType;    // expected in the header
+        bool transparency;        // a tRNS chunk
     } cases[] = {
-        {1, false, false, 1, 3, false}, {2, false, false, 1, 3, false}, {3, false, false, 2, 3, false},
-        {16, false, false, 4, 3, false}, {17, false, false, 8, 3, false}, {256, false, false, 8, 3, false},
-        {256, true, false, 8, 3, true},  {256, false, true, 8, 2, false}, {300, false, false, 8, 2, false},
-        {300, true, false, 8, 6, false},
+        {1, false, 23, -1, 1, 3, false},   {2, false, 23, -1, 1, 3, false},   {3, false, 23, -1, 2, 3, false},
+        {16, false, 23, -1, 4, 3, false},  {17, false, 23, -1, 8, 3, false},  {256, false, 23, -1, 8, 3, false},
+        {256, true, 23, -1, 8, 3, true},   {256, false, 600, 599, 8, 2, false}, {256, true, 600, 300, 8, 6, false},
+        {300, false, 23, -1, 8, 2, false}, {300, true, 23, -1, 8, 6, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.colours) + (c.alpha ? " with alpha" : "") + (c.lateColour ? " and one late" : ""));
-        const VImage pixels = ColouredImage(37, 23, c.colours, c.alpha, c.lateColour);
+        SCOPED_TRACE(std::to_string(c.colours) + (c.alpha ? " with alpha" : "") + ", new colour from row " +
+                     std::to_string(c.newColourRow));
+        const VImage pixels = ColouredImage(37, c.height, c.colours, c.alpha, c.newColourRow);
         const std::string png = Encode(pixels);
         EXPECT_EQ(static_cast<int>(png[24]), c.depth);
         EXPECT_EQ(static_cast<int>(png[25]), c.colourType);
@@ -178,7 +180,7 @@ TEST_F(PngWriterTest, FewColoursAreWrittenWithAPalette)
 // encoding with an error; nothing more is written after the refusal.
 TEST_F(PngWriterTest, ARefusedWriteOrUnreadablePixelsEndTheEncoding)
 {
-    const VImage noise = test::NoiseImage(400, 300), flat = ColouredImage(400, 300, 16, false, false);
+    const VImage noise = test::NoiseImage(400, 300), flat = ColouredImage(400, 300, 16, false);
     const struct Case
     {
         const char* name;
