@@ -8,7 +8,7 @@
 
 namespace trimlark {
 
-struct WarningScope::Log
+struct WarningScope::Log : std::enable_shared_from_this<WarningScope::Log>
 {
     std::vector<std::string> messages; // the first kKeptMessages different ones
     std::vector<long> times;           // how often each of them was raised
@@ -137,6 +137,18 @@ vips::VImage WarningScope::Attributed(const vips::VImage& pixels) const
         throw vips::VError();
     }
     return vips::VImage(out);
+}
+
+WarningRelay::WarningRelay()
+{
+    std::lock_guard lock(logsMutex);
+    if (currentLog)
+        log_ = currentLog->shared_from_this();
+}
+
+void WarningRelay::Enter() const
+{
+    currentLog = log_.get();
 }
 
 std::string OneLine(const char* message, std::size_t limit)

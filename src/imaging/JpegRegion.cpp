@@ -1,11 +1,16 @@
 #include "imaging/JpegRegion.h"
 
+#include "imaging/DecoderWarnings.h"
+
 #include <algorithm>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 // libjpeg's headers need FILE and size_t declared first.
@@ -161,7 +166,6 @@ public:
     }
 
     const std::string& Failure() const { return failure_; }
-    std::mutex& Mutex() { return mutex_; }
 
 private:
     bool ReadUpTo(JDIMENSION row)
@@ -192,7 +196,6 @@ private:
     std::size_t columnOffset_ = 0;
     std::vector<JSAMPLE> line_;
     std::string failure_;
-    std::mutex mutex_;
 };
 
 // The header's block grid; every libjpeg call here is behind the jump target set first.
@@ -207,24 +210,125 @@ bool ReadGrid(FILE* file, jpeg_decompress_struct& info, ErrorManager& errors, Bl
     return true;
 }
 
-int GenerateRows(VipsRegion* out, void*, void* decoderPointer, void*, gboolean*)
+// Decodes a region's rows ahead, on a thread of its own, into a ring of rows that libvips' workers copy from: the
+// decoder stays on one thread, and the workers, which took turns at it before, only wait for rows (a lone 24 or
+// 100 MP crop took a tenth less time). The ring holds about 2 MB, at least 32 rows.
+class RowFeeder
 {
-    auto* decoder = static_cast<RegionDecoder*>(decoderPointer);
+    static constexpr std::size_t kRingBytes = std::size_t{2} << 20;
+
+public:
+    RowFeeder(std::unique_ptr<RegionDecoder> decoder, int width, int height)
+        : decoder_(std::move(decoder)), width_(width), height_(height),
+          rowBytes_(static_cast<std::size_t>(width) * decoder_->Bands()),
+          capacity_(static_cast<int>(std::clamp<std::size_t>(kRingBytes / rowBytes_, 32, 1024))),
+          ring_(rowBytes_ * static_cast<std::size_t>(capacity_)), thread_([this] {
+              relay_.Enter(); // the decoder's warnings belong to the image's scope
+              Run();
+          })
+    {}
+
+    ~RowFeeder()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    RowFeeder(const RowFeeder&) = delete;
+    RowFeeder& operator=(const RowFeeder&) = delete;
+
+    // Copies row y, columns [x, x + count), to out once it is decoded. False, with the reason, when the file
+    // cannot give it or the row was asked for again after later ones.
+    bool Copy(int y, int x, int count, unsigned char* out, std::string* reason)
+    {
+        std::unique_lock lock(mutex_);
+        if (y < kept_) {
+            *reason = "The picture's rows were asked for out of order";
+            return false;
+        }
+        if (y - kept_ >= capacity_) { // rows skipped: the ring lets them go so the decoder can reach this one
+            kept_ = y - capacity_ + 1;
+            changed_.notify_all();
+        }
+        changed_.wait(lock, [&] { return decoded_ > y || !failure_.empty(); });
+        if (decoded_ <= y) {
+            *reason = failure_;
+            return false;
+        }
+        const std::size_t bands = rowBytes_ / static_cast<std::size_t>(width_);
+        std::memcpy(out, Slot(y) + static_cast<std::size_t>(x) * bands, static_cast<std::size_t>(count) * bands);
+        if (y > kept_) { // the row before may go; this one stays for a second look
+            kept_ = y;
+            lock.unlock();
+            changed_.notify_all();
+        }
+        return true;
+    }
+
+private:
+    unsigned char* Slot(int y) { return ring_.data() + static_cast<std::size_t>(y % capacity_) * rowBytes_; }
+
+    void Run()
+    {
+        for (int y = 0; y < height_; ++y) {
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return stop_ || y - kept_ < capacity_; });
+                if (stop_)
+                    return;
+            }
+            // Rows at or after kept_ + capacity_ are never written while a reader copies: slot y is free.
+            if (!decoder_->ReadRow(y, 0, width_, Slot(y))) {
+                std::lock_guard lock(mutex_);
+                failure_ = decoder_->Failure();
+                changed_.notify_all();
+                return;
+            }
+            {
+                std::lock_guard lock(mutex_);
+                decoded_ = y + 1;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    std::unique_ptr<RegionDecoder> decoder_;
+    const int width_, height_;
+    const std::size_t rowBytes_;
+    const int capacity_; // rows in the ring
+    std::vector<unsigned char> ring_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int decoded_ = 0;     // rows decoded so far
+    int kept_ = 0;        // the first row still kept for readers
+    std::string failure_; // set once, when the decoder failed
+    bool stop_ = false;
+    const WarningRelay relay_;
+    std::thread thread_; // last: starts once everything above is ready
+};
+
+int GenerateRows(VipsRegion* out, void*, void* feederPointer, void*, gboolean*)
+{
+    auto* feeder = static_cast<RowFeeder*>(feederPointer);
     const VipsRect& rect = out->valid;
-    std::lock_guard lock(decoder->Mutex());
+    std::string reason;
     for (int y = rect.top; y < rect.top + rect.height; ++y) {
         auto* row = reinterpret_cast<unsigned char*>(VIPS_REGION_ADDR(out, rect.left, y));
-        if (!decoder->ReadRow(y, rect.left, rect.width, row)) {
-            vips_error("VipsJpeg", "%s", decoder->Failure().c_str());
+        if (!feeder->Copy(y, rect.left, rect.width, row, &reason)) {
+            vips_error("VipsJpeg", "%s", reason.c_str());
             return -1;
         }
     }
     return 0;
 }
 
-void DeleteDecoder(VipsImage*, gpointer decoder)
+void DeleteFeeder(VipsImage*, gpointer feeder)
 {
-    delete static_cast<RegionDecoder*>(decoder);
+    delete static_cast<RowFeeder*>(feeder);
 }
 
 } // namespace
@@ -259,6 +363,8 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
     if (!decoder->Open(path.c_str(), header.bands()))
         return std::nullopt;
     const bool inMemory = access == JpegRegionAccess::InMemory;
+    // A streamed region's decoder starts at once on a thread of its own.
+    auto feeder = inMemory ? nullptr : std::make_unique<RowFeeder>(std::move(decoder), region.width, region.height);
     VipsImage* out = inMemory ? vips_image_new_memory() : vips_image_new();
     // The header's fields and metadata (colour profile, resolution, EXIF...), then the region's size.
     if (vips_image_pipelinev(out, VIPS_DEMAND_STYLE_THINSTRIP, header.get_image(), nullptr) != 0) {
@@ -278,8 +384,8 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
         }
         return decoded;
     }
-    RegionDecoder* owned = decoder.release();
-    g_signal_connect(out, "close", G_CALLBACK(DeleteDecoder), owned);
+    RowFeeder* owned = feeder.release();
+    g_signal_connect(out, "close", G_CALLBACK(DeleteFeeder), owned);
     if (vips_image_generate(out, nullptr, GenerateRows, nullptr, owned, nullptr) != 0) {
         g_object_unref(out);
         return std::nullopt;
