@@ -2,13 +2,16 @@
 
 #include "TestImages.h"
 #include "imaging/Codecs.h"
+#include "imaging/DecoderWarnings.h"
 
 #include <csignal>
 #include <exiv2/exiv2.hpp>
 #include <fstream>
+#include <future>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <tiffio.h>
 #include <turbojpeg.h>
 #include <unistd.h>
@@ -455,11 +458,26 @@ TEST_F(SaveTest, DecoderWarningsComeBackWithTheImageNotOnStandardError)
 {
     const std::string source = folder.Path("misnumbered-restarts.jpg");
     test::WriteBytes(source, test::MisnumberedRestartsJpeg());
+    // Another image's scope open meanwhile, on another thread, hears none of them: the decoder's own thread
+    // works for this image.
+    std::promise<void> opened, saved;
+    std::promise<std::string> otherHeard;
+    std::thread other([&] {
+        const WarningScope otherImage;
+        opened.set_value();
+        saved.get_future().wait();
+        otherHeard.set_value(otherImage.Summary());
+    });
+    opened.get_future().wait();
     std::string reason;
     testing::internal::CaptureStderr();
     EXPECT_TRUE(ImageTools::SaveImage(Load(source), folder.Path("out.png"), OutputFormat::Png, 1.0, false, &reason));
+    saved.set_value();
+    EXPECT_EQ(otherHeard.get_future().get(), "");
+    other.join();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_NE(reason.find("Corrupt JPEG data"), std::string::npos) << reason;
+    EXPECT_EQ(reason.find("another image"), std::string::npos) << reason;
     EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
 }
 
