@@ -243,6 +243,10 @@ TEST_F(LoadAndCropTest, AJpegRegionDecodedAloneIsTheWholeDecodeCut)
             }
         }
     }
+    // A region taller than the decoder's ring of rows (about 2 MB: some 240 of these): the ring comes round.
+    test::NoiseImage(3000, 400).jpegsave(source.c_str(), VImage::option()->set("Q", 85));
+    const VImage expected = VImage::new_from_file(source.c_str()).extract_area(40, 10, 2900, 380);
+    EXPECT_EQ((CropToPng(source, 40, 10, 2900, 380, Corner::TopLeft) - expected).abs().max(), 0);
 }
 
 // The picture as stored, decoded by libjpeg-turbo without interpolating the colour: each pixel from its own
