@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -241,29 +242,42 @@ public:
     RowFeeder(const RowFeeder&) = delete;
     RowFeeder& operator=(const RowFeeder&) = delete;
 
-    // Copies row y, columns [x, x + count), to out once it is decoded. False, with the reason, when the file
-    // cannot give it or the row was asked for again after later ones.
-    bool Copy(int y, int x, int count, unsigned char* out, std::string* reason)
+    // Copies the rows of out's valid area into it as they are decoded, a chunk at a time (one wait and one wake-up
+    // a chunk, not a row). False, with the reason, when the file cannot give them or a row was asked for again
+    // after later ones.
+    bool Copy(VipsRegion* out, std::string* reason)
     {
-        std::unique_lock lock(mutex_);
-        if (y < kept_) {
-            *reason = "The picture's rows were asked for out of order";
-            return false;
-        }
-        if (y - kept_ >= capacity_) { // rows skipped: the ring lets them go so the decoder can reach this one
-            kept_ = y - capacity_ + 1;
-            changed_.notify_all();
-        }
-        changed_.wait(lock, [&] { return decoded_ > y || !failure_.empty(); });
-        if (decoded_ <= y) {
-            *reason = failure_;
-            return false;
-        }
+        const VipsRect& rect = out->valid;
         const std::size_t bands = rowBytes_ / static_cast<std::size_t>(width_);
-        std::memcpy(out, Slot(y) + static_cast<std::size_t>(x) * bands, static_cast<std::size_t>(count) * bands);
-        if (y > kept_) { // the row before may go; this one stays for a second look
-            kept_ = y;
-            lock.unlock();
+        const int chunk = std::max(1, capacity_ / 2);
+        for (int from = rect.top; from < rect.top + rect.height; from += chunk) {
+            const int to = std::min(from + chunk, rect.top + rect.height); // rows [from, to)
+            {
+                std::unique_lock lock(mutex_);
+                if (from < kept_) {
+                    *reason = "The picture's rows were asked for out of order";
+                    return false;
+                }
+                if (to - kept_ > capacity_) { // rows skipped: the ring lets them go so the decoder can reach these
+                    kept_ = to - capacity_;
+                    changed_.notify_all();
+                }
+                wanted_ = to;
+                changed_.wait(lock, [&] { return decoded_ >= to || !failure_.empty(); });
+                wanted_ = std::numeric_limits<int>::max();
+                if (decoded_ < to) {
+                    *reason = failure_;
+                    return false;
+                }
+            }
+            // Rows from kept_ on are not written again until kept_ passes them: copied without the lock.
+            for (int y = from; y < to; ++y)
+                std::memcpy(VIPS_REGION_ADDR(out, rect.left, y), Slot(y) + static_cast<std::size_t>(rect.left) * bands,
+                            static_cast<std::size_t>(rect.width) * bands);
+            {
+                std::lock_guard lock(mutex_);
+                kept_ = std::max(kept_, to - 1); // the last row stays for a second look
+            }
             changed_.notify_all();
         }
         return true;
@@ -288,11 +302,14 @@ private:
                 changed_.notify_all();
                 return;
             }
+            bool awaited = false;
             {
                 std::lock_guard lock(mutex_);
                 decoded_ = y + 1;
+                awaited = decoded_ >= wanted_;
             }
-            changed_.notify_all();
+            if (awaited)
+                changed_.notify_all();
         }
     }
 
@@ -305,6 +322,7 @@ private:
     std::condition_variable changed_;
     int decoded_ = 0;     // rows decoded so far
     int kept_ = 0;        // the first row still kept for readers
+    int wanted_ = std::numeric_limits<int>::max(); // the row count a waiting reader needs
     std::string failure_; // set once, when the decoder failed
     bool stop_ = false;
     const WarningRelay relay_;
@@ -313,17 +331,11 @@ private:
 
 int GenerateRows(VipsRegion* out, void*, void* feederPointer, void*, gboolean*)
 {
-    auto* feeder = static_cast<RowFeeder*>(feederPointer);
-    const VipsRect& rect = out->valid;
     std::string reason;
-    for (int y = rect.top; y < rect.top + rect.height; ++y) {
-        auto* row = reinterpret_cast<unsigned char*>(VIPS_REGION_ADDR(out, rect.left, y));
-        if (!feeder->Copy(y, rect.left, rect.width, row, &reason)) {
-            vips_error("VipsJpeg", "%s", reason.c_str());
-            return -1;
-        }
-    }
-    return 0;
+    if (static_cast<RowFeeder*>(feederPointer)->Copy(out, &reason))
+        return 0;
+    vips_error("VipsJpeg", "%s", reason.c_str());
+    return -1;
 }
 
 void DeleteFeeder(VipsImage*, gpointer feeder)
@@ -390,8 +402,8 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
         g_object_unref(out);
         return std::nullopt;
     }
-    // Strips asked for by several threads reach the decoder in order.
-    return VImage(out).sequential();
+    // Strips asked for by several threads reach the feeder in order, 16 rows at a time.
+    return VImage(out).sequential(VImage::option()->set("tile_height", 16));
 }
 
 } // namespace trimlark
