@@ -262,9 +262,11 @@ public:
                     kept_ = to - capacity_;
                     changed_.notify_all();
                 }
-                wanted_ = to;
+                ++waiting_;
+                wanted_ = std::min(wanted_, to);
                 changed_.wait(lock, [&] { return decoded_ >= to || !failure_.empty(); });
-                wanted_ = std::numeric_limits<int>::max();
+                if (--waiting_ == 0)
+                    wanted_ = std::numeric_limits<int>::max();
                 if (decoded_ < to) {
                     *reason = failure_;
                     return false;
@@ -322,7 +324,8 @@ private:
     std::condition_variable changed_;
     int decoded_ = 0;     // rows decoded so far
     int kept_ = 0;        // the first row still kept for readers
-    int wanted_ = std::numeric_limits<int>::max(); // the row count a waiting reader needs
+    int waiting_ = 0;     // readers waiting for rows
+    int wanted_ = std::numeric_limits<int>::max(); // the fewest rows a waiting reader needs
     std::string failure_; // set once, when the decoder failed
     bool stop_ = false;
     const WarningRelay relay_;
