@@ -177,8 +177,8 @@ int QualityScale(double quality)
     return std::max(1, static_cast<int>(std::lround(fraction * 100)));
 }
 
-// The quality at which the JPEG 2000 and WebP encoders are lossless.
-bool JpegTwoThousandLossless(double quality)
+// The quality at which the JPEG 2000 and WebP encoders are lossless: the top of the scale.
+bool LosslessQuality(double quality)
 {
     return !std::isfinite(quality) || quality >= 1.0;
 }
@@ -192,7 +192,8 @@ vips::VOption* EncoderOptions(const WriteRequest& request)
         options->set("Q", QualityScale(request.quality));
         break;
     case OutputFormat::Jpeg2000:
-        if (JpegTwoThousandLossless(request.quality))
+    case OutputFormat::Webp:
+        if (LosslessQuality(request.quality))
             options->set("lossless", true);
         else
             options->set("Q", QualityScale(request.quality));
@@ -209,13 +210,6 @@ vips::VOption* EncoderOptions(const WriteRequest& request)
         break;
     case OutputFormat::Heic:
         options->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_HEVC)->set("bitdepth", 8);
-        break;
-    case OutputFormat::Webp:
-        // The top of the scale is lossless, as for JPEG 2000.
-        if (JpegTwoThousandLossless(request.quality))
-            options->set("lossless", true);
-        else
-            options->set("Q", QualityScale(request.quality));
         break;
     case OutputFormat::Avif:
         // The AV1 encoder's fastest setting: its default took twenty times as long on a 16 MP crop, for a

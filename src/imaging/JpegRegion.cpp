@@ -145,24 +145,21 @@ public:
     std::size_t LineBytes() const { return static_cast<std::size_t>(info_.output_width) * info_.output_components; }
     int Bands() const { return info_.output_components; }
 
-    // Copies row y of the region, columns [x, x + count), to out; rows are read top to bottom. False, with the
-    // reason in Failure(), when the file cannot give it.
-    bool ReadRow(int y, int x, int count, unsigned char* out)
+    // Copies the region's next row, top to bottom, to out (the region's width of pixels). False, with the reason
+    // in Failure(), when the file cannot give it.
+    bool ReadNextRow(unsigned char* out)
     {
         if (!failure_.empty()) // after an error libjpeg's state is undefined: nothing more is read
             return false;
         if (line_.empty())
             line_.resize(LineBytes());
-        const auto wanted = static_cast<JDIMENSION>(region_.top + y);
-        if (wanted + 1 < info_.output_scanline || (wanted + 1 == info_.output_scanline && !haveLine_))
-            return Fail("The picture's rows were asked for out of order");
-        if (!ReadUpTo(wanted))
+        if (!ReadUpTo(static_cast<JDIMENSION>(region_.top + nextRow_)))
             return false;
         if (errors_.truncated)
             return Fail("Premature end of JPEG file");
         const std::size_t bands = static_cast<std::size_t>(info_.output_components);
-        std::memcpy(out, line_.data() + (columnOffset_ + static_cast<std::size_t>(x)) * bands,
-                    static_cast<std::size_t>(count) * bands);
+        std::memcpy(out, line_.data() + columnOffset_ * bands, static_cast<std::size_t>(region_.width) * bands);
+        ++nextRow_;
         return true;
     }
 
@@ -178,7 +175,6 @@ private:
             if (jpeg_read_scanlines(&info_, &line, 1) != 1)
                 return Fail("The picture ends before its last row");
         }
-        haveLine_ = true;
         return true;
     }
 
@@ -193,7 +189,7 @@ private:
     jpeg_decompress_struct info_;
     ErrorManager errors_;
     bool created_ = false;
-    bool haveLine_ = false;
+    int nextRow_ = 0; // of the region
     std::size_t columnOffset_ = 0;
     std::vector<JSAMPLE> line_;
     std::string failure_;
@@ -298,7 +294,7 @@ private:
                     return;
             }
             // Rows at or after kept_ + capacity_ are never written while a reader copies: slot y is free.
-            if (!decoder_->ReadRow(y, 0, width_, Slot(y))) {
+            if (!decoder_->ReadNextRow(Slot(y))) {
                 std::lock_guard lock(mutex_);
                 failure_ = decoder_->Failure();
                 changed_.notify_all();
@@ -394,7 +390,7 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
         if (vips_image_write_prepare(out) != 0)
             throw vips::VError();
         for (int y = 0; y < region.height; ++y) {
-            if (!decoder->ReadRow(y, 0, region.width, VIPS_IMAGE_ADDR(out, 0, y)))
+            if (!decoder->ReadNextRow(VIPS_IMAGE_ADDR(out, 0, y)))
                 throw vips::VError("VipsJpeg: " + decoder->Failure());
         }
         return decoded;

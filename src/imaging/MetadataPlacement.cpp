@@ -12,7 +12,6 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace trimlark {
 
@@ -52,15 +51,7 @@ std::string PngIptcChunk(const std::vector<std::uint8_t>& block)
         profile << hex[block[i] >> 4] << hex[block[i] & 0x0F];
     }
     profile << '\n';
-    const std::string text = profile.str();
-    uLongf size = compressBound(text.size());
-    std::string data("Raw profile type iptc\0\0", 23); // keyword, its end, deflate
-    data.resize(23 + size);
-    if (compress2(reinterpret_cast<Bytef*>(data.data() + 23), &size, reinterpret_cast<const Bytef*>(text.data()),
-                  text.size(), Z_BEST_COMPRESSION) != Z_OK)
-        return {};
-    data.resize(23 + size);
-    return PngChunk("zTXt", data);
+    return PngCompressedChunk("zTXt", "Raw profile type iptc", profile.str()).value_or("");
 }
 
 } // namespace

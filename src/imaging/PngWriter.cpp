@@ -27,17 +27,6 @@ std::uint32_t Crc(std::uint32_t crc, const void* data, std::size_t size)
     return static_cast<std::uint32_t>(crc32(crc, static_cast<const Bytef*>(data), static_cast<uInt>(size)));
 }
 
-std::string ZlibCompressed(std::string_view data)
-{
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    std::string out(size, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
-                  static_cast<uLong>(data.size()), Z_BEST_COMPRESSION) != Z_OK)
-        throw vips::VError("The colour profile cannot be compressed");
-    out.resize(size);
-    return out;
-}
-
 // The signature and the header chunk.
 std::string Start(const vips::VImage& pixels, int bitDepth, int colourType)
 {
@@ -55,9 +44,12 @@ std::string DescriptionChunks(const vips::VImage& pixels)
     if (vips_image_get_typeof(pixels.get_image(), VIPS_META_ICC_NAME)) {
         const void* profile = nullptr;
         std::size_t size = 0;
-        if (vips_image_get_blob(pixels.get_image(), VIPS_META_ICC_NAME, &profile, &size) == 0 && size > 0)
-            chunks += PngChunk("iCCP", std::string("icc\0\0", 5) +
-                                           ZlibCompressed({static_cast<const char*>(profile), size}));
+        if (vips_image_get_blob(pixels.get_image(), VIPS_META_ICC_NAME, &profile, &size) == 0 && size > 0) {
+            const auto chunk = PngCompressedChunk("iCCP", "icc", {static_cast<const char*>(profile), size});
+            if (!chunk)
+                throw vips::VError("The colour profile cannot be compressed");
+            chunks += *chunk;
+        }
     }
     // libvips keeps the resolution in pixels per millimetre; PNG in pixels per metre.
     const auto perMetre = [](double perMillimetre) {
@@ -395,6 +387,20 @@ std::string PngChunk(std::string_view type, std::string_view data)
     chunk += data;
     AppendBigEndian32(chunk, Crc(crc32(0, nullptr, 0), chunk.data() + 4, chunk.size() - 4));
     return chunk;
+}
+
+std::optional<std::string> PngCompressedChunk(std::string_view type, std::string_view keyword, std::string_view data)
+{
+    std::string body(keyword);
+    body += {'\0', '\0'}; // the keyword's end; compression method 0, deflate
+    const std::size_t start = body.size();
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    body.resize(start + size);
+    if (compress2(reinterpret_cast<Bytef*>(body.data() + start), &size, reinterpret_cast<const Bytef*>(data.data()),
+                  static_cast<uLong>(data.size()), Z_BEST_COMPRESSION) != Z_OK)
+        return std::nullopt;
+    body.resize(start + size);
+    return PngChunk(type, body);
 }
 
 void EncodePng(const vips::VImage& pixels, std::string_view headerChunks, const ByteSink& sink)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,9 @@ constexpr std::size_t kPngPalettePixels = std::size_t{64} << 20;
 
 // A PNG chunk: length, type, data and the checksum of type and data.
 std::string PngChunk(std::string_view type, std::string_view data);
+
+// A chunk of a keyword and zlib-compressed data (iCCP, zTXt); nothing when the data cannot be compressed.
+std::optional<std::string> PngCompressedChunk(std::string_view type, std::string_view keyword, std::string_view data);
 
 // Encodes 8-bit pixels of one to four bands (grey, grey and alpha, RGB, RGBA) as a PNG, non-interlaced, deflated
 // by ISA-L: a few times quicker than zlib's fastest level, at about a seventh more bytes on grainy photographs
