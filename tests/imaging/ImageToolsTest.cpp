@@ -343,6 +343,9 @@ TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
 {
     const std::string jpeg = test::Encoded(test::NoiseImage(64, 64), ".jpg");
     const std::string png = test::Encoded(test::NoiseImage(64, 64), ".png");
+    VImage turned = test::NoiseImage(200, 200).copy();
+    turned.set("orientation", 6); // decoded into memory, its last rows by a decoder of their own
+    const std::string turnedJpeg = test::Encoded(turned, ".jpg");
     const auto claiming = [&jpeg](const char* size) { // a frame header claiming height and width over the 64 x 64 body
         return std::string(jpeg).replace(jpeg.find("\xFF\xC0") + 5, 4, size, 4);
     };
@@ -363,6 +366,7 @@ TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
         {"header-only.jpg", jpeg.substr(0, 700), false},
         {"half.png", png.substr(0, png.size() / 2), true},
         {"half.jpg", test::TruncatedJpeg(), true},
+        {"turned-without-its-end.jpg", turnedJpeg.substr(0, turnedJpeg.size() * 9 / 10), true},
         {"huge.jpg", claiming("\xEA\x60\xEA\x60"), true}, // 60000 x 60000
         {"zero.jpg", claiming("\0\0\0\0"), false},
     };
@@ -457,32 +461,43 @@ TEST_F(LoadAndCropTest, APictureWhoseDecodeExceedsTheBudgetIsRefused)
     unsetenv("TRIMLARK_IMAGE_MEMORY");
 }
 
-// The decoder's warnings about a damaged picture come back with its save, on one line, and not on standard error.
+// The decoder's warnings about a damaged picture come back with its save, on one line, and not on standard error;
+// also those of the decoders on threads of their own (streamed upright, or a second decoder for a turned picture),
+// each warning once.
 TEST_F(SaveTest, DecoderWarningsComeBackWithTheImageNotOnStandardError)
 {
     const std::string source = folder.Path("misnumbered-restarts.jpg");
-    test::WriteBytes(source, test::MisnumberedRestartsJpeg());
-    // Another image's scope open meanwhile, on another thread, hears none of them: the decoder's own thread
-    // works for this image.
-    std::promise<void> opened, saved;
-    std::promise<std::string> otherHeard;
-    std::thread other([&] {
-        const WarningScope otherImage;
-        opened.set_value();
-        saved.get_future().wait();
-        otherHeard.set_value(otherImage.Summary());
-    });
-    opened.get_future().wait();
-    std::string reason;
-    testing::internal::CaptureStderr();
-    EXPECT_TRUE(ImageTools::SaveImage(Load(source), folder.Path("out.png"), OutputFormat::Png, 1.0, false, &reason));
-    saved.set_value();
-    EXPECT_EQ(otherHeard.get_future().get(), "");
-    other.join();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_NE(reason.find("Corrupt JPEG data"), std::string::npos) << reason;
-    EXPECT_EQ(reason.find("another image"), std::string::npos) << reason;
-    EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+    std::string upright;
+    for (const int orientation : {1, 6}) {
+        SCOPED_TRACE(orientation);
+        test::WriteBytes(source, test::MisnumberedRestartsJpeg());
+        test::SetOrientation(source, orientation);
+        // Another image's scope open meanwhile, on another thread, hears none of them.
+        std::promise<void> opened, saved;
+        std::promise<std::string> otherHeard;
+        std::thread other([&] {
+            const WarningScope otherImage;
+            opened.set_value();
+            saved.get_future().wait();
+            otherHeard.set_value(otherImage.Summary());
+        });
+        opened.get_future().wait();
+        std::string reason;
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(
+            ImageTools::SaveImage(Load(source), folder.Path("out.png"), OutputFormat::Png, 1.0, false, &reason));
+        saved.set_value();
+        EXPECT_EQ(otherHeard.get_future().get(), "");
+        other.join();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_NE(reason.find("Corrupt JPEG data"), std::string::npos) << reason;
+        EXPECT_EQ(reason.find("another image"), std::string::npos) << reason;
+        EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+        if (orientation == 1)
+            upright = reason;
+        else
+            EXPECT_EQ(reason, upright);
+    }
 }
 
 // Whatever the source's colour space, depth and alpha, each format's bytes show its type and decode to 8-bit sRGB
