@@ -1,5 +1,7 @@
 #include "imaging/Codecs.h"
 
+#include "imaging/LibrarySetup.h"
+
 #include <libheif/heif.h>
 #include <vips/vips.h>
 
@@ -7,23 +9,23 @@ namespace trimlark {
 
 namespace {
 
-// Whether this machine's image library has the operation (its codecs are modules that may be absent).
-bool HasOperation(const char* name)
+// Whether this machine's image library has the loader or saver (its codecs are modules that may be absent).
+bool HasCodec(const char* base, const char* name)
 {
-    return vips_init("trimlark") == 0 && vips_type_find("VipsOperation", name) != 0;
+    return EnsureLibrariesReady() && vips_type_find(base, name) != 0;
 }
 
 } // namespace
 
 bool CanWriteHeif()
 {
-    static const bool canWrite = HasOperation("heifsave");
+    static const bool canWrite = HasCodec("VipsForeignSave", "heifsave");
     return canWrite;
 }
 
 bool CanWriteWebp()
 {
-    static const bool canWrite = HasOperation("webpsave");
+    static const bool canWrite = HasCodec("VipsForeignSave", "webpsave");
     return canWrite;
 }
 
@@ -37,7 +39,7 @@ bool CanWriteAvif()
 
 bool CanReadHeif()
 {
-    static const bool canRead = HasOperation("heifload");
+    static const bool canRead = HasCodec("VipsForeignLoad", "heifload");
     return canRead;
 }
 

@@ -445,6 +445,8 @@ bool WriteUnderScope(const WorkingImage::Impl& image, const std::string& path, c
 {
     if (!EnsureLibrariesReady())
         return FailWith(reason, "The image library cannot start");
+    if (request.format == OutputFormat::Bmp)
+        EnsureAllCodecs(); // ImageMagick's module writes BMP
     if (image.pixelWidth < 1 || image.pixelHeight < 1)
         return FailWith(reason, "The cropped image is less than one pixel wide or high");
     AtomicFile file(path);

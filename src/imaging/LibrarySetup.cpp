@@ -2,19 +2,76 @@
 
 #include "imaging/DecoderWarnings.h"
 
+#include <cstdlib>
 #include <exception>
 #include <exiv2/exiv2.hpp>
+#include <filesystem>
+#include <gmodule.h>
+#include <libintl.h>
 #include <mutex>
 #include <vips/vips.h>
 
 namespace trimlark {
+
+namespace {
+
+// libvips loads all its codec modules as it starts (HEIF, ImageMagick, PDF, JPEG XL, OpenSlide): a fifth of a
+// short run's start-up, and 6 MB. Here it starts pointed at an install prefix (its VIPSHOME) that holds none,
+// and they are loaded from where the package put them: the HEIF module at once (libheif is loaded anyway, and
+// the formats offered depend on it), the others once a file no built-in decoder takes is met, or a format
+// only they write is asked for. A VIPSHOME set by the user is left to libvips, which then loads them all.
+constexpr const char* kHomeWithoutModules = "/nonexistent/trimlark/vips";
+constexpr const char* kHeifModule = "vips-heif.so";
+
+bool deferredModules = false;
+
+// libvips' major and minor version, as its folder and message domain names carry them: "8.14".
+std::string VipsVersion()
+{
+    return std::to_string(vips_version(0)) + "." + std::to_string(vips_version(1));
+}
+
+// As libvips loads them: a module registers its operations as it is opened, and stays loaded.
+void LoadModules(bool heif)
+{
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(CodecModuleFolder(), ec)) {
+        const auto name = entry.path().filename();
+        if (name.extension() == ".so" && (name == kHeifModule) == heif)
+            g_module_open(entry.path().c_str(), G_MODULE_BIND_LAZY); // one that does not load is left out
+    }
+}
+
+bool StartVips()
+{
+    if (std::getenv("VIPSHOME"))
+        return vips_init("trimlark") == 0;
+    g_setenv("VIPSHOME", kHomeWithoutModules, TRUE);
+    const bool started = vips_init("trimlark") == 0;
+    // Where libvips would have found itself: its messages' translations, and the same environment for the
+    // programs this one starts (libvips sets VIPSHOME as it starts).
+    g_setenv("VIPSHOME", TRIMLARK_VIPS_PREFIX, TRUE);
+    bindtextdomain(("vips" + VipsVersion()).c_str(), (std::filesystem::path(TRIMLARK_VIPS_PREFIX) / "share" / "locale").c_str());
+    if (started) {
+        LoadModules(true);
+        deferredModules = true;
+    }
+    return started;
+}
+
+} // namespace
+
+std::filesystem::path CodecModuleFolder()
+{
+    return std::filesystem::path(TRIMLARK_VIPS_LIBDIR) / ("vips-modules-" + VipsVersion());
+}
 
 bool EnsureLibrariesReady()
 {
     static bool ready = false;
     static std::once_flag once;
     std::call_once(once, [] {
-        if (vips_init("trimlark") != 0)
+        if (!StartVips())
             return;
         vips_cache_set_max(0);
         // Decoder warnings about damaged files go into the image's result, not onto standard error.
@@ -25,6 +82,16 @@ bool EnsureLibrariesReady()
         ready = true;
     });
     return ready;
+}
+
+void EnsureAllCodecs()
+{
+    static std::once_flag once;
+    if (EnsureLibrariesReady())
+        std::call_once(once, [] {
+            if (deferredModules)
+                LoadModules(false);
+        });
 }
 
 std::string DescribeVipsError(const std::exception& error)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace trimlark {
@@ -12,7 +13,13 @@ inline constexpr int kMaxProbedImages = 256;
 // file rewritten in this process must never be read from the cache), Exiv2's XMP parser initialised, its
 // HEIF support on and its log muted. Nothing here writes to standard output; decoder warnings are collected
 // per image (see WarningScope).
+// libvips' codec modules other than HEIF's (ImageMagick's, PDF...) are not loaded then: EnsureAllCodecs loads
+// them, for a file no built-in decoder takes or a format only they write.
 bool EnsureLibrariesReady();
+void EnsureAllCodecs();
+
+// Where the libvips package keeps those modules.
+std::filesystem::path CodecModuleFolder();
 
 // The library's message for a failed call, never empty.
 std::string DescribeVipsError(const std::exception& error);

@@ -294,6 +294,11 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
         return std::nullopt;
     }
     const char* loader = vips_foreign_find_load(path.c_str());
+    if (!loader) { // perhaps one of the codecs loaded on demand takes it
+        vips_error_clear();
+        EnsureAllCodecs();
+        loader = vips_foreign_find_load(path.c_str());
+    }
     if (!loader) {
         if (reason)
             *reason = "Not an image file, or a format that cannot be read";

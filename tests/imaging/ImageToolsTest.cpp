@@ -3,6 +3,7 @@
 #include "TestImages.h"
 #include "imaging/Codecs.h"
 #include "imaging/DecoderWarnings.h"
+#include "imaging/LibrarySetup.h"
 
 #include <csignal>
 #include <exiv2/exiv2.hpp>
@@ -109,6 +110,52 @@ protected:
 };
 using LoadAndCropTest = ImageToolsTest;
 using SaveTest = ImageToolsTest;
+
+// A 24-bit BMP of one colour, written byte by byte: no codec is needed to make it.
+std::string SolidBmp(int width, int height, unsigned char red, unsigned char green, unsigned char blue)
+{
+    const int rowBytes = (width * 3 + 3) / 4 * 4;
+    std::string bytes = "BM";
+    const auto put = [&bytes](int value, int count) {
+        for (int i = 0; i < count; ++i)
+            bytes += static_cast<char>(value >> (8 * i) & 0xFF);
+    };
+    for (const auto& [value, count] : {std::pair{54 + rowBytes * height, 4}, {0, 4}, {54, 4}, {40, 4}, {width, 4},
+                                       {height, 4}, {1, 2}, {24, 2}, {0, 4}, {rowBytes * height, 4}, {2835, 4},
+                                       {2835, 4}, {0, 4}, {0, 4}})
+        put(value, count);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            bytes += {static_cast<char>(blue), static_cast<char>(green), static_cast<char>(red)};
+        bytes.append(rowBytes - width * 3, '\0');
+    }
+    return bytes;
+}
+
+// libvips' codec modules but HEIF's are loaded when first needed: a BMP source is read, and a BMP written, by the
+// ImageMagick module in a process that had not loaded it. (Each test runs in a process of its own.)
+TEST_F(LoadAndCropTest, ABmpSourceLoadsTheCodecItNeeds)
+{
+    ASSERT_EQ(vips_type_find("VipsForeignLoad", "magickload"), 0U) << "loaded before it was needed";
+    // The HEIF module is loaded as the library starts: the formats offered depend on it.
+    EXPECT_EQ(CanReadHeif(), std::filesystem::exists(CodecModuleFolder() / "vips-heif.so"));
+    const std::string path = folder.Path("solid.bmp");
+    test::WriteBytes(path, SolidBmp(7, 5, 200, 100, 50));
+    EXPECT_EQ(ImageTools::GetImagePixelSize(path), (PixelSize{7, 5}));
+    const VImage out = CropToPng(path, 1, 1, 3, 2, Corner::TopLeft);
+    EXPECT_EQ(out.getpoint(2, 1), (std::vector<double>{200, 100, 50}));
+}
+
+TEST_F(SaveTest, ABmpOutputLoadsTheCodecItNeeds)
+{
+    ASSERT_EQ(vips_type_find("VipsForeignSave", "magicksave"), 0U) << "loaded before it was needed";
+    const std::string source = folder.Path("source.png");
+    test::CoordinateImage(6, 4).pngsave(source.c_str());
+    std::string reason;
+    EXPECT_TRUE(ImageTools::SaveImage(Load(source), folder.Path("out.bmp"), OutputFormat::Bmp, 1.0, false, &reason))
+        << reason;
+    EXPECT_EQ(test::SniffType(folder.Path("out.bmp")), "bmp");
+}
 
 // Each source is cropped by (5, 7, 30, 20) from the top left; the crop's pixel (10, 10) is the upright picture's
 // (15, 17). Coordinate sources are 60 x 50, or 200 x 100 before their orientation is applied. The preview, in a

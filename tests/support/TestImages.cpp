@@ -1,5 +1,7 @@
 #include "TestImages.h"
 
+#include "imaging/LibrarySetup.h"
+
 #include <chrono>
 #include <exiv2/exiv2.hpp>
 #include <fstream>
@@ -12,11 +14,11 @@ using vips::VImage;
 
 namespace {
 
-// Before any test: files are rewritten within one test, so no decode may be handed back from a cache.
+// Before any test, as the product starts it: with no cache (files are rewritten within one test) and the codec
+// modules but HEIF's not loaded.
 const bool vipsStarted = [] {
-    if (VIPS_INIT("trimlark-tests") != 0)
+    if (!EnsureLibrariesReady())
         throw std::runtime_error("libvips does not start");
-    vips_cache_set_max(0);
     return true;
 }();
 
@@ -42,6 +44,12 @@ VImage CoordinateImage(int width, int height)
     return EightBitSrgb(xy.remainder_const({256}).bandjoin(blue));
 }
 
+void WriteCoordinateImage(const std::string& path, int width, int height)
+{
+    EnsureAllCodecs();
+    CoordinateImage(width, height).write_to_file(path.c_str());
+}
+
 Coordinate CoordinateAt(const VImage& image, int x, int y)
 {
     const auto pixel = image.getpoint(x, y);
@@ -59,6 +67,7 @@ std::string Encoded(const VImage& image, const char* suffix)
 {
     void* data = nullptr;
     std::size_t length = 0;
+    EnsureAllCodecs();
     image.write_to_buffer(suffix, &data, &length);
     std::string bytes(static_cast<const char*>(data), length);
     g_free(data);
@@ -84,6 +93,7 @@ std::string MisnumberedRestartsJpeg()
 
 VImage ReadImage(const std::string& path)
 {
+    EnsureAllCodecs();
     return VImage::new_from_file(path.c_str(), VImage::option()->set("access", VIPS_ACCESS_RANDOM)).copy_memory();
 }
 

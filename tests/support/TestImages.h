@@ -28,13 +28,12 @@ private:
     std::error_code removalError_; // ignored: a folder left behind fails no test
 };
 
+// The test programs start libvips as the product does, its codec modules but HEIF's loaded on demand; these
+// helpers, which write and read any format by its name, load them all.
 // R = x mod 256, G = y mod 256, B = 64 * (x / 256) + 4 * (y / 256): every pixel of an image up to
 // 1024 x 1024 tells where it came from.
 vips::VImage CoordinateImage(int width, int height);
-inline void WriteCoordinateImage(const std::string& path, int width, int height)
-{
-    CoordinateImage(width, height).write_to_file(path.c_str());
-}
+void WriteCoordinateImage(const std::string& path, int width, int height);
 using Coordinate = std::pair<int, int>; // x, y
 Coordinate CoordinateAt(const vips::VImage& image, int x, int y);
 
