@@ -151,30 +151,39 @@ public:
     std::size_t LineBytes() const { return static_cast<std::size_t>(info_.output_width) * info_.output_components; }
     int Bands() const { return info_.output_components; }
 
-    // Copies the region's next row, top to bottom, to out (the region's width of pixels). False, with the reason
-    // in Failure(), when the file cannot give it.
-    bool ReadNextRow(unsigned char* out)
+    // Decodes the region's next row, top to bottom, into line: LineBytes() bytes, the region's row RowOffset()
+    // bytes in. False, with the reason in Failure(), when the file cannot give it.
+    bool DecodeNextLine(unsigned char* line)
     {
         if (!failure_.empty()) // after an error libjpeg's state is undefined: nothing more is read
             return false;
-        if (line_.empty())
-            line_.resize(LineBytes());
-        if (!ReadUpTo(static_cast<JDIMENSION>(region_.top + nextRow_)))
+        if (!ReadUpTo(static_cast<JDIMENSION>(region_.top + nextRow_), line))
             return false;
         if (errors_.truncated)
             return Fail("Premature end of JPEG file");
-        const std::size_t bands = static_cast<std::size_t>(info_.output_components);
-        std::memcpy(out, line_.data() + columnOffset_ * bands, static_cast<std::size_t>(region_.width) * bands);
         ++nextRow_;
+        return true;
+    }
+
+    std::size_t RowOffset() const { return columnOffset_ * static_cast<std::size_t>(info_.output_components); }
+
+    // Copies the region's next row to out (the region's width of pixels); as DecodeNextLine.
+    bool ReadNextRow(unsigned char* out)
+    {
+        if (line_.empty())
+            line_.resize(LineBytes());
+        if (!DecodeNextLine(line_.data()))
+            return false;
+        std::memcpy(out, line_.data() + RowOffset(),
+                    static_cast<std::size_t>(region_.width) * static_cast<std::size_t>(info_.output_components));
         return true;
     }
 
     const std::string& Failure() const { return failure_; }
 
 private:
-    bool ReadUpTo(JDIMENSION row)
+    bool ReadUpTo(JDIMENSION row, JSAMPROW line)
     {
-        JSAMPROW line = line_.data();
         if (setjmp(errors_.jump))
             return Fail(errors_.message);
         while (info_.output_scanline <= row) {
@@ -221,9 +230,10 @@ class RowFeeder
     static constexpr std::size_t kRingBytes = std::size_t{2} << 20;
 
 public:
-    RowFeeder(std::unique_ptr<RegionDecoder> decoder, int width, int height)
-        : decoder_(std::move(decoder)), width_(width), height_(height),
-          rowBytes_(static_cast<std::size_t>(width) * decoder_->Bands()),
+    RowFeeder(std::unique_ptr<RegionDecoder> decoder, int height)
+        : decoder_(std::move(decoder)), height_(height),
+          bands_(static_cast<std::size_t>(decoder_->Bands())), rowBytes_(decoder_->LineBytes()),
+          rowOffset_(decoder_->RowOffset()),
           capacity_(static_cast<int>(std::clamp<std::size_t>(kRingBytes / rowBytes_, 32, 1024))),
           ring_(rowBytes_ * static_cast<std::size_t>(capacity_)), thread_([this] {
               relay_.Enter(); // the decoder's warnings belong to the image's scope
@@ -250,7 +260,6 @@ public:
     bool Copy(VipsRegion* out, std::string* reason)
     {
         const VipsRect& rect = out->valid;
-        const std::size_t bands = rowBytes_ / static_cast<std::size_t>(width_);
         const int chunk = std::max(1, capacity_ / 2);
         for (int from = rect.top; from < rect.top + rect.height; from += chunk) {
             const int to = std::min(from + chunk, rect.top + rect.height); // rows [from, to)
@@ -276,8 +285,9 @@ public:
             }
             // Rows from kept_ on are not written again until kept_ passes them: copied without the lock.
             for (int y = from; y < to; ++y)
-                std::memcpy(VIPS_REGION_ADDR(out, rect.left, y), Slot(y) + static_cast<std::size_t>(rect.left) * bands,
-                            static_cast<std::size_t>(rect.width) * bands);
+                std::memcpy(VIPS_REGION_ADDR(out, rect.left, y),
+                            Slot(y) + rowOffset_ + static_cast<std::size_t>(rect.left) * bands_,
+                            static_cast<std::size_t>(rect.width) * bands_);
             {
                 std::lock_guard lock(mutex_);
                 kept_ = std::max(kept_, to - 1); // the last row stays for a second look
@@ -300,7 +310,7 @@ private:
                     return;
             }
             // Rows at or after kept_ + capacity_ are never written while a reader copies: slot y is free.
-            if (!decoder_->ReadNextRow(Slot(y))) {
+            if (!decoder_->DecodeNextLine(Slot(y))) { // straight into the ring, margins and all
                 std::lock_guard lock(mutex_);
                 failure_ = decoder_->Failure();
                 changed_.notify_all();
@@ -318,8 +328,10 @@ private:
     }
 
     std::unique_ptr<RegionDecoder> decoder_;
-    const int width_, height_;
-    const std::size_t rowBytes_;
+    const int height_;
+    const std::size_t bands_;
+    const std::size_t rowBytes_;  // a slot: the decoder's whole line, with the margins around the region's row
+    const std::size_t rowOffset_; // where the region's row starts in it
     const int capacity_; // rows in the ring
     std::vector<unsigned char> ring_;
     std::mutex mutex_;
@@ -425,7 +437,7 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
         return std::nullopt;
     const bool inMemory = access != JpegRegionAccess::Streamed;
     // A streamed region's decoder starts at once on a thread of its own.
-    auto feeder = inMemory ? nullptr : std::make_unique<RowFeeder>(std::move(decoder), region.width, region.height);
+    auto feeder = inMemory ? nullptr : std::make_unique<RowFeeder>(std::move(decoder), region.height);
     VipsImage* out = inMemory ? vips_image_new_memory() : vips_image_new();
     // The header's fields and metadata (colour profile, resolution, EXIF...), then the region's size.
     if (vips_image_pipelinev(out, VIPS_DEMAND_STYLE_THINSTRIP, header.get_image(), nullptr) != 0) {
