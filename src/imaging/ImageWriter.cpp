@@ -87,9 +87,10 @@ std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
                         : WriteInProgress::CoreToSpare() ? JpegRegionAccess::InMemoryTwoThreads
                                                          : JpegRegionAccess::InMemory;
     auto pixels = OpenJpegRegion(image.ReadPath(), header,
-                                 StoredRect(upright, orientation, header.width(), header.height()), access);
-    if (!pixels || orientation == 1)
-        return pixels;
+                                 StoredRect(upright, orientation, header.width(), header.height()), access,
+                                 orientation);
+    if (!pixels || access != JpegRegionAccess::Streamed || orientation == 1)
+        return pixels; // upright already
     VImage kept = pixels->copy();
     kept.set("orientation", orientation);
     return kept.autorot();
