@@ -87,10 +87,9 @@ std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
                         : WriteInProgress::CoreToSpare() ? JpegRegionAccess::InMemoryTwoThreads
                                                          : JpegRegionAccess::InMemory;
     auto pixels = OpenJpegRegion(image.ReadPath(), header,
-                                 StoredRect(upright, orientation, header.width(), header.height()), access,
-                                 orientation);
-    if (!pixels || access != JpegRegionAccess::Streamed || orientation == 1)
-        return pixels; // upright already
+                                 StoredRect(upright, orientation, header.width(), header.height()), access);
+    if (!pixels || orientation == 1)
+        return pixels;
     VImage kept = pixels->copy();
     kept.set("orientation", orientation);
     return kept.autorot();

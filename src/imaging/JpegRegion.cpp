@@ -346,88 +346,12 @@ private:
     std::thread thread_; // last: starts once everything above is ready
 };
 
-// Where the region's decoded rows go in the picture turned upright by its EXIF orientation (1-8). Rows come in
-// blocks of a few: a quarter turn then writes each upright row a run of pixels at a time, not one pixel.
-class UprightPlacement
+// Decodes rows [from, to) of decoder's region into the same rows of out; the reason when the file cannot give them.
+std::string ReadRows(RegionDecoder& decoder, VipsImage* out, int from, int to)
 {
-public:
-    static constexpr int kBlockRows = 16;
-
-    UprightPlacement(VipsImage* out, int orientation, int width, int height, int bands)
-        : out_(out), width_(width), height_(height), bands_(static_cast<std::size_t>(bands)),
-          transposed_(orientation >= 5 && orientation <= 8),
-          mirrorX_(orientation == 2 || orientation == 3 || orientation == 6 || orientation == 7),
-          mirrorY_(orientation == 3 || orientation == 4 || orientation == 7 || orientation == 8)
-    {}
-
-    // Where a row goes straight to its place (the picture upright as stored); otherwise nothing.
-    unsigned char* RowAsIs(int y) const
-    {
-        return transposed_ || mirrorX_ || mirrorY_ ? nullptr : VIPS_IMAGE_ADDR(out_, 0, y);
-    }
-
-    std::size_t RowBytes() const { return static_cast<std::size_t>(width_) * bands_; }
-
-    // Puts the region's rows [first, first + count), held one after the other in block, in their places.
-    void Place(const unsigned char* block, int first, int count) const
-    {
-        if (bands_ == 3)
-            PlaceWith<3>(block, first, count);
-        else
-            PlaceWith<1>(block, first, count);
-    }
-
-private:
-    template <std::size_t Bands>
-    void PlaceWith(const unsigned char* block, int first, int count) const
-    {
-        const std::size_t rowBytes = RowBytes();
-        if (!transposed_) { // row y as stored is upright row y, or height - 1 - y; mirrored, column x is width - 1 - x
-            for (int k = 0; k < count; ++k) {
-                const int y = first + k;
-                unsigned char* to = VIPS_IMAGE_ADDR(out_, 0, mirrorY_ ? height_ - 1 - y : y);
-                const unsigned char* from = block + static_cast<std::size_t>(k) * rowBytes;
-                if (!mirrorX_)
-                    std::memcpy(to, from, rowBytes);
-                else
-                    for (int x = 0; x < width_; ++x)
-                        std::memcpy(to + static_cast<std::size_t>(width_ - 1 - x) * Bands, from + x * Bands, Bands);
-            }
-            return;
-        }
-        // Turned: column x as stored is upright row x (or width - 1 - x), row y upright column y (or height - 1 - y).
-        for (int x = 0; x < width_; ++x) {
-            unsigned char* row = VIPS_IMAGE_ADDR(out_, 0, mirrorY_ ? width_ - 1 - x : x);
-            for (int k = 0; k < count; ++k) {
-                const int y = first + k;
-                std::memcpy(row + static_cast<std::size_t>(mirrorX_ ? height_ - 1 - y : y) * Bands,
-                            block + static_cast<std::size_t>(k) * rowBytes + static_cast<std::size_t>(x) * Bands,
-                            Bands);
-            }
-        }
-    }
-
-    VipsImage* const out_;
-    const int width_, height_; // of the region as stored
-    const std::size_t bands_;
-    const bool transposed_, mirrorX_, mirrorY_; // the upright picture's axes against the stored one's
-};
-
-// Decodes rows [from, to) of decoder's region into their places; the reason when the file cannot give them.
-std::string ReadRows(RegionDecoder& decoder, const UprightPlacement& placement, int from, int to)
-{
-    std::vector<unsigned char> block;
-    for (int y = from; y < to; y += UprightPlacement::kBlockRows) {
-        const int count = std::min(UprightPlacement::kBlockRows, to - y);
-        if (block.empty() && !placement.RowAsIs(y))
-            block.resize(placement.RowBytes() * UprightPlacement::kBlockRows);
-        for (int k = 0; k < count; ++k) {
-            unsigned char* row = placement.RowAsIs(y + k);
-            if (!decoder.ReadNextRow(row ? row : block.data() + static_cast<std::size_t>(k) * placement.RowBytes()))
-                return decoder.Failure();
-        }
-        if (!block.empty())
-            placement.Place(block.data(), y, count);
+    for (int y = from; y < to; ++y) {
+        if (!decoder.ReadNextRow(VIPS_IMAGE_ADDR(out, 0, y)))
+            return decoder.Failure();
     }
     return {};
 }
@@ -436,8 +360,8 @@ std::string ReadRows(RegionDecoder& decoder, const UprightPlacement& placement, 
 // it only entropy-decodes the rows above them, but that is most of a decode's work (about two thirds, on
 // photos), so the pair finishes in about three quarters of the time of one, for half again the work. Either way
 // the pixels are those of one decode of the whole region.
-void DecodeIntoMemory(const std::string& path, const PixelRect& region, RegionDecoder& decoder,
-                      const UprightPlacement& placement, bool twoThreads)
+void DecodeIntoMemory(const std::string& path, const PixelRect& region, RegionDecoder& decoder, VipsImage* out,
+                      bool twoThreads)
 {
     // Where the two take about the same time: a row costs the lower decoder two thirds to skip of what a row
     // costs to decode, so the upper one takes 1 / (2 - 2/3) of the rows.
@@ -454,14 +378,14 @@ void DecodeIntoMemory(const std::string& path, const PixelRect& region, RegionDe
             // Its skip passes rows the first decoder reads: their warnings are raised once, by the first.
             lowerRead = lower.Open(path.c_str(), decoder.Bands(), true);
             if (lowerRead)
-                lowerFailure = ReadRows(lower, placement, split, region.height);
+                lowerFailure = ReadRows(lower, out, split, region.height);
         });
     }
-    std::string failure = ReadRows(decoder, placement, 0, split);
+    std::string failure = ReadRows(decoder, out, 0, split);
     if (helper.joinable())
         helper.join();
     if (failure.empty())
-        failure = lowerRead ? lowerFailure : ReadRows(decoder, placement, split, region.height);
+        failure = lowerRead ? lowerFailure : ReadRows(decoder, out, split, region.height);
     if (!failure.empty())
         throw vips::VError("VipsJpeg: " + failure);
 }
@@ -504,7 +428,7 @@ std::optional<BlockGrid> JpegBlockGrid(const std::string& path)
 }
 
 std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& header, const PixelRect& region,
-                                     JpegRegionAccess access, int orientation)
+                                     JpegRegionAccess access)
 {
     if (header.format() != VIPS_FORMAT_UCHAR)
         return std::nullopt;
@@ -520,17 +444,14 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
         g_object_unref(out);
         return std::nullopt;
     }
-    const bool transposed = inMemory && orientation >= 5 && orientation <= 8;
-    out->Xsize = transposed ? region.height : region.width;
-    out->Ysize = transposed ? region.width : region.height;
+    out->Xsize = region.width;
+    out->Ysize = region.height;
     if (inMemory) {
-        // Straight from the decoder into the image's memory, upright, on this thread.
+        // Straight from the decoder into the image's memory, on this thread.
         VImage decoded(out);
-        vips_image_remove(out, VIPS_META_ORIENTATION);
         if (vips_image_write_prepare(out) != 0)
             throw vips::VError();
-        const UprightPlacement placement(out, orientation, region.width, region.height, decoder->Bands());
-        DecodeIntoMemory(path, region, *decoder, placement, access == JpegRegionAccess::InMemoryTwoThreads);
+        DecodeIntoMemory(path, region, *decoder, out, access == JpegRegionAccess::InMemoryTwoThreads);
         return decoded;
     }
     RowFeeder* owned = feeder.release();

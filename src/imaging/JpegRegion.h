@@ -19,12 +19,11 @@ std::optional<BlockGrid> JpegBlockGrid(const std::string& path);
 // far as the region needs: the rows above it are entropy-decoded and dropped, the columns beside it are not
 // transformed or converted, the rows below it are never read. The pixels are those libvips' own decoder gives
 // for the same rectangle; `header` is libvips' image of the same file, whose metadata the result carries.
-// Streams top to bottom; or, for a caller that reads out of order, is decoded into memory at once and placed
-// there turned upright by the EXIF orientation given (1-8; streamed, it is left as stored), with the
-// orientation taken out of its metadata. InMemoryTwoThreads has a second decoder take the lower rows on a thread
-// of its own meanwhile: less time for half again the work, for a core that would stay idle. Nothing when the file
-// is a JPEG this path does not decode (CMYK, 12-bit, a header libjpeg refuses): the caller then uses libvips'
-// decoder. A truncated file fails when its pixels are read (in memory: throws vips::VError here).
+// Streams top to bottom, or with InMemory is decoded into memory at once, for a caller that reads out of order;
+// InMemoryTwoThreads has a second decoder take the lower rows on a thread of its own meanwhile (less time, a
+// third more work: for a core that would stay idle). Nothing when the file is a JPEG this path does not decode (CMYK, 12-bit, a header libjpeg refuses): the
+// caller then uses libvips' decoder. A truncated file fails when its pixels are read (in memory: throws
+// vips::VError here).
 enum class JpegRegionAccess
 {
     Streamed,
@@ -33,6 +32,6 @@ enum class JpegRegionAccess
 };
 std::optional<vips::VImage> OpenJpegRegion(const std::string& path, const vips::VImage& header,
                                            const PixelRect& region,
-                                           JpegRegionAccess access = JpegRegionAccess::Streamed, int orientation = 1);
+                                           JpegRegionAccess access = JpegRegionAccess::Streamed);
 
 } // namespace trimlark
