@@ -8,7 +8,7 @@
 #
 # Jobs: (1) centred 1:1 to JPEG quality 80 with metadata, on COUNT photos of WIDTH x HEIGHT with EXIF; (2) the
 # same photos 20/20/60/60 percent to PNG; (3) one 100 MP JPEG centred 1:1 to JPEG (BIG=0 leaves it out); (4) one
-# photo stored sideways (EXIF orientation 6) centred 1:1 to JPEG.
+# photo stored sideways (EXIF orientation 6) centred 1:1 to JPEG, beside trimlark-cli on the same photo upright.
 # Tools: trimlark-cli with 2 images in flight; ImageMagick convert, GraphicsMagick gm convert and the vips tool,
 # one process per file (PEER_JOBS at once, default 1); vips_loop, a bare libvips loop with 2 images in flight
 # (bench/vips_loop.cpp, built here when missing); the codec floor: each source's full decode alone plus the
@@ -64,6 +64,12 @@ if [[ ! -f $sideways ]]; then
     /usr/bin/exiftool -q -n -overwrite_original -Orientation=6 "$sideways.tmp"
     mv "$sideways.tmp" "$sideways"
 fi
+# The same photo stored upright, under the same name: trimlark-cli's time for it is job 4's yardstick.
+upright=$WORK/upright-${WIDTH}x${HEIGHT}/side.jpg
+if [[ ! -f $upright ]]; then
+    mkdir -p "$(dirname "$upright")"
+    cp "$(find "$photos" -name '*.jpg' | sort | head -1)" "$upright"
+fi
 
 # upright_size FILE: "width height" as the picture is shown (turned by its EXIF orientation).
 upright_size() {
@@ -103,7 +109,8 @@ esac'
 tools=(cli im gm vips loop floor)
 declare -A label=(
     [cli]="trimlark-cli, its default" [im]="ImageMagick convert per file" [gm]="GraphicsMagick gm per file"
-    [vips]="vips crop per file" [loop]="bare libvips loop, 2 in flight" [floor]="codec floor, one core")
+    [vips]="vips crop per file" [loop]="bare libvips loop, 2 in flight" [floor]="codec floor, one core"
+    [upright]="trimlark-cli, the photo upright")
 
 # run_tool TOOL: one timed run of the current job; appends ms per image and peak KiB to the tool's results, or
 # a failure note.
@@ -113,8 +120,11 @@ run_tool() {
     local status=0 start end
     start=$(date +%s%N)
     case $tool in
-    cli) $TIME -f "%M %U %S" -o "$res.rss" "$CLI" "$src" -o "$out" -n "[FileName]" --overwrite yes "${cli_args[@]}" \
-        >"$res.log" 2>&1 || status=$? ;;
+    cli | upright)
+        local from=$src
+        [[ $tool == upright ]] && from=$(dirname "$upright")
+        $TIME -f "%M %U %S" -o "$res.rss" "$CLI" "$from" -o "$out" -n "[FileName]" --overwrite yes "${cli_args[@]}" \
+            >"$res.log" 2>&1 || status=$? ;;
     im | gm | vips) PEER=$tool OUT=$out EXT=$ext Q=$quality $TIME -f "%M %U %S" -o "$res.rss" \
         xargs -P "$PEER_JOBS" -L 1 bash -c "$per_file" _ <"$list" >"$res.log" 2>&1 || status=$? ;;
     loop) $TIME -f "%M %U %S" -o "$res.rss" "$LOOP" crop "$list" "$out" "$ext" "${quality:-80}" 1 2 \
@@ -240,9 +250,13 @@ for job in $ONLY; do
             --crop auto:1:1 -f jpg -q 80 --keep-metadata
         jpeg_summary ;;
     4)
+        tools+=(upright)
         run_job "4. One ${WIDTH} x ${HEIGHT} JPEG stored sideways (EXIF orientation 6), centred 1:1 to JPEG quality 80" \
             "$(dirname "$sideways")" jpg 80 square_geometry --crop auto:1:1 -f jpg -q 80 --keep-metadata
-        jpeg_summary ;;
+        jpeg_summary
+        printf '  trimlark-cli sideways / upright: %s (peak memory %s MB)\n' "$(ratio "${ms[cli]}" "${ms[upright]}")" \
+            "$(awk '$1 > m { m = $1 } END { printf "%.0f", m / 1024 }' "$WORK/results/cli.kb")"
+        unset 'tools[-1]' ;;
     esac
 done
 echo
