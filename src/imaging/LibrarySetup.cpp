@@ -9,6 +9,7 @@
 #include <gmodule.h>
 #include <libintl.h>
 #include <mutex>
+#include <string_view>
 #include <vips/vips.h>
 
 namespace trimlark {
@@ -19,7 +20,7 @@ namespace {
 // short run's start-up, and 6 MB. Here it starts pointed at an install prefix (its VIPSHOME) that holds none,
 // and they are loaded from where the package put them: the HEIF module at once (libheif is loaded anyway, and
 // the formats offered depend on it), the others once a file no built-in decoder takes is met, or a format
-// only they write is asked for. A VIPSHOME set by the user is left to libvips, which then loads them all.
+// only they write is asked for. A VIPSHOME the user points elsewhere is left to libvips, which loads them all.
 constexpr const char* kHomeWithoutModules = "/nonexistent/trimlark/vips";
 constexpr const char* kHeifModule = "vips-heif.so";
 
@@ -44,12 +45,14 @@ void LoadModules(bool heif)
 
 bool StartVips()
 {
-    if (std::getenv("VIPSHOME"))
+    // libvips sets VIPSHOME to its prefix as it starts, so a program this one starts may find it set to that.
+    const char* home = std::getenv("VIPSHOME");
+    if (home && std::string_view(home) != TRIMLARK_VIPS_PREFIX)
         return vips_init("trimlark") == 0;
     g_setenv("VIPSHOME", kHomeWithoutModules, TRUE);
     const bool started = vips_init("trimlark") == 0;
     // Where libvips would have found itself: its messages' translations, and the same environment for the
-    // programs this one starts (libvips sets VIPSHOME as it starts).
+    // programs this one starts.
     g_setenv("VIPSHOME", TRIMLARK_VIPS_PREFIX, TRUE);
     bindtextdomain(("vips" + VipsVersion()).c_str(), (std::filesystem::path(TRIMLARK_VIPS_PREFIX) / "share" / "locale").c_str());
     if (started) {

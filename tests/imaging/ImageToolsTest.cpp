@@ -8,6 +8,7 @@
 #include <csignal>
 #include <exiv2/exiv2.hpp>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -132,29 +133,45 @@ std::string SolidBmp(int width, int height, unsigned char red, unsigned char gre
     return bytes;
 }
 
-// libvips' codec modules but HEIF's are loaded when first needed: a BMP source is read, and a BMP written, by the
-// ImageMagick module in a process that had not loaded it. (Each test runs in a process of its own.)
-TEST_F(LoadAndCropTest, ABmpSourceLoadsTheCodecItNeeds)
+// Runs checks in a process of its own, started afresh (no other test has loaded a codec there); the first failed
+// check is the process's last word.
+void InAFreshProcess(const std::function<std::string()>& checks)
 {
-    ASSERT_EQ(vips_type_find("VipsForeignLoad", "magickload"), 0U) << "loaded before it was needed";
-    // The HEIF module is loaded as the library starts: the formats offered depend on it.
-    EXPECT_EQ(CanReadHeif(), std::filesystem::exists(CodecModuleFolder() / "vips-heif.so"));
-    const std::string path = folder.Path("solid.bmp");
-    test::WriteBytes(path, SolidBmp(7, 5, 200, 100, 50));
-    EXPECT_EQ(ImageTools::GetImagePixelSize(path), (PixelSize{7, 5}));
-    const VImage out = CropToPng(path, 1, 1, 3, 2, Corner::TopLeft);
-    EXPECT_EQ(out.getpoint(2, 1), (std::vector<double>{200, 100, 50}));
+    GTEST_FLAG_SET(death_test_style, "threadsafe"); // the test program is started again, not forked
+    EXPECT_EXIT(
+        {
+            const std::string failed = checks();
+            std::fputs(failed.c_str(), stderr);
+            std::exit(failed.empty() ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
-TEST_F(SaveTest, ABmpOutputLoadsTheCodecItNeeds)
+// libvips' codec modules but HEIF's are loaded when first needed: a BMP source is read, and a BMP written, by
+// ImageMagick's module in a process that had not loaded it.
+TEST_F(LoadAndCropTest, ABmpLoadsTheCodecItNeeds)
 {
-    ASSERT_EQ(vips_type_find("VipsForeignSave", "magicksave"), 0U) << "loaded before it was needed";
-    const std::string source = folder.Path("source.png");
-    test::CoordinateImage(6, 4).pngsave(source.c_str());
-    std::string reason;
-    EXPECT_TRUE(ImageTools::SaveImage(Load(source), folder.Path("out.bmp"), OutputFormat::Bmp, 1.0, false, &reason))
-        << reason;
-    EXPECT_EQ(test::SniffType(folder.Path("out.bmp")), "bmp");
+    InAFreshProcess([&]() -> std::string {
+        if (vips_type_find("VipsForeignLoad", "magickload") != 0)
+            return "ImageMagick's module was loaded before it was needed";
+        // The HEIF module is loaded as the library starts: the formats offered depend on it.
+        if (CanReadHeif() != std::filesystem::exists(CodecModuleFolder() / "vips-heif.so"))
+            return "the HEIF module is not loaded as the library starts";
+        const std::string path = folder.Path("solid.bmp");
+        test::WriteBytes(path, SolidBmp(7, 5, 200, 100, 50));
+        if (ImageTools::GetImagePixelSize(path) != PixelSize{7, 5})
+            return "the BMP source is not read";
+        const VImage out = CropToPng(path, 1, 1, 3, 2, Corner::TopLeft);
+        return out.getpoint(2, 1) == std::vector<double>{200, 100, 50} ? "" : "the BMP source's pixels differ";
+    });
+    InAFreshProcess([&]() -> std::string {
+        const std::string source = folder.Path("source.png");
+        test::CoordinateImage(6, 4).pngsave(source.c_str());
+        std::string reason;
+        if (!ImageTools::SaveImage(Load(source), folder.Path("out.bmp"), OutputFormat::Bmp, 1.0, false, &reason))
+            return "no BMP written: " + reason;
+        return test::SniffType(folder.Path("out.bmp")) == "bmp" ? "" : "the output is no BMP";
+    });
 }
 
 // Each source is cropped by (5, 7, 30, 20) from the top left; the crop's pixel (10, 10) is the upright picture's
