@@ -239,6 +239,10 @@ TEST_F(LoadAndCropTest, EverySourceIsReadUprightAtItsSize)
         EXPECT_EQ(preview->width, c.size.width / 2);
         EXPECT_EQ(preview->height, c.size.height / 2);
         EXPECT_EQ(preview->pixels.at(3), 255);
+        // At half size, preview pixel (7, 8) is drawn from the upright pixels around (15, 17): the crop's (10, 10).
+        const std::size_t at = (8 * static_cast<std::size_t>(preview->width) + 7) * 4;
+        EXPECT_NEAR(preview->pixels.at(at), c.red, c.tolerance + 3);
+        EXPECT_NEAR(preview->pixels.at(at + 1), c.green, c.tolerance + 3);
     }
 }
 
