@@ -109,9 +109,10 @@ public:
     RegionDecoder& operator=(const RegionDecoder&) = delete;
 
     // Reads the header and readies the decode; false when this path does not take the file. With quietSkip, the
-    // warnings raised while skipping to the region are not passed on.
+    // warnings raised up to the region (the header, the rows skipped) are not passed on.
     bool Open(const char* path, int bands, bool quietSkip = false)
     {
+        errors_.quiet = quietSkip;
         file_ = std::fopen(path, "rb");
         if (!file_)
             return false;
@@ -126,6 +127,7 @@ public:
         created_ = true;
         jpeg_stdio_src(&info_, file_);
         jpeg_read_header(&info_, TRUE);
+        multiScan_ = jpeg_has_multiple_scans(&info_);
         const bool plain = (info_.jpeg_color_space == JCS_YCbCr && info_.num_components == 3 && bands == 3) ||
                            (info_.jpeg_color_space == JCS_GRAYSCALE && info_.num_components == 1 && bands == 1);
         if (!plain || info_.data_precision != 8 || region_.left < 0 || region_.top < 0 || region_.width < 1 ||
@@ -141,7 +143,6 @@ public:
             jpeg_crop_scanline(&info_, &from, &width); // widens to the block grid
         columnOffset_ = static_cast<std::size_t>(region_.left) - from;
         const int skip = std::max(0, region_.top - kMargin);
-        errors_.quiet = quietSkip;
         if (skip > 0)
             jpeg_skip_scanlines(&info_, static_cast<JDIMENSION>(skip));
         errors_.quiet = false;
@@ -150,6 +151,9 @@ public:
 
     std::size_t LineBytes() const { return static_cast<std::size_t>(info_.output_width) * info_.output_components; }
     int Bands() const { return info_.output_components; }
+    // Whether the file has several scans (progressive ones): the decoder then reads them all, and keeps the whole
+    // picture's coefficients, before its first row.
+    bool MultiScan() const { return multiScan_; }
 
     // Decodes the region's next row, top to bottom, into line: LineBytes() bytes, the region's row RowOffset()
     // bytes in. False, with the reason in Failure(), when the file cannot give it.
@@ -204,6 +208,7 @@ private:
     jpeg_decompress_struct info_;
     ErrorManager errors_;
     bool created_ = false;
+    bool multiScan_ = false;
     int nextRow_ = 0; // of the region
     std::size_t columnOffset_ = 0;
     std::vector<JSAMPLE> line_;
@@ -366,7 +371,8 @@ void DecodeIntoMemory(const std::string& path, const PixelRect& region, RegionDe
     // Where the two take about the same time: a row costs the lower decoder two thirds to skip of what a row
     // costs to decode, so the upper one takes 1 / (2 - 2/3) of the rows.
     constexpr int kUpperPercent = 75;
-    const bool shared = twoThreads && region.height >= 2 * kMargin;
+    // A file of several scans is read whole before its first row: a second decoder would read it all again.
+    const bool shared = twoThreads && region.height >= 2 * kMargin && !decoder.MultiScan();
     const int split = shared ? region.height * kUpperPercent / 100 : region.height;
     bool lowerRead = false;
     std::string lowerFailure;
@@ -375,7 +381,7 @@ void DecodeIntoMemory(const std::string& path, const PixelRect& region, RegionDe
         helper = std::jthread([&, relay = WarningRelay()] {
             relay.Enter();
             RegionDecoder lower({region.left, region.top + split, region.width, region.height - split});
-            // Its skip passes rows the first decoder reads: their warnings are raised once, by the first.
+            // The header and the rows it skips are the first decoder's too: their warnings are raised once, by it.
             lowerRead = lower.Open(path.c_str(), decoder.Bands(), true);
             if (lowerRead)
                 lowerFailure = ReadRows(lower, out, split, region.height);

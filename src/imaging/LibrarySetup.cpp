@@ -41,6 +41,9 @@ void LoadModules(bool heif)
         if (name.extension() == ".so" && (name == kHeifModule) == heif)
             g_module_open(entry.path().c_str(), G_MODULE_BIND_LAZY); // one that does not load is left out
     }
+    // libvips blocks its untrusted decoders when asked as it starts, and only among those loaded by then.
+    if (g_getenv("VIPS_BLOCK_UNTRUSTED"))
+        vips_block_untrusted_set(TRUE);
 }
 
 bool StartVips()

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <string_view>
 #include <tiffio.h>
 #include <vector>
 #include <vips/vips8>
@@ -294,7 +295,10 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
         return std::nullopt;
     }
     const char* loader = vips_foreign_find_load(path.c_str());
-    if (!loader) { // perhaps one of the codecs loaded on demand takes it
+    // One of the codecs loaded on demand may take a file no built-in decoder takes, or a TIFF before the TIFF
+    // decoder (a slide scanner's, which the slide reader comes first for): the decoder must not depend on which
+    // files came before.
+    if (!loader || std::string_view(loader).find("Tiff") != std::string_view::npos) {
         vips_error_clear();
         EnsureAllCodecs();
         loader = vips_foreign_find_load(path.c_str());

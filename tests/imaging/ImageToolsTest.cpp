@@ -174,6 +174,32 @@ TEST_F(LoadAndCropTest, ABmpLoadsTheCodecItNeeds)
     });
 }
 
+// Codecs loaded on demand keep the library's rules. The decoder a file gets does not depend on the files before it:
+// a slide scanner's tiled TIFF goes to the slide reader, which comes before the TIFF decoder, when no codec was
+// loaded before it as when all were. And VIPS_BLOCK_UNTRUSTED blocks ImageMagick's decoder.
+TEST_F(LoadAndCropTest, CodecsLoadedOnDemandKeepTheLibrarysRules)
+{
+    InAFreshProcess([&]() -> std::string {
+        const std::string slide = folder.Path("slide.tif");
+        VImage picture = VImage::black(64, 48, VImage::option()->set("bands", 3)).copy();
+        picture.set("image-description", "Aperio Image Library v10.0.0\n64x48 (256x256) JPEG Q=70");
+        picture.tiffsave(slide.c_str(),
+                         VImage::option()->set("tile", true)->set("tile_width", 16)->set("tile_height", 16));
+        const bool readFirst = ImageTools::LoadImageAtPixelSize(slide, nullptr).has_value();
+        EnsureAllCodecs();
+        return ImageTools::LoadImageAtPixelSize(slide, nullptr).has_value() == readFirst
+                   ? ""
+                   : "the slide is taken otherwise when no codec was loaded before it";
+    });
+    ::setenv("VIPS_BLOCK_UNTRUSTED", "1", 1); // the fresh process starts with it
+    InAFreshProcess([&]() -> std::string {
+        const std::string bmp = folder.Path("solid.bmp");
+        test::WriteBytes(bmp, SolidBmp(7, 5, 200, 100, 50));
+        return ImageTools::LoadImageAtPixelSize(bmp, nullptr) ? "an untrusted decoder read the BMP" : "";
+    });
+    ::unsetenv("VIPS_BLOCK_UNTRUSTED");
+}
+
 // Each source is cropped by (5, 7, 30, 20) from the top left; the crop's pixel (10, 10) is the upright picture's
 // (15, 17). Coordinate sources are 60 x 50, or 200 x 100 before their orientation is applied. The preview, in a
 // box of half the upright size, is upright and opaque.

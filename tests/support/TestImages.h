@@ -43,8 +43,8 @@ vips::VImage NoiseImage(int width, int height);
 std::string Encoded(const vips::VImage& image, const char* suffix);
 // A JPEG of noise cut in half: its header reads, its pixels do not.
 std::string TruncatedJpeg();
-// A JPEG of noise whose restart markers are misnumbered every so often: it decodes, and the decoder warns at
-// each one.
+// A JPEG of noise whose restart markers are misnumbered every so often, with stray bytes before its scan: it
+// decodes, and the decoder warns at each.
 std::string MisnumberedRestartsJpeg();
 
 // Decodes the whole file into memory, so later rewrites of it do not matter.
