@@ -408,27 +408,27 @@ std::optional<RgbaBitmap> ImageTools::LoadPreviewBitmap(const std::string& path,
     const bool swapsSides = layout->orientation >= 5 && layout->orientation <= 8;
     const int boxWidth = swapsSides ? maxHeight : maxWidth;
     const int boxHeight = swapsSides ? maxWidth : maxHeight;
-    std::string source = path;
-    if (HasIndependentPages(layout->kind))
-        source += "[page=" + std::to_string(layout->largestPage) + "]";
     try {
         const auto fitted = [&](const VImage& decoded) {
             return decoded.thumbnail_image(boxWidth,
                                            VImage::option()->set("height", boxHeight)->set("size", VIPS_SIZE_DOWN));
         };
-        const auto loadOptions = [] {
-            return VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
-        };
         VImage preview;
         if (const int shrink = JpegPreviewShrink(*layout, boxWidth, boxHeight); shrink > 1) {
             // libvips' own choice leaves a factor of two for the resize, so a 24 MP photo shown at 500 pixels
             // would be decoded at a quarter (1500 x 1000); a preview looks the same from an eighth.
-            preview = fitted(VImage::jpegload(path.c_str(), loadOptions()->set("shrink", shrink)));
+            preview = fitted(VImage::jpegload(path.c_str(), VImage::option()
+                                                                ->set("shrink", shrink)
+                                                                ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                                                                ->set("fail_on", VIPS_FAIL_ON_TRUNCATED)));
         } else if (layout->kind == SourceKind::Tiff) {
             // libvips' thumbnail would take a later page of a size nearer the box for a smaller copy of the page
             // asked for; in a file of separate pictures that is another picture.
-            preview = fitted(VImage::tiffload(path.c_str(), loadOptions()->set("page", layout->largestPage)));
+            preview = fitted(OpenPage(path, layout->kind, layout->largestPage));
         } else {
+            std::string source = path;
+            if (HasIndependentPages(layout->kind))
+                source += "[page=" + std::to_string(layout->largestPage) + "]";
             preview = VImage::thumbnail(source.c_str(), boxWidth,
                                         VImage::option()
                                             ->set("height", boxHeight)

@@ -29,10 +29,7 @@ namespace {
 
 VImage OpenPage(const WorkingImage::Impl& image, VipsAccess access)
 {
-    auto* options = VImage::option()->set("access", access)->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
-    if (HasIndependentPages(image.kind))
-        options->set("page", image.page);
-    return VImage::new_from_file(image.ReadPath().c_str(), options);
+    return trimlark::OpenPage(image.ReadPath(), image.kind, image.page, access);
 }
 
 // Reads a streaming decode's rows above `rows` and lets them go, a band at a time. Asked for a region further

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <string_view>
 #include <tiffio.h>
 #include <vector>
 #include <vips/vips8>
@@ -42,6 +41,15 @@ bool HasIndependentPages(SourceKind kind)
 {
     return kind == SourceKind::Tiff || kind == SourceKind::Heif || kind == SourceKind::Magick;
 }
+
+VImage OpenPage(const std::string& path, SourceKind kind, int page, VipsAccess access)
+{
+    auto* options = VImage::option()->set("access", access)->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
+    if (HasIndependentPages(kind))
+        options->set("page", page);
+    return VImage::new_from_file(path.c_str(), options);
+}
+
 
 namespace {
 
@@ -151,14 +159,6 @@ std::optional<bool> ReadJpegArithmeticCoding(const std::string& path)
 bool SwapsSides(int orientation)
 {
     return orientation >= 5 && orientation <= 8;
-}
-
-VImage OpenPage(const std::string& path, SourceKind kind, int page)
-{
-    auto* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
-    if (HasIndependentPages(kind))
-        options->set("page", page);
-    return VImage::new_from_file(path.c_str(), options);
 }
 
 PageSize UprightSize(const VImage& image, SourceKind kind, int orientation)
@@ -298,7 +298,7 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
     // One of the codecs loaded on demand may take a file no built-in decoder takes, or a TIFF before the TIFF
     // decoder (a slide scanner's, which the slide reader comes first for): the decoder must not depend on which
     // files came before.
-    if (!loader || std::string_view(loader).find("Tiff") != std::string_view::npos) {
+    if (!loader || SourceKindOfLoader(loader) == SourceKind::Tiff) {
         vips_error_clear();
         EnsureAllCodecs();
         loader = vips_foreign_find_load(path.c_str());

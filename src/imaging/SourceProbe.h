@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vips/vips8>
 
 namespace trimlark {
 
@@ -36,5 +37,9 @@ std::optional<SourceKind> SourceKindOfLoader(const std::string& loaderName);
 
 // Whether the decoder takes the "page" option and the file may hold images of different sizes.
 bool HasIndependentPages(SourceKind kind);
+
+// The file's image numbered page (the page matters for kinds with independent pages only), its decode failing
+// on a file that ends early.
+vips::VImage OpenPage(const std::string& path, SourceKind kind, int page, VipsAccess access = VIPS_ACCESS_SEQUENTIAL);
 
 } // namespace trimlark
