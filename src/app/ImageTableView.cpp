@@ -91,6 +91,14 @@ void ImageTableView::keyPressEvent(QKeyEvent* event)
     QTableView::keyPressEvent(event);
 }
 
+QModelIndex ImageTableView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // The table has one column, so Home and End move through the rows, as Ctrl+Home and Ctrl+End do.
+    if (action == MoveHome || action == MoveEnd)
+        modifiers |= Qt::ControlModifier;
+    return QTableView::moveCursor(action, modifiers);
+}
+
 void ImageTableView::mousePressEvent(QMouseEvent* event)
 {
     if (!indexAt(event->position().toPoint()).isValid()) {

@@ -6,8 +6,8 @@
 namespace trimlark {
 
 // The image table: extended selection (Shift and Ctrl), a click below the last row clears it, Delete and
-// Backspace ask to remove the selected rows, Tab leaves it, and it takes file drops from other applications
-// only (a drag that starts in an item view of this application is refused).
+// Backspace ask to remove the selected rows, Home and End go to the first and last rows, Tab leaves it, and it takes
+// file drops from other applications only (a drag that starts in an item view of this application is refused).
 class ImageTableView : public QTableView
 {
     Q_OBJECT
@@ -27,6 +27,7 @@ Q_SIGNALS:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -300,6 +300,18 @@ void MainWindowLayout::BuildMenus(QMainWindow& window)
     actionSaveProfileAs = Named(menuFile->addAction(tr("Save Profile &As...")), "actionSaveProfileAs");
     actionSaveProfileAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     menuFile->addSeparator();
+    // The list's and the run's buttons have their keys here, where the menu shows them; the buttons' tooltips
+    // name them too.
+    actionAddImages = Named(menuFile->addAction(tr("Add &Images...")), "actionAddImages");
+    actionAddImages->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    actionCropImages = Named(menuFile->addAction(tr("&Crop Images")), "actionCropImages");
+    actionCropImages->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    const std::pair<QPushButton*, QAction*> keyed[] = {{buttonAddImages, actionAddImages},
+                                                       {buttonCropImages, actionCropImages}};
+    for (const auto& [button, action] : keyed)
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(action->text().remove('&').remove("..."),
+                                                         action->shortcut().toString(QKeySequence::NativeText)));
+    menuFile->addSeparator();
     actionQuit = Named(menuFile->addAction(tr("&Quit")), "actionQuit");
     actionQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     actionQuit->setMenuRole(QAction::QuitRole);

@@ -97,6 +97,8 @@ protected:
     QAction* actionLoadProfile = nullptr;
     QAction* actionSaveProfile = nullptr;
     QAction* actionSaveProfileAs = nullptr;
+    QAction* actionAddImages = nullptr;
+    QAction* actionCropImages = nullptr;
     QAction* actionQuit = nullptr;
     QAction* actionVideoTutorial = nullptr;
 

@@ -20,6 +20,9 @@ enum class AlertStyle
 struct Alert
 {
     AlertStyle style = AlertStyle::Warning;
+    // A headline above the sentence, for a message whose sentence is its reason ("Could not load profile.");
+    // none when empty.
+    QString messageText;
     QString informativeText;
     // Shown on request below the message (a run's failed files, say); none when empty.
     QString detailedText;

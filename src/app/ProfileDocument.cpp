@@ -94,10 +94,14 @@ std::optional<ProfileContent> ProfileDocument::Load()
     const auto chosen = platform_.ChooseProfileToLoad(ProfileFolder());
     if (!chosen || chosen->isEmpty())
         return std::nullopt;
-    const auto content = LoadProfileFile(chosen->toStdString(), current_(), AvailableFormats());
+    std::string reason;
+    const auto content = LoadProfileFile(chosen->toStdString(), current_(), AvailableFormats(), &reason);
     if (!content) {
         // Save keeps writing to the profile that loaded, never over a file that did not.
-        ShowWarning(tr("Could not load profile."));
+        Alert alert;
+        alert.messageText = tr("Could not load profile.");
+        alert.informativeText = QString::fromStdString(ProfileRefusalSentence(reason));
+        platform_.ShowAlert(alert);
         return std::nullopt;
     }
     currentProfilePath = chosen->toStdString();

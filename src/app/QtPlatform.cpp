@@ -36,7 +36,7 @@ int QtPlatform::ShowAlert(const Alert& alert)
         box.setIcon(QMessageBox::Question);
         break;
     }
-    box.setText(QString());
+    box.setText(alert.messageText);
     box.setInformativeText(alert.informativeText);
     box.setDetailedText(alert.detailedText);
     std::vector<QPushButton*> buttons;

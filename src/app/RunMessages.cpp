@@ -1,5 +1,7 @@
 #include "app/RunMessages.h"
 
+#include "run/OutputFolder.h"
+
 #include <QCoreApplication>
 
 namespace trimlark {
@@ -32,6 +34,15 @@ Alert RunMessages::ReplaceSourceQuestion(const std::string& outputPath)
     Alert question = OverwriteQuestion(outputPath);
     question.informativeText = ToQString(ReplaceSourceQuestionText(outputPath));
     question.defaultButton = 2;
+    return question;
+}
+
+Alert RunMessages::CreateFolderQuestion(const std::string& folder)
+{
+    Alert question;
+    question.informativeText = ToQString(CreateFolderQuestionText(folder));
+    question.buttons = {Tr("Create"), Tr("Cancel")};
+    question.escapeButton = 1;
     return question;
 }
 

@@ -19,6 +19,9 @@ public:
     static Alert ReplaceSourceQuestion(const std::string& outputPath);
     static OverwriteAnswer OverwriteAnswerOf(int button);
 
+    // "The folder ... does not exist. Create it?" with Create (index 0) and Cancel, which Escape answers.
+    static Alert CreateFolderQuestion(const std::string& folder);
+
     // Quit or closing the window during a run: "Stop and Quit" (index 0) or "Cancel".
     static Alert StopQuestion();
 

@@ -10,6 +10,7 @@
 #include "base/Numbers.h"
 #include "imaging/Codecs.h"
 #include "run/CropJob.h"
+#include "run/OutputFolder.h"
 #include "settings/CropGeometry.h"
 #include "settings/SettingsRules.h"
 
@@ -88,6 +89,8 @@ void ViewController::ConnectActions()
     connect(actionSaveProfile, &QAction::triggered, this, &ViewController::OnSaveProfile);
     connect(actionSaveProfileAs, &QAction::triggered, this, &ViewController::OnSaveProfileAs);
     connect(actionQuit, &QAction::triggered, this, &ViewController::OnAppQuit);
+    connect(actionAddImages, &QAction::triggered, this, &ViewController::OnAddImages);
+    connect(actionCropImages, &QAction::triggered, this, &ViewController::OnCropImages);
     connect(actionVideoTutorial, &QAction::triggered, this, &ViewController::OnVideoTutorial);
     // Only signals that user input sends are connected, so that setting a control from code runs no action.
     connect(radioAutoCrop, &QRadioButton::clicked, this, &ViewController::OnAutoCropSelected);
@@ -359,6 +362,8 @@ void ViewController::OnCropImages()
         ShowMessage(AlertStyle::Warning, ToQString(refusal));
         return;
     }
+    if (!PrepareOutputFolder(settings.textFieldOutputFolder))
+        return;
     runOutputFolder_ = settings.textFieldOutputFolder;
     DisableControls();
     const auto asking = [this](Alert (*question)(const std::string&)) {
@@ -368,6 +373,22 @@ void ViewController::OnCropImages()
     };
     run_.Start(BuildCropJob(imageList_.Paths(), settings, dataProvider.Ratio(), asking(&RunMessages::OverwriteQuestion),
                             asking(&RunMessages::ReplaceSourceQuestion)));
+}
+
+bool ViewController::PrepareOutputFolder(const std::string& folder)
+{
+    const OutputFolderCheck check = CheckOutputFolder(folder);
+    std::string reason = check.reason;
+    if (check.state == OutputFolderCheck::State::Missing) {
+        if (platform_->ShowAlert(RunMessages::CreateFolderQuestion(folder)) != 0)
+            return false;
+        if (CreateOutputFolder(folder, &reason))
+            return true;
+    } else if (check.state == OutputFolderCheck::State::Ready) {
+        return true;
+    }
+    ShowMessage(AlertStyle::Warning, ToQString(reason));
+    return false;
 }
 
 void ViewController::SetProgress(double value)
@@ -380,6 +401,8 @@ void ViewController::SetControlsEnabled(bool enabled)
     settingsBinding_.SetEnabled(enabled);
     for (QPushButton* button : {buttonAddImages, buttonRemoveSelected, buttonRemoveAll, buttonBrowse, buttonCropImages})
         button->setEnabled(enabled);
+    for (QAction* action : {actionAddImages, actionCropImages})
+        action->setEnabled(enabled);
 }
 
 void ViewController::DisableControls()
@@ -410,9 +433,12 @@ void ViewController::OnStopCropping()
     buttonStop->setText(tr("Stopping..."));
 }
 
-bool ViewController::AskToStopRun()
+bool ViewController::AskToStopRun(bool closingWindow)
 {
     if (platform_->ShowAlert(RunMessages::StopQuestion()) != 0)
+        return false;
+    // Unsaved settings are asked about while the run still works, so that keeping them leaves it running.
+    if (!(closingWindow ? WindowShouldClose() : ApplicationShouldTerminate()))
         return false;
     OnStopCropping();
     quitAfterRun_ = true;
@@ -423,7 +449,7 @@ void ViewController::CropImagesFinished(const CropRunResult& result)
 {
     progressIndicator->setValue(0);
     EnableControls();
-    if (std::exchange(quitAfterRun_, false) && ApplicationShouldTerminate()) {
+    if (std::exchange(quitAfterRun_, false)) {
         Q_EMIT quitRequested();
         return;
     }
@@ -448,7 +474,7 @@ void ViewController::OnAppQuit()
 {
     // During a run the app ends with it, once the user agreed to stop it.
     if (busy_) {
-        AskToStopRun();
+        AskToStopRun(false);
         return;
     }
     if (ApplicationShouldTerminate())
@@ -475,7 +501,7 @@ void ViewController::closeEvent(QCloseEvent* event)
 {
     if (busy_) {
         event->ignore();
-        AskToStopRun();
+        AskToStopRun(true);
         return;
     }
     if (!WindowShouldClose()) {

@@ -183,8 +183,12 @@ private:
     void ClearCurrentImage();
     void ClearCropPreview() { preview_.Clear(); }
     int ShowMessage(AlertStyle style, const QString& text);
+    // Before a run: a missing output folder is made once the user agrees; one that cannot be used or made is
+    // said. Whether the run may start.
+    bool PrepareOutputFolder(const std::string& folder);
     // Quit or closing the window while a run works: whether to stop it after the images in progress and then end.
-    bool AskToStopRun();
+    // Unsaved settings are asked about before the run is stopped.
+    bool AskToStopRun(bool closingWindow);
 
     std::unique_ptr<Platform> platform_;
 

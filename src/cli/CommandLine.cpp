@@ -10,6 +10,7 @@
 #include "imaging/ImageTools.h"
 #include "profile/ProfileFile.h"
 #include "run/CropJob.h"
+#include "run/OutputFolder.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -275,13 +276,19 @@ int SaveProfile(const Arguments& args, const ProfileContent& content)
     return 0;
 }
 
-// Says what a run would do with each image, touching nothing: 0, or 1 when some image would fail.
-int DryRun(const CropJob& job, bool asking, std::optional<RunReport>& report, std::FILE* human)
+// Says what a run would do with the output folder and each image, touching nothing: 0, 1 when some image would
+// fail, 2 when the folder refuses the whole run.
+int DryRun(const CropJob& job, const OutputFolderCheck& folder, bool asking, std::optional<RunReport>& report,
+           std::FILE* human)
 {
+    if (folder.state == OutputFolderCheck::State::Missing)
+        std::fprintf(human, "%s\n", EscapeControlCharacters("create: " + job.settings.textFieldOutputFolder).c_str());
     std::size_t counts[5] = {};
     constexpr std::string_view words[5] = {"write", "replace", "skip", "ask", "refuse"};
     for (const CropJobImage& image : job.images) {
-        const PlannedOutcome planned = PlanOutcome(image, asking);
+        const PlannedOutcome planned = folder.state == OutputFolderCheck::State::Unusable
+                                           ? PlannedOutcome{"refuse", folder.reason}
+                                           : PlanOutcome(image, asking);
         ++counts[std::find(std::begin(words), std::end(words), planned.word) - std::begin(words)];
         std::string line = std::string(planned.word) + ": " + image.sourcePath + " -> " + image.outputPath;
         if (!planned.reason.empty())
@@ -292,6 +299,8 @@ int DryRun(const CropJob& job, bool asking, std::optional<RunReport>& report, st
     }
     std::fprintf(human, "Dry run, nothing written. (%zu write, %zu replace, %zu skip, %zu ask, %zu refuse)\n",
                  counts[0], counts[1], counts[2], counts[3], counts[4]);
+    if (folder.state == OutputFolderCheck::State::Unusable)
+        return kUsageError;
     return counts[4] == 0 ? 0 : 1;
 }
 
@@ -299,6 +308,15 @@ int DryRun(const CropJob& job, bool asking, std::optional<RunReport>& report, st
 int CropImages(std::vector<std::string> sources, const ProfileContent& content, const Arguments& args)
 {
     std::string reason;
+    // The folder is settled before any image, so that a folder the run cannot use gives one message, not a
+    // failure per image.
+    const OutputFolderCheck folder = CheckOutputFolder(args.output);
+    if (!args.dryRun) {
+        if (folder.state == OutputFolderCheck::State::Unusable)
+            return UsageError(folder.reason);
+        if (folder.state == OutputFolderCheck::State::Missing && !CreateOutputFolder(args.output, &reason))
+            return UsageError(reason);
+    }
     std::optional<RunReport> report;
     if (!args.report.empty() && !(report = RunReport::Open(args.report, &reason)))
         return UsageError(reason);
@@ -320,7 +338,7 @@ int CropImages(std::vector<std::string> sources, const ProfileContent& content, 
 
     int status = 0;
     if (args.dryRun) {
-        status = DryRun(job, overwrite == "ask", report, human);
+        status = DryRun(job, folder, overwrite == "ask", report, human);
     } else {
         ProgressReporter reporter(stderr, isatty(STDERR_FILENO) != 0, count);
         RunCounts counts;
@@ -366,21 +384,30 @@ int RunCommandLine(int argc, char** argv)
 
     ProfileContent content;
     if (!args.profile.empty()) {
-        auto loaded = LoadProfileFile(args.profile, content, AvailableFormats());
+        std::string why;
+        auto loaded = LoadProfileFile(args.profile, content, AvailableFormats(), &why);
         if (!loaded)
-            return UsageError("Could not load profile.");
+            return UsageError("Could not load profile. " + ProfileRefusalSentence(why));
         content = std::move(*loaded);
     }
     std::string reason;
     if (!ApplyArguments(args, content, &reason))
         return UsageError(reason);
 
+    if (!args.saveProfile.empty() && args.dryRun) {
+        std::printf("%s\n", EscapeControlCharacters("save: " + args.saveProfile).c_str());
+        std::printf("Dry run, nothing written.\n");
+        return 0;
+    }
     if (!args.saveProfile.empty())
         return SaveProfile(args, content);
 
-    auto sources = SourceCollector::CollectSourcePaths(args.inputs, args.sources, &reason);
+    std::vector<std::string> notes;
+    auto sources = SourceCollector::CollectSourcePaths(args.inputs, args.sources, &reason, &notes);
     if (!sources || !CheckCropRun(*sources, content.settings, &reason))
         return UsageError(reason);
+    for (const std::string& note : notes)
+        std::fprintf(stderr, "%s\n", EscapeControlCharacters(note).c_str());
     return CropImages(std::move(*sources), content, args);
 }
 

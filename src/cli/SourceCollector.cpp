@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <numeric>
 
 namespace trimlark {
 
@@ -64,27 +63,12 @@ bool ReadPathList(std::FILE* stream, const std::string& name, bool nulSeparated,
     return entry.empty() || add(entry);
 }
 
-// Keeps the first of equal paths, in place; an index per path while it works rather than a second copy of each.
-void RemoveRepeatedPaths(std::vector<std::string>& paths)
-{
-    std::vector<std::size_t> order(paths.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return paths[a] < paths[b]; });
-    std::vector<bool> repeated(paths.size());
-    for (std::size_t i = 1; i < order.size(); ++i)
-        repeated[order[i]] = paths[order[i]] == paths[order[i - 1]];
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < paths.size(); ++i)
-        if (!repeated[i] && kept++ != i)
-            paths[kept - 1] = std::move(paths[i]);
-    paths.resize(kept);
-}
-
 } // namespace
 
 std::optional<std::vector<std::string>> SourceCollector::CollectSourcePaths(const std::vector<std::string>& arguments,
                                                                             const SourceOptions& options,
-                                                                            std::string* reason)
+                                                                            std::string* reason,
+                                                                            std::vector<std::string>* notes)
 {
     std::vector<std::string> paths;
     auto add = [&](const std::string& argument) {
@@ -111,7 +95,10 @@ std::optional<std::vector<std::string>> SourceCollector::CollectSourcePaths(cons
         if (!ReadPathList(standardInput ? stdin : file.get(), name, options.nulSeparated, add, reason))
             return std::nullopt;
     }
-    RemoveRepeatedPaths(paths);
+    for (RepeatedFile& repeated : RemoveRepeatedFiles(paths)) {
+        if (notes && repeated.dropped != repeated.kept)
+            notes->push_back(repeated.dropped + " is the same file as " + repeated.kept + "; it is cropped once");
+    }
     return paths;
 }
 

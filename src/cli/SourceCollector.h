@@ -24,11 +24,13 @@ public:
     // The arguments in the order given, then the list's entries (lines, or NUL-terminated; empty ones are
     // ignored), each taken as an argument is. A folder gives its images (accepted extensions, any case) sorted by
     // name, or with recursive those of its whole tree sorted by path (links to folders are not followed). A path
-    // already in the list is not added again. A file is taken whatever its extension; one that does not exist
+    // naming a file already in the list, however spelled, is not added again; notes, when given, gets a sentence
+    // for each such path spelled differently. A file is taken whatever its extension; one that does not exist
     // stays in the list and fails to load. Nothing, with the reason, when a folder or the list cannot be read,
     // or the list holds an entry too long or, as lines, a NUL byte.
-    static std::optional<std::vector<std::string>>
-    CollectSourcePaths(const std::vector<std::string>& arguments, const SourceOptions& options, std::string* reason);
+    static std::optional<std::vector<std::string>> CollectSourcePaths(const std::vector<std::string>& arguments,
+                                                                      const SourceOptions& options, std::string* reason,
+                                                                      std::vector<std::string>* notes = nullptr);
 };
 
 } // namespace trimlark

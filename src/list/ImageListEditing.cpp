@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace trimlark {
@@ -12,10 +14,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The listed paths, for duplicate checks that stay fast on long lists.
-std::unordered_set<std::string_view> Listed(const std::vector<std::string>& list)
+// The listed files' keys, for duplicate checks that stay fast on long lists.
+std::unordered_set<std::string> Listed(const std::vector<std::string>& list)
 {
-    return std::unordered_set<std::string_view>(list.begin(), list.end());
+    std::unordered_set<std::string> keys;
+    keys.reserve(list.size());
+    for (const std::string& path : list)
+        keys.insert(FileKey(path));
+    return keys;
 }
 
 // Appends the paths that pass `keep` and are not listed yet (nor earlier among paths).
@@ -23,19 +29,42 @@ void Append(std::vector<std::string>& list, const std::vector<std::string>& path
             const std::function<bool(const std::string&)>& keep)
 {
     auto listed = Listed(list);
-    std::vector<std::string> added;
-    added.reserve(paths.size()); // the set holds views of these strings: they must not move
     for (const auto& path : paths) {
-        if (!path.empty() && !listed.contains(path) && keep(path)) {
-            added.push_back(path);
-            listed.insert(added.back());
-        }
+        if (!path.empty() && keep(path) && listed.insert(FileKey(path)).second)
+            list.push_back(path);
     }
-    // The new entries go in after the checks: growing the list would move the strings the set points into.
-    list.insert(list.end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
 }
 
 } // namespace
+
+std::string FileKey(const std::string& path)
+{
+    struct stat status = {};
+    if (::stat(path.c_str(), &status) == 0)
+        return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+    std::error_code ec;
+    return fs::absolute(fs::path(path), ec).lexically_normal().string();
+}
+
+std::vector<RepeatedFile> RemoveRepeatedFiles(std::vector<std::string>& paths)
+{
+    std::vector<RepeatedFile> repeated;
+    std::unordered_map<std::string, std::size_t> first; // key -> index among the kept entries
+    first.reserve(paths.size());
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const auto [at, added] = first.try_emplace(FileKey(paths[i]), kept);
+        if (!added) {
+            repeated.push_back({std::move(paths[i]), paths[at->second]});
+            continue;
+        }
+        if (kept != i)
+            paths[kept] = std::move(paths[i]);
+        ++kept;
+    }
+    paths.resize(kept);
+    return repeated;
+}
 
 std::optional<std::vector<std::string>> ImagesInFolder(const std::string& folder, bool recursive, std::string* reason)
 {
@@ -101,10 +130,9 @@ std::vector<std::string> SelectDroppedFiles(const std::vector<std::string>& list
     std::vector<std::string> accepted;
     auto listed = Listed(list);
     for (const auto& path : paths) {
-        if (path.empty() || listed.contains(path) || !HasAcceptedExtension(path) || !exists(path))
+        if (path.empty() || !HasAcceptedExtension(path) || !exists(path) || !listed.insert(FileKey(path)).second)
             continue;
         accepted.push_back(path);
-        listed.insert(path); // a view of the caller's string, which outlives the set
     }
     return accepted;
 }

@@ -105,14 +105,16 @@ class LineReader
 public:
     explicit LineReader(const std::vector<std::string>& lines) : lines_(lines) {}
 
-    bool ok() const { return ok_; }
+    bool ok() const { return reason_.empty(); }
+    // Why the first refused line was refused ("line 6 is not a number"); empty while every line reads.
+    const std::string& Reason() const { return reason_; }
     const std::string& Text(std::size_t line) const { return lines_[line - 1]; }
 
     bool State(std::size_t line)
     {
         const auto value = ParseInteger(Text(line));
         if (!value || (*value != 0 && *value != 1))
-            ok_ = false;
+            Refuse(line, "is not 0 or 1");
         return value && *value == 1;
     }
 
@@ -122,7 +124,7 @@ public:
         if (value && oldFormatRule && *value > 1)
             *value += 3;
         if (!value || *value < -1 || *value >= static_cast<std::int64_t>(listSize)) {
-            ok_ = false;
+            Refuse(line, value ? "is not a choice of its list" : "is not a number");
             return -1;
         }
         return static_cast<int>(*value);
@@ -131,22 +133,29 @@ public:
     float Float(std::size_t line)
     {
         const auto value = ParseDecimal<float>(Text(line));
-        ok_ = ok_ && value.has_value();
+        if (!value)
+            Refuse(line, "is not a number");
         return value.value_or(0.0f);
     }
 
     std::int64_t Integer(std::size_t line)
     {
         const auto value = ParseInteger(Text(line));
-        ok_ = ok_ && value.has_value();
+        if (!value)
+            Refuse(line, "is not a whole number");
         return value.value_or(0);
     }
 
-    void Refuse() { ok_ = false; }
+    // Refuses the profile for the line, unless an earlier line already did.
+    void Refuse(std::size_t line, std::string_view why)
+    {
+        if (reason_.empty())
+            reason_ = "line " + std::to_string(line) + " " + std::string(why);
+    }
 
 private:
     const std::vector<std::string>& lines_;
-    bool ok_ = true;
+    std::string reason_;
 };
 
 // The settings of the lines after the 25th, in line order: how each is written, whether it is at its default
@@ -218,17 +227,23 @@ std::string WriteProfileText(const CropSettings& s, const CustomRatio& ratio, co
 }
 
 std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const ProfileContent& current,
-                                              const FormatList& formats)
+                                              const FormatList& formats, std::string* reason)
 {
+    auto refuse = [reason](std::string why) {
+        if (reason)
+            *reason = std::move(why);
+        return std::nullopt;
+    };
     const auto decoded = DecodeText(bytes);
     if (!decoded)
-        return std::nullopt;
+        return refuse("it is not UTF-8 or UTF-16 text");
     const std::vector<std::string> pieces = SplitLines(*decoded);
     // A file of L lines, each ending in a line feed, has L + 1 pieces; the last is never read.
     const std::size_t lineCount = pieces.size() - 1;
     if (lineCount != 20 && lineCount != 21 && lineCount != 22 &&
         (lineCount < kBaseLines || lineCount > kBaseLines + kProfileLaterLines))
-        return std::nullopt;
+        return refuse("it has " + std::to_string(lineCount) + (lineCount == 1 ? " line" : " lines") +
+                      ", and a profile has 20, 21, 22 or 25 to " + std::to_string(kBaseLines + kProfileLaterLines));
 
     ProfileContent result = current;
     CropSettings& s = result.settings;
@@ -256,7 +271,7 @@ std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const Prof
     s.comboFormat = in.Index(18, static_cast<std::size_t>(formatsKnown), lineCount == 20);
     s.sliderQuality = in.Float(19);
     if (!(s.sliderQuality >= 0.0f && s.sliderQuality <= kMaxQuality))
-        in.Refuse();
+        in.Refuse(19, "is not a quality from 0 to 100");
     s.textFieldName = in.Text(20);
     if (lineCount >= 21)
         s.checkKeepEXIFInformationAndCreationDate = in.State(21);
@@ -267,8 +282,10 @@ std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const Prof
         result.customRatio.customHeight = in.Integer(24);
         result.customRatio.customWidthLargestDimension = in.Integer(25) == 1;
         // The ratio divides by these; the custom ratio window never lets them fall below 1 either.
-        if (result.customRatio.customWidth < 1 || result.customRatio.customHeight < 1)
-            in.Refuse();
+        if (result.customRatio.customWidth < 1)
+            in.Refuse(23, "is below 1");
+        if (result.customRatio.customHeight < 1)
+            in.Refuse(24, "is below 1");
     }
     // A setting the file lacks is read from its default's line: the programs that wrote the shorter versions
     // knew only that.
@@ -283,7 +300,7 @@ std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const Prof
             kLaterLines[i].read(defaults, i + 1, s);
     }
     if (!in.ok())
-        return std::nullopt;
+        return refuse(in.Reason());
     return result;
 }
 

@@ -35,8 +35,8 @@ inline constexpr std::size_t kProfileLaterLines = 2;
 // not know, a numeric line that does not parse, an index outside its list (other than -1; a format after
 // "Original" is outside the lists of the 25-line and older versions), a state other than 0 or 1, or a custom
 // width or height below 1. The format line is checked against formats, the format list of the system the profile
-// is read on.
+// is read on. reason, when given, says why a profile is refused ("line 6 is not a number").
 std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const ProfileContent& current,
-                                              const FormatList& formats);
+                                              const FormatList& formats, std::string* reason = nullptr);
 
 } // namespace trimlark

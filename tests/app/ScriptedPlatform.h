@@ -31,7 +31,8 @@ public:
     int ShowAlert(const Alert& alert) override
     {
         alerts.push_back(alert);
-        alertTexts << alert.informativeText;
+        alertTexts << (alert.messageText.isEmpty() ? alert.informativeText
+                                                   : alert.messageText + " " + alert.informativeText);
         return answer ? answer(alert) : alert.defaultButton;
     }
     Paths ChooseImageFiles(const QString& start, const QStringList&) override { return Panel("images " + start); }

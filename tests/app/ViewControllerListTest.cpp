@@ -54,13 +54,22 @@ TEST_F(ViewControllerList, AddOpenAndRemoveImages)
     // The third panel is cancelled (nothing said), the fourth has nothing chosen.
     platform->panelAnswers = {QStringList{"/photos/b.jpg", "/photos/a.png"}, QStringList{"/other/c.gif"}, std::nullopt,
                               QStringList{}};
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 3; ++i)
         Click("buttonAddImages");
+    // The menu's entry, under Ctrl+Shift+O (Ctrl+O loads a profile), opens the same panel.
+    EXPECT_EQ(Find<QAction>("actionAddImages")->shortcut(), QKeySequence("Ctrl+Shift+O"));
+    Trigger("actionAddImages");
     EXPECT_EQ(platform->alertTexts, QStringList{"The images could not be loaded."});
     EXPECT_EQ(platform->panels, (QStringList{"images ", "images /photos", "images /other", "images /other"}));
     OpenWith({"/in/A.JPG", "/in/c.psd"}); // opened with the app: taken by extension
     EXPECT_EQ(Listed(), (Paths{"/photos/b.jpg", "/photos/a.png", "/other/c.gif", "/in/A.JPG"}));
     EXPECT_EQ(Table()->model()->rowCount(), 4);
+    ClickRow(1);
+    QTest::keyClick(Table(), Qt::Key_End);
+    EXPECT_EQ(Table()->currentIndex().row(), 3);
+    QTest::keyClick(Table(), Qt::Key_Home);
+    EXPECT_EQ(Table()->currentIndex().row(), 0);
+    Table()->clearSelection();
 
     platform->ClearAlerts();
     Click("buttonRemoveSelected"); // nothing selected

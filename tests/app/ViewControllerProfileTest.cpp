@@ -93,7 +93,9 @@ TEST_F(ViewControllerProfile, SaveAsksForAFileOnceAndLoadTakesItBack)
     ChooseCorner();
     platform->ClearAlerts();
     UseWith("actionLoadProfile", plan);
-    EXPECT_EQ(platform->alertTexts, (QStringList{kContinueQuestion, "Could not load profile."}));
+    EXPECT_EQ(platform->alertTexts,
+              (QStringList{kContinueQuestion, "Could not load profile. It has 1 line, and a profile has 20, "
+                                              "21, 22 or 25 to 27."}));
     EXPECT_EQ(window->GetCropSettings().comboOriginCorner, 3);
     EXPECT_EQ(Title(), "Trimlark - second*");
     EXPECT_EQ(window->CurrentProfilePath(), second.toStdString());

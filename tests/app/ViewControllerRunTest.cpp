@@ -55,17 +55,40 @@ public:
 
 TEST_F(ViewControllerRun, RunReportsItsProgressAndEnd)
 {
-    Click("buttonCropImages");
+    Trigger("actionCropImages"); // the menu's entry, under Ctrl+Return, runs as the button does
+    EXPECT_EQ(Find<QAction>("actionCropImages")->shortcut(), QKeySequence("Ctrl+Return"));
     EXPECT_EQ(platform->alertTexts, QStringList{"There are no images to crop."});
 
-    // A run that fails says so, with the counts and each failed file with its reason.
+    // A missing output folder is made once the user agrees, and not otherwise.
     Prepare(4);
-    UseWith("buttonBrowse", TempPath("no-such-folder"));
+    const QString fresh = TempPath("new/deep");
+    UseWith("buttonBrowse", fresh);
+    platform->answer = [](const Alert& alert) { return alert.buttons.indexOf("Cancel"); };
+    Click("buttonCropImages");
+    EXPECT_EQ(platform->alertTexts.last(), "The folder " + fresh + " does not exist. Create it?");
+    EXPECT_FALSE(QDir(TempPath("new")).exists());
+    ExpectControlsEnabled(true);
+    platform->answer = nullptr;
+
+    // A run that fails says so, with the counts and each failed file with its reason.
+    const QByteArray picture = ReadFile(TempPath("source1.png"));
+    WriteFile("source1.png", "no picture");
     EXPECT_FALSE(RunAndWait());
-    EXPECT_EQ(platform->alertTexts.last(), "Some images could not be cropped.\n0 written, 0 replaced, 0 skipped, 4 failed");
+    WriteFile("source1.png", picture);
+    EXPECT_EQ(platform->alertTexts.last(),
+              "Some images could not be cropped.\n3 written, 0 replaced, 0 skipped, 1 failed");
     EXPECT_EQ(platform->alerts.back().style, AlertStyle::Warning);
-    EXPECT_EQ(platform->alerts.back().detailedText.count("\n"), 4);
-    EXPECT_TRUE(platform->alerts.back().detailedText.startsWith(TempPath("source0.png") + ": Cannot create a file"));
+    EXPECT_EQ(platform->alerts.back().detailedText.count("\n"), 1);
+    EXPECT_TRUE(platform->alerts.back().detailedText.startsWith(TempPath("source1.png") + ": "))
+        << platform->alerts.back().detailedText.toStdString();
+    EXPECT_TRUE(QDir(fresh).exists());
+
+    // A file in the folder's way refuses the run before any image.
+    WriteFile("in-the-way", "");
+    UseWith("buttonBrowse", TempPath("in-the-way"));
+    Click("buttonCropImages");
+    EXPECT_EQ(platform->alertTexts.last(), "The output folder " + TempPath("in-the-way") + " is a file, not a folder.");
+    ExpectControlsEnabled(true);
 
     UseWith("buttonBrowse", TempPath("out"));
     std::vector<int> progress;
@@ -163,6 +186,26 @@ TEST_F(ViewControllerRun, StopOrQuitDuringARunStartsNoFurtherImage)
             EXPECT_TRUE(quit.count() == 1 || quit.wait(10000)) << "the app ends with the run";
         }
     }
+}
+
+// Quit during a run with unsaved settings asks about them before it stops the run: keeping them leaves the run
+// going to its end, and the app open.
+TEST_F(ViewControllerRun, KeepingUnsavedSettingsAtQuitLeavesTheRunGoing)
+{
+    Prepare(3);
+    WriteFile(QDir(temp.path()).relativeFilePath(OutputOf(0)), "old");
+    ChooseCorner(); // a change the profile has not saved
+    QSignalSpy quit(window.get(), &ViewController::quitRequested);
+    platform->answer = [&](const Alert& alert) {
+        if (alert.buttons.size() == 4) // the overwrite question, while the run is busy
+            Trigger("actionQuit");
+        if (alert.informativeText.startsWith("You have unsaved changes"))
+            return static_cast<int>(alert.buttons.size()) - 1; // Cancel
+        return 0;                                              // "Yes", "Stop and Quit", "OK"
+    };
+    ASSERT_TRUE(RunAndWait());
+    EXPECT_EQ(platform->alertTexts.last(), "Images cropped successfully.\n2 written, 1 replaced, 0 skipped, 0 failed");
+    EXPECT_EQ(quit.count(), 0);
 }
 
 TEST(RatePrompt, AsksAfterTheFirstSuccessfulRunOncePerLaunchUntilAnswered)

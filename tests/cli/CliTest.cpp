@@ -81,9 +81,23 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
          {0, 2, 0, 0}},
         // Without a terminal and without --overwrite, an existing output is kept.
         {"a file given twice", {"a.png", "a.png", "-o", "out"}, 0, "[1/1] a.png: skipped", {0, 0, 1, 0}},
+        {"a file under two spellings",
+         {"a.png", "./a.png", "-o", "out", "--overwrite=yes"},
+         0,
+         "./a.png is the same file as a.png; it is cropped once\n[1/1] a.png",
+         {0, 1, 0, 0}},
         {"a missing image", {"none.jpg", "a.png", "-o", "out"}, 1, "none.jpg: could not be loaded: ", {1, 0, 0, 1}},
         {"control characters in a name", {"\x1b]0;x\a.png", "-o", "out"}, 1, "\\x1b]0;x\\x07.png: could", {0, 0, 0, 1}},
-        {"a missing output folder", {"a.png", "-o", "o2"}, 1, "a.png: could not be saved as o2/a_", {0, 0, 0, 1}},
+        // A missing output folder is made, with its parents; a file in its way refuses the run before any image.
+        {"a missing output folder", {"a.png", "-o", "o2/o3"}, 0, "a.png -> o2/o3/a_cropped (1).jpg (wr", {1, 0, 0, 0}},
+        {"a file as the output folder",
+         {"a.png", "-o", "a.png"},
+         2,
+         "The output folder a.png is a file, not a folder."},
+        {"a file in the output folder's way",
+         {"a.png", "-o", "a.png/o"},
+         2,
+         "The output folder a.png/o cannot be created: "},
         // An output whose status cannot be read is no existing file to keep: the image fails.
         {"a name too long to check", {"a.png", "-o", "out", "-n", longName}, 1, "File name too long\n", {0, 0, 0, 1}},
         {"a crop that cuts nothing",
@@ -113,7 +127,10 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
          0,
          "w.webp -> out/w_cropped (1).webp",
          {1, 0, 0, 0}},
-        {"a missing profile", {"a.png", "-o", "out", "-p", "none.tlp"}, 2, "Could not load profile.\n"},
+        {"a missing profile",
+         {"a.png", "-o", "out", "-p", "none.tlp"},
+         2,
+         "Could not load profile. No such file or directory.\n"},
         // The profile loads; the run is refused.
         {"a name outside the folder", {"a.png", "-o", "out", "-p", "escape.tlp"}, 2, "cannot contain \"/\""},
         {"an unknown option", {"a.png", "-o", "out", "--fast"}, 2, "--fast"},
@@ -175,6 +192,35 @@ TEST_F(CliTest, DryRunAndReportEachImage)
         }
         EXPECT_EQ(test::SniffType(work.Path("out/a.jpg")), c.outcomes[0] == "write"s ? "" : "jpeg");
         EXPECT_EQ(test::ReadBytes(work.Path("out/b.jpg")), "an earlier file");
+    }
+}
+
+// A dry run says what it would do with the output folder (make it, or refuse the run for it) and writes nothing,
+// not even a profile asked for.
+TEST_F(CliTest, DryRunPlansTheOutputFolderAndWritesNothing)
+{
+    test::WriteCoordinateImage(work.Path("a.png"), 30, 20);
+    const struct Case
+    {
+        const char* name;
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* out; // a part of standard output
+        const char* absent;
+    } cases[] = {
+        {"a missing folder", {"-o", "new/deep"}, 0, "create: new/deep\nwrite: a.png -> new/deep/a.jpg\n", "new"},
+        {"a file in the way", {"-o", "a.png/o"}, 2, "refuse: a.png -> a.png/o/a.jpg (The output folder a.png/o ", ""},
+        {"a profile to save", {"-o", "out", "--save-profile", "p.tlp"}, 0, "save: p.tlp\n", "p.tlp"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> arguments{"a.png", "-n", "[FileName]", "--dry-run"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        EXPECT_EQ(Run(arguments), c.exitCode) << err;
+        EXPECT_NE(out.find(c.out), std::string::npos) << out;
+        if (*c.absent) {
+            EXPECT_FALSE(std::filesystem::exists(work.Path(c.absent)));
+        }
     }
 }
 

@@ -58,6 +58,46 @@ TEST(ImageListEditing, DroppedFilesMustExistBeNewAndAccepted)
     }
 }
 
+// One file under several spellings is one image: in the panel's, the drop's and the command line's lists alike, the
+// first spelling stays.
+TEST(ImageListEditing, OneFileUnderSeveralSpellingsIsListedOnce)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("trimlark-spellings-" + std::to_string(::getpid()));
+    fs::create_directories(folder / "sub");
+    std::ofstream(folder / "a.jpg") << "a";
+    std::ofstream(folder / "b.jpg") << "b";
+    fs::create_hard_link(folder / "a.jpg", folder / "hard.jpg");
+    fs::create_symlink("a.jpg", folder / "soft.jpg");
+    const std::string a = (folder / "a.jpg").string(), b = (folder / "b.jpg").string();
+    const std::string dotted = (folder / "sub/../a.jpg").string(), doubled = folder.string() + "//a.jpg";
+    const std::string hard = (folder / "hard.jpg").string(), soft = (folder / "soft.jpg").string();
+    const std::string relative = fs::relative(a, fs::current_path()).string();
+    const struct Case
+    {
+        const char* name;
+        Paths list, added, expected;
+    } cases[] = {
+        {"dot steps and doubled slashes", {a}, {dotted, b, doubled}, {a, b}},
+        {"relative and absolute", {}, {relative, a}, {relative}},
+        {"links", {b}, {soft, hard, a}, {b, soft}},
+        {"missing files by their path", {}, {"/none/x.jpg", "/none/./x.jpg"}, {"/none/x.jpg"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Paths list = c.list;
+        AddPanelFiles(list, c.added);
+        EXPECT_EQ(list, c.expected);
+        Paths all = c.list;
+        all.insert(all.end(), c.added.begin(), c.added.end());
+        const std::size_t dropped = all.size() - c.expected.size();
+        EXPECT_EQ(RemoveRepeatedFiles(all).size(), dropped);
+        EXPECT_EQ(all, c.expected);
+    }
+    EXPECT_EQ(SelectDroppedFiles({a}, {doubled, b}, [](const std::string&) { return true; }), Paths{b});
+    fs::remove_all(folder);
+}
+
 // Rows go in any order and any number of times; the selection moves to the row after the first removed one.
 TEST(ImageListEditing, RemovedRowsLeaveTheSelectionOnTheNextRow)
 {

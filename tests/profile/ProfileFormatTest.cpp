@@ -135,7 +135,10 @@ TEST(ProfileFormat, ReadsEachLineStrictly)
         SCOPED_TRACE(c.name);
         auto lines = base;
         lines[c.line - 1] = c.value;
-        EXPECT_EQ(Read(Join(lines, 25), kSome).has_value(), c.accepted);
+        std::string reason;
+        EXPECT_EQ(ReadProfileText(Join(lines, 25), kSome, kFormats, &reason).has_value(), c.accepted);
+        // A refusal names the line it refused.
+        EXPECT_EQ(reason.starts_with("line " + std::to_string(c.line) + " is "), !c.accepted) << reason;
     }
     // Without an HEIF encoder the format list is two entries shorter.
     auto lines = base;
@@ -229,9 +232,17 @@ TEST(ProfileFile, SavesAndLoadsBackAndRefusesWhatIsNoProfile)
     std::ofstream(at("huge.tlp")) << WriteProfileText(CropSettings{}, {}, kFormats)
                                   << std::string(kMaxProfileBytes, ' ');
     std::ofstream(at("text.tlp")) << "hello\n";
-    for (const char* name : {"huge.tlp", "text.tlp", "folder.tlp", "missing.tlp"}) {
+    const std::pair<const char*, const char*> refused[] = {
+        {"huge.tlp", "it is larger than any profile"},
+        {"text.tlp", "it has 1 line, and a profile has 20, 21, 22 or 25 to 27"},
+        {"folder.tlp", "it is not a regular file"},
+        {"missing.tlp", "No such file or directory"},
+    };
+    for (const auto& [name, why] : refused) {
         SCOPED_TRACE(name);
-        EXPECT_FALSE(LoadProfileFile(at(name), {}, kFormats).has_value());
+        std::string reason;
+        EXPECT_FALSE(LoadProfileFile(at(name), {}, kFormats, &reason).has_value());
+        EXPECT_EQ(reason, why);
     }
     std::filesystem::remove_all(folder);
 }
