@@ -27,8 +27,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Added to what dpkg-shlibdeps finds: the app draws its SVG icons through Qt's SVG icon engine, a plugin
-# loaded at run time that no binary links.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6svg6)
+# loaded at run time that no binary links, and opens the output folder through xdg-open.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 

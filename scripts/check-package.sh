@@ -55,6 +55,8 @@ echo "Depends: $depends"
 depended=$(tr ',|' '\n\n' <<<"$depends" | sed -E 's/\(.*\)//; s/[[:space:]]//g' | sort -u)
 # Qt's SVG icon engine, a plugin no binary links, draws the app's icons.
 grep -qxF libqt6svg6 <<<"$depended" || fail "libqt6svg6 (the SVG icon engine) is not in Depends"
+# xdg-open opens the output folder from the run report.
+grep -qxF xdg-utils <<<"$depended" || fail "xdg-utils (xdg-open) is not in Depends"
 for binary in "$work"/root/usr/bin/*; do
   file -b "$binary" | grep -q 'ELF.*, stripped' || fail "$(basename "$binary") is not a stripped ELF executable"
   for soname in $(readelf -d "$binary" | sed -nE 's/.*\(NEEDED\).*\[(.*)\]/\1/p'); do

@@ -66,8 +66,9 @@ public:
     // Stores the preference and writes the store out at once.
     virtual void WritePreference(const QString& key, const QString& value) = 0;
 
-    // Opens the address in the default browser; a failure is ignored.
-    virtual void OpenUrl(const QUrl& url) = 0;
+    // Opens the address in the default browser, or a local folder in the file manager; false when the desktop
+    // has no program for it.
+    virtual bool OpenUrl(const QUrl& url) = 0;
 };
 
 } // namespace trimlark

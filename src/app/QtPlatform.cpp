@@ -170,9 +170,9 @@ void QtPlatform::WritePreference(const QString& key, const QString& value)
     settings_.sync();
 }
 
-void QtPlatform::OpenUrl(const QUrl& url)
+bool QtPlatform::OpenUrl(const QUrl& url)
 {
-    QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(url);
 }
 
 } // namespace trimlark

@@ -23,7 +23,7 @@ public:
     std::optional<QString> ChooseProfileToLoad(const QString& startFolder) override;
     std::optional<QString> ReadPreference(const QString& key) override;
     void WritePreference(const QString& key, const QString& value) override;
-    void OpenUrl(const QUrl& url) override;
+    bool OpenUrl(const QUrl& url) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -46,6 +46,13 @@ Alert RunMessages::CreateFolderQuestion(const std::string& folder)
     return question;
 }
 
+QString RunMessages::NoFolderOpenerText(const std::string& folder)
+{
+    return Tr("The folder %1 could not be opened: this system has no program for opening folders (xdg-open, from "
+              "the xdg-utils package).")
+        .arg(ToQString(folder));
+}
+
 OverwriteAnswer RunMessages::OverwriteAnswerOf(int button)
 {
     switch (button) {

@@ -22,6 +22,9 @@ public:
     // "The folder ... does not exist. Create it?" with Create (index 0) and Cancel, which Escape answers.
     static Alert CreateFolderQuestion(const std::string& folder);
 
+    // Open Output Folder found no program to open the folder with (no xdg-open).
+    static QString NoFolderOpenerText(const std::string& folder);
+
     // Quit or closing the window during a run: "Stop and Quit" (index 0) or "Cancel".
     static Alert StopQuestion();
 

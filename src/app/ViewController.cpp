@@ -454,7 +454,8 @@ void ViewController::CropImagesFinished(const CropRunResult& result)
         return;
     }
     if (platform_->ShowAlert(RunMessages::Report(result)) == 1)
-        platform_->OpenUrl(QUrl::fromLocalFile(ToQString(runOutputFolder_)));
+        if (!platform_->OpenUrl(QUrl::fromLocalFile(ToQString(runOutputFolder_))))
+            ShowMessage(AlertStyle::Warning, RunMessages::NoFolderOpenerText(runOutputFolder_));
     if (result.allImagesCropped && !result.stopped)
         ratePrompt_.ShowRateMessage();
     Q_EMIT cropRunFinished(result.allImagesCropped);

@@ -44,7 +44,11 @@ public:
         return preferences->contains(key) ? preferences->value(key) : Path();
     }
     void WritePreference(const QString& key, const QString& value) override { (*preferences)[key] = value; }
-    void OpenUrl(const QUrl& url) override { openedUrls.push_back(url); }
+    bool OpenUrl(const QUrl& url) override
+    {
+        openedUrls.push_back(url);
+        return opens;
+    }
 
     void ClearAlerts() { alerts.clear(), alertTexts.clear(); }
 
@@ -52,6 +56,7 @@ public:
     QStringList alertTexts;
     // Picks the button of each message; the default button when unset.
     std::function<int(const Alert&)> answer;
+    bool opens = true; // whether the desktop has a program for the addresses OpenUrl is given
     // The panels' answers in the order the panels open; a panel with none left is cancelled.
     QList<Paths> panelAnswers;
     // Each panel opened, with what it was opened with: "images <folder>", "folder", "save <name>", "load <folder>".

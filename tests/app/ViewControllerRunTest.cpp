@@ -111,6 +111,14 @@ TEST_F(ViewControllerRun, RunReportsItsProgressAndEnd)
     ASSERT_TRUE(RunAndWait());
     EXPECT_FALSE(Find("sliderQuality")->isEnabled());
     EXPECT_EQ(platform->alertTexts.last(), kRateText);
+
+    // Without a program to open folders with, the report's button says so.
+    platform->opens = false;
+    platform->answer = [](const Alert& alert) { return alert.buttons.contains("Open Output Folder") ? 1 : 0; };
+    ASSERT_TRUE(RunAndWait());
+    EXPECT_EQ(platform->alertTexts.last(),
+              "The folder " + TempPath("out") + " could not be opened: this system has no program for opening folders "
+              "(xdg-open, from the xdg-utils package).");
 }
 
 TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFileWhileTheControlsAreLocked)
