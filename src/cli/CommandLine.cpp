@@ -105,6 +105,20 @@ std::string FailureLine(const ImageOutcome& outcome)
                                    outcome.reason);
 }
 
+// What a run does with no option but the output folder, from the settings' own defaults.
+std::string DefaultsText()
+{
+    const CropSettings defaults;
+    const std::string ratio = AutoCropFormatTitles().at(static_cast<std::size_t>(defaults.comboAutoCropFormat));
+    return "Without options each image is cropped to the largest centred " + ratio + " rectangle (--crop auto:" +
+           ratio + "), written as " + AvailableFormats().TitleAt(defaults.comboFormat) + " at quality " +
+           std::to_string(static_cast<int>(defaults.sliderQuality)) + " and named \"" + defaults.textFieldName +
+           "\" with the format's extension, its metadata and date kept. A ratio's first term goes along each "
+           "picture's longer side (auto:4:3 crops a portrait photo 3:4); so does a custom W:H unless "
+           "--width-as-given (auto:4:5 crops a landscape photo 4:5 and a portrait one 5:4; with --width-as-given "
+           "both 4:5).";
+}
+
 // Fills args from the command line; an exit status when the tool ends here (help, version, a usage error).
 std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
 {
@@ -114,6 +128,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     std::string crop, corner, position, format, name;
     float quality = 0;
     app.set_version_flag("--version", std::string("trimlark-cli ") + TRIMLARK_VERSION);
+    app.footer(DefaultsText());
     // Wide enough that each option's description stands two spaces or more apart from it (or on the next
     // line), where the man page generator looks for it.
     app.get_formatter()->column_width(40);
