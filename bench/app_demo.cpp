@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
+#include <QWidget>
 
 int main(int argc, char* argv[])
 {
@@ -40,6 +41,15 @@ int main(int argc, char* argv[])
     }
     if (!files.isEmpty())
         window.findChild<QTableView*>("tableViewImage")->selectRow(0);
+    // APP_DEMO_FOCUS=NAME gives that control the keyboard focus, as Tab would.
+    if (qEnvironmentVariableIsSet("APP_DEMO_FOCUS")) {
+        QTimer::singleShot(300, &window, [&window] {
+            QApplication::setActiveWindow(&window);
+            window.setAttribute(Qt::WA_KeyboardFocusChange);
+            if (auto* control = window.findChild<QWidget*>(qEnvironmentVariable("APP_DEMO_FOCUS")))
+                control->setFocus(Qt::TabFocusReason);
+        });
+    }
     // APP_DEMO_RUN=FOLDER crops the listed images into FOLDER at once, so the run report shows.
     if (qEnvironmentVariableIsSet("APP_DEMO_RUN")) {
         window.findChild<QLineEdit*>("textFieldOutputFolder")->setText(qEnvironmentVariable("APP_DEMO_RUN"));

@@ -250,7 +250,11 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     progressIndicator->setRange(0, kProgressScale);
     progressIndicator->setTextVisible(false);
     buttonCropImages = Named(new QPushButton(tr("Crop Images")), "buttonCropImages");
-    buttonCropImages->setDefault(true);
+    // The main action stands out by its bold title: drawn as a default button, its frame would look the same
+    // focused or not (a default button does nothing for Return outside a dialog anyway).
+    QFont bold = buttonCropImages->font();
+    bold.setBold(true);
+    buttonCropImages->setFont(bold);
     buttonCropImages->setMinimumWidth(160);
     buttonStop = Named(new QPushButton(tr("Stop")), "buttonStop");
     buttonStop->setToolTip(tr("No further image starts; the images in progress are finished and written whole."));
