@@ -188,6 +188,18 @@ TEST_F(ViewControllerRun, StopOrQuitDuringARunStartsNoFurtherImage)
         if (std::string(control) == "buttonStop") {
             EXPECT_EQ(platform->alertTexts.last(), "The run was stopped.\n0 written, 0 replaced, 0 skipped, 0 failed, "
                                                    "3 not started");
+            // The next run can be stopped too.
+            bool stopEnabled = false;
+            platform->answer = [&](const Alert& alert) {
+                if (alert.buttons.size() == 4)
+                    stopEnabled = Find("buttonStop")->isEnabled() && Text("buttonStop") == "Stop";
+                return 2; // "No", then "OK"
+            };
+            Click("buttonCropImages");
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !window->IsBusy(); }, 30000));
+            EXPECT_TRUE(stopEnabled);
+            for (const int written : {1, 2})
+                QFile::remove(OutputOf(written));
         } else {
             EXPECT_TRUE(platform->alertTexts.contains(
                 "Images are being cropped. Stop after the images in progress and quit?"));
