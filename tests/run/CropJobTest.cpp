@@ -270,6 +270,8 @@ TEST_F(CropRunTest, TheSettingsReachEachImage)
     CropSettings custom = settings; // 5:1 along the longer side: 100 x 20, centred at top 15
     custom.comboAutoCropFormat = kCustomAutoCropFormatIndex;
     custom.comboFormat = AvailableFormats().IndexOfTitle("Original"); // the source's type, under its extension
+    CropSettings square = settings; // the default 1:1, centred: 50 x 50 at left (100 - 50) / 2 = 25
+    square.textFieldName = "square";
     const struct Case
     {
         const char* name;
@@ -283,6 +285,7 @@ TEST_F(CropRunTest, TheSettingsReachEachImage)
         {"pixels from the top right, box off", pixels, "grid_cropped (1).png", 30, 20, {60, 5}, false},
         {"the custom ratio, in the original format", custom, "grid_cropped (1).PNG", 100, 20, {0, 15}, true},
         {"a crop off the image", offImage, "whole (1).png", 100, 50, {0, 0}, false, true},
+        {"the centred square", square, "square (1).png", 50, 50, {25, 0}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
