@@ -29,27 +29,29 @@ CropPreviewController::~CropPreviewController()
     Stop();
 }
 
-void CropPreviewController::Request(const std::string& path, PixelSize size, QSize target, const Rect& rect,
-                                    std::optional<OriginCorner> originCorner, bool onSubject)
+void CropPreviewController::Request(const std::string& path, PixelSize size, QSize target, const CropPlan& plan,
+                                    std::function<CropPlan(const RgbaBitmap& sample)> placeOnSubject)
 {
     const quint64 request = ++request_;
     // Requests still waiting for a thread are out of date now, and so are neighbours of an earlier image.
     pool_.clear();
     prefetchPool_.clear();
-    pool_.start([this, request, target, path, size, rect, originCorner, onSubject] {
+    pool_.start([this, request, target, path, size, plan, placeOnSubject = std::move(placeOnSubject)] {
         // Decoding at the displayed size looks the same as drawing at full size and scaling down, and lets the
         // decoder skip most of the work (JPEG scales while it decodes).
         const std::shared_ptr<const RgbaBitmap> source = cache_.Get(path, target);
         QImage image;
-        Rect clear = rect;
-        if (onSubject && source) {
+        CropPlan shown = plan;
+        if (placeOnSubject && source) {
             // The subject's sample is a picture like the others, kept in the same cache.
             constexpr int side = ImageTools::kSubjectSampleSide;
             if (const auto sample = cache_.Get(path, QSize(side, side)))
-                clear = ImageTools::PlaceCropOnSubject(*sample, size.width, size.height, rect, originCorner);
+                shown = placeOnSubject(*sample);
         }
-        if (source)
-            image = ToQImage(DrawCropPreview(clear.x, clear.y, clear.w, clear.h, *source, size, originCorner));
+        if (source) {
+            const Rect clear = shown.WrittenRect();
+            image = ToQImage(DrawCropPreview(clear.x, clear.y, clear.w, clear.h, *source, size, shown.WrittenCorner()));
+        }
         const bool decoded = source != nullptr;
         QMetaObject::invokeMethod(
             this, [this, request, image, decoded, target] { Show(request, image, decoded, target); },

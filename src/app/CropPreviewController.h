@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/PreviewPictureCache.h"
+#include "imaging/CropPlan.h"
 #include "imaging/ImageTools.h"
 #include "settings/CropGeometry.h"
 #include "settings/CropSettings.h"
@@ -11,6 +12,7 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,11 +29,11 @@ public:
     explicit CropPreviewController(QObject* parent = nullptr);
     ~CropPreviewController() override;
 
-    // Asks for the preview of the image at path (of pixel size size) drawn at target device pixels, with rect
-    // (corner-relative, in source pixels) left clear; onSubject: moved onto the picture's subject first, as the
-    // run moves it. Requests still waiting for a thread are dropped.
-    void Request(const std::string& path, PixelSize size, QSize target, const Rect& rect,
-                 std::optional<OriginCorner> originCorner, bool onSubject = false);
+    // Asks for the preview of the image at path (of pixel size size) drawn at target device pixels, with the
+    // plan's written rectangle left clear. placeOnSubject, when given, makes the plan again with the subject's
+    // sample once it is decoded, as the run makes it. Requests still waiting for a thread are dropped.
+    void Request(const std::string& path, PixelSize size, QSize target, const CropPlan& plan,
+                 std::function<CropPlan(const RgbaBitmap& sample)> placeOnSubject = {});
     // The images next to the requested one, most likely next first: once the latest request is shown, they are
     // decoded in the background (one at a time, until a newer request comes) so that moving to them is instant.
     void SetNeighbours(std::vector<std::string> paths) { neighbours_ = std::move(paths); }

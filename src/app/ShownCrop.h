@@ -1,28 +1,16 @@
 #pragma once
 
-#include "imaging/ImageTools.h"
-#include "settings/CropGeometry.h"
-#include "settings/CropSettings.h"
-#include "settings/DataProvider.h"
+#include "imaging/CropPlan.h"
 
 #include <optional>
 #include <string>
 
 namespace trimlark {
 
-// The crop the window shows for the selected image: what the run will write.
-struct ShownCrop
-{
-    Rect rect; // in source pixels, measured from corner
-    std::optional<OriginCorner> corner;
-    bool refused = false;              // the crop cuts nothing out: the whole image is written
-    std::optional<PixelRect> lossless; // the region a lossless JPEG crop writes, grown to the block grid
-};
-
-// For the image at path of the pixel size: the settings' rectangle; the whole image when the run would refuse the
-// crop; with the lossless box on, a JPEG source (jpeg, its layout read when it was selected) and JPEG output, the
-// region grown to the file's block grid (then measured from the top left). Reads no file.
-ShownCrop GetShownCrop(const std::string& path, PixelSize size, const std::optional<LosslessJpegLayout>& jpeg,
-                       const CropSettings& settings, const CustomRatio& ratio);
+// The crop plan the window shows for the selected image: the plan the run makes for it. The picture's facts come
+// from its selection (the size and the JPEG layout read then); a "Subject" crop is placed only when the sample is
+// given (the preview's worker has it), and is centred otherwise, at the same size. Reads no file.
+CropPlan GetShownCrop(const std::string& path, PixelSize size, const std::optional<LosslessJpegLayout>& jpeg,
+                      const CropSettings& settings, const CustomRatio& ratio, const RgbaBitmap* subjectSample = nullptr);
 
 } // namespace trimlark

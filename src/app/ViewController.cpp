@@ -310,11 +310,17 @@ void ViewController::UpdateCropPreview()
         return;
     // A refused crop writes the whole image, so nothing is veiled; a lossless one shows its grown region.
     const CropSettings settings = GetCropSettings();
-    const ShownCrop shown =
-        GetShownCrop(currentImage.path, currentImage.size, currentImage.jpeg, settings, dataProvider.Ratio());
-    preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), shown.rect,
-                     shown.corner, PlacesOnSubject(settings));
-    UpdateDimensionLabels(shown);
+    const CustomRatio ratio = dataProvider.Ratio();
+    const CropPlan plan = GetShownCrop(currentImage.path, currentImage.size, currentImage.jpeg, settings, ratio);
+    std::function<CropPlan(const RgbaBitmap&)> placeOnSubject;
+    if (PlacesOnSubject(settings)) {
+        placeOnSubject = [image = currentImage, settings, ratio](const RgbaBitmap& sample) {
+            return GetShownCrop(image.path, image.size, image.jpeg, settings, ratio, &sample);
+        };
+    }
+    preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), plan,
+                     std::move(placeOnSubject));
+    UpdateDimensionLabels(plan);
 }
 
 void ViewController::ClearCurrentImage()
@@ -331,16 +337,10 @@ void ViewController::ReloadImageList()
     ClearCurrentImage();
 }
 
-void ViewController::UpdateDimensionLabels(const ShownCrop& shown)
+void ViewController::UpdateDimensionLabels(const CropPlan& plan)
 {
-    DimensionLabels labels = MakeDimensionLabels(GetCropSettings(), dataProvider.Ratio(), currentImage.size.width,
-                                                 currentImage.size.height, ShownDimensionLabels());
-    if (shown.lossless) {
-        labels.outputWidth = WidthLabel(shown.lossless->width);
-        labels.outputHeight = HeightLabel(shown.lossless->height);
-    }
-    ShowDimensionLabels(labels);
-    labelCropNote->setVisible(currentImage.size.width > 0 && shown.refused);
+    ShowDimensionLabels(MakeDimensionLabels(plan, currentImage.size, ShownDimensionLabels()));
+    labelCropNote->setVisible(currentImage.size.width > 0 && plan.refused);
 }
 
 // The crop run -----------------------------------------------------------------------------------------------

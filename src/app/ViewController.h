@@ -20,7 +20,7 @@
 
 namespace trimlark {
 
-struct ShownCrop;
+struct CropPlan;
 
 // The main window: the image list, the crop and output settings, the crop preview and the crop run. It wires
 // its controls (see MainWindowLayout) to the parts that do the work. Every control's objectName is its member name.
@@ -119,7 +119,7 @@ public Q_SLOTS:
     // Labels at once; the preview is drawn off the GUI thread and shown when it is still the latest request.
     void UpdateCropPreview();
     void ReloadImageList();
-    void UpdateDimensionLabels(const ShownCrop& shown);
+    void UpdateDimensionLabels(const CropPlan& plan);
 
     // The crop run.
     void OnCropImages();

@@ -1,5 +1,7 @@
 #include "imaging/ImageTools.h"
 
+#include "imaging/CropPlan.h"
+
 #include "imaging/Codecs.h"
 #include "imaging/DecoderWarnings.h"
 #include "imaging/ImageWriter.h"
@@ -268,20 +270,29 @@ std::optional<LosslessJpegLayout> LayoutOf(const WorkingImage::Impl& image)
 
 } // namespace
 
-WorkingImage ImageTools::GrowForLosslessJpeg(const WorkingImage& image)
+WorkingImage ImageTools::CropImage(const WorkingImage& image, const CropPlan& plan)
+{
+    if (!plan.cropping || plan.refused)
+        return image;
+    return CropImage(image, plan.rect.x, plan.rect.y, plan.rect.w, plan.rect.h, plan.corner);
+}
+
+WorkingImage ImageTools::CropToLosslessRegion(const WorkingImage& image, const CropPlan& plan)
 {
     const auto& impl = image.impl();
-    if (!impl || impl->pixelWidth < 1 || impl->pixelHeight < 1)
-        return image;
-    const auto layout = LayoutOf(*impl);
-    if (!layout)
-        return image;
-    const PixelRect grown = GrowToBlockGrid({impl->left, impl->top, impl->pixelWidth, impl->pixelHeight}, *layout);
+    if (!plan.lossless || !impl)
+        return CropImage(image, plan);
+    const PixelRect& region = *plan.lossless;
     auto copy = std::make_shared<WorkingImage::Impl>(*impl);
-    copy->left = grown.left, copy->top = grown.top;
-    copy->pixelWidth = grown.width, copy->pixelHeight = grown.height;
-    copy->width = grown.width, copy->height = grown.height;
+    copy->left = impl->left + region.left, copy->top = impl->top + region.top;
+    copy->pixelWidth = region.width, copy->pixelHeight = region.height;
+    copy->width = region.width, copy->height = region.height;
     return WorkingImage(std::move(copy));
+}
+
+std::optional<LosslessJpegLayout> ImageTools::LosslessJpegLayoutOf(const WorkingImage& image)
+{
+    return image.impl() ? LayoutOf(*image.impl()) : std::nullopt;
 }
 
 std::optional<LosslessJpegLayout> ImageTools::ReadLosslessJpegLayout(const std::string& path)

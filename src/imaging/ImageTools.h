@@ -95,6 +95,8 @@ struct LosslessJpegLayout
     int storedHeight = 0;
 };
 
+struct CropPlan;
+
 class ImageTools
 {
 public:
@@ -129,6 +131,17 @@ public:
     static bool SaveImage(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                           bool keepMetadata = false, std::string* reason = nullptr);
 
+    // The plan's cut of the image: its rectangle as CropImage cuts it; the image itself where the plan writes the
+    // whole picture (a refused crop, the None mode).
+    static WorkingImage CropImage(const WorkingImage& image, const CropPlan& plan);
+
+    // The region of the image a lossless JPEG crop of the plan writes (grown to the block grid); the plain cut
+    // (CropImage) when the plan has none.
+    static WorkingImage CropToLosslessRegion(const WorkingImage& image, const CropPlan& plan);
+
+    // The lossless crop layout of the loaded image's file, from its header; nothing when it is no JPEG.
+    static std::optional<LosslessJpegLayout> LosslessJpegLayoutOf(const WorkingImage& image);
+
     // The memory a save of the image in the format would hold at once, estimated from the file's header: the
     // decoder's rows (or its whole picture where it cannot stream), and the whole output's pixels for the
     // encoders that work on a picture in memory (GIF, BMP, JPEG 2000, HEIC; WebP and AVIF with their own
@@ -139,11 +152,6 @@ public:
     // complete, so a file another program wrote meanwhile is kept (PathTaken, and nothing is written).
     static SaveResult SaveImageAsNewFile(const WorkingImage& image, const std::string& path, OutputFormat format,
                                          double quality, bool keepMetadata = false, std::string* reason = nullptr);
-
-    // The region grown so that a lossless JPEG crop can write it: its left and top edges, in the picture as the
-    // file stores it, move out to the file's block grid (8 or 16 pixels); the image itself when its file is no
-    // JPEG.
-    static WorkingImage GrowForLosslessJpeg(const WorkingImage& image);
 
     // The lossless crop layout of the file at path, read from its header; nothing when it is no JPEG.
     static std::optional<LosslessJpegLayout> ReadLosslessJpegLayout(const std::string& path);

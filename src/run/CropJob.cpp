@@ -2,6 +2,7 @@
 
 #include "base/PathText.h"
 #include "imaging/Codecs.h"
+#include "imaging/CropPlan.h"
 #include "imaging/DecoderWarnings.h"
 #include "run/OutputNaming.h"
 #include "settings/CropGeometry.h"
@@ -106,16 +107,17 @@ std::string NoFormatReason(const CropJob& job, const CropJobImage& image)
 
 // Writes the cropped image: where asked, JPEG to JPEG without re-encoding; otherwise, and when that cannot be done
 // (note says why), encoded.
-SaveResult SaveCropped(const CropJob& job, const CropJobImage& image, const WorkingImage& cropped, bool replace,
-                       const CropSteps& steps, std::string* reason, std::string* note)
+SaveResult SaveCropped(const CropJob& job, const CropJobImage& image, const WorkingImage& loaded, const CropPlan& plan,
+                       const WorkingImage& cropped, bool replace, const CropSteps& steps, std::string* reason,
+                       std::string* note)
 {
     const CropSettings& settings = job.settings;
     const bool keepMetadata = settings.checkKeepEXIFInformationAndCreationDate;
     if (settings.checkLosslessJpeg && *image.format != OutputFormat::Jpeg) {
         *note = "re-encoded: the output is not a JPEG";
     } else if (settings.checkLosslessJpeg) {
-        const SaveResult lossless = steps.saveLossless(ImageTools::GrowForLosslessJpeg(cropped), image.outputPath,
-                                                       keepMetadata, replace, reason);
+        const SaveResult lossless = steps.saveLossless(ImageTools::CropToLosslessRegion(loaded, plan),
+                                                       image.outputPath, keepMetadata, replace, reason);
         if (lossless != SaveResult::Refused)
             return lossless;
         *note = "re-encoded: " + *reason;
@@ -146,18 +148,8 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
     }
 
     const CropSettings& settings = job.settings;
-    Rect rect = GetRunCropRect(settings, job.customRatio, loaded->Width(), loaded->Height());
-    const std::optional<OriginCorner> corner = OriginCornerAt(settings.comboOriginCorner);
-    if (PlacesOnSubject(settings)) {
-        // The sample the preview looked in, so the run cuts what the preview showed; without one, the centre.
-        if (const auto sample = ImageTools::LoadSubjectSample(image.sourcePath))
-            rect = ImageTools::PlaceCropOnSubject(*sample, loaded->Width(), loaded->Height(), rect, corner);
-    }
-    const bool refused =
-        GetCropMode(settings) != CropMode::None &&
-        !GetCropRegionAtCorner(corner, loaded->Width(), loaded->Height(), rect.x, rect.y, rect.w, rect.h);
-    const WorkingImage cropped = steps.crop(*loaded, rect.x, rect.y, rect.w, rect.h, corner);
-    loaded.reset();
+    const CropPlan plan = PlanImageCrop(job, index, *loaded);
+    const WorkingImage cropped = ImageTools::CropImage(*loaded, plan);
 
     if (!image.format)
         return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, NoFormatReason(job, image), "");
@@ -171,7 +163,7 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
         memory.emplace(
             budget->Take(steps.cost ? steps.cost(cropped, *image.format, settings.checkLosslessJpeg) : 0));
     std::string note;
-    const SaveResult saved = SaveCropped(job, image, cropped, replace, steps, &reason, &note);
+    const SaveResult saved = SaveCropped(job, image, *loaded, plan, cropped, replace, steps, &reason, &note);
     if (saved == SaveResult::PathTaken) {
         outcome.kind = ImageOutcome::Kind::Skipped;
         outcome.reason = "a file appeared at " + image.outputPath + " while the run worked; it is kept";
@@ -183,7 +175,7 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
         steps.copyMetadata(cropped, image.outputPath);
     outcome.kind =
         image.action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
-    outcome.wholeImage = refused;
+    outcome.wholeImage = plan.refused;
     outcome.reason = JoinRemarks(note, reason); // what the output lacks of its source, if anything
     return outcome;
 }
@@ -258,6 +250,20 @@ private:
 };
 
 } // namespace
+
+CropPlan PlanImageCrop(const CropJob& job, std::size_t index, const WorkingImage& loaded)
+{
+    const CropJobImage& image = job.images[index];
+    // The sample the preview looked in, so the run cuts what the preview showed; without one, the centre.
+    std::optional<RgbaBitmap> sample;
+    if (PlacesOnSubject(job.settings))
+        sample = ImageTools::LoadSubjectSample(image.sourcePath);
+    std::optional<LosslessJpegLayout> jpeg;
+    if (job.settings.checkLosslessJpeg && image.format == OutputFormat::Jpeg)
+        jpeg = ImageTools::LosslessJpegLayoutOf(loaded);
+    return MakeCropPlan(job.settings, job.customRatio,
+                        {{loaded.Width(), loaded.Height()}, jpeg, sample ? &*sample : nullptr, image.format});
+}
 
 bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings, std::string* refusal)
 {

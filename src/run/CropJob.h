@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/CropPlan.h"
 #include "run/CropSteps.h"
 #include "run/RunMemory.h"
 #include "settings/CropSettings.h"
@@ -167,6 +168,10 @@ std::string RunCountsText(const RunCounts& counts);
 CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbacks, unsigned maxInFlight = 0);
 CropRunResult CropImagesWork(const CropJob& job, const CropRunCallbacks& callbacks, unsigned maxInFlight,
                              const CropSteps& steps);
+
+// The crop plan of one loaded image of the job: its upright size and, where the settings ask, its JPEG layout and the
+// subject's sample (read from its file again, as the preview reads it).
+CropPlan PlanImageCrop(const CropJob& job, std::size_t index, const WorkingImage& loaded);
 
 // One image of the job: load, crop by the job's mode, then write, replace or skip by its action, then the
 // date when kept and saved. A skipped image is still loaded (an unreadable source fails the run).

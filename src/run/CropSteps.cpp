@@ -8,8 +8,6 @@ CropSteps CropSteps::Default()
     steps.load = [](const std::string& path, std::string* reason) {
         return ImageTools::LoadImageAtPixelSize(path, reason);
     };
-    steps.crop = [](const WorkingImage& image, double x, double y, double w, double h,
-                    std::optional<OriginCorner> corner) { return ImageTools::CropImage(image, x, y, w, h, corner); };
     steps.save = [](const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                     bool keepMetadata, bool replaceExisting, std::string* reason) {
         if (!replaceExisting)

@@ -13,9 +13,6 @@ namespace trimlark {
 struct CropSteps
 {
     std::function<std::optional<WorkingImage>(const std::string& path, std::string* reason)> load;
-    std::function<WorkingImage(const WorkingImage& image, double x, double y, double w, double h,
-                               std::optional<OriginCorner> corner)>
-        crop;
     // replaceExisting false: ImageTools::SaveImageAsNewFile.
     std::function<SaveResult(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                              bool keepMetadata, bool replaceExisting, std::string* reason)>

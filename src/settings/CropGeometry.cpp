@@ -95,7 +95,7 @@ Rect GetAutoCropRect(AspectRatio ratio, double W, double H)
     return {(W - width) * 0.5, (H - height) * 0.5, width, height};
 }
 
-Rect GetCustomCropRect(CropMode mode, const CropSettings& settings, double W, double H, Precision precision)
+Rect GetCustomCropRect(CropMode mode, const CropSettings& settings, double W, double H)
 {
     if (mode == CropMode::CustomPixels) {
         return {ReadFloatValue(settings.textFieldCustomCropPixelsOriginX),
@@ -109,11 +109,6 @@ Rect GetCustomCropRect(CropMode mode, const CropSettings& settings, double W, do
     const float py = ReadFloatValue(settings.textFieldCustomCropPercentsOriginY);
     const float pw = ReadFloatValue(settings.textFieldCustomCropPercentsWidth);
     const float ph = ReadFloatValue(settings.textFieldCustomCropPercentsHeight);
-    if (precision == Precision::Single) {
-        const auto w = static_cast<float>(W);
-        const auto h = static_cast<float>(H);
-        return {w * px / 100.0f, h * py / 100.0f, w * pw / 100.0f, h * ph / 100.0f};
-    }
     return {W * px / 100.0, H * py / 100.0, W * pw / 100.0, H * ph / 100.0};
 }
 
@@ -167,49 +162,7 @@ Rect GetRunCropRect(const CropSettings& settings, const CustomRatio& ratio, doub
     const CropMode mode = GetCropMode(settings);
     if (mode == CropMode::Auto)
         return GetAutoCropRect(GetAutoCropRatio(settings.comboAutoCropFormat, ratio, W, H), W, H);
-    return GetCustomCropRect(mode, settings, W, H, Precision::Double);
-}
-
-Rect GetPreviewCropRect(const CropSettings& settings, const CustomRatio& ratio, double W, double H)
-{
-    const CropMode mode = GetCropMode(settings);
-    if (mode == CropMode::Auto)
-        return GetAutoCropRect(GetAutoCropRatio(settings.comboAutoCropFormat, ratio, W, H), W, H);
-    return GetCustomCropRect(mode, settings, W, H, Precision::Single);
-}
-
-DimensionLabels MakeDimensionLabels(const CropSettings& settings, const CustomRatio& ratio, double W, double H,
-                                    const DimensionLabels& previous)
-{
-    if (!(W > 0.0) || !(H > 0.0))
-        return {};
-    DimensionLabels labels = previous;
-    labels.originalWidth = WidthLabel(W);
-    labels.originalHeight = HeightLabel(H);
-    const CropMode mode = GetCropMode(settings);
-    if (mode == CropMode::None)
-        return labels;
-    double outW = W;
-    double outH = H;
-    if (mode == CropMode::Auto) {
-        const Rect rect = GetAutoCropRect(GetAutoCropRatio(settings.comboAutoCropFormat, ratio, W, H), W, H);
-        // An unusable custom ratio, or one that leaves less than a pixel, gives a rectangle the run refuses: it
-        // writes the whole image.
-        if (rect.w >= 1.0 && rect.h >= 1.0) {
-            outW = rect.w;
-            outH = rect.h;
-        }
-    } else {
-        const Rect rect = GetCustomCropRect(mode, settings, W, H, Precision::Single);
-        const auto [cw, ch] = GetClippedCropSize(W, H, rect.x, rect.y, rect.w, rect.h);
-        if (cw >= 1.0 && ch >= 1.0) {
-            outW = cw;
-            outH = ch;
-        }
-    }
-    labels.outputWidth = WidthLabel(outW);
-    labels.outputHeight = HeightLabel(outH);
-    return labels;
+    return GetCustomCropRect(mode, settings, W, H);
 }
 
 } // namespace trimlark

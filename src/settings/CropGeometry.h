@@ -19,12 +19,6 @@ enum class CropMode
     None,
 };
 
-enum class Precision
-{
-    Single, // dimension labels and preview
-    Double, // the crop run
-};
-
 struct Rect
 {
     double x = 0;
@@ -63,9 +57,9 @@ AspectRatio GetAutoCropRatio(int index, const CustomRatio& ratio, double W, doub
 // exact. A ratio term below 1, or an image side below 1 or not below 2^63, gives (0, 0, 0, 0).
 Rect GetAutoCropRect(AspectRatio ratio, double W, double H);
 
-// The corner-relative rectangle of a custom crop: pixels as typed; percents of the image's size, in single
-// precision for labels and preview and in double precision for the run. Other modes give (0, 0, 0, 0).
-Rect GetCustomCropRect(CropMode mode, const CropSettings& settings, double W, double H, Precision precision);
+// The corner-relative rectangle of a custom crop: pixels as typed; percents of the image's size, in double
+// precision (the labels, the preview and the run alike). Other modes give (0, 0, 0, 0).
+Rect GetCustomCropRect(CropMode mode, const CropSettings& settings, double W, double H);
 
 // Whether a corner measures from the image's right edge, and from its top edge. Without a corner the rectangle
 // sits at the bottom-left.
@@ -92,9 +86,6 @@ bool PlacesOnSubject(const CropSettings& settings);
 // The crop rectangle a run uses for one image: by mode, percents in double precision; None gives (0, 0, 0, 0).
 Rect GetRunCropRect(const CropSettings& settings, const CustomRatio& ratio, double W, double H);
 
-// The rectangle the preview draws: by mode, custom values in single precision; None gives (0, 0, 0, 0).
-Rect GetPreviewCropRect(const CropSettings& settings, const CustomRatio& ratio, double W, double H);
-
 // The four dimension labels of the main window.
 // "Width: 300" and "Height: 200" for a size (the whole part of it).
 std::string WidthLabel(double value);
@@ -109,10 +100,5 @@ struct DimensionLabels
 
     bool operator==(const DimensionLabels&) const = default;
 };
-
-// The labels for an image of W x H (0 x 0 when none is selected). In mode None the output labels keep the
-// previous text. A crop the run would refuse shows the image's own size as the output.
-DimensionLabels MakeDimensionLabels(const CropSettings& settings, const CustomRatio& ratio, double W, double H,
-                                    const DimensionLabels& previous);
 
 } // namespace trimlark

@@ -59,7 +59,9 @@ TEST_F(PreviewPictures, TheNeighboursOfAShownImageAreDecodedAhead)
     CropPreviewController preview;
     QSignalSpy shown(&preview, &CropPreviewController::previewReady);
     preview.SetNeighbours({paths[2], paths[0]});
-    preview.Request(paths[1], {40, 30}, target, {0, 0, 10, 10}, OriginCorner::TopLeft);
+    CropPlan plan;
+    plan.rect = {0, 0, 10, 10}, plan.corner = OriginCorner::TopLeft;
+    preview.Request(paths[1], {40, 30}, target, plan);
     ASSERT_TRUE(shown.wait(5000));
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return preview.HasPicture(paths[0], target) && preview.HasPicture(paths[2], target); }));

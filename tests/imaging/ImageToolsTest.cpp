@@ -1,3 +1,4 @@
+#include "imaging/CropPlan.h"
 #include "imaging/ImageTools.h"
 
 #include "TestImages.h"
@@ -371,8 +372,18 @@ TEST_F(SaveTest, ALosslessJpegCropCopiesTheKeptBlocks)
             stored.jpegsave(source.c_str(),
                             VImage::option()->set("Q", 90)->set(
                                 "subsample_mode", subsampled ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF));
-            const WorkingImage cropped = ImageTools::CropImage(Load(source), 37, 21, 101, 77, Corner::TopLeft);
-            const WorkingImage grown = ImageTools::GrowForLosslessJpeg(cropped);
+            CropSettings settings;
+            settings.radioAutoCrop = false, settings.radioCustomCrop = true, settings.radioCustomCropPixels = true;
+            settings.textFieldCustomCropPixelsOriginX = "37", settings.textFieldCustomCropPixelsOriginY = "21";
+            settings.textFieldCustomCropPixelsWidth = "101", settings.textFieldCustomCropPixelsHeight = "77";
+            settings.comboOriginCorner = static_cast<int>(Corner::TopLeft), settings.checkLosslessJpeg = true;
+            const WorkingImage loaded = Load(source);
+            const CropPlan plan =
+                MakeCropPlan(settings, {},
+                             {{loaded.Width(), loaded.Height()}, ImageTools::LosslessJpegLayoutOf(loaded), nullptr,
+                              OutputFormat::Jpeg});
+            const WorkingImage cropped = ImageTools::CropImage(loaded, plan);
+            const WorkingImage grown = ImageTools::CropToLosslessRegion(loaded, plan);
             const int block = subsampled ? 16 : 8;
             const double grewX = grown.Width() - cropped.Width(), grewY = grown.Height() - cropped.Height();
             EXPECT_TRUE(grewX >= 0 && grewX < block && grewY >= 0 && grewY < block) << grewX << " " << grewY;

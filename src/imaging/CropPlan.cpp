@@ -1,0 +1,70 @@
+#include "imaging/CropPlan.h"
+
+#include "settings/SettingsRules.h"
+
+namespace trimlark {
+
+CropPlan MakeCropPlan(const CropSettings& settings, const CustomRatio& ratio, const CropPlanPicture& picture)
+{
+    const auto [W, H] = picture.upright;
+    CropPlan plan;
+    plan.corner = OriginCornerAt(settings.comboOriginCorner);
+    plan.output = picture.upright;
+    plan.cropping = GetCropMode(settings) != CropMode::None;
+    const bool lossless = picture.jpeg && settings.checkLosslessJpeg && picture.format == OutputFormat::Jpeg;
+    // The whole picture: a lossless crop copies every block.
+    auto whole = [&] {
+        plan.rect = {0, 0, W, H};
+        if (lossless)
+            plan.lossless = PixelRect{0, 0, static_cast<int>(W), static_cast<int>(H)};
+        return plan;
+    };
+    if (!plan.cropping)
+        return whole();
+    plan.rect = GetRunCropRect(settings, ratio, W, H);
+    if (PlacesOnSubject(settings) && picture.subjectSample) {
+        plan.rect = ImageTools::PlaceCropOnSubject(*picture.subjectSample, W, H, plan.rect, plan.corner);
+        plan.source = CropSource::Subject;
+    }
+    const auto region = GetCropRegionAtCorner(plan.corner, W, H, plan.rect.x, plan.rect.y, plan.rect.w, plan.rect.h);
+    if (!region) {
+        plan.refused = true;
+        return whole();
+    }
+    plan.output = {region->w, region->h};
+    if (lossless) {
+        plan.lossless = ImageTools::LosslessJpegRegion(*picture.jpeg, plan.rect.x, plan.rect.y, plan.rect.w,
+                                                       plan.rect.h, plan.corner);
+        plan.output = {static_cast<double>(plan.lossless->width), static_cast<double>(plan.lossless->height)};
+    }
+    return plan;
+}
+
+Rect CropPlan::WrittenRect() const
+{
+    if (!lossless)
+        return rect;
+    return {static_cast<double>(lossless->left), static_cast<double>(lossless->top),
+            static_cast<double>(lossless->width), static_cast<double>(lossless->height)};
+}
+
+std::optional<OriginCorner> CropPlan::WrittenCorner() const
+{
+    return lossless ? std::optional(OriginCorner::TopLeft) : corner;
+}
+
+DimensionLabels MakeDimensionLabels(const CropPlan& plan, PixelSize size, const DimensionLabels& previous)
+{
+    if (!(size.width > 0.0) || !(size.height > 0.0))
+        return {};
+    DimensionLabels labels = previous;
+    labels.originalWidth = WidthLabel(size.width);
+    labels.originalHeight = HeightLabel(size.height);
+    if (plan.cropping) {
+        labels.outputWidth = WidthLabel(plan.output.width);
+        labels.outputHeight = HeightLabel(plan.output.height);
+    }
+    return labels;
+}
+
+} // namespace trimlark

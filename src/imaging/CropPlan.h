@@ -1,0 +1,59 @@
+#pragma once
+
+#include "imaging/ImageTools.h"
+#include "settings/CropGeometry.h"
+#include "settings/CropSettings.h"
+#include "settings/DataProvider.h"
+#include "settings/FileTypes.h"
+
+#include <optional>
+
+namespace trimlark {
+
+// Where a plan's rectangle came from.
+enum class CropSource
+{
+    Settings, // the crop settings as they stand
+    Subject,  // the settings' rectangle, moved onto the picture's most interesting region
+};
+
+// What is cut out of one picture, decided once from the settings and the picture's upright size. The labels, the
+// preview and the run all take it; none of them decides again.
+struct CropPlan
+{
+    Rect rect; // in upright pixels, measured from corner; the whole picture when the crop is refused
+    std::optional<OriginCorner> corner;
+    bool cropping = true; // false in the None mode: the picture is written whole, and no crop is refused
+    bool refused = false; // the crop cuts nothing out of the picture: it is written whole
+    // The region a lossless JPEG crop writes, top-left based and grown to the file's block grid.
+    std::optional<PixelRect> lossless;
+    CropSource source = CropSource::Settings;
+    PixelSize output; // the output's size (a custom crop's clipped size may hold a fraction, which is cut)
+
+    // The rectangle the output holds and the corner it is measured from: the lossless region (from the top left)
+    // where there is one, else rect and corner.
+    Rect WrittenRect() const;
+    std::optional<OriginCorner> WrittenCorner() const;
+
+    bool operator==(const CropPlan&) const = default;
+};
+
+// The facts of a picture a plan is made from besides the settings, each read once.
+struct CropPlanPicture
+{
+    PixelSize upright;                       // the picture's size, upright
+    std::optional<LosslessJpegLayout> jpeg;  // a JPEG's layout, for the lossless crop
+    const RgbaBitmap* subjectSample = nullptr; // where a "Subject" crop looks (LoadSubjectSample); none: centred
+    std::optional<OutputFormat> format;      // the output's format; the lossless crop writes JPEG only
+};
+
+// The plan of one picture: the settings' rectangle (percents in double precision), moved onto the subject where
+// asked and a sample is given, refused when it cuts nothing out (GetCropRegionAtCorner), and with the lossless
+// box on, a JPEG source and JPEG output, grown to the block grid (LosslessJpegRegion).
+CropPlan MakeCropPlan(const CropSettings& settings, const CustomRatio& ratio, const CropPlanPicture& picture);
+
+// The four dimension labels for the plan of a picture of the size (0 x 0 when none is selected). In mode None the
+// output labels keep the previous text.
+DimensionLabels MakeDimensionLabels(const CropPlan& plan, PixelSize size, const DimensionLabels& previous);
+
+} // namespace trimlark

@@ -1,0 +1,116 @@
+#include "imaging/CropPlan.h"
+
+#include <gtest/gtest.h>
+
+namespace trimlark {
+namespace {
+
+constexpr int R4x3 = 1, R3x2 = 2, R16x9 = 3, R16x10 = 4, RCustom = 5;
+
+CropSettings Auto(int ratioIndex)
+{
+    CropSettings s;
+    s.comboAutoCropFormat = ratioIndex;
+    return s;
+}
+
+// A custom crop in pixels (or percents) with the four fields as typed.
+CropSettings Custom(bool pixels, const char* x, const char* y, const char* w, const char* h)
+{
+    CropSettings s;
+    s.radioAutoCrop = false;
+    s.radioCustomCrop = true;
+    s.radioCustomCropPixels = pixels;
+    s.radioCustomCropPercents = !pixels;
+    (pixels ? s.textFieldCustomCropPixelsOriginX : s.textFieldCustomCropPercentsOriginX) = x;
+    (pixels ? s.textFieldCustomCropPixelsOriginY : s.textFieldCustomCropPercentsOriginY) = y;
+    (pixels ? s.textFieldCustomCropPixelsWidth : s.textFieldCustomCropPercentsWidth) = w;
+    (pixels ? s.textFieldCustomCropPixelsHeight : s.textFieldCustomCropPercentsHeight) = h;
+    return s;
+}
+
+CropSettings Pixels(const char* x, const char* y, const char* w, const char* h)
+{
+    return Custom(true, x, y, w, h);
+}
+
+TEST(CropPlan, LabelsShowTheSizeTheCropWillProduce)
+{
+    const struct Case
+    {
+        const char* name;
+        CropSettings settings;
+        CustomRatio ratio;
+        double W, H;
+        const char* outWidth;
+        const char* outHeight;
+    } cases[] = {
+        {"landscape 4:3", Auto(R4x3), {}, 4000, 3000, "Width: 4000", "Height: 3000"},
+        // portrait: w = 4000 * 3 / 4 = 3000 exactly (a float ratio gives 2999.99991)
+        {"portrait 4:3 is exact", Auto(R4x3), {}, 3000, 4000, "Width: 3000", "Height: 4000"},
+        // 1920 * 9 / 16 = 1080 (a float ratio gives 1079.99999)
+        {"1920x1200 16:9", Auto(R16x9), {}, 1920, 1200, "Width: 1920", "Height: 1080"},
+        // 6000 * 9 / 16 = 3375 and 6000 * 10 / 16 = 3750 (float ratios give 3374.99998 and 3749.99994)
+        {"6000x4000 16:9", Auto(R16x9), {}, 6000, 4000, "Width: 6000", "Height: 3375"},
+        {"6000x4000 16:10", Auto(R16x10), {}, 6000, 4000, "Width: 6000", "Height: 3750"},
+        {"1000x500 3:2", Auto(R3x2), {}, 1000, 500, "Width: 750", "Height: 500"},
+        {"custom 2:3 as given", Auto(RCustom), {2, 3, false}, 3000, 2000, "Width: 1333", "Height: 2000"},
+        {"custom 2:3 along the longer side", Auto(RCustom), {2, 3, true}, 2000, 3000, "Width: 2000", "Height: 1333"},
+        {"custom width 0 is refused", Auto(RCustom), {0, 3, true}, 2000, 3000, "Width: 2000", "Height: 3000"},
+        {"pixels clipped on the left", Pixels("-100", "50", "300", "200"), {}, 1000, 800, "Width: 200", "Height: 200"},
+        {"pixels overhanging right", Pixels("900", "0", "300", "100"), {}, 1000, 800, "Width: 100", "Height: 100"},
+        {"pixels beyond the image", Pixels("1000", "0", "300", "100"), {}, 1000, 800, "Width: 1000", "Height: 800"},
+        {"pixels one pixel", Pixels("0", "0", "1", "1"), {}, 1000, 800, "Width: 1", "Height: 1"},
+        {"pixels not numbers", Pixels("abc", "", "wide", "tall"), {}, 1000, 800, "Width: 1000", "Height: 800"},
+        // -1e39 + 1e39 is NaN in single precision: no usable crop, the whole image is written
+        {"pixels infinite both ways", Pixels("-1e39", "0", "1e39", "100"), {}, 1000, 800, "Width: 1000",
+         "Height: 800"},
+        {"pixels infinitely wide", Pixels("100", "0", "1e39", "100"), {}, 1000, 800, "Width: 900", "Height: 100"},
+        {"percents", Custom(false, "20", "20", "60", "60"), {}, 1000, 800, "Width: 600", "Height: 480"},
+        {"percents overhanging", Custom(false, "50", "50", "80", "80"), {}, 1000, 800, "Width: 500", "Height: 400"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PixelSize size{c.W, c.H};
+        const DimensionLabels labels = MakeDimensionLabels(MakeCropPlan(c.settings, c.ratio, {size, {}, nullptr, {}}), size, {});
+        EXPECT_EQ(labels.originalHeight, "Height: " + std::to_string(static_cast<long long>(c.H)));
+        EXPECT_EQ(labels.outputWidth, c.outWidth);
+        EXPECT_EQ(labels.outputHeight, c.outHeight);
+    }
+    // No image shows zeros; mode None keeps the previous output text.
+    const DimensionLabels previous{"Width: 5", "Height: 6", "Width: 7", "Height: 8"};
+    EXPECT_EQ(MakeDimensionLabels(MakeCropPlan({}, {}, {}), {}, previous), DimensionLabels{});
+    CropSettings none;
+    none.radioAutoCrop = false;
+    EXPECT_EQ(MakeDimensionLabels(MakeCropPlan(none, {}, {{1000, 800}, {}, nullptr, {}}), {1000, 800}, previous),
+              (DimensionLabels{"Width: 1000", "Height: 800", "Width: 7", "Height: 8"}));
+}
+
+// A crop that cuts nothing writes the whole picture, as a lossless crop too; one that does cut is grown to the
+// block grid in the picture as stored.
+TEST(CropPlan, RefusedCropsWriteTheWholePictureAndLosslessOnesGrow)
+{
+    // A 4:2:0 JPEG of 100 x 80 stored upright: blocks of 16 pixels.
+    const LosslessJpegLayout jpeg{{16, 16}, 1, 100, 80};
+    const CropPlanPicture picture{{100, 80}, jpeg, nullptr, OutputFormat::Jpeg};
+    CropSettings lossless = Pixels("20", "10", "30", "30");
+    lossless.comboOriginCorner = 2; // top left: left 20 and top 10 grow out to 16 and 0
+    lossless.checkLosslessJpeg = true;
+    const CropPlan grown = MakeCropPlan(lossless, {}, picture);
+    EXPECT_FALSE(grown.refused);
+    EXPECT_EQ(grown.lossless, (PixelRect{16, 0, 34, 40}));
+    EXPECT_EQ(grown.output, (PixelSize{34, 40}));
+    EXPECT_EQ(grown.WrittenRect(), (Rect{16, 0, 34, 40}));
+
+    CropSettings off = lossless;
+    off.textFieldCustomCropPixelsOriginX = "200";
+    const CropPlan refused = MakeCropPlan(off, {}, picture);
+    EXPECT_TRUE(refused.refused);
+    EXPECT_EQ(refused.rect, (Rect{0, 0, 100, 80}));
+    EXPECT_EQ(refused.lossless, (PixelRect{0, 0, 100, 80}));
+    // Another output format re-encodes: nothing grows.
+    EXPECT_FALSE(MakeCropPlan(lossless, {}, {{100, 80}, jpeg, nullptr, OutputFormat::Png}).lossless);
+}
+
+} // namespace
+} // namespace trimlark
