@@ -62,8 +62,9 @@ enum class SaveResult
 {
     Saved,
     Failed,
-    PathTaken, // a file had the output's name when the new one was complete; nothing was written
-    Refused,   // a lossless JPEG crop the transform cannot do (not a JPEG, damaged...); nothing was written
+    PathTaken,    // a file had the output's name when the new one was complete; nothing was written
+    Refused,      // a lossless JPEG crop the transform cannot do (not a JPEG, damaged...); nothing was written
+    SourceFailed, // the source's pixels cannot be read (damaged, cut short); nothing was written
 };
 
 // A rectangle of pixels, top-left origin.
@@ -140,6 +141,12 @@ public:
     static SaveResult SaveImageAsNewFile(const WorkingImage& image, const std::string& path, OutputFormat format,
                                          double quality, bool keepMetadata = false, std::string* reason = nullptr);
 
+    // SaveImage (replaceExisting) or SaveImageAsNewFile, telling which side a failure was on: SourceFailed when
+    // the source's pixels cannot be read, whenever the decoder noticed it ("the file ends early", or the decoder's
+    // own sentence); Failed when the output cannot be written ("cannot write <path>: the disk is full").
+    static SaveResult WriteImage(const WorkingImage& image, const std::string& path, OutputFormat format,
+                                 double quality, bool keepMetadata, bool replaceExisting, std::string* reason);
+
     // The region grown so that a lossless JPEG crop can write it: its left and top edges, in the picture as the
     // file stores it, move out to the file's block grid (8 or 16 pixels); the image itself when its file is no
     // JPEG.
@@ -166,9 +173,10 @@ public:
 
     // After a save with keepMetadata (which already put the source's metadata into the output, encoding its
     // pixels once): gives the output the creation date of the file the image was loaded from, also when the
-    // output replaced it (as its modification and access time; Linux cannot set a birth time). Prints "ERROR"
-    // on standard output when the date cannot be set.
-    static void CopyEXIFInformationAndCreationDate(const WorkingImage& source, const std::string& outputPath);
+    // output replaced it (as its modification and access time; Linux cannot set a birth time). False, with the
+    // reason, when the date cannot be set.
+    static bool CopyEXIFInformationAndCreationDate(const WorkingImage& source, const std::string& outputPath,
+                                                   std::string* reason = nullptr);
 
     // The file's birth time where recorded (and not later than its modification time), else its modification
     // time; now when the file's attributes cannot be read.

@@ -12,13 +12,10 @@ CropSteps CropSteps::Default()
                     std::optional<OriginCorner> corner) { return ImageTools::CropImage(image, x, y, w, h, corner); };
     steps.save = [](const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                     bool keepMetadata, bool replaceExisting, std::string* reason) {
-        if (!replaceExisting)
-            return ImageTools::SaveImageAsNewFile(image, path, format, quality, keepMetadata, reason);
-        return ImageTools::SaveImage(image, path, format, quality, keepMetadata, reason) ? SaveResult::Saved
-                                                                                         : SaveResult::Failed;
+        return ImageTools::WriteImage(image, path, format, quality, keepMetadata, replaceExisting, reason);
     };
-    steps.copyMetadata = [](const WorkingImage& source, const std::string& outputPath) {
-        ImageTools::CopyEXIFInformationAndCreationDate(source, outputPath);
+    steps.copyMetadata = [](const WorkingImage& source, const std::string& outputPath, std::string* reason) {
+        return ImageTools::CopyEXIFInformationAndCreationDate(source, outputPath, reason);
     };
     steps.saveLossless = [](const WorkingImage& image, const std::string& path, bool keepMetadata,
                             bool replaceExisting, std::string* reason) {

@@ -16,11 +16,12 @@ struct CropSteps
     std::function<WorkingImage(const WorkingImage& image, double x, double y, double w, double h,
                                std::optional<OriginCorner> corner)>
         crop;
-    // replaceExisting false: ImageTools::SaveImageAsNewFile.
+    // ImageTools::WriteImage.
     std::function<SaveResult(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                              bool keepMetadata, bool replaceExisting, std::string* reason)>
         save;
-    std::function<void(const WorkingImage& source, const std::string& outputPath)> copyMetadata;
+    // ImageTools::CopyEXIFInformationAndCreationDate.
+    std::function<bool(const WorkingImage& source, const std::string& outputPath, std::string* reason)> copyMetadata;
     // ImageTools::SaveLosslessJpeg.
     std::function<SaveResult(const WorkingImage& image, const std::string& path, bool keepMetadata,
                              bool replaceExisting, std::string* reason)>
