@@ -805,6 +805,13 @@ TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
     EXPECT_EQ(back.width(), 100);
     EXPECT_NEAR(test::CoordinateAt(back, 0, 0).first, 40, 3);
     EXPECT_NEAR(test::CoordinateAt(back, 0, 0).second, 149, 3);
+
+    // A date that cannot be set is told to the caller, never printed.
+    std::string reason;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(ImageTools::CopyEXIFInformationAndCreationDate(overSource, folder.Path("gone.jpg"), &reason));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(reason, "its date cannot be set: No such file or directory");
 }
 
 // Metadata never costs an image its output: what a format cannot hold is left out and named, the rest carried. An

@@ -296,6 +296,19 @@ TEST_F(CropRunTest, TheSettingsReachEachImage)
         EXPECT_EQ(std::filesystem::last_write_time(outputs.Path(c.file)) == std::filesystem::last_write_time(source),
                   c.dated);
     }
+
+    // A date that cannot be set (the output gone by then) is the written image's remark.
+    CropSteps steps = CropSteps::Default();
+    steps.save = [save = steps.save](const WorkingImage& image, const std::string& path, auto... rest) {
+        const SaveResult saved = save(image, path, rest...);
+        std::filesystem::remove(path);
+        return saved;
+    };
+    custom.textFieldName = "undated";
+    const ImageOutcome undated =
+        CropImagesWork(BuildCropJob({source}, custom, {5, 1, true}, {}), {}, 1, steps).outcomes.at(0);
+    EXPECT_EQ(undated.kind, Kind::Written);
+    EXPECT_EQ(undated.reason, "its date cannot be set: No such file or directory");
 }
 
 // Each image's reason holds only what happened to that image, whatever runs beside it: damaged files of four
