@@ -155,8 +155,9 @@ using VerrorFunction = void (*)(const char*, const char*, va_list);
 } // namespace trimlark
 
 // libvips' errors go to one buffer for the whole process, which another image in flight may fill or clear at any
-// moment. Every error libvips raises passes through here (libvips calls this function through its own symbol
-// table, so this definition comes first) and is kept by the scope of the image the raising thread works for.
+// moment. Every error libvips raises passes through here: libvips calls vips_verror through the dynamic linker,
+// which finds the program's own definition before the library's. The message is kept by the scope of the image the
+// raising thread works for, then handed on to the library's buffer as before.
 extern "C" void vips_verror(const char* domain, const char* format, va_list arguments)
 {
     va_list copy;
