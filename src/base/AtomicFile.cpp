@@ -10,10 +10,47 @@
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace trimlark {
 
 namespace {
+
+std::atomic<bool> withoutLinks{false}; // see SimulateFileSystemWithoutLinks
+
+// The calls a file system may lack, failing as it fails them when simulated.
+int OpenUnnamed(const char* folder)
+{
+    if (withoutLinks) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+
+int RenameNoReplace(const char* from, const char* to)
+{
+    if (withoutLinks) {
+        errno = EINVAL;
+        return -1;
+    }
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+
+int HardLink(const char* from, const char* to)
+{
+    if (withoutLinks) {
+        errno = EPERM;
+        return -1;
+    }
+    return ::link(from, to);
+}
+
+// Errors by which a file system says it lacks a call, not that the call failed.
+bool Unsupported(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EPERM || error == EOPNOTSUPP;
+}
 
 std::string ErrnoText(const char* what)
 {
@@ -90,12 +127,28 @@ AtomicFile::AtomicFile(std::string destination) : destination_(std::move(destina
 
 AtomicFile::~AtomicFile()
 {
+    Abandon();
+}
+
+std::string AtomicFile::Abandon()
+{
     if (unnamedFd_ >= 0) {
         ::close(unnamedFd_);
-    } else if (!temporaryPath_.empty() && !committed_ && ::unlink(temporaryPath_.c_str()) != 0 && errno != ENOENT) {
-        std::printf("Remove failed: %s\n", std::strerror(errno));
-        std::fflush(stdout);
+        unnamedFd_ = -1;
+        temporaryPath_.clear();
+        return {};
     }
+    if (temporaryPath_.empty() || committed_)
+        return {};
+    const std::string path = std::exchange(temporaryPath_, std::string());
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        return "the temporary file " + path + " cannot be removed: " + std::strerror(errno);
+    return {};
+}
+
+void AtomicFile::SimulateFileSystemWithoutLinks(bool on)
+{
+    withoutLinks = on;
 }
 
 bool AtomicFile::Create(std::string* reason)
@@ -106,7 +159,7 @@ bool AtomicFile::Create(std::string* reason)
             *reason = "The output path names no file";
         return false;
     }
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const int fd = OpenUnnamed(folder.empty() ? "." : folder.c_str());
     if (fd >= 0) {
         // Encoders open the file by this path, which needs /proc.
         temporaryPath_ = "/proc/self/fd/" + std::to_string(fd);
@@ -135,9 +188,12 @@ bool AtomicFile::Write(const void* data, std::size_t size, std::string* reason)
     const int fd = unnamedFd_ >= 0 ? unnamedFd_ : ::open(temporaryPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0 || (fd == unnamedFd_ && ::ftruncate(fd, 0) != 0))
         return Fail(reason, "Cannot open the temporary file");
-    const bool ok = WriteAllAt(fd, data, size, 0) || Fail(reason, "Cannot write the output");
+    bool ok = WriteAllAt(fd, data, size, 0);
+    int error = errno;
     if (fd != unnamedFd_ && ::close(fd) != 0 && ok)
-        return Fail(reason, "Cannot write the output");
+        ok = false, error = errno;
+    if (!ok && reason)
+        *reason = WriteFailureText(destination_, error);
     return ok;
 }
 
@@ -170,12 +226,14 @@ bool AtomicFile::NameIfFree(std::string* reason)
     if (unnamedFd_ >= 0) {
         result = ::linkat(AT_FDCWD, temporaryPath_.c_str(), AT_FDCWD, destination_.c_str(), AT_SYMLINK_FOLLOW);
     } else {
-        result = ::renameat2(AT_FDCWD, temporaryPath_.c_str(), AT_FDCWD, destination_.c_str(), RENAME_NOREPLACE);
-        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        result = RenameNoReplace(temporaryPath_.c_str(), destination_.c_str());
+        if (result != 0 && Unsupported(errno)) {
             // A file system without the no-replace rename: a hard link fails as well when the name is taken.
-            result = ::link(temporaryPath_.c_str(), destination_.c_str());
+            result = HardLink(temporaryPath_.c_str(), destination_.c_str());
             if (result == 0)
                 ::unlink(temporaryPath_.c_str());
+            else if (Unsupported(errno))
+                result = ReserveAndRename();
         }
     }
     if (result == 0)
@@ -184,13 +242,40 @@ bool AtomicFile::NameIfFree(std::string* reason)
     return Fail(reason, destinationTaken_ ? "A file appeared at the output path" : "Cannot name the output file");
 }
 
+// The destination's name taken by an empty file that only this call can create, then the complete file renamed
+// over it: whatever else appears at the name before is kept. 0, or -1 with errno set.
+int AtomicFile::ReserveAndRename()
+{
+    const int reserved = ::open(destination_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (reserved < 0)
+        return -1;
+    struct stat mine
+    {
+    };
+    const bool known = ::fstat(reserved, &mine) == 0;
+    ::close(reserved);
+    if (::rename(temporaryPath_.c_str(), destination_.c_str()) == 0)
+        return 0;
+    const int error = errno;
+    // The reservation goes again, unless another program has put its own file at the name meanwhile.
+    struct stat now
+    {
+    };
+    if (known && ::stat(destination_.c_str(), &now) == 0 && now.st_ino == mine.st_ino && now.st_dev == mine.st_dev)
+        ::unlink(destination_.c_str());
+    errno = error;
+    return -1;
+}
+
 bool AtomicFile::Commit(std::string* reason, bool replace)
 {
     const int fd = unnamedFd_ >= 0 ? unnamedFd_ : ::open(temporaryPath_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return Fail(reason, "Cannot flush the output");
-    const bool ok = (::fsync(fd) == 0 || Fail(reason, "Cannot flush the output")) &&
-                    (!replace || KeepModeOf(destination_, fd, reason));
+    const bool flushed = ::fsync(fd) == 0;
+    if (!flushed && reason)
+        *reason = WriteFailureText(destination_, errno); // a file system may tell of a full disk only now
+    const bool ok = flushed && (!replace || KeepModeOf(destination_, fd, reason));
     if (fd != unnamedFd_)
         ::close(fd);
     if (!ok)

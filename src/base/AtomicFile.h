@@ -7,8 +7,8 @@ namespace trimlark {
 
 // A file in a destination's folder that replaces the destination only when committed. Until then an existing
 // file at the destination stays as it was. Where the file system allows it the file has no name before the
-// commit, so a crash or a kill leaves nothing behind; elsewhere it has a hidden unique name, which the destructor
-// removes when uncommitted ("Remove failed: " and the reason on standard output when it cannot be).
+// commit, so a crash or a kill leaves nothing behind; elsewhere it has a hidden unique name, which Abandon or the
+// destructor removes when uncommitted.
 class AtomicFile
 {
 public:
@@ -23,20 +23,30 @@ public:
     // A path an encoder may open for writing; valid after Create and until the object ends.
     const std::string& TemporaryPath() const { return temporaryPath_; }
 
-    // Replaces the file's content with bytes, checking every write.
+    // Replaces the file's content with bytes, checking every write ("cannot write <destination>: the disk is
+    // full").
     bool Write(const void* data, std::size_t size, std::string* reason);
 
     // Flushes the file to disk and puts it in place of the destination. A destination that was a regular file
     // passes on its permission bits, and its owner where the user may give it; otherwise the file keeps
     // 0666 less the umask. With replace false the file takes the name only if nothing has it at that moment
     // (checked and named in one step, so a file another program writes meanwhile is never replaced); false then,
-    // with DestinationTaken() true, when something had it.
+    // with DestinationTaken() true, when something had it. On a file system with neither a no-replace rename nor
+    // hard links (exFAT through FUSE) the name is reserved by an exclusive create and the file renamed over it.
     bool Commit(std::string* reason, bool replace = true);
     bool DestinationTaken() const { return destinationTaken_; }
+
+    // Removes the uncommitted file now; a remark when its temporary name cannot be removed, else empty.
+    std::string Abandon();
+
+    // For tests: while on, files are made as on a file system without unnamed files, no-replace renames and hard
+    // links (those calls fail as such a file system fails them).
+    static void SimulateFileSystemWithoutLinks(bool on);
 
 private:
     bool Replace(std::string* reason);
     bool NameIfFree(std::string* reason);
+    int ReserveAndRename();
 
     std::string destination_;
     std::string temporaryPath_;

@@ -1,6 +1,7 @@
 #include "base/FileIo.h"
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace trimlark {
@@ -44,6 +45,25 @@ bool ReadAllAt(int fd, void* data, std::size_t size, off_t offset)
 {
     return TransferAll(static_cast<char*>(data), size, offset,
                        [fd](char* bytes, std::size_t count, off_t at) { return ::pread(fd, bytes, count, at); });
+}
+
+std::string WriteFailureText(const std::string& path, int error)
+{
+    std::string cause;
+    switch (error) {
+    case ENOSPC:
+        cause = "the disk is full";
+        break;
+    case EDQUOT:
+        cause = "the disk quota is used up";
+        break;
+    case EFBIG:
+        cause = "the file is larger than its disk or the system allows";
+        break;
+    default:
+        cause = std::strerror(error);
+    }
+    return "cannot write " + path + ": " + cause;
 }
 
 } // namespace trimlark

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <sys/types.h>
 
 namespace trimlark {
@@ -10,5 +11,9 @@ namespace trimlark {
 bool WriteAll(int fd, const void* data, std::size_t size);                 // at the file's position
 bool WriteAllAt(int fd, const void* data, std::size_t size, off_t offset); // position unchanged
 bool ReadAllAt(int fd, void* data, std::size_t size, off_t offset);
+
+// Why the file at path could not be written, for the user: "cannot write <path>: the disk is full" (ENOSPC), or the
+// system's words for the error.
+std::string WriteFailureText(const std::string& path, int error);
 
 } // namespace trimlark

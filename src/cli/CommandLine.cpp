@@ -366,10 +366,7 @@ int CropImages(std::vector<std::string> sources, const ProfileContent& content, 
             if (outcome.kind == ImageOutcome::Kind::LoadFailed || outcome.kind == ImageOutcome::Kind::SaveFailed)
                 failures.push_back(FailureLine(outcome));
             if (report)
-                report->Add(outcome.sourcePath, outcome.outputPath, OutcomeWord(outcome.kind),
-                            outcome.kind == ImageOutcome::Kind::Skipped && outcome.reason.empty()
-                                ? "the output exists and is kept"
-                                : outcome.reason,
+                report->Add(outcome.sourcePath, outcome.outputPath, OutcomeWord(outcome.kind), ReportReason(outcome),
                             outcome.milliseconds);
         };
         const CropRunResult result = CropImagesWork(job, callbacks, args.jobs);

@@ -1,5 +1,6 @@
 #include "cli/ProgressReporter.h"
 
+#include "cli/RunReport.h"
 #include "cli/TerminalText.h"
 
 #include <string>
@@ -38,7 +39,7 @@ std::string Warning(const ImageOutcome& outcome)
                (outcome.sourceKept ? " (--replace-sources replaces it)" : "");
     std::string text;
     if (outcome.wholeImage)
-        text = "the crop is refused (it cuts nothing out of this image); the whole image is written";
+        text = kWholeImageText;
     if (written && !outcome.reason.empty())
         text += (text.empty() ? "" : "; ") + outcome.reason;
     return text.empty() ? text : outcome.sourcePath + ": " + text;

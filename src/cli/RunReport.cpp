@@ -36,6 +36,15 @@ PlannedOutcome PlanOutcome(const CropJobImage& image, bool asking)
     return {"skip", "the output exists and is kept"};
 }
 
+std::string ReportReason(const ImageOutcome& outcome)
+{
+    if (outcome.kind == ImageOutcome::Kind::Skipped && outcome.reason.empty())
+        return "the output exists and is kept";
+    if (!outcome.wholeImage)
+        return outcome.reason;
+    return std::string(kWholeImageText) + (outcome.reason.empty() ? "" : "; ") + outcome.reason;
+}
+
 std::string_view OutcomeWord(ImageOutcome::Kind kind)
 {
     switch (kind) {

@@ -20,6 +20,14 @@ struct PlannedOutcome
 };
 PlannedOutcome PlanOutcome(const CropJobImage& image, bool asking);
 
+// What an image whose crop was refused is told: it was written whole.
+inline constexpr std::string_view kWholeImageText =
+    "the crop is refused (it cuts nothing out of this image); the whole image is written";
+
+// The reason the report gives for an image: its outcome's reason, after the refused crop for an image written
+// whole; for an output kept without a word, that it exists.
+std::string ReportReason(const ImageOutcome& outcome);
+
 // "written", "replaced", "skipped", "load-failed", "save-failed" or "not-started".
 std::string_view OutcomeWord(ImageOutcome::Kind kind);
 

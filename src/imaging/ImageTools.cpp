@@ -14,8 +14,9 @@
 #include "settings/CropGeometry.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -204,22 +205,21 @@ WorkingImage ImageTools::CropImage(const WorkingImage& image, double x, double y
 
 namespace {
 
-bool Save(const WorkingImage& image, const std::string& path, WriteRequest request, std::string* reason,
-          bool* pathTaken = nullptr)
+SaveResult Save(const WorkingImage& image, const std::string& path, WriteRequest request, std::string* reason)
 {
     if (request.format == OutputFormat::Heic) {
         if (!CanWriteHeif())
-            return Fail(reason, "This system cannot write HEIC files");
+            return Fail(reason, "This system cannot write HEIC files"), SaveResult::Failed;
         // The default quality of the HEIC encoder; the quality setting applies to JPEG and JPEG 2000 only.
         request.quality = 1.0;
     }
     if (request.format == OutputFormat::Webp && !CanWriteWebp())
-        return Fail(reason, "This system cannot write WebP files");
+        return Fail(reason, "This system cannot write WebP files"), SaveResult::Failed;
     if (request.format == OutputFormat::Avif && !CanWriteAvif())
-        return Fail(reason, "This system cannot write AVIF files");
+        return Fail(reason, "This system cannot write AVIF files"), SaveResult::Failed;
     if (!image.impl())
-        return Fail(reason, "No image");
-    return WriteWorkingImage(*image.impl(), path, request, reason, pathTaken);
+        return Fail(reason, "No image"), SaveResult::Failed;
+    return WriteWorkingImage(*image.impl(), path, request, reason);
 }
 
 } // namespace
@@ -227,13 +227,19 @@ bool Save(const WorkingImage& image, const std::string& path, WriteRequest reque
 bool ImageTools::SaveImage(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                            bool keepMetadata, std::string* reason)
 {
-    return Save(image, path, WriteRequest{format, quality, keepMetadata}, reason);
+    return Save(image, path, WriteRequest{format, quality, keepMetadata}, reason) == SaveResult::Saved;
 }
 
 bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata,
                                  std::string* reason)
 {
-    return Save(image, path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason);
+    return Save(image, path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason) == SaveResult::Saved;
+}
+
+SaveResult ImageTools::WriteImage(const WorkingImage& image, const std::string& path, OutputFormat format,
+                                  double quality, bool keepMetadata, bool replaceExisting, std::string* reason)
+{
+    return Save(image, path, WriteRequest{format, quality, keepMetadata, replaceExisting}, reason);
 }
 
 double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format, bool lossless)
@@ -351,25 +357,22 @@ SaveResult ImageTools::SaveLosslessJpeg(const WorkingImage& image, const std::st
 SaveResult ImageTools::SaveImageAsNewFile(const WorkingImage& image, const std::string& path, OutputFormat format,
                                           double quality, bool keepMetadata, std::string* reason)
 {
-    bool pathTaken = false;
-    if (Save(image, path, WriteRequest{format, quality, keepMetadata, false}, reason, &pathTaken))
-        return SaveResult::Saved;
-    return pathTaken ? SaveResult::PathTaken : SaveResult::Failed;
+    return WriteImage(image, path, format, quality, keepMetadata, false, reason);
 }
 
-void ImageTools::CopyEXIFInformationAndCreationDate(const WorkingImage& source, const std::string& outputPath)
+bool ImageTools::CopyEXIFInformationAndCreationDate(const WorkingImage& source, const std::string& outputPath,
+                                                    std::string* reason)
 {
     // The metadata went in with the save (its pixels are encoded once); what is left is the date, which has to
     // be set last, once the file is complete. It comes from the file that was loaded, still open even when the
     // output has replaced it at its path.
     if (!source.impl())
-        return;
+        return true;
     const timespec date = ToTimespec(GetFileCreationDate(source.impl()->ReadPath()));
     const timespec times[2] = {date, date};
-    if (::utimensat(AT_FDCWD, outputPath.c_str(), times, 0) != 0) {
-        std::fputs("ERROR\n", stdout);
-        std::fflush(stdout);
-    }
+    if (::utimensat(AT_FDCWD, outputPath.c_str(), times, 0) == 0)
+        return true;
+    return Fail(reason, std::string("its date cannot be set: ") + std::strerror(errno));
 }
 
 FileTime ImageTools::GetFileCreationDate(const std::string& path)

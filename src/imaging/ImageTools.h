@@ -62,8 +62,9 @@ enum class SaveResult
 {
     Saved,
     Failed,
-    PathTaken, // a file had the output's name when the new one was complete; nothing was written
-    Refused,   // a lossless JPEG crop the transform cannot do (not a JPEG, damaged...); nothing was written
+    PathTaken,    // a file had the output's name when the new one was complete; nothing was written
+    Refused,      // a lossless JPEG crop the transform cannot do (not a JPEG, damaged...); nothing was written
+    SourceFailed, // the source's pixels cannot be read (damaged, cut short); nothing was written
 };
 
 // A rectangle of pixels, top-left origin.
@@ -153,17 +154,23 @@ public:
     static SaveResult SaveImageAsNewFile(const WorkingImage& image, const std::string& path, OutputFormat format,
                                          double quality, bool keepMetadata = false, std::string* reason = nullptr);
 
+    // SaveImage (replaceExisting) or SaveImageAsNewFile, telling which side a failure was on: SourceFailed when
+    // the source's pixels cannot be read, whenever the decoder noticed it ("the file ends early", or the decoder's
+    // own sentence); Failed when the output cannot be written ("cannot write <path>: the disk is full").
+    static SaveResult WriteImage(const WorkingImage& image, const std::string& path, OutputFormat format,
+                                 double quality, bool keepMetadata, bool replaceExisting, std::string* reason);
+
     // The lossless crop layout of the file at path, read from its header; nothing when it is no JPEG.
     static std::optional<LosslessJpegLayout> ReadLosslessJpegLayout(const std::string& path);
 
     // The top-left pixel region a lossless JPEG crop of the upright picture by (x, y, width, height) from the
-    // corner writes: CropImage's region, grown as GrowForLosslessJpeg grows it; the whole picture when the crop
-    // is refused. Reads no file.
+    // corner writes: CropImage's region, grown to the block grid (left and top edges, as stored, out to the
+    // file's 8- or 16-pixel grid); the whole picture when the crop is refused. Reads no file.
     static PixelRect LosslessJpegRegion(const LosslessJpegLayout& layout, double x, double y, double width,
                                         double height, std::optional<OriginCorner> originCorner);
 
     // Writes the image's region of its JPEG file without decoding it (the kept coded blocks are copied), as
-    // stored, with the file's orientation; the region must be on the block grid (GrowForLosslessJpeg).
+    // stored, with the file's orientation; the region must be on the block grid (CropToLosslessRegion).
     // keepMetadata as for SaveImage. Refused, with the reason, when the file is no JPEG the transform takes.
     static SaveResult SaveLosslessJpeg(const WorkingImage& image, const std::string& path, bool keepMetadata,
                                        bool replaceExisting, std::string* reason = nullptr);
@@ -174,9 +181,10 @@ public:
 
     // After a save with keepMetadata (which already put the source's metadata into the output, encoding its
     // pixels once): gives the output the creation date of the file the image was loaded from, also when the
-    // output replaced it (as its modification and access time; Linux cannot set a birth time). Prints "ERROR"
-    // on standard output when the date cannot be set.
-    static void CopyEXIFInformationAndCreationDate(const WorkingImage& source, const std::string& outputPath);
+    // output replaced it (as its modification and access time; Linux cannot set a birth time). False, with the
+    // reason, when the date cannot be set.
+    static bool CopyEXIFInformationAndCreationDate(const WorkingImage& source, const std::string& outputPath,
+                                                   std::string* reason = nullptr);
 
     // The file's birth time where recorded (and not later than its modification time), else its modification
     // time; now when the file's attributes cannot be read.

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -75,7 +76,7 @@ std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
     const bool turned = orientation >= 5 && orientation <= 8;
     if ((turned ? header.height() : header.width()) != image.uprightWidth ||
         (turned ? header.width() : header.height()) != image.uprightHeight)
-        throw vips::VError("The file changed since it was loaded");
+        throw std::runtime_error("The file changed since it was loaded");
     const PixelRect upright{image.left, image.top, image.pixelWidth, image.pixelHeight};
     // Only the kept pixels are turned. All but a mirror left to right read them out of order, so they are
     // decoded into memory first, and none can be encoded before the last is decoded: a core that no other image
@@ -114,7 +115,7 @@ VImage OpenPixels(const WorkingImage::Impl& image)
         pixels = pixels.autorot();
     }
     if (pixels.width() != image.uprightWidth || pixels.height() != image.uprightHeight)
-        throw vips::VError("The file changed since it was loaded");
+        throw std::runtime_error("The file changed since it was loaded");
     if (orientation == 1 || orientation == 2) // still streaming, rows in the file's order
         SkipRows(pixels, image.top);
     if (image.left != 0 || image.top != 0 || image.pixelWidth != pixels.width() || image.pixelHeight != pixels.height())
@@ -246,72 +247,83 @@ vips::VOption* EncoderOptions(const WriteRequest& request)
     return options;
 }
 
-// PNGs have an encoder of this program's own, with a faster deflate than libvips' savers can use.
-void EncodePngToFile(const VImage& pixels, const std::string& path, const std::string& headerChunks)
+// The output file as the encoders write it, and why a write to it failed (0 when none did).
+struct OutputFile
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw vips::VError(std::string("Cannot open the output file: ") + std::strerror(errno));
+    std::string path;
     int writeError = 0;
+};
+
+// A write to the output that failed; its errno is kept by the OutputFile.
+struct WriteFailed : std::runtime_error
+{
+    WriteFailed() : std::runtime_error("write failed") {}
+};
+
+int OpenOutput(OutputFile& output, int flags)
+{
+    const int fd = ::open(output.path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) {
+        output.writeError = errno;
+        throw WriteFailed();
+    }
+    return fd;
+}
+
+// A failed close is a failed write: some file systems tell of a full disk only then.
+void CloseOutput(OutputFile& output, int fd)
+{
+    if (::close(fd) != 0 && output.writeError == 0)
+        output.writeError = errno;
+    if (output.writeError != 0)
+        throw WriteFailed();
+}
+
+// PNGs have an encoder of this program's own, with a faster deflate than libvips' savers can use.
+void EncodePngToFile(const VImage& pixels, OutputFile& output, const std::string& headerChunks)
+{
+    const int fd = OpenOutput(output, O_WRONLY);
     try {
-        EncodePng(pixels, headerChunks, [fd, &writeError](const void* data, std::size_t size) {
+        EncodePng(pixels, headerChunks, [fd, &output](const void* data, std::size_t size) {
             if (WriteAll(fd, data, size))
                 return true;
-            writeError = errno;
+            output.writeError = errno;
             return false;
         });
     } catch (...) {
         ::close(fd);
-        if (writeError != 0)
-            throw vips::VError(std::strerror(writeError));
         throw;
     }
-    if (::close(fd) != 0)
-        throw vips::VError(std::strerror(errno));
+    CloseOutput(output, fd);
 }
 
-void EncodeToFile(const VImage& pixels, const std::string& path, const WriteRequest& request)
-{
-    auto* options = EncoderOptions(request);
-    switch (request.format) {
-    case OutputFormat::Jpeg:
-        return pixels.jpegsave(path.c_str(), options);
-    case OutputFormat::Jpeg2000:
-        return pixels.jp2ksave(path.c_str(), options);
-    case OutputFormat::Png:
-        return EncodePngToFile(pixels, path, {});
-    case OutputFormat::Tiff:
-        return pixels.tiffsave(path.c_str(), options);
-    case OutputFormat::Gif:
-        return pixels.gifsave(path.c_str(), options);
-    case OutputFormat::Bmp:
-        return pixels.magicksave(path.c_str(), options);
-    case OutputFormat::Heic:
-    case OutputFormat::Avif:
-        return pixels.heifsave(path.c_str(), options);
-    case OutputFormat::Webp:
-        return pixels.webpsave(path.c_str(), options);
-    }
-}
-
-// Where an encoder's bytes go when the metadata has to go in with them: through the inserter (JPEG), or
-// written shift bytes into the file (TIFF, whose encoder seeks and reads back).
+// Where an encoder's bytes go: straight into the file, through the inserter (JPEG with metadata), or written
+// shift bytes into the file (TIFF with metadata, whose encoder seeks and reads back). A failed write's errno is
+// kept.
 struct OutputStream
 {
     int fd = -1;
     off_t shift = 0;
     off_t position = 0;
     MetadataInserter* inserter = nullptr;
+    int writeError = 0;
 };
 
 gint64 OnStreamWrite(VipsTargetCustom*, const void* data, gint64 length, OutputStream* stream)
 {
-    if (stream->inserter)
-        return stream->inserter->Write(data, static_cast<std::size_t>(length)) ? length : -1;
+    if (stream->inserter) {
+        errno = 0;
+        if (stream->inserter->Write(data, static_cast<std::size_t>(length)))
+            return length;
+        stream->writeError = errno != 0 ? errno : EIO;
+        return -1;
+    }
     const ssize_t written =
         ::pwrite(stream->fd, data, static_cast<std::size_t>(length), stream->shift + stream->position);
     if (written > 0)
         stream->position += written;
+    else
+        stream->writeError = written < 0 ? errno : EIO;
     return written;
 }
 
@@ -344,54 +356,102 @@ gint64 OnStreamSeek(VipsTargetCustom*, gint64 offset, int whence, OutputStream* 
 
 int OnStreamEnd(VipsTargetCustom*, OutputStream* stream)
 {
-    return !stream->inserter || stream->inserter->Finish() ? 0 : -1;
+    errno = 0;
+    if (!stream->inserter || stream->inserter->Finish())
+        return 0;
+    stream->writeError = errno != 0 ? errno : EIO;
+    return -1;
 }
 
-// Encodes a JPEG, PNG or TIFF into the file at path with the fitted metadata in it, as it is encoded: nothing the
+// libvips' encoders write through these calls, so the cause of a failed write is this image's own.
+vips::VTarget TargetOn(OutputStream& stream)
+{
+    VipsTargetCustom* custom = vips_target_custom_new();
+    g_signal_connect(custom, "write", G_CALLBACK(OnStreamWrite), &stream);
+    g_signal_connect(custom, "read", G_CALLBACK(OnStreamRead), &stream);
+    g_signal_connect(custom, "seek", G_CALLBACK(OnStreamSeek), &stream);
+    g_signal_connect(custom, "end", G_CALLBACK(OnStreamEnd), &stream);
+    return vips::VTarget(VIPS_TARGET(custom));
+}
+
+// Runs encode with the output open on stream; the stream's failed write is the output's.
+template <class Encode> void EncodeOnStream(OutputFile& output, OutputStream& stream, Encode encode)
+{
+    stream.fd = OpenOutput(output, O_RDWR);
+    try {
+        encode();
+    } catch (...) {
+        output.writeError = stream.writeError;
+        ::close(stream.fd);
+        throw;
+    }
+    output.writeError = stream.writeError;
+    CloseOutput(output, stream.fd);
+}
+
+void EncodeToFile(const VImage& pixels, OutputFile& output, const WriteRequest& request)
+{
+    if (request.format == OutputFormat::Png)
+        return EncodePngToFile(pixels, output, {});
+    OutputStream stream;
+    EncodeOnStream(output, stream, [&] {
+        const vips::VTarget target = TargetOn(stream);
+        switch (request.format) {
+        case OutputFormat::Jpeg:
+            return pixels.jpegsave_target(target, EncoderOptions(request));
+        case OutputFormat::Tiff:
+            return pixels.tiffsave_target(target, EncoderOptions(request));
+        case OutputFormat::Gif:
+            return pixels.gifsave_target(target, EncoderOptions(request));
+        case OutputFormat::Heic:
+        case OutputFormat::Avif:
+            return pixels.heifsave_target(target, EncoderOptions(request));
+        case OutputFormat::Webp:
+            return pixels.webpsave_target(target, EncoderOptions(request));
+        case OutputFormat::Jpeg2000: // encoded in memory
+        case OutputFormat::Bmp:
+        case OutputFormat::Png:
+            break;
+        }
+        throw std::runtime_error("No file encoder for this format");
+    });
+}
+
+// Encodes a JPEG, PNG or TIFF into the output with the fitted metadata in it, as it is encoded: nothing the
 // size of the image is held in memory for it.
-void EncodeWithMetadata(const VImage& pixels, const std::string& path, const WriteRequest& request,
+void EncodeWithMetadata(const VImage& pixels, OutputFile& output, const WriteRequest& request,
                         const FittedMetadata& metadata)
 {
     if (request.format == OutputFormat::Png)
-        return EncodePngToFile(pixels, path, PngMetadataChunks(metadata));
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0)
-        throw vips::VError(std::string("Cannot open the output file: ") + std::strerror(errno));
-    OutputStream stream{fd};
-    MetadataInserter inserter(fd, metadata);
-    std::string failure;
-    if (request.format == OutputFormat::Tiff) {
-        // The metadata's directory tree first, where its offsets already point; the encoder's TIFF after it.
-        stream.shift = static_cast<off_t>((metadata.exif.size() + 7) & ~std::size_t{7});
-        if (::pwrite(fd, metadata.exif.data(), metadata.exif.size(), 0) != static_cast<ssize_t>(metadata.exif.size()))
-            failure = std::strerror(errno);
-    } else {
-        stream.inserter = &inserter;
-    }
-    try {
-        if (failure.empty()) {
-            VipsTargetCustom* custom = vips_target_custom_new();
-            g_signal_connect(custom, "write", G_CALLBACK(OnStreamWrite), &stream);
-            g_signal_connect(custom, "read", G_CALLBACK(OnStreamRead), &stream);
-            g_signal_connect(custom, "seek", G_CALLBACK(OnStreamSeek), &stream);
-            g_signal_connect(custom, "end", G_CALLBACK(OnStreamEnd), &stream);
-            const vips::VTarget target(VIPS_TARGET(custom));
-            auto* options = EncoderOptions(request);
-            if (request.format == OutputFormat::Jpeg)
-                pixels.jpegsave_target(target, options);
-            else
-                pixels.tiffsave_target(target, options);
+        return EncodePngToFile(pixels, output, PngMetadataChunks(metadata));
+    OutputStream stream;
+    EncodeOnStream(output, stream, [&] {
+        MetadataInserter inserter(stream.fd, metadata);
+        if (request.format == OutputFormat::Tiff) {
+            // The metadata's directory tree first, where its offsets already point; the encoder's TIFF after it.
+            stream.shift = static_cast<off_t>((metadata.exif.size() + 7) & ~std::size_t{7});
+            if (!WriteAllAt(stream.fd, metadata.exif.data(), metadata.exif.size(), 0)) {
+                stream.writeError = errno;
+                throw WriteFailed();
+            }
+        } else {
+            stream.inserter = &inserter;
         }
-        if (failure.empty() && request.format == OutputFormat::Tiff)
-            MergeTiffDirectory(fd, stream.shift, metadata.exif, &failure);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    if (::close(fd) != 0 && failure.empty())
-        failure = std::strerror(errno);
-    if (!failure.empty())
-        throw vips::VError(failure);
+        const vips::VTarget target = TargetOn(stream);
+        if (request.format == OutputFormat::Jpeg)
+            pixels.jpegsave_target(target, EncoderOptions(request));
+        else
+            pixels.tiffsave_target(target, EncoderOptions(request));
+        std::string failure;
+        errno = 0;
+        if (request.format == OutputFormat::Tiff &&
+            !MergeTiffDirectory(stream.fd, stream.shift, metadata.exif, &failure)) {
+            if (errno == 0)
+                throw std::runtime_error(failure);
+            stream.writeError = errno;
+            throw WriteFailed();
+        }
+    });
 }
 
 // The formats whose encoder writes the EXIF and XMP set on the image itself (the colour profile too, always).
@@ -422,7 +482,7 @@ std::vector<std::uint8_t> EncodeToMemory(const VImage& pixels, const WriteReques
     else if (request.format == OutputFormat::Bmp)
         blob = pixels.magicksave_buffer(options);
     else
-        throw vips::VError("No in-memory encoder for this format");
+        throw std::runtime_error("No in-memory encoder for this format");
     size_t length = 0;
     const auto* data = static_cast<const std::uint8_t*>(vips_blob_get(blob, &length));
     std::vector<std::uint8_t> bytes(data, data + length);
@@ -430,29 +490,37 @@ std::vector<std::uint8_t> EncodeToMemory(const VImage& pixels, const WriteReques
     return bytes;
 }
 
-bool FailWith(std::string* reason, std::string text)
+SaveResult FailWith(std::string* reason, std::string text, SaveResult result = SaveResult::Failed)
 {
     if (reason)
         *reason = std::move(text);
-    return false;
+    return result;
 }
 
-bool WriteUnderScope(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
-                     const WarningScope& warnings, std::string* reason, bool* pathTaken)
+// Why the encoder could not write the output: the system's error for its failed write, else what the encoder
+// said (its own exception's text, or the errors libvips raised for this image).
+std::string OutputFailure(const std::string& path, const OutputFile& output, const std::exception& error,
+                          const WarningScope& scope)
 {
-    if (!EnsureLibrariesReady())
-        return FailWith(reason, "The image library cannot start");
-    if (request.format == OutputFormat::Bmp)
-        EnsureAllCodecs(); // ImageMagick's module writes BMP
-    if (image.pixelWidth < 1 || image.pixelHeight < 1)
-        return FailWith(reason, "The cropped image is less than one pixel wide or high");
-    AtomicFile file(path);
+    if (output.writeError != 0)
+        return WriteFailureText(path, output.writeError);
+    const bool library = dynamic_cast<const vips::VError*>(&error) != nullptr;
+    const std::string said = library ? scope.Errors() : OneLine(error.what());
+    return "cannot write " + path + ": " + (said.empty() ? "the encoder failed" : said);
+}
+
+SaveResult WriteInto(AtomicFile& file, const WorkingImage::Impl& image, const std::string& path,
+                     const WriteRequest& request, const WarningScope& warnings, std::string* reason)
+{
     if (!file.Create(reason))
-        return false;
+        return SaveResult::Failed;
+    OutputFile output{file.TemporaryPath()};
     std::string remark;
+    bool encoding = false; // the source's pixels are open; a failure from now on may be either side's
     try {
         const bool alphaAllowed = request.format != OutputFormat::Jpeg;
         VImage pixels = warnings.Attributed(WithoutSourceMetadata(ToEightBitRgb(OpenPixels(image), alphaAllowed)));
+        encoding = true;
         FittedMetadata fitted;
         if (request.keepMetadata && request.format != OutputFormat::Jpeg2000) {
             fitted = FitSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, request.format);
@@ -464,51 +532,71 @@ bool WriteUnderScope(const WorkingImage::Impl& image, const std::string& path, c
                                          fitted.exif.size());
             if (!fitted.xmp.empty())
                 vips_image_set_blob_copy(pixels.get_image(), VIPS_META_XMP_NAME, fitted.xmp.data(), fitted.xmp.size());
-            EncodeToFile(pixels, file.TemporaryPath(), request);
+            EncodeToFile(pixels, output, request);
         } else if (EncodesOnlyToMemory(request.format)) {
             std::vector<std::uint8_t> encoded = EncodeToMemory(pixels, request);
             if (request.keepMetadata && request.format == OutputFormat::Jpeg2000)
                 remark = EmbedSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, encoded);
             if (!file.Write(encoded.data(), encoded.size(), reason))
-                return false;
+                return SaveResult::Failed;
         } else if (!fitted.Empty() && StreamsMetadata(request.format)) {
-            EncodeWithMetadata(pixels, file.TemporaryPath(), request, fitted);
+            EncodeWithMetadata(pixels, output, request, fitted);
         } else {
-            EncodeToFile(pixels, file.TemporaryPath(), request);
+            EncodeToFile(pixels, output, request);
         }
     } catch (const std::exception& error) {
-        return FailWith(reason, DescribeVipsError(error));
+        vips_error_clear(); // read from this image's own messages; the process-wide buffer only fills up
+        if (!encoding || warnings.SourceFailed()) {
+            const bool own = dynamic_cast<const vips::VError*>(&error) == nullptr;
+            const std::string why = warnings.SourceFailure(own ? OneLine(error.what()) : std::string());
+            return FailWith(reason, why.empty() ? "its pixels cannot be decoded" : why, SaveResult::SourceFailed);
+        }
+        return FailWith(reason, OutputFailure(path, output, error, warnings));
     }
-    const bool committed = file.Commit(reason, request.replaceExisting);
-    if (pathTaken)
-        *pathTaken = file.DestinationTaken();
-    if (!committed)
-        return false;
+    if (!file.Commit(reason, request.replaceExisting))
+        return file.DestinationTaken() ? SaveResult::PathTaken : SaveResult::Failed;
     if (reason)
         *reason = remark;
-    return true;
+    return SaveResult::Saved;
+}
+
+SaveResult WriteUnderScope(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
+                           const WarningScope& warnings, std::string* reason)
+{
+    if (!EnsureLibrariesReady())
+        return FailWith(reason, "The image library cannot start");
+    if (request.format == OutputFormat::Bmp)
+        EnsureAllCodecs(); // ImageMagick's module writes BMP
+    if (image.pixelWidth < 1 || image.pixelHeight < 1)
+        return FailWith(reason, "The cropped image is less than one pixel wide or high");
+    AtomicFile file(path);
+    const SaveResult result = WriteInto(file, image, path, request, warnings, reason);
+    if (result != SaveResult::Saved && reason)
+        *reason = JoinRemarks(*reason, file.Abandon());
+    return result;
 }
 
 } // namespace
 
-bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
-                       std::string* reason, bool* pathTaken)
+SaveResult WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
+                             std::string* reason)
 {
-    std::string remark;
-    bool written = false;
+    std::string said;
+    SaveResult result = SaveResult::Failed;
     std::string warned;
     {
         const WriteInProgress writing;
         const WarningScope warnings;
-        written = WriteUnderScope(image, path, request, warnings, &remark, pathTaken);
-        warned = warnings.Summary();
+        result = WriteUnderScope(image, path, request, warnings, &said);
+        warned = warnings.Summary(said);
     }
     // The file was read again for its pixels; what the decoder said then includes what it said at the load.
     if (warned.empty())
         warned = image.loadWarnings;
+    // A failure is told by its cause alone; a written image's remark adds what the decoder warned of.
     if (reason)
-        *reason = JoinRemarks(remark, warned);
-    return written;
+        *reason = result == SaveResult::Saved ? JoinRemarks(said, warned) : said;
+    return result;
 }
 
 } // namespace trimlark

@@ -17,12 +17,13 @@ struct WriteRequest
 };
 
 // Decodes the working image's pixels from its file, converts them to 8-bit sRGB (alpha where the format and
-// the source have it), encodes them once and writes the file atomically. False, with the reason, when
-// nothing was written. True when written; reason then names what of the source's metadata the output could not
-// carry (see FittedMetadata), or is empty: metadata never stops an image from being written. When nothing was
-// written, pathTaken tells whether that was because the path was taken (without replaceExisting). Either way the
-// reason ends with what the decoder warned, if anything, on the same line.
-bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
-                       std::string* reason, bool* pathTaken = nullptr);
+// the source have it), encodes them once and writes the file atomically. Saved: reason then names what of the
+// source's metadata the output could not carry (see FittedMetadata), and what the decoder warned, on one line, or
+// is empty: metadata never stops an image from being written. Otherwise nothing was written, and reason tells the
+// cause alone: SourceFailed when the source's pixels cannot be read, whatever stage of the save the decoder
+// noticed it in ("the file ends early", or the decoder's sentence); PathTaken when a file had the path (without
+// replaceExisting); Failed when the output cannot be written ("cannot write <path>: the disk is full").
+SaveResult WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,
+                             std::string* reason);
 
 } // namespace trimlark

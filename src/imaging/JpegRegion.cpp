@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -393,7 +394,7 @@ void DecodeIntoMemory(const std::string& path, const PixelRect& region, RegionDe
     if (failure.empty())
         failure = lowerRead ? lowerFailure : ReadRows(decoder, out, split, region.height);
     if (!failure.empty())
-        throw vips::VError("VipsJpeg: " + failure);
+        throw std::runtime_error(failure); // this decoder's own sentence
 }
 
 int GenerateRows(VipsRegion* out, void*, void* feederPointer, void*, gboolean*)

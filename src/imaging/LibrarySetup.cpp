@@ -10,7 +10,7 @@
 #include <libintl.h>
 #include <mutex>
 #include <string_view>
-#include <vips/vips.h>
+#include <vips/vips8>
 
 namespace trimlark {
 
@@ -102,7 +102,10 @@ void EnsureAllCodecs()
 
 std::string DescribeVipsError(const std::exception& error)
 {
-    std::string text = OneLine(error.what());
+    // libvips' buffer is one per process and may hold another image's messages: what this image's own threads
+    // raised is told instead.
+    const bool library = dynamic_cast<const vips::VError*>(&error) != nullptr;
+    std::string text = library ? CurrentSourceFailure() : OneLine(error.what());
     vips_error_clear();
     return text.empty() ? std::string("The image cannot be decoded") : text;
 }

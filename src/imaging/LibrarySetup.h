@@ -21,7 +21,8 @@ void EnsureAllCodecs();
 // Where the libvips package keeps those modules.
 std::filesystem::path CodecModuleFolder();
 
-// The library's message for a failed call, never empty.
+// Why a call on a source failed, never empty: for libvips' failures, what the scope open on this thread says
+// (see CurrentSourceFailure), as libvips' own buffer may hold another image's messages.
 std::string DescribeVipsError(const std::exception& error);
 
 } // namespace trimlark

@@ -1,6 +1,8 @@
 #include "imaging/LosslessJpeg.h"
 
 #include "base/AtomicFile.h"
+#include "base/FileIo.h"
+#include "imaging/DecoderWarnings.h"
 #include "imaging/MetadataCarrier.h"
 #include "imaging/MetadataPlacement.h"
 
@@ -63,17 +65,29 @@ std::vector<unsigned char> KeepDecodingMarkers(const unsigned char* data, std::s
 }
 
 // The output's bytes written through the metadata inserter into the file being made.
-bool WriteWithMetadata(const std::string& path, const std::vector<unsigned char>& bytes, const FittedMetadata& metadata,
-                       std::string* reason)
+bool WriteWithMetadata(const std::string& path, const std::string& outputPath, const std::vector<unsigned char>& bytes,
+                       const FittedMetadata& metadata, std::string* reason)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
-        return Fail(reason, std::string("Cannot open the output file: ") + std::strerror(errno));
+        return Fail(reason, WriteFailureText(outputPath, errno));
     MetadataInserter inserter(fd, metadata);
+    errno = 0;
     const bool written = inserter.Write(bytes.data(), bytes.size()) && inserter.Finish();
-    const int error = errno;
-    ::close(fd);
-    return written || Fail(reason, std::string("Cannot write the output: ") + std::strerror(error));
+    int error = errno;
+    if (::close(fd) != 0 && written)
+        return Fail(reason, WriteFailureText(outputPath, errno));
+    return written || Fail(reason, WriteFailureText(outputPath, error != 0 ? error : EIO));
+}
+
+// What the transform's refusal means for the user; "tjTransform(): " and such prefixes are the library's inside.
+std::string TransformRefusal(const char* message)
+{
+    const std::string text = message ? message : "";
+    if (text.find("subsampling") != std::string::npos)
+        return "its colour sampling cannot be cropped without re-encoding";
+    const auto colon = text.find("(): ");
+    return colon == std::string::npos ? text : text.substr(colon + 4);
 }
 
 } // namespace
@@ -100,7 +114,7 @@ LosslessResult WriteLosslessJpegCrop(const std::string& sourcePath, const std::s
     const bool transformed =
         tjTransform(transformer, source.data(), source.size(), 1, &out, &outSize, &crop, TJFLAG_STOPONWARNING) == 0;
     if (!transformed)
-        Fail(reason, tjGetErrorStr2(transformer));
+        Fail(reason, TransformRefusal(tjGetErrorStr2(transformer)));
     std::vector<unsigned char> bytes;
     if (transformed)
         bytes = KeepDecodingMarkers(out, outSize);
@@ -118,8 +132,11 @@ LosslessResult WriteLosslessJpegCrop(const std::string& sourcePath, const std::s
         metadata.exif = OrientationOnlyExif(request.orientation);
 
     AtomicFile file(outputPath);
-    if (!file.Create(reason) || !WriteWithMetadata(file.TemporaryPath(), bytes, metadata, reason))
+    if (!file.Create(reason) || !WriteWithMetadata(file.TemporaryPath(), outputPath, bytes, metadata, reason)) {
+        if (reason)
+            *reason = JoinRemarks(*reason, file.Abandon());
         return LosslessResult::Failed;
+    }
     if (!file.Commit(reason, request.replaceExisting))
         return file.DestinationTaken() ? LosslessResult::PathTaken : LosslessResult::Failed;
     if (reason)

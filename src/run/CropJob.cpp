@@ -169,14 +169,18 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
         outcome.reason = "a file appeared at " + image.outputPath + " while the run worked; it is kept";
         return outcome;
     }
-    if (saved == SaveResult::Failed)
+    if (saved == SaveResult::SourceFailed) // the decoder met the damage only as the pixels were read
+        return Failure(std::move(outcome), ImageOutcome::Kind::LoadFailed, std::move(reason), "cannot be read");
+    if (saved != SaveResult::Saved)
         return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, std::move(reason), "cannot be written");
+    std::string undated;
     if (keepMetadata)
-        steps.copyMetadata(cropped, image.outputPath);
+        steps.copyMetadata(cropped, image.outputPath, &undated);
     outcome.kind =
         image.action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
     outcome.wholeImage = plan.refused;
-    outcome.reason = JoinRemarks(note, reason); // what the output lacks of its source, if anything
+    // What the output lacks of its source, if anything.
+    outcome.reason = JoinRemarks(JoinRemarks(note, reason), undated);
     return outcome;
 }
 

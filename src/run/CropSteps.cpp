@@ -10,13 +10,10 @@ CropSteps CropSteps::Default()
     };
     steps.save = [](const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                     bool keepMetadata, bool replaceExisting, std::string* reason) {
-        if (!replaceExisting)
-            return ImageTools::SaveImageAsNewFile(image, path, format, quality, keepMetadata, reason);
-        return ImageTools::SaveImage(image, path, format, quality, keepMetadata, reason) ? SaveResult::Saved
-                                                                                         : SaveResult::Failed;
+        return ImageTools::WriteImage(image, path, format, quality, keepMetadata, replaceExisting, reason);
     };
-    steps.copyMetadata = [](const WorkingImage& source, const std::string& outputPath) {
-        ImageTools::CopyEXIFInformationAndCreationDate(source, outputPath);
+    steps.copyMetadata = [](const WorkingImage& source, const std::string& outputPath, std::string* reason) {
+        return ImageTools::CopyEXIFInformationAndCreationDate(source, outputPath, reason);
     };
     steps.saveLossless = [](const WorkingImage& image, const std::string& path, bool keepMetadata,
                             bool replaceExisting, std::string* reason) {

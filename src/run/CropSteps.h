@@ -13,11 +13,12 @@ namespace trimlark {
 struct CropSteps
 {
     std::function<std::optional<WorkingImage>(const std::string& path, std::string* reason)> load;
-    // replaceExisting false: ImageTools::SaveImageAsNewFile.
+    // ImageTools::WriteImage.
     std::function<SaveResult(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                              bool keepMetadata, bool replaceExisting, std::string* reason)>
         save;
-    std::function<void(const WorkingImage& source, const std::string& outputPath)> copyMetadata;
+    // ImageTools::CopyEXIFInformationAndCreationDate.
+    std::function<bool(const WorkingImage& source, const std::string& outputPath, std::string* reason)> copyMetadata;
     // ImageTools::SaveLosslessJpeg.
     std::function<SaveResult(const WorkingImage& image, const std::string& path, bool keepMetadata,
                              bool replaceExisting, std::string* reason)>

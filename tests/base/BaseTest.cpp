@@ -2,14 +2,15 @@
 #include "base/Numbers.h"
 #include "base/PathText.h"
 
-#include <gtest/gtest.h>
-
 #include <clocale>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <limits>
 #include <optional>
+#include <sys/resource.h>
 
 namespace trimlark {
 namespace {
@@ -25,11 +26,27 @@ TEST(ParseInteger, AcceptsOneSignAndDigitsWithinRange)
         const char* text;
         std::optional<std::int64_t> expected;
     } cases[] = {
-        {"16", 16}, {"+5", 5}, {"-3", -3}, {"007", 7}, {"-0", 0}, {"9223372036854775807", kMax},
-        {"-9223372036854775808", kMin}, {"9223372036854775808", std::nullopt}, {"-9223372036854775809", std::nullopt},
-        {"2.5", std::nullopt}, {" 4", std::nullopt}, {"4 ", std::nullopt}, {"", std::nullopt}, {"+", std::nullopt},
-        {"-", std::nullopt}, {"+-5", std::nullopt}, {"-+5", std::nullopt}, {"++5", std::nullopt},
-        {"1e3", std::nullopt}, {"0x10", std::nullopt}, {"\xD9\xA3", std::nullopt}, // an Arabic-Indic digit
+        {"16", 16},
+        {"+5", 5},
+        {"-3", -3},
+        {"007", 7},
+        {"-0", 0},
+        {"9223372036854775807", kMax},
+        {"-9223372036854775808", kMin},
+        {"9223372036854775808", std::nullopt},
+        {"-9223372036854775809", std::nullopt},
+        {"2.5", std::nullopt},
+        {" 4", std::nullopt},
+        {"4 ", std::nullopt},
+        {"", std::nullopt},
+        {"+", std::nullopt},
+        {"-", std::nullopt},
+        {"+-5", std::nullopt},
+        {"-+5", std::nullopt},
+        {"++5", std::nullopt},
+        {"1e3", std::nullopt},
+        {"0x10", std::nullopt},
+        {"\xD9\xA3", std::nullopt}, // an Arabic-Indic digit
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -44,9 +61,20 @@ TEST(ParseDecimal, AcceptsOnlyAWholeFiniteNumber)
         const char* text;
         std::optional<double> expected;
     } cases[] = {
-        {"20", 20}, {"-1.5", -1.5}, {"+3", 3}, {".5", 0.5}, {"2e1", 20}, {"+-1", std::nullopt},
-        {"inf", std::nullopt}, {"nan", std::nullopt}, {"1e999", std::nullopt}, {" 1", std::nullopt},
-        {"1 ", std::nullopt}, {"1,5", std::nullopt}, {"0x10", std::nullopt}, {"", std::nullopt},
+        {"20", 20},
+        {"-1.5", -1.5},
+        {"+3", 3},
+        {".5", 0.5},
+        {"2e1", 20},
+        {"+-1", std::nullopt},
+        {"inf", std::nullopt},
+        {"nan", std::nullopt},
+        {"1e999", std::nullopt},
+        {" 1", std::nullopt},
+        {"1 ", std::nullopt},
+        {"1,5", std::nullopt},
+        {"0x10", std::nullopt},
+        {"", std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -66,9 +94,9 @@ TEST(ReadFloatValue, ReadsOnlyTheLeadingPlainDecimalNumberInAnyLocaleAndTruncate
         const char* text;
         float expected;
     } cases[] = {
-        {"", 0.0f},     {"12", 12.0f},   {"  12.5", 12.5f}, {"\t7", 7.0f},     {"+3", 3.0f},   {"-2.5", -2.5f},
-        {"1e3", 1000.0f}, {"1e", 1.0f},  {"12abc", 12.0f},  {"inf", 0.0f},     {"nan", 0.0f},  {"0x10", 0.0f},
-        {".5", 0.5f},   {".", 0.0f},     {"1,5", 1.0f},     {"\n5", 0.0f},     {"1e39", kInf}, {"-1e999", -kInf},
+        {"", 0.0f},       {"12", 12.0f}, {"  12.5", 12.5f}, {"\t7", 7.0f}, {"+3", 3.0f},   {"-2.5", -2.5f},
+        {"1e3", 1000.0f}, {"1e", 1.0f},  {"12abc", 12.0f},  {"inf", 0.0f}, {"nan", 0.0f},  {"0x10", 0.0f},
+        {".5", 0.5f},     {".", 0.0f},   {"1,5", 1.0f},     {"\n5", 0.0f}, {"1e39", kInf}, {"-1e999", -kInf},
     };
     // A desktop session may run with a locale whose decimal point is a comma.
     for (const char* locale : {"C", "de_DE.UTF-8", "fr_FR.UTF-8"}) {
@@ -171,6 +199,62 @@ TEST(AtomicFile, ReplacesTheOldFileOnlyWhenCommittedAndLeavesNothingElse)
     AtomicFile nowhere((folder / "missing" / "out.txt").string());
     EXPECT_FALSE(nowhere.Create(&reason));
     EXPECT_NE(reason.find("output folder"), std::string::npos);
+    std::filesystem::remove_all(folder);
+}
+
+// On a file system without unnamed files, no-replace renames or hard links (exFAT through FUSE) a new file still
+// never replaces one it has not seen: it takes a free name, keeps a file that appears at the name before the commit,
+// and leaves no temporary or reserved file behind, whatever happens.
+TEST(AtomicFile, WithoutLinksANewFileStillReplacesNothingUnseen)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("trimlark-bare-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    AtomicFile::SimulateFileSystemWithoutLinks(true);
+    const struct Case
+    {
+        const char* name;
+        bool appears;    // another program writes the name before the commit
+        bool writeFails; // the write runs out of room
+        bool replace;
+        bool committed;
+        const char* content; // at the name afterwards; nothing when absent
+    } cases[] = {
+        {"a free name", false, false, false, true, "new"},
+        {"a file appears before the commit", true, false, false, false, "theirs"},
+        {"the write fails", false, true, false, false, nullptr},
+        {"replacing what is there", true, false, true, true, "new"},
+    };
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    const rlimit full{2, unlimited.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of ending the program
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto target = folder / "out.txt";
+        std::string reason;
+        {
+            AtomicFile file(target.string());
+            ASSERT_TRUE(file.Create(&reason)) << reason;
+            setrlimit(RLIMIT_FSIZE, c.writeFails ? &full : &unlimited);
+            const bool written = file.Write("new", 3, &reason);
+            setrlimit(RLIMIT_FSIZE, &unlimited);
+            EXPECT_EQ(written, !c.writeFails) << reason;
+            if (c.appears)
+                std::ofstream(target) << "theirs";
+            if (written) {
+                EXPECT_EQ(file.Commit(&reason, c.replace), c.committed) << reason;
+                EXPECT_EQ(file.DestinationTaken(), c.appears && !c.replace);
+            }
+        }
+        EXPECT_EQ(std::filesystem::exists(target), c.content != nullptr);
+        if (c.content) {
+            EXPECT_EQ(Contents(target), c.content);
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), c.content ? 1 : 0)
+            << "no temporary or reserved file left";
+        std::filesystem::remove(target);
+    }
+    AtomicFile::SimulateFileSystemWithoutLinks(false);
     std::filesystem::remove_all(folder);
 }
 

@@ -1,4 +1,5 @@
 #include "TestImages.h"
+#include "cli/RunReport.h"
 #include "imaging/Codecs.h"
 #include "profile/ProfileFile.h"
 
@@ -87,6 +88,12 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
          "./a.png is the same file as a.png; it is cropped once\n[1/1] a.png",
          {0, 1, 0, 0}},
         {"a missing image", {"none.jpg", "a.png", "-o", "out"}, 1, "none.jpg: could not be loaded: ", {1, 0, 0, 1}},
+        // Its header reads; its pixels do not, which the decoder notices only as the output is encoded.
+        {"a damaged image",
+         {"half.jpg", "-o", "out"},
+         1,
+         "half.jpg: could not be loaded: the file ends early\n",
+         {0, 0, 0, 1}},
         {"control characters in a name", {"\x1b]0;x\a.png", "-o", "out"}, 1, "\\x1b]0;x\\x07.png: could", {0, 0, 0, 1}},
         // A missing output folder is made, with its parents; a file in its way refuses the run before any image.
         {"a missing output folder", {"a.png", "-o", "o2/o3"}, 0, "a.png -> o2/o3/a_cropped (1).jpg (wr", {1, 0, 0, 0}},
@@ -139,6 +146,7 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
     for (const char* image : {"a.png", "p/c.PNG", "p/b.png", "p/sub/d.png", "w.webp"})
         test::WriteCoordinateImage(work.Path(image), 30, 20);
     test::WriteBytes(work.Path("p/notes.txt"), "not an image");
+    test::WriteBytes(work.Path("half.jpg"), test::TruncatedJpeg());
     test::WriteBytes(work.Path("list.txt"), "a.png\n\nnone.jpg\na.png");
     ProfileContent escape;
     escape.settings.textFieldName = "../escaped-[FileName]";
@@ -168,12 +176,15 @@ TEST_F(CliTest, DryRunAndReportEachImage)
     {
         const char* option;
         std::array<const char*, 4> outcomes;
+        std::string_view firstReason = "";
     } cases[] = {
         {"--dry-run", {"write", "skip", "refuse", "refuse"}},
         {"--jobs=2", {"written", "skipped", "load-failed", "load-failed"}},
+        {"--crop=pixels:0,0,0,0", {"written", "skipped", "load-failed", "load-failed"}, kWholeImageText},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.option);
+        std::filesystem::remove(work.Path("out/a.jpg")); // each run writes it anew
         EXPECT_EQ(
             Run({"a.png", "b.png", "none.png", "\xff.png", "-o", "out", "-n", "[FileName]", "--report=-", c.option}),
             1);
@@ -187,7 +198,10 @@ TEST_F(CliTest, DryRunAndReportEachImage)
             EXPECT_EQ(report["source"], sources[i]);
             EXPECT_EQ(report["output"], "out/" + std::string(sources[i], std::strlen(sources[i]) - 4) + ".jpg");
             EXPECT_EQ(report["outcome"], c.outcomes[i]);
-            EXPECT_EQ(report["reason"] == "", i == 0) << line;
+            if (i == 0)
+                EXPECT_EQ(report["reason"], c.firstReason) << line;
+            else
+                EXPECT_NE(report["reason"], "") << line;
             EXPECT_GE(report["milliseconds"], 0);
         }
         EXPECT_EQ(test::SniffType(work.Path("out/a.jpg")), c.outcomes[0] == "write"s ? "" : "jpeg");

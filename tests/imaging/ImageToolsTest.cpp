@@ -405,11 +405,26 @@ TEST_F(SaveTest, ALosslessJpegCropCopiesTheKeptBlocks)
             EXPECT_TRUE(found) << "the kept pixels are copied as they were";
         }
     }
-    // A source the transform cannot take is refused, and nothing is written.
+    // A source the transform cannot take is refused, saying why in the user's words, and nothing is written.
     std::filesystem::remove(output);
     test::WriteCoordinateImage(folder.Path("c.png"), 40, 30);
-    EXPECT_EQ(ImageTools::SaveLosslessJpeg(Load(folder.Path("c.png")), output, false, true), SaveResult::Refused);
-    EXPECT_FALSE(std::filesystem::exists(output));
+    std::string sampled = test::Encoded(test::NoiseImage(64, 64), ".jpg[subsample_mode=off]");
+    sampled[sampled.find("\xFF\xC0") + 11] = '\x31'; // the first component sampled 3 x 1, which has no name
+    test::WriteBytes(folder.Path("sampled-3x1.jpg"), sampled);
+    const struct
+    {
+        const char* file;
+        const char* reason;
+    } refusals[] = {{"c.png", "the source is not a JPEG"},
+                    {"sampled-3x1.jpg", "its colour sampling cannot be cropped without re-encoding"}};
+    for (const auto& [file, because] : refusals) {
+        SCOPED_TRACE(file);
+        std::string reason;
+        EXPECT_EQ(ImageTools::SaveLosslessJpeg(Load(folder.Path(file)), output, false, true, &reason),
+                  SaveResult::Refused);
+        EXPECT_EQ(reason, because);
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
 }
 
 // A 200 x 200 crop placed on the one busy 100 x 100 block of a flat picture holds the block, at its size, on whole
@@ -675,8 +690,9 @@ TEST_F(SaveTest, QualityReachesTheLossyEncoders)
     }
 }
 
-// A save that fails leaves an existing file as it was, and no temporary file beside it. On a full disk every encoder
-// gives up at once.
+// A save that fails leaves an existing file as it was, and no temporary file beside it, and tells which side failed
+// in the user's words: a source cut short (noticed only as its pixels are read), or the output. On a full disk
+// every encoder gives up at once, and the system's cause is told with the output's name.
 TEST_F(SaveTest, FailedSaveWritesNothing)
 {
     const std::string photo = Photo(), noise = folder.Path("noise.png");
@@ -693,19 +709,28 @@ TEST_F(SaveTest, FailedSaveWritesNothing)
         std::string path;
         OutputFormat format;
         bool keepMetadata;
+        SaveResult result;
+        std::string reason;    // "" when any
         bool diskFull = false; // writes past 1 KB fail (EFBIG), as on a full disk
     };
+    const std::string early = "the file ends early";
     std::vector<Case> cases = {
-        {"truncated source as png", Load(truncated), existing, OutputFormat::Png, false},
-        {"truncated source as jpeg with metadata", Load(truncated), existing, OutputFormat::Jpeg, true},
-        {"truncated source as gif", Load(truncated), existing, OutputFormat::Gif, false},
-        {"under a pixel wide", sliver, existing, OutputFormat::Png, false},
-        {"into a missing folder", Load(photo), folder.Path("missing/out.png"), OutputFormat::Png, false},
+        {"truncated source as png", Load(truncated), existing, OutputFormat::Png, false, SaveResult::SourceFailed,
+         early},
+        {"truncated source as jpeg with metadata", Load(truncated), existing, OutputFormat::Jpeg, true,
+         SaveResult::SourceFailed, early},
+        {"truncated source as gif", Load(truncated), existing, OutputFormat::Gif, false, SaveResult::SourceFailed,
+         early},
+        {"under a pixel wide", sliver, existing, OutputFormat::Png, false, SaveResult::Failed, ""},
+        {"into a missing folder", Load(photo), folder.Path("missing/out.png"), OutputFormat::Png, false,
+         SaveResult::Failed, ""},
     };
     for (const auto& [format, type] : SavableFormats()) {
         for (const bool keep : {false, true})
             cases.push_back({std::string(type) + (keep ? " with metadata" : "") + " onto a full disk", Load(noise),
-                             existing, format, keep, true});
+                             existing, format, keep, SaveResult::Failed,
+                             "cannot write " + existing + ": the file is larger than its disk or the system allows",
+                             true});
     }
     rlimit unlimited{};
     getrlimit(RLIMIT_FSIZE, &unlimited);
@@ -717,9 +742,12 @@ TEST_F(SaveTest, FailedSaveWritesNothing)
         test::WriteBytes(existing, "keep");
         std::string reason;
         setrlimit(RLIMIT_FSIZE, c.diskFull ? &full : &unlimited);
-        EXPECT_FALSE(ImageTools::SaveImage(c.image, c.path, c.format, 0.8, c.keepMetadata, &reason));
+        EXPECT_EQ(ImageTools::WriteImage(c.image, c.path, c.format, 0.8, c.keepMetadata, true, &reason), c.result);
         setrlimit(RLIMIT_FSIZE, &unlimited);
         EXPECT_FALSE(reason.empty());
+        if (!c.reason.empty()) {
+            EXPECT_EQ(reason, c.reason);
+        }
         EXPECT_EQ(test::ReadBytes(existing), "keep");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 4) << "no file left behind";
     }
@@ -788,6 +816,13 @@ TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
     EXPECT_EQ(back.width(), 100);
     EXPECT_NEAR(test::CoordinateAt(back, 0, 0).first, 40, 3);
     EXPECT_NEAR(test::CoordinateAt(back, 0, 0).second, 149, 3);
+
+    // A date that cannot be set is told to the caller, never printed.
+    std::string reason;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(ImageTools::CopyEXIFInformationAndCreationDate(overSource, folder.Path("gone.jpg"), &reason));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(reason, "its date cannot be set: No such file or directory");
 }
 
 // Metadata never costs an image its output: what a format cannot hold is left out and named, the rest carried. An
