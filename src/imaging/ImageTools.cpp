@@ -202,15 +202,11 @@ WorkingImage ImageTools::CropImage(const WorkingImage& image, double x, double y
 
 namespace {
 
-bool Save(const WorkingImage& image, const std::string& path, WriteRequest request, std::string* reason,
+bool Save(const WorkingImage& image, const std::string& path, const WriteRequest& request, std::string* reason,
           bool* pathTaken = nullptr)
 {
-    if (request.format == OutputFormat::Heic) {
-        if (!CanWriteHeif())
-            return Fail(reason, "This system cannot write HEIC files");
-        // The default quality of the HEIC encoder; the quality setting applies to JPEG and JPEG 2000 only.
-        request.quality = 1.0;
-    }
+    if (request.format == OutputFormat::Heic && !CanWriteHeif())
+        return Fail(reason, "This system cannot write HEIC files");
     if (request.format == OutputFormat::Webp && !CanWriteWebp())
         return Fail(reason, "This system cannot write WebP files");
     if (request.format == OutputFormat::Avif && !CanWriteAvif())
@@ -231,7 +227,8 @@ bool ImageTools::SaveImage(const WorkingImage& image, const std::string& path, O
 bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata,
                                  std::string* reason)
 {
-    return Save(image, path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason);
+    // The HEIC encoder's own quality is 50 of 100.
+    return Save(image, path, WriteRequest{OutputFormat::Heic, 0.5, keepMetadata}, reason);
 }
 
 double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format, bool lossless)

@@ -11,7 +11,7 @@ namespace trimlark {
 struct WriteRequest
 {
     OutputFormat format = OutputFormat::Jpeg;
-    double quality = 1.0; // 0-1, for JPEG and JPEG 2000; 1 is lossless JPEG 2000
+    double quality = 1.0; // 0-1, for JPEG, JPEG 2000, WebP, HEIC and AVIF; 1 is lossless JPEG 2000 and WebP
     bool keepMetadata = false;
     bool replaceExisting = true; // false: the file is named only if nothing has its name when it is complete
 };
