@@ -396,6 +396,22 @@ void EncodeWithMetadata(const VImage& pixels, const std::string& path, const Wri
         throw vips::VError(failure);
 }
 
+// Gives the WebP file at path its EXIF chunk as WebP defines it (see FixWebpExifChunk).
+void FixWebpFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        throw vips::VError(std::string("Cannot open the output file: ") + std::strerror(errno));
+    std::string failure;
+    bool fixed = FixWebpExifChunk(fd, &failure);
+    if (::close(fd) != 0 && fixed) {
+        failure = std::strerror(errno);
+        fixed = false;
+    }
+    if (!fixed)
+        throw vips::VError(failure);
+}
+
 // The formats whose encoder writes the EXIF and XMP set on the image itself (the colour profile too, always).
 bool TakesMetadataFromImage(OutputFormat format)
 {
@@ -467,6 +483,8 @@ bool WriteUnderScope(const WorkingImage::Impl& image, const std::string& path, c
             if (!fitted.xmp.empty())
                 vips_image_set_blob_copy(pixels.get_image(), VIPS_META_XMP_NAME, fitted.xmp.data(), fitted.xmp.size());
             EncodeToFile(pixels, file.TemporaryPath(), request);
+            if (request.format == OutputFormat::Webp)
+                FixWebpFile(file.TemporaryPath());
         } else if (EncodesOnlyToMemory(request.format)) {
             std::vector<std::uint8_t> encoded = EncodeToMemory(pixels, request);
             if (request.keepMetadata && request.format == OutputFormat::Jpeg2000)

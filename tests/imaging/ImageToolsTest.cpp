@@ -717,6 +717,27 @@ TEST_F(SaveTest, FailedSaveWritesNothing)
     alarm(0);
 }
 
+// The payload of a WebP file's EXIF chunk (empty without one), when its chunks fill the file as its RIFF header
+// says.
+std::optional<std::string> WebpExifChunk(const std::string& bytes)
+{
+    const auto size = [&bytes](std::size_t at) {
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = value << 8 | static_cast<std::uint8_t>(bytes.at(at + i));
+        return std::size_t{value};
+    };
+    if (bytes.size() < 12 || size(4) != bytes.size() - 8)
+        return std::nullopt;
+    std::string exif;
+    std::size_t at = 12;
+    for (; at + 8 <= bytes.size(); at += 8 + size(at + 4) + (size(at + 4) & 1)) {
+        if (bytes.compare(at, 4, "EXIF") == 0)
+            exif = bytes.substr(at + 8, size(at + 4));
+    }
+    return at == bytes.size() ? std::optional(exif) : std::nullopt;
+}
+
 // The box on: the tags that describe the picture follow the crop; the EXIF thumbnail and the maker note's preview,
 // which would show what the crop cut away, do not; and the output gets the loaded file's date (a copied photo is
 // born after the modification it carries: the earlier date is the picture's) as its modification and access time,
@@ -750,6 +771,13 @@ TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
             if (keep)
                 ImageTools::CopyEXIFInformationAndCreationDate(cropped, output);
             EXPECT_EQ(date(output) == photoDate, keep);
+            if (format == OutputFormat::Webp) { // its EXIF chunk starts with the TIFF header, as WebP defines it
+                const auto exif = WebpExifChunk(test::ReadBytes(output));
+                ASSERT_TRUE(exif);
+                EXPECT_TRUE(exif->starts_with(std::string("II*\0", 4)) || exif->starts_with(std::string("MM\0*", 4)) ||
+                            (!keep && exif->empty()))
+                    << exif->substr(0, 6);
+            }
             auto written = Exiv2::ImageFactory::open(output);
             written->readMetadata();
             const Exiv2::ExifData& exif = written->exifData();
