@@ -4,6 +4,7 @@
 #include "imaging/Codecs.h"
 #include "imaging/DecoderWarnings.h"
 #include "imaging/LibrarySetup.h"
+#include "imaging/PngWriter.h"
 
 #include <csignal>
 #include <exiv2/exiv2.hpp>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <future>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -111,6 +113,12 @@ protected:
 };
 using LoadAndCropTest = ImageToolsTest;
 using SaveTest = ImageToolsTest;
+
+std::size_t BigEndian16(const std::string& bytes, std::size_t at)
+{
+    return static_cast<std::size_t>(static_cast<std::uint8_t>(bytes.at(at))) << 8 |
+           static_cast<std::uint8_t>(bytes.at(at + 1));
+}
 
 // A 24-bit BMP of one colour, written byte by byte: no codec is needed to make it.
 std::string SolidBmp(int width, int height, unsigned char red, unsigned char green, unsigned char blue)
@@ -849,6 +857,76 @@ TEST_F(SaveTest, MetadataThatCannotBeCarriedIsNamedAndTheImageWritten)
         EXPECT_NE(exif.findKey(Exiv2::ExifKey("Exif.Image.Make")), exif.end());
         EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.MakerNote")), exif.end());
         EXPECT_EQ(written->xmpData().empty(), format == Jpeg);
+    }
+}
+
+// A source's metadata is read block by block, each tag once: EXIF that Exiv2 cannot take apart costs only itself
+// (and is named as dropped), and a PNG's EXIF in two chunks (as libvips writes it) is carried once.
+TEST_F(SaveTest, EachReadableBlockOfTheSourceIsCarriedAndEachTagOnce)
+{
+    const auto withMetadata = [this](const std::string& bytes, bool exif) {
+        const std::string path = folder.Path("tagged");
+        test::WriteBytes(path, bytes);
+        auto image = Exiv2::ImageFactory::open(path);
+        if (exif) {
+            image->exifData()["Exif.Image.Make"] = "Trimlark Test Camera";
+            image->exifData()["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 100);
+        }
+        image->iptcData()["Iptc.Application2.Keywords"] = "harbour";
+        image->xmpData()["Xmp.dc.title"] = "lang=\"x-default\" Harbour at dawn";
+        image->writeMetadata();
+        return test::ReadBytes(path);
+    };
+    const std::string jpeg = withMetadata(test::Encoded(test::CoordinateImage(60, 40), ".jpg"), true);
+    const std::size_t tiff = jpeg.find(std::string("Exif\0\0II*\0", 10)) + 6; // Exiv2 writes it little-endian
+    ASSERT_NE(tiff, std::string::npos + 6);
+    const std::size_t firstDirectory = static_cast<std::uint8_t>(jpeg[tiff + 4]); // offset 8 here
+    const std::size_t segmentEnd = tiff - 8 + BigEndian16(jpeg, tiff - 8);        // the length counts its own 2 bytes
+    Exiv2::ExifData camera;
+    camera["Exif.Image.Make"] = "Trimlark Test Camera";
+    camera["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 100);
+    Exiv2::Blob block;
+    Exiv2::ExifParser::encode(block, Exiv2::littleEndian, camera);
+    const std::string chunk = PngChunk("eXIf", std::string(block.begin(), block.end()));
+    const std::string png = withMetadata(test::Encoded(test::CoordinateImage(60, 40), ".png"), false);
+    const struct Case
+    {
+        const char* name;
+        std::string bytes;
+        bool damaged;
+    } cases[] = {
+        {"unknown byte order", std::string(jpeg).replace(tiff, 2, "XY"), true},
+        {"first directory past the segment", std::string(jpeg).replace(tiff + 4, 4, "\xFF\xFF\xFF\x7F"), true},
+        {"directory of 65535 entries", std::string(jpeg).replace(tiff + firstDirectory, 2, "\xFF\xFF"), true},
+        {"header cut after 4 bytes", // the segment holds "Exif\0\0II*\0" and ends
+         jpeg.substr(0, tiff - 10) + std::string("\xFF\xE1\0\x0C", 4) + jpeg.substr(tiff - 6, 10) +
+             jpeg.substr(segmentEnd),
+         true},
+        // After the header chunk and before the end chunk, as libvips writes them.
+        {"EXIF in two PNG chunks", std::string(png).insert(png.size() - 12, chunk).insert(33, chunk), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = folder.Path(c.damaged ? "source.jpg" : "source.png");
+        test::WriteBytes(source, c.bytes);
+        for (const OutputFormat format :
+             {OutputFormat::Jpeg, OutputFormat::Png, OutputFormat::Tiff, OutputFormat::Jpeg2000}) {
+            SCOPED_TRACE(static_cast<int>(format));
+            const std::string output = folder.Path("out.img");
+            std::string reason;
+            ASSERT_TRUE(ImageTools::SaveImage(Load(source), output, format, 0.8, true, &reason)) << reason;
+            EXPECT_EQ(reason, c.damaged ? "EXIF dropped: it is damaged in the source" : "");
+            auto written = Exiv2::ImageFactory::open(output);
+            written->readMetadata();
+            EXPECT_FALSE(written->iptcData().empty());
+            EXPECT_NE(written->xmpData().findKey(Exiv2::XmpKey("Xmp.dc.title")), written->xmpData().end());
+            std::multiset<std::string> keys;
+            for (const auto& datum : written->exifData())
+                keys.insert(datum.key());
+            EXPECT_EQ(keys.count("Exif.Image.Make"), c.damaged ? 0u : 1u);
+            for (const auto& key : keys)
+                EXPECT_EQ(keys.count(key), 1u) << key;
+        }
     }
 }
 
