@@ -124,7 +124,9 @@ public:
     // WebP are lossless at 1) and writes it atomically. Alpha is kept by every format but JPEG. keepMetadata: the
     // output carries the source's EXIF, IPTC and XMP as far as its type can hold them; otherwise none of them. False,
     // with the reason, when nothing was written (an existing file at path is then untouched). True when written; reason
-    // then holds what the output lacks of the source (a metadata block its type cannot hold), or is empty.
+    // then holds what the output lacks of the source (a metadata block its type cannot hold or the source's is
+    // damaged; the colour profile of a picture not in sRGB, whose pixels were then converted to sRGB; an animation's
+    // later frames), or is empty.
     static bool SaveImage(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                           bool keepMetadata = false, std::string* reason = nullptr);
 

@@ -172,6 +172,38 @@ VImage ToEightBitRgb(VImage pixels, bool alphaAllowed)
     return pixels;
 }
 
+// Whether the format's files keep a colour profile: all but GIF and JPEG 2000 (as libvips writes them).
+bool HoldsColourProfile(OutputFormat format)
+{
+    return format != OutputFormat::Gif && format != OutputFormat::Jpeg2000;
+}
+
+// Whether 8-bit RGB pixels carry a colour profile that makes them show otherwise than as sRGB: a few colours moved
+// to sRGB through it change by more than rounding does between two sRGB profiles. Greys and muted colours only:
+// saturated ones lie outside sRGB in a wide gamut and would be clipped to where they were.
+bool ShowsOtherThanSrgb(const VImage& pixels)
+{
+    const void* profile = nullptr;
+    size_t length = 0;
+    if (!pixels.get_typeof(VIPS_META_ICC_NAME) ||
+        vips_image_get_blob(pixels.get_image(), VIPS_META_ICC_NAME, &profile, &length) != 0)
+        return false;
+    static const std::uint8_t colours[] = {
+        64, 64, 64, 128, 128, 128, 200, 100, 50, 50, 150, 200, 100, 180, 90, 170, 60, 150, // RGB triples
+    };
+    try {
+        VImage probe = VImage::new_from_memory(const_cast<std::uint8_t*>(colours), sizeof colours, sizeof colours / 3,
+                                               1, 3, VIPS_FORMAT_UCHAR)
+                           .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+        vips_image_set_blob_copy(probe.get_image(), VIPS_META_ICC_NAME, profile, length);
+        const VImage moved = probe.icc_transform("srgb", VImage::option()->set("embedded", true));
+        return (moved.cast(VIPS_FORMAT_INT) - probe.cast(VIPS_FORMAT_INT)).abs().max() > 2;
+    } catch (const vips::VError&) { // a profile that cannot be read converts nothing: the pixels go as they are
+        vips_error_clear();
+        return false;
+    }
+}
+
 // Drops every metadata field of the source but the colour profile; the savers then write only what describes
 // the new file. PNG text chunks and a TIFF description go too: they hold other programs' copies of the EXIF,
 // IPTC and XMP ("Raw profile type ...") and free text.
@@ -468,9 +500,17 @@ bool WriteUnderScope(const WorkingImage::Impl& image, const std::string& path, c
     if (!file.Create(reason))
         return false;
     std::string remark;
+    std::string colourRemark;
     try {
         const bool alphaAllowed = request.format != OutputFormat::Jpeg;
-        VImage pixels = warnings.Attributed(WithoutSourceMetadata(ToEightBitRgb(OpenPixels(image), alphaAllowed)));
+        VImage pixels = ToEightBitRgb(OpenPixels(image), alphaAllowed);
+        if (!HoldsColourProfile(request.format) && ShowsOtherThanSrgb(pixels)) {
+            // Without their profile the pixels would show as sRGB: they are made so.
+            pixels = pixels.icc_transform("srgb", VImage::option()->set("embedded", true));
+            colourRemark = std::string("Colours converted to sRGB: ") + FormatName(request.format) +
+                           " cannot hold the colour profile";
+        }
+        pixels = warnings.Attributed(WithoutSourceMetadata(pixels));
         FittedMetadata fitted;
         if (request.keepMetadata && request.format != OutputFormat::Jpeg2000) {
             fitted = FitSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, request.format);
@@ -505,7 +545,7 @@ bool WriteUnderScope(const WorkingImage::Impl& image, const std::string& path, c
     if (!committed)
         return false;
     if (reason)
-        *reason = remark;
+        *reason = JoinRemarks(colourRemark, remark);
     return true;
 }
 

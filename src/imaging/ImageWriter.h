@@ -19,7 +19,8 @@ struct WriteRequest
 // Decodes the working image's pixels from its file, converts them to 8-bit sRGB (alpha where the format and
 // the source have it), encodes them once and writes the file atomically. False, with the reason, when
 // nothing was written. True when written; reason then names what of the source's metadata the output could not
-// carry (see FittedMetadata), or is empty: metadata never stops an image from being written. When nothing was
+// carry (see FittedMetadata), and a conversion to sRGB where the output cannot hold the picture's colour profile,
+// or is empty: metadata never stops an image from being written. When nothing was
 // written, pathTaken tells whether that was because the path was taken (without replaceExisting). Either way the
 // reason ends with what the decoder warned, if anything, on the same line.
 bool WriteWorkingImage(const WorkingImage::Impl& image, const std::string& path, const WriteRequest& request,

@@ -256,31 +256,6 @@ constexpr std::size_t kJpegExifLimit = 65535 - 2 - 6;   // "Exif\0\0"
 constexpr std::size_t kJpegXmpLimit = 65535 - 2 - 29;   // "http://ns.adobe.com/xap/1.0/\0"
 constexpr std::size_t kJpegIptcLimit = 65535 - 2 - 14;  // "Photoshop 3.0\0"
 
-const char* FormatName(OutputFormat format)
-{
-    switch (format) {
-    case OutputFormat::Jpeg:
-        return "a JPEG";
-    case OutputFormat::Jpeg2000:
-        return "a JPEG 2000 file";
-    case OutputFormat::Png:
-        return "a PNG";
-    case OutputFormat::Tiff:
-        return "a TIFF";
-    case OutputFormat::Gif:
-        return "a GIF";
-    case OutputFormat::Bmp:
-        return "a BMP";
-    case OutputFormat::Heic:
-        return "a HEIC file";
-    case OutputFormat::Webp:
-        return "a WebP file";
-    case OutputFormat::Avif:
-        return "an AVIF file";
-    }
-    return "the output";
-}
-
 Exiv2::ByteOrder NativeByteOrder()
 {
     return std::endian::native == std::endian::little ? Exiv2::littleEndian : Exiv2::bigEndian;
@@ -328,6 +303,31 @@ std::vector<std::uint8_t> EncodeTiffDirectory(SourceMetadata& metadata, std::str
 }
 
 } // namespace
+
+const char* FormatName(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Jpeg:
+        return "a JPEG";
+    case OutputFormat::Jpeg2000:
+        return "a JPEG 2000 file";
+    case OutputFormat::Png:
+        return "a PNG";
+    case OutputFormat::Tiff:
+        return "a TIFF";
+    case OutputFormat::Gif:
+        return "a GIF";
+    case OutputFormat::Bmp:
+        return "a BMP";
+    case OutputFormat::Heic:
+        return "a HEIC file";
+    case OutputFormat::Webp:
+        return "a WebP file";
+    case OutputFormat::Avif:
+        return "an AVIF file";
+    }
+    return "the output";
+}
 
 int ReadExifOrientation(const std::string& path)
 {

@@ -26,6 +26,9 @@ struct FittedMetadata
     bool Empty() const { return exif.empty() && xmp.empty() && iptc.empty(); }
 };
 
+// The output's type as a remark names it: "a JPEG", "a GIF", "an AVIF file".
+const char* FormatName(OutputFormat format);
+
 // The EXIF orientation (1-8) Exiv2 reads from the file; 1 when there is none or the file cannot be read.
 int ReadExifOrientation(const std::string& path);
 

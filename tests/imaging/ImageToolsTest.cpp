@@ -648,6 +648,55 @@ TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)
     }
 }
 
+// A format that cannot hold a colour profile (GIF, JPEG 2000) gets a wide-gamut picture's pixels converted to sRGB,
+// and the remark says so; one that can keeps the profile and the pixels. A picture in sRGB, with or without a
+// profile saying so, is written as it is.
+TEST_F(SaveTest, ColoursAreConvertedToSrgbOnlyWhereTheProfileCannotGo)
+{
+    const VImage srgb = (VImage::black(16, 12, VImage::option()->set("bands", 3)) + std::vector<double>{200, 30, 40})
+                            .cast(VIPS_FORMAT_UCHAR)
+                            .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    const auto withProfile = [&srgb](const char* profile) {
+        return srgb.icc_transform(profile, VImage::option()->set("input_profile", "srgb"));
+    };
+    const VImage p3 = withProfile("p3"); // (200, 30, 40) in sRGB is (184, 50, 48) in Display P3
+    const struct Case
+    {
+        const char* name;
+        VImage source;
+        OutputFormat format;
+        std::vector<double> pixel;
+        const char* convertedFor; // the output's type as the remark names it; nothing when not converted
+    } cases[] = {
+        {"P3 as GIF", p3, OutputFormat::Gif, {200, 30, 40}, "a GIF"},
+        {"P3 with alpha as JP2",
+         p3.bandjoin_const({128}),
+         OutputFormat::Jpeg2000,
+         {200, 30, 40, 128},
+         "a JPEG 2000 file"},
+        {"P3 as PNG", p3, OutputFormat::Png, {184, 50, 48}, nullptr},
+        {"sRGB profile as GIF", withProfile("srgb"), OutputFormat::Gif, {200, 30, 40}, nullptr},
+        {"no profile as JPEG 2000", srgb, OutputFormat::Jpeg2000, {200, 30, 40}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = folder.Path("source.png"), output = folder.Path("out.img");
+        c.source.pngsave(source.c_str());
+        std::string reason;
+        ASSERT_TRUE(ImageTools::SaveImage(Load(source), output, c.format, 1.0, false, &reason)) << reason;
+        EXPECT_EQ(reason, c.convertedFor ? "Colours converted to sRGB: " + std::string(c.convertedFor) +
+                                               " cannot hold the colour profile"
+                                         : "");
+        const VImage back = test::ReadImage(output);
+        const std::vector<double> pixel = back.getpoint(5, 5);
+        for (std::size_t band = 0; band < c.pixel.size(); ++band)
+            EXPECT_NEAR(pixel.at(band), c.pixel[band], 2) << band;
+        if (c.format == OutputFormat::Png) {
+            EXPECT_NE(back.get_typeof(VIPS_META_ICC_NAME), 0u);
+        }
+    }
+}
+
 // JPEG at 0.8 (as the quality slider's float gives it) is the encoder's own quality 80; JPEG 2000 and WebP are
 // lossless at 1 only, HEIC and AVIF never; a lower quality makes a smaller file.
 TEST_F(SaveTest, QualityReachesTheLossyEncoders)
