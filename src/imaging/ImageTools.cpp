@@ -109,6 +109,7 @@ std::shared_ptr<WorkingImage::Impl> LoadWorkingImage(const std::string& path, st
     impl->page = layout->largestPage;
     impl->orientation = layout->orientation;
     impl->storedOrientation = layout->storedOrientation;
+    impl->frames = layout->frames;
     impl->uprightWidth = layout->largestWidth;
     impl->uprightHeight = layout->largestHeight;
     impl->pixelWidth = layout->largestWidth;

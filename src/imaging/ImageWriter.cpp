@@ -544,8 +544,11 @@ bool WriteUnderScope(const WorkingImage::Impl& image, const std::string& path, c
         *pathTaken = file.DestinationTaken();
     if (!committed)
         return false;
-    if (reason)
-        *reason = JoinRemarks(colourRemark, remark);
+    if (reason) {
+        const std::string frames =
+            image.frames > 1 ? "Later frames dropped: first frame of " + std::to_string(image.frames) + " written" : "";
+        *reason = JoinRemarks(JoinRemarks(frames, colourRemark), remark);
+    }
     return true;
 }
 

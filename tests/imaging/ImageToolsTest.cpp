@@ -697,6 +697,37 @@ TEST_F(SaveTest, ColoursAreConvertedToSrgbOnlyWhereTheProfileCannotGo)
     }
 }
 
+// An animation is written as its first frame, and the remark says how many it had.
+TEST_F(SaveTest, AnAnimationIsWrittenAsItsFirstFrameAndSaysSo)
+{
+    const auto frame = [](double red) {
+        return (VImage::black(12, 8, VImage::option()->set("bands", 3)) + std::vector<double>{red, 0, 0})
+            .cast(VIPS_FORMAT_UCHAR);
+    };
+    const struct Case
+    {
+        const char* file;
+        int frames;
+    } cases[] = {{"three.gif", 3}, {"three.webp", 3}, {"one.gif", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::vector<VImage> frames;
+        for (int i = 0; i < c.frames; ++i)
+            frames.push_back(frame(250 - 100 * i)); // red 250, 150, 50
+        VImage animation = VImage::arrayjoin(frames, VImage::option()->set("across", 1)).copy();
+        animation.set(VIPS_META_PAGE_HEIGHT, 8);
+        animation.write_to_file(folder.Path(c.file).c_str());
+        const std::string output = folder.Path("out.png");
+        std::string reason;
+        ASSERT_TRUE(ImageTools::SaveImage(Load(folder.Path(c.file)), output, OutputFormat::Png, 1.0, false, &reason));
+        EXPECT_EQ(reason,
+                  c.frames > 1 ? "Later frames dropped: first frame of " + std::to_string(c.frames) + " written" : "");
+        const VImage back = test::ReadImage(output);
+        EXPECT_EQ(std::pair(back.width(), back.height()), std::pair(12, 8));
+        EXPECT_NEAR(back.getpoint(6, 4)[0], 250, 2);
+    }
+}
+
 // JPEG at 0.8 (as the quality slider's float gives it) is the encoder's own quality 80; JPEG 2000 and WebP are
 // lossless at 1 only, HEIC and AVIF never; a lower quality makes a smaller file.
 TEST_F(SaveTest, QualityReachesTheLossyEncoders)
