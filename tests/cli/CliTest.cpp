@@ -113,6 +113,11 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
          0,
          "w.webp -> out/w_cropped (1).webp",
          {1, 0, 0, 0}},
+        {"an animation",
+         {"anim.gif", "-o", "out"},
+         0,
+         "anim.gif: Later frames dropped: first frame of 3",
+         {1, 0, 0, 0}},
         {"a missing profile", {"a.png", "-o", "out", "-p", "none.tlp"}, 2, "Could not load profile.\n"},
         // The profile loads; the run is refused.
         {"a name outside the folder", {"a.png", "-o", "out", "-p", "escape.tlp"}, 2, "cannot contain \"/\""},
@@ -122,6 +127,9 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
     for (const char* image : {"a.png", "p/c.PNG", "p/b.png", "p/sub/d.png", "w.webp"})
         test::WriteCoordinateImage(work.Path(image), 30, 20);
     test::WriteBytes(work.Path("p/notes.txt"), "not an image");
+    vips::VImage animation = test::CoordinateImage(30, 60).copy(); // three frames of 30 x 20
+    animation.set(VIPS_META_PAGE_HEIGHT, 20);
+    animation.write_to_file(work.Path("anim.gif").c_str());
     test::WriteBytes(work.Path("list.txt"), "a.png\n\nnone.jpg\na.png");
     ProfileContent escape;
     escape.settings.textFieldName = "../escaped-[FileName]";
