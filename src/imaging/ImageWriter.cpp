@@ -80,7 +80,7 @@ std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
     // Only the kept pixels are turned. All but a mirror left to right read them out of order, so they are
     // decoded into memory first, and none can be encoded before the last is decoded: a core that no other image
     // keeps busy decodes part of them.
-    const auto access = orientation <= 2                 ? JpegRegionAccess::Streamed
+    const auto access = orientation <= 2              ? JpegRegionAccess::Streamed
                         : WriteInProgress::CoreToSpare() ? JpegRegionAccess::InMemoryTwoThreads
                                                          : JpegRegionAccess::InMemory;
     auto pixels = OpenJpegRegion(image.ReadPath(), header,
