@@ -165,9 +165,10 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
                                         "HEIF HEIC Original WEBP AVIF (HEIF, HEIC, WEBP and AVIF where this "
                                         "system can write them)")
                              ->type_name("NAME");
-    auto* qualityOption = app.add_option("-q,--quality", quality, "Quality 1-100 (JPEG, JPEG 2000, WebP, AVIF)")
-                              ->type_name("N")
-                              ->check(CLI::Range(1.0f, 100.0f));
+    auto* qualityOption =
+        app.add_option("-q,--quality", quality, "Quality 1-100 (JPEG, JPEG 2000, WebP, HEIF/HEIC, AVIF)")
+            ->type_name("N")
+            ->check(CLI::Range(1.0f, 100.0f));
     auto* nameOption =
         app.add_option("-n,--name", name, "File-name pattern with [FileName] and [FileIndex]")->type_name("PATTERN");
     auto* keep = app.add_flag("--keep-metadata")->description("Carry metadata and creation date over (default)");

@@ -112,6 +112,7 @@ std::shared_ptr<WorkingImage::Impl> LoadWorkingImage(const std::string& path, st
     impl->page = layout->largestPage;
     impl->orientation = layout->orientation;
     impl->storedOrientation = layout->storedOrientation;
+    impl->frames = layout->frames;
     impl->uprightWidth = layout->largestWidth;
     impl->uprightHeight = layout->largestHeight;
     impl->pixelWidth = layout->largestWidth;
@@ -207,12 +208,8 @@ namespace {
 
 SaveResult Save(const WorkingImage& image, const std::string& path, WriteRequest request, std::string* reason)
 {
-    if (request.format == OutputFormat::Heic) {
-        if (!CanWriteHeif())
-            return Fail(reason, "This system cannot write HEIC files"), SaveResult::Failed;
-        // The default quality of the HEIC encoder; the quality setting applies to JPEG and JPEG 2000 only.
-        request.quality = 1.0;
-    }
+    if (request.format == OutputFormat::Heic && !CanWriteHeif())
+        return Fail(reason, "This system cannot write HEIC files"), SaveResult::Failed;
     if (request.format == OutputFormat::Webp && !CanWriteWebp())
         return Fail(reason, "This system cannot write WebP files"), SaveResult::Failed;
     if (request.format == OutputFormat::Avif && !CanWriteAvif())
@@ -233,7 +230,8 @@ bool ImageTools::SaveImage(const WorkingImage& image, const std::string& path, O
 bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata,
                                  std::string* reason)
 {
-    return Save(image, path, WriteRequest{OutputFormat::Heic, 1.0, keepMetadata}, reason) == SaveResult::Saved;
+    // The HEIC encoder's own quality is 50 of 100.
+    return Save(image, path, WriteRequest{OutputFormat::Heic, 0.5, keepMetadata}, reason) == SaveResult::Saved;
 }
 
 SaveResult ImageTools::WriteImage(const WorkingImage& image, const std::string& path, OutputFormat format,

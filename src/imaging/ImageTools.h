@@ -123,12 +123,13 @@ public:
     static WorkingImage CropImage(const WorkingImage& image, double x, double y, double width, double height,
                                   std::optional<OriginCorner> originCorner);
 
-    // Encodes the image in the format (quality fraction 0-1 for JPEG, JPEG 2000, WebP and AVIF; JPEG 2000 and WebP
-    // are lossless at 1) and writes it atomically. Alpha is kept by every format but JPEG.
-    // keepMetadata: the output carries the source's EXIF, IPTC and XMP as far as its type can hold them;
-    // otherwise none of them. False, with the reason, when nothing was written (an existing file at path is
-    // then untouched). True when written; reason then holds what the output lacks of the source (a metadata block
-    // its type cannot hold), or is empty.
+    // Encodes the image in the format (quality fraction 0-1 for JPEG, JPEG 2000, WebP, HEIC and AVIF; JPEG 2000 and
+    // WebP are lossless at 1) and writes it atomically. Alpha is kept by every format but JPEG. keepMetadata: the
+    // output carries the source's EXIF, IPTC and XMP as far as its type can hold them; otherwise none of them. False,
+    // with the reason, when nothing was written (an existing file at path is then untouched). True when written; reason
+    // then holds what the output lacks of the source (a metadata block its type cannot hold or the source's is
+    // damaged; the colour profile of a picture not in sRGB, whose pixels were then converted to sRGB; an animation's
+    // later frames), or is empty.
     static bool SaveImage(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                           bool keepMetadata = false, std::string* reason = nullptr);
 

@@ -173,6 +173,38 @@ VImage ToEightBitRgb(VImage pixels, bool alphaAllowed)
     return pixels;
 }
 
+// Whether the format's files keep a colour profile: all but GIF and JPEG 2000 (as libvips writes them).
+bool HoldsColourProfile(OutputFormat format)
+{
+    return format != OutputFormat::Gif && format != OutputFormat::Jpeg2000;
+}
+
+// Whether 8-bit RGB pixels carry a colour profile that makes them show otherwise than as sRGB: a few colours moved
+// to sRGB through it change by more than rounding does between two sRGB profiles. Greys and muted colours only:
+// saturated ones lie outside sRGB in a wide gamut and would be clipped to where they were.
+bool ShowsOtherThanSrgb(const VImage& pixels)
+{
+    const void* profile = nullptr;
+    size_t length = 0;
+    if (!pixels.get_typeof(VIPS_META_ICC_NAME) ||
+        vips_image_get_blob(pixels.get_image(), VIPS_META_ICC_NAME, &profile, &length) != 0)
+        return false;
+    static const std::uint8_t colours[] = {
+        64, 64, 64, 128, 128, 128, 200, 100, 50, 50, 150, 200, 100, 180, 90, 170, 60, 150, // RGB triples
+    };
+    try {
+        VImage probe = VImage::new_from_memory(const_cast<std::uint8_t*>(colours), sizeof colours, sizeof colours / 3,
+                                               1, 3, VIPS_FORMAT_UCHAR)
+                           .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+        vips_image_set_blob_copy(probe.get_image(), VIPS_META_ICC_NAME, profile, length);
+        const VImage moved = probe.icc_transform("srgb", VImage::option()->set("embedded", true));
+        return (moved.cast(VIPS_FORMAT_INT) - probe.cast(VIPS_FORMAT_INT)).abs().max() > 2;
+    } catch (const vips::VError&) { // a profile that cannot be read converts nothing: the pixels go as they are
+        vips_error_clear();
+        return false;
+    }
+}
+
 // Drops every metadata field of the source but the colour profile; the savers then write only what describes
 // the new file. PNG text chunks and a TIFF description go too: they hold other programs' copies of the EXIF,
 // IPTC and XMP ("Raw profile type ...") and free text.
@@ -231,7 +263,9 @@ vips::VOption* EncoderOptions(const WriteRequest& request)
         options->set("format", "bmp");
         break;
     case OutputFormat::Heic:
-        options->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_HEVC)->set("bitdepth", 8);
+        options->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_HEVC)
+            ->set("bitdepth", 8)
+            ->set("Q", QualityScale(request.quality));
         break;
     case OutputFormat::Avif:
         // The AV1 encoder's fastest setting: its default took twenty times as long on a 16 MP crop, for a
@@ -454,6 +488,20 @@ void EncodeWithMetadata(const VImage& pixels, OutputFile& output, const WriteReq
     });
 }
 
+// Gives the WebP output its EXIF chunk as WebP defines it (see FixWebpExifChunk).
+void FixWebpFile(OutputFile& output)
+{
+    const int fd = OpenOutput(output, O_RDWR);
+    std::string failure;
+    errno = 0;
+    const bool fixed = FixWebpExifChunk(fd, &failure);
+    if (!fixed && errno != 0)
+        output.writeError = errno;
+    CloseOutput(output, fd);
+    if (!fixed)
+        throw std::runtime_error(failure);
+}
+
 // The formats whose encoder writes the EXIF and XMP set on the image itself (the colour profile too, always).
 bool TakesMetadataFromImage(OutputFormat format)
 {
@@ -517,9 +565,17 @@ SaveResult WriteInto(AtomicFile& file, const WorkingImage::Impl& image, const st
     OutputFile output{file.TemporaryPath()};
     std::string remark;
     bool encoding = false; // the source's pixels are open; a failure from now on may be either side's
+    std::string colourRemark;
     try {
         const bool alphaAllowed = request.format != OutputFormat::Jpeg;
-        VImage pixels = warnings.Attributed(WithoutSourceMetadata(ToEightBitRgb(OpenPixels(image), alphaAllowed)));
+        VImage pixels = ToEightBitRgb(OpenPixels(image), alphaAllowed);
+        if (!HoldsColourProfile(request.format) && ShowsOtherThanSrgb(pixels)) {
+            // Without their profile the pixels would show as sRGB: they are made so.
+            pixels = pixels.icc_transform("srgb", VImage::option()->set("embedded", true));
+            colourRemark = std::string("Colours converted to sRGB: ") + FormatName(request.format) +
+                           " cannot hold the colour profile";
+        }
+        pixels = warnings.Attributed(WithoutSourceMetadata(pixels));
         encoding = true;
         FittedMetadata fitted;
         if (request.keepMetadata && request.format != OutputFormat::Jpeg2000) {
@@ -533,6 +589,8 @@ SaveResult WriteInto(AtomicFile& file, const WorkingImage::Impl& image, const st
             if (!fitted.xmp.empty())
                 vips_image_set_blob_copy(pixels.get_image(), VIPS_META_XMP_NAME, fitted.xmp.data(), fitted.xmp.size());
             EncodeToFile(pixels, output, request);
+            if (request.format == OutputFormat::Webp)
+                FixWebpFile(output);
         } else if (EncodesOnlyToMemory(request.format)) {
             std::vector<std::uint8_t> encoded = EncodeToMemory(pixels, request);
             if (request.keepMetadata && request.format == OutputFormat::Jpeg2000)
@@ -555,8 +613,11 @@ SaveResult WriteInto(AtomicFile& file, const WorkingImage::Impl& image, const st
     }
     if (!file.Commit(reason, request.replaceExisting))
         return file.DestinationTaken() ? SaveResult::PathTaken : SaveResult::Failed;
-    if (reason)
-        *reason = remark;
+    if (reason) {
+        const std::string frames =
+            image.frames > 1 ? "Later frames dropped: first frame of " + std::to_string(image.frames) + " written" : "";
+        *reason = JoinRemarks(JoinRemarks(frames, colourRemark), remark);
+    }
     return SaveResult::Saved;
 }
 

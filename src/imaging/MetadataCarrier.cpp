@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <bit>
 #include <exiv2/exiv2.hpp>
+#include <fstream>
+#include <set>
 
 namespace trimlark {
 
@@ -15,6 +17,7 @@ struct SourceMetadata
     Exiv2::ExifData exif;
     Exiv2::IptcData iptc;
     Exiv2::XmpData xmp;
+    std::string remark; // what of the source's metadata could not be read, or empty
 };
 
 // Tags that describe how the source file lays out its pixels; in another file they would lie.
@@ -60,20 +63,100 @@ bool IsLayoutTag(const std::string& key)
     return false;
 }
 
-std::optional<SourceMetadata> ReadSourceMetadata(const std::string& path)
+// The metadata Exiv2 reads from the image; nothing when it cannot read them.
+template <typename Source> std::optional<SourceMetadata> ReadMetadata(const Source& open)
 {
     try {
-        auto image = Exiv2::ImageFactory::open(path);
+        auto image = open();
         if (!image.get())
             return std::nullopt;
         image->readMetadata();
-        SourceMetadata metadata{image->exifData(), image->iptcData(), image->xmpData()};
-        if (metadata.exif.empty() && metadata.iptc.empty() && metadata.xmp.empty())
-            return std::nullopt;
-        return metadata;
+        return SourceMetadata{image->exifData(), image->iptcData(), image->xmpData(), {}};
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+// A JPEG file's header (its segments up to the scan) without its EXIF segments, then an end marker: what Exiv2
+// reads the other blocks from. Nothing when the file is no JPEG or has no EXIF segment.
+std::optional<std::string> JpegHeaderWithoutExif(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    char start[2] = {};
+    if (!file.read(start, 2) || start[0] != '\xFF' || start[1] != '\xD8')
+        return std::nullopt;
+    std::string header(start, 2);
+    bool exifFound = false;
+    while (true) {
+        int marker = file.get();
+        if (marker != 0xFF)
+            break;
+        while (marker == 0xFF) // fill bytes
+            marker = file.get();
+        if (marker == std::char_traits<char>::eof() || marker == 0xDA || marker == 0xD9)
+            break;
+        if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) { // markers without a segment
+            header += {'\xFF', static_cast<char>(marker)};
+            continue;
+        }
+        char length[2] = {};
+        if (!file.read(length, 2))
+            break;
+        const std::size_t size =
+            static_cast<std::size_t>(static_cast<std::uint8_t>(length[0])) << 8 | static_cast<std::uint8_t>(length[1]);
+        if (size < 2)
+            break;
+        std::string body(size - 2, '\0');
+        if (!file.read(body.data(), static_cast<std::streamsize>(body.size())))
+            break;
+        if (marker == 0xE1 && body.compare(0, 6, std::string("Exif\0\0", 6)) == 0) {
+            exifFound = true;
+            continue;
+        }
+        header += {'\xFF', static_cast<char>(marker), length[0], length[1]};
+        header += body;
+    }
+    if (!exifFound)
+        return std::nullopt;
+    return header + "\xFF\xD9";
+}
+
+// Each tag once. A PNG may hold its EXIF twice (libvips writes an eXIf chunk before the pixels and another after
+// them), and Exiv2 reads both into one list.
+void DropRepeatedTags(Exiv2::ExifData& exif)
+{
+    std::set<std::string> seen;
+    for (auto it = exif.begin(); it != exif.end();) {
+        if (seen.insert(it->key()).second)
+            ++it;
+        else
+            it = exif.erase(it);
+    }
+}
+
+std::optional<SourceMetadata> ReadSourceMetadata(const std::string& path)
+{
+    auto metadata = ReadMetadata([&path] { return Exiv2::ImageFactory::open(path); });
+    if (!metadata || metadata->exif.empty()) {
+        // EXIF that Exiv2 cannot take apart (it gives up on the whole file, or reads no tag of it) costs only
+        // itself: the other blocks are read from the file without it.
+        if (const auto header = JpegHeaderWithoutExif(path)) {
+            auto rest = ReadMetadata([&header] {
+                return Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(header->data()),
+                                                 static_cast<long>(header->size()));
+            });
+            if (rest) {
+                metadata = std::move(rest);
+                metadata->remark = "EXIF dropped: it is damaged in the source";
+            }
+        }
+    }
+    if (!metadata)
+        return std::nullopt;
+    DropRepeatedTags(metadata->exif);
+    if (metadata->exif.empty() && metadata->iptc.empty() && metadata->xmp.empty() && metadata->remark.empty())
+        return std::nullopt;
+    return metadata;
 }
 
 // A camera's own reduced copy of the uncropped picture inside its maker note (Nikon's preview IFD, Olympus,
@@ -156,6 +239,8 @@ std::string FitToOutput(SourceMetadata& metadata, int width, int height, int ori
 
 void AddRemark(std::string& remark, const std::string& text)
 {
+    if (text.empty())
+        return;
     if (!remark.empty())
         remark += "; ";
     remark += text;
@@ -170,31 +255,6 @@ std::string Kilobytes(std::size_t size)
 constexpr std::size_t kJpegExifLimit = 65535 - 2 - 6;   // "Exif\0\0"
 constexpr std::size_t kJpegXmpLimit = 65535 - 2 - 29;   // "http://ns.adobe.com/xap/1.0/\0"
 constexpr std::size_t kJpegIptcLimit = 65535 - 2 - 14;  // "Photoshop 3.0\0"
-
-const char* FormatName(OutputFormat format)
-{
-    switch (format) {
-    case OutputFormat::Jpeg:
-        return "a JPEG";
-    case OutputFormat::Jpeg2000:
-        return "a JPEG 2000 file";
-    case OutputFormat::Png:
-        return "a PNG";
-    case OutputFormat::Tiff:
-        return "a TIFF";
-    case OutputFormat::Gif:
-        return "a GIF";
-    case OutputFormat::Bmp:
-        return "a BMP";
-    case OutputFormat::Heic:
-        return "a HEIC file";
-    case OutputFormat::Webp:
-        return "a WebP file";
-    case OutputFormat::Avif:
-        return "an AVIF file";
-    }
-    return "the output";
-}
 
 Exiv2::ByteOrder NativeByteOrder()
 {
@@ -244,6 +304,31 @@ std::vector<std::uint8_t> EncodeTiffDirectory(SourceMetadata& metadata, std::str
 
 } // namespace
 
+const char* FormatName(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Jpeg:
+        return "a JPEG";
+    case OutputFormat::Jpeg2000:
+        return "a JPEG 2000 file";
+    case OutputFormat::Png:
+        return "a PNG";
+    case OutputFormat::Tiff:
+        return "a TIFF";
+    case OutputFormat::Gif:
+        return "a GIF";
+    case OutputFormat::Bmp:
+        return "a BMP";
+    case OutputFormat::Heic:
+        return "a HEIC file";
+    case OutputFormat::Webp:
+        return "a WebP file";
+    case OutputFormat::Avif:
+        return "an AVIF file";
+    }
+    return "the output";
+}
+
 int ReadExifOrientation(const std::string& path)
 {
     EnsureLibrariesReady();
@@ -272,8 +357,9 @@ FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int h
     if (!metadata)
         return fitted;
     std::string& remark = fitted.remark;
+    remark = metadata->remark;
     try {
-        remark = FitToOutput(*metadata, width, height, orientation);
+        AddRemark(remark, FitToOutput(*metadata, width, height, orientation));
     } catch (const std::exception& error) {
         AddRemark(remark, std::string("EXIF dropped: ") + error.what());
         metadata->exif.clear();
@@ -359,9 +445,9 @@ std::string EmbedSourceMetadata(const std::string& sourcePath, int width, int he
     auto metadata = ReadSourceMetadata(sourcePath);
     if (!metadata)
         return {}; // nothing to carry
-    std::string remark;
+    std::string remark = metadata->remark;
     try {
-        remark = FitToOutput(*metadata, width, height, 1);
+        AddRemark(remark, FitToOutput(*metadata, width, height, 1));
     } catch (const std::exception& error) {
         AddRemark(remark, std::string("EXIF dropped: ") + error.what());
         metadata->exif.clear();

@@ -26,12 +26,16 @@ struct FittedMetadata
     bool Empty() const { return exif.empty() && xmp.empty() && iptc.empty(); }
 };
 
+// The output's type as a remark names it: "a JPEG", "a GIF", "an AVIF file".
+const char* FormatName(OutputFormat format);
+
 // The EXIF orientation (1-8) Exiv2 reads from the file; 1 when there is none or the file cannot be read.
 int ReadExifOrientation(const std::string& path);
 
 // The source's metadata fitted to an output format other than JPEG 2000. Empty, without a remark, when the
 // source holds none that Exiv2 can read. orientation: the one the output's EXIF and XMP give (a lossless JPEG crop
-// keeps its pixels as stored, and with them the source's orientation).
+// keeps its pixels as stored, and with them the source's orientation). A JPEG's damaged EXIF is left out and named,
+// its other blocks carried; a tag the source holds twice (a PNG's EXIF in two chunks) is carried once.
 FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int height, OutputFormat format,
                                  int orientation = 1);
 

@@ -272,4 +272,54 @@ bool MergeTiffDirectory(int fd, off_t shift, const std::vector<std::uint8_t>& di
     return true;
 }
 
+bool FixWebpExifChunk(int fd, std::string* reason)
+{
+    struct stat attributes = {};
+    if (::fstat(fd, &attributes) != 0)
+        return Refuse(reason, std::strerror(errno));
+    const off_t fileSize = attributes.st_size;
+    char header[12];
+    if (fileSize < 12 || !ReadAllAt(fd, header, sizeof header, 0) || std::memcmp(header, "RIFF", 4) != 0 ||
+        std::memcmp(header + 8, "WEBP", 4) != 0)
+        return Refuse(reason, "The encoder wrote no WebP file");
+    const auto littleEndian32 = [](const char* bytes) {
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = value << 8 | static_cast<std::uint8_t>(bytes[i]);
+        return value;
+    };
+    const auto putLittleEndian32 = [](char* bytes, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = static_cast<char>(value >> (8 * i));
+    };
+    static const char prefix[] = {'E', 'x', 'i', 'f', 0, 0};
+    for (off_t at = 12; at + 8 <= fileSize;) {
+        char chunk[8 + sizeof prefix];
+        if (!ReadAllAt(fd, chunk, 8, at))
+            return Refuse(reason, std::strerror(errno));
+        const std::uint32_t size = littleEndian32(chunk + 4);
+        if (std::memcmp(chunk, "EXIF", 4) != 0) {
+            at += 8 + static_cast<off_t>(size) + (size & 1);
+            continue;
+        }
+        if (size < sizeof prefix || at + 8 + static_cast<off_t>(sizeof prefix) > fileSize ||
+            !ReadAllAt(fd, chunk + 8, sizeof prefix, at + 8))
+            return true;
+        if (std::memcmp(chunk + 8, prefix, sizeof prefix) != 0)
+            return true;
+        // The prefix's six bytes keep the chunk's padding as it was: the rest of the file moves up by them.
+        const off_t tailAt = at + 8 + static_cast<off_t>(sizeof prefix);
+        std::string tail(static_cast<std::size_t>(fileSize - tailAt), '\0');
+        if (!ReadAllAt(fd, tail.data(), tail.size(), tailAt))
+            return Refuse(reason, std::strerror(errno));
+        putLittleEndian32(chunk + 4, size - static_cast<std::uint32_t>(sizeof prefix));
+        putLittleEndian32(header + 4, littleEndian32(header + 4) - static_cast<std::uint32_t>(sizeof prefix));
+        if (!WriteAllAt(fd, tail.data(), tail.size(), at + 8) || !WriteAllAt(fd, chunk + 4, 4, at + 4) ||
+            !WriteAllAt(fd, header + 4, 4, 4) || ::ftruncate(fd, fileSize - static_cast<off_t>(sizeof prefix)) != 0)
+            return Refuse(reason, std::strerror(errno));
+        return true;
+    }
+    return true;
+}
+
 } // namespace trimlark

@@ -44,4 +44,10 @@ std::string PngMetadataChunks(const FittedMetadata& metadata);
 // written or the encoder's TIFF is not one this can merge.
 bool MergeTiffDirectory(int fd, off_t shift, const std::vector<std::uint8_t>& directory, std::string* reason);
 
+// Makes the EXIF chunk of the WebP file fd start with the TIFF header, as WebP defines the chunk: a JPEG segment's
+// "Exif\0\0" prefix before it (libvips' encoder writes one) goes, and the chunks after it move up. A file without
+// the prefix is left as it is. False, with the reason, when the file cannot be read or written or is no WebP this
+// knows.
+bool FixWebpExifChunk(int fd, std::string* reason);
+
 } // namespace trimlark

@@ -337,6 +337,8 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
             }
         }
         layout.shape = ShapeOf(path, *kind, first, sizes[layout.largestPage]);
+        if (*kind == SourceKind::Gif || *kind == SourceKind::Webp)
+            layout.frames = std::max(1, vips_image_get_n_pages(first.get_image()));
         return layout;
     } catch (const std::exception& error) {
         if (reason)

@@ -22,6 +22,7 @@ struct SourceLayout
     // already (HEIF).
     int storedOrientation = 1;
     DecodeShape shape; // of the largest image: what decoding it for a save costs
+    int frames = 1;    // an animation's (GIF, WebP); its first is the file's picture
 };
 
 // The layout of the file at path, or nothing (reason set when given) when no supported decoder reads it.

@@ -45,6 +45,8 @@ struct WorkingImage::Impl
     double height = 0;
     // Bytes the decoder holds at once while it reads the picture for a save.
     double decodeBytes = 0;
+    // An animation's frames (GIF, WebP); only the first is written.
+    int frames = 1;
     // What the decoder warned while the file was loaded, on one line; empty when nothing.
     std::string loadWarnings;
 

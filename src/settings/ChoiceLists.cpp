@@ -74,7 +74,7 @@ bool FormatList::QualityApplies(int index) const
         return true;
     const auto format = OutputFormatAt(index, {});
     return format == OutputFormat::Jpeg || format == OutputFormat::Jpeg2000 || format == OutputFormat::Webp ||
-           format == OutputFormat::Avif;
+           format == OutputFormat::Heic || format == OutputFormat::Avif;
 }
 
 } // namespace trimlark

@@ -45,7 +45,7 @@ public:
     // outside the list, and for a source extension this system cannot write.
     std::optional<OutputFormat> OutputFormatAt(int index, std::string_view sourcePath) const;
 
-    // The quality slider is enabled for the JPEG, JPEG 2000, WebP and AVIF entries and for "Original".
+    // The quality slider is enabled for the JPEG, JPEG 2000, WebP, HEIF, HEIC and AVIF entries and for "Original".
     bool QualityApplies(int index) const;
 
 private:

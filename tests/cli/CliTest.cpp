@@ -134,6 +134,11 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
          0,
          "w.webp -> out/w_cropped (1).webp",
          {1, 0, 0, 0}},
+        {"an animation",
+         {"anim.gif", "-o", "out"},
+         0,
+         "anim.gif: Later frames dropped: first frame of 3",
+         {1, 0, 0, 0}},
         {"a missing profile",
          {"a.png", "-o", "out", "-p", "none.tlp"},
          2,
@@ -147,6 +152,9 @@ TEST_F(CliTest, ExitCodesMessagesAndTheLinePerImage)
         test::WriteCoordinateImage(work.Path(image), 30, 20);
     test::WriteBytes(work.Path("p/notes.txt"), "not an image");
     test::WriteBytes(work.Path("half.jpg"), test::TruncatedJpeg());
+    vips::VImage animation = test::CoordinateImage(30, 60).copy(); // three frames of 30 x 20
+    animation.set(VIPS_META_PAGE_HEIGHT, 20);
+    animation.write_to_file(work.Path("anim.gif").c_str());
     test::WriteBytes(work.Path("list.txt"), "a.png\n\nnone.jpg\na.png");
     ProfileContent escape;
     escape.settings.textFieldName = "../escaped-[FileName]";

@@ -5,6 +5,7 @@
 #include "imaging/Codecs.h"
 #include "imaging/DecoderWarnings.h"
 #include "imaging/LibrarySetup.h"
+#include "imaging/PngWriter.h"
 
 #include <csignal>
 #include <exiv2/exiv2.hpp>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <future>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -112,6 +114,12 @@ protected:
 };
 using LoadAndCropTest = ImageToolsTest;
 using SaveTest = ImageToolsTest;
+
+std::size_t BigEndian16(const std::string& bytes, std::size_t at)
+{
+    return static_cast<std::size_t>(static_cast<std::uint8_t>(bytes.at(at))) << 8 |
+           static_cast<std::uint8_t>(bytes.at(at + 1));
+}
 
 // A 24-bit BMP of one colour, written byte by byte: no codec is needed to make it.
 std::string SolidBmp(int width, int height, unsigned char red, unsigned char green, unsigned char blue)
@@ -666,8 +674,88 @@ TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)
     }
 }
 
+// A format that cannot hold a colour profile (GIF, JPEG 2000) gets a wide-gamut picture's pixels converted to sRGB,
+// and the remark says so; one that can keeps the profile and the pixels. A picture in sRGB, with or without a
+// profile saying so, is written as it is.
+TEST_F(SaveTest, ColoursAreConvertedToSrgbOnlyWhereTheProfileCannotGo)
+{
+    const VImage srgb = (VImage::black(16, 12, VImage::option()->set("bands", 3)) + std::vector<double>{200, 30, 40})
+                            .cast(VIPS_FORMAT_UCHAR)
+                            .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    const auto withProfile = [&srgb](const char* profile) {
+        return srgb.icc_transform(profile, VImage::option()->set("input_profile", "srgb"));
+    };
+    const VImage p3 = withProfile("p3"); // (200, 30, 40) in sRGB is (184, 50, 48) in Display P3
+    const struct Case
+    {
+        const char* name;
+        VImage source;
+        OutputFormat format;
+        std::vector<double> pixel;
+        const char* convertedFor; // the output's type as the remark names it; nothing when not converted
+    } cases[] = {
+        {"P3 as GIF", p3, OutputFormat::Gif, {200, 30, 40}, "a GIF"},
+        {"P3 with alpha as JP2",
+         p3.bandjoin_const({128}),
+         OutputFormat::Jpeg2000,
+         {200, 30, 40, 128},
+         "a JPEG 2000 file"},
+        {"P3 as PNG", p3, OutputFormat::Png, {184, 50, 48}, nullptr},
+        {"sRGB profile as GIF", withProfile("srgb"), OutputFormat::Gif, {200, 30, 40}, nullptr},
+        {"no profile as JPEG 2000", srgb, OutputFormat::Jpeg2000, {200, 30, 40}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = folder.Path("source.png"), output = folder.Path("out.img");
+        c.source.pngsave(source.c_str());
+        std::string reason;
+        ASSERT_TRUE(ImageTools::SaveImage(Load(source), output, c.format, 1.0, false, &reason)) << reason;
+        EXPECT_EQ(reason, c.convertedFor ? "Colours converted to sRGB: " + std::string(c.convertedFor) +
+                                               " cannot hold the colour profile"
+                                         : "");
+        const VImage back = test::ReadImage(output);
+        const std::vector<double> pixel = back.getpoint(5, 5);
+        for (std::size_t band = 0; band < c.pixel.size(); ++band)
+            EXPECT_NEAR(pixel.at(band), c.pixel[band], 2) << band;
+        if (c.format == OutputFormat::Png) {
+            EXPECT_NE(back.get_typeof(VIPS_META_ICC_NAME), 0u);
+        }
+    }
+}
+
+// An animation is written as its first frame, and the remark says how many it had.
+TEST_F(SaveTest, AnAnimationIsWrittenAsItsFirstFrameAndSaysSo)
+{
+    const auto frame = [](double red) {
+        return (VImage::black(12, 8, VImage::option()->set("bands", 3)) + std::vector<double>{red, 0, 0})
+            .cast(VIPS_FORMAT_UCHAR);
+    };
+    const struct Case
+    {
+        const char* file;
+        int frames;
+    } cases[] = {{"three.gif", 3}, {"three.webp", 3}, {"one.gif", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::vector<VImage> frames;
+        for (int i = 0; i < c.frames; ++i)
+            frames.push_back(frame(250 - 100 * i)); // red 250, 150, 50
+        VImage animation = VImage::arrayjoin(frames, VImage::option()->set("across", 1)).copy();
+        animation.set(VIPS_META_PAGE_HEIGHT, 8);
+        animation.write_to_file(folder.Path(c.file).c_str());
+        const std::string output = folder.Path("out.png");
+        std::string reason;
+        ASSERT_TRUE(ImageTools::SaveImage(Load(folder.Path(c.file)), output, OutputFormat::Png, 1.0, false, &reason));
+        EXPECT_EQ(reason,
+                  c.frames > 1 ? "Later frames dropped: first frame of " + std::to_string(c.frames) + " written" : "");
+        const VImage back = test::ReadImage(output);
+        EXPECT_EQ(std::pair(back.width(), back.height()), std::pair(12, 8));
+        EXPECT_NEAR(back.getpoint(6, 4)[0], 250, 2);
+    }
+}
+
 // JPEG at 0.8 (as the quality slider's float gives it) is the encoder's own quality 80; JPEG 2000 and WebP are
-// lossless at 1 only, AVIF never; a lower quality makes a smaller file.
+// lossless at 1 only, HEIC and AVIF never; a lower quality makes a smaller file.
 TEST_F(SaveTest, QualityReachesTheLossyEncoders)
 {
     const std::string noise = folder.Path("noise.png"), output = folder.Path("out.img");
@@ -677,14 +765,16 @@ TEST_F(SaveTest, QualityReachesTheLossyEncoders)
     EXPECT_EQ(test::ReadBytes(output), test::Encoded(original, ".jpg[Q=80]"));
     for (const auto& [format, type] : SavableFormats()) {
         using enum OutputFormat;
-        if (format != Jpeg2000 && format != Webp && format != Avif)
+        if (format != Jpeg2000 && format != Webp && format != Heic && format != Avif)
             continue;
         SCOPED_TRACE(type);
         std::size_t bytes[2] = {};
         for (const bool top : {false, true}) {
             ASSERT_TRUE(ImageTools::SaveImage(Load(noise), output, format, top ? 1.0 : 0.3));
             bytes[top] = test::ReadBytes(output).size();
-            EXPECT_EQ(test::MaxDifference(test::ReadImage(output), original) == 0, top && format != Avif) << top;
+            EXPECT_EQ(test::MaxDifference(test::ReadImage(output), original) == 0,
+                      top && format != Heic && format != Avif)
+                << top;
         }
         EXPECT_LT(bytes[false], bytes[true]);
     }
@@ -754,6 +844,27 @@ TEST_F(SaveTest, FailedSaveWritesNothing)
     alarm(0);
 }
 
+// The payload of a WebP file's EXIF chunk (empty without one), when its chunks fill the file as its RIFF header
+// says.
+std::optional<std::string> WebpExifChunk(const std::string& bytes)
+{
+    const auto size = [&bytes](std::size_t at) {
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = value << 8 | static_cast<std::uint8_t>(bytes.at(at + i));
+        return std::size_t{value};
+    };
+    if (bytes.size() < 12 || size(4) != bytes.size() - 8)
+        return std::nullopt;
+    std::string exif;
+    std::size_t at = 12;
+    for (; at + 8 <= bytes.size(); at += 8 + size(at + 4) + (size(at + 4) & 1)) {
+        if (bytes.compare(at, 4, "EXIF") == 0)
+            exif = bytes.substr(at + 8, size(at + 4));
+    }
+    return at == bytes.size() ? std::optional(exif) : std::nullopt;
+}
+
 // The box on: the tags that describe the picture follow the crop; the EXIF thumbnail and the maker note's preview,
 // which would show what the crop cut away, do not; and the output gets the loaded file's date (a copied photo is
 // born after the modification it carries: the earlier date is the picture's) as its modification and access time,
@@ -787,6 +898,13 @@ TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
             if (keep)
                 ImageTools::CopyEXIFInformationAndCreationDate(cropped, output);
             EXPECT_EQ(date(output) == photoDate, keep);
+            if (format == OutputFormat::Webp) { // its EXIF chunk starts with the TIFF header, as WebP defines it
+                const auto exif = WebpExifChunk(test::ReadBytes(output));
+                ASSERT_TRUE(exif);
+                EXPECT_TRUE(exif->starts_with(std::string("II*\0", 4)) || exif->starts_with(std::string("MM\0*", 4)) ||
+                            (!keep && exif->empty()))
+                    << exif->substr(0, 6);
+            }
             auto written = Exiv2::ImageFactory::open(output);
             written->readMetadata();
             const Exiv2::ExifData& exif = written->exifData();
@@ -865,6 +983,76 @@ TEST_F(SaveTest, MetadataThatCannotBeCarriedIsNamedAndTheImageWritten)
         EXPECT_NE(exif.findKey(Exiv2::ExifKey("Exif.Image.Make")), exif.end());
         EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.MakerNote")), exif.end());
         EXPECT_EQ(written->xmpData().empty(), format == Jpeg);
+    }
+}
+
+// A source's metadata is read block by block, each tag once: EXIF that Exiv2 cannot take apart costs only itself
+// (and is named as dropped), and a PNG's EXIF in two chunks (as libvips writes it) is carried once.
+TEST_F(SaveTest, EachReadableBlockOfTheSourceIsCarriedAndEachTagOnce)
+{
+    const auto withMetadata = [this](const std::string& bytes, bool exif) {
+        const std::string path = folder.Path("tagged");
+        test::WriteBytes(path, bytes);
+        auto image = Exiv2::ImageFactory::open(path);
+        if (exif) {
+            image->exifData()["Exif.Image.Make"] = "Trimlark Test Camera";
+            image->exifData()["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 100);
+        }
+        image->iptcData()["Iptc.Application2.Keywords"] = "harbour";
+        image->xmpData()["Xmp.dc.title"] = "lang=\"x-default\" Harbour at dawn";
+        image->writeMetadata();
+        return test::ReadBytes(path);
+    };
+    const std::string jpeg = withMetadata(test::Encoded(test::CoordinateImage(60, 40), ".jpg"), true);
+    const std::size_t tiff = jpeg.find(std::string("Exif\0\0II*\0", 10)) + 6; // Exiv2 writes it little-endian
+    ASSERT_NE(tiff, std::string::npos + 6);
+    const std::size_t firstDirectory = static_cast<std::uint8_t>(jpeg[tiff + 4]); // offset 8 here
+    const std::size_t segmentEnd = tiff - 8 + BigEndian16(jpeg, tiff - 8);        // the length counts its own 2 bytes
+    Exiv2::ExifData camera;
+    camera["Exif.Image.Make"] = "Trimlark Test Camera";
+    camera["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 100);
+    Exiv2::Blob block;
+    Exiv2::ExifParser::encode(block, Exiv2::littleEndian, camera);
+    const std::string chunk = PngChunk("eXIf", std::string(block.begin(), block.end()));
+    const std::string png = withMetadata(test::Encoded(test::CoordinateImage(60, 40), ".png"), false);
+    const struct Case
+    {
+        const char* name;
+        std::string bytes;
+        bool damaged;
+    } cases[] = {
+        {"unknown byte order", std::string(jpeg).replace(tiff, 2, "XY"), true},
+        {"first directory past the segment", std::string(jpeg).replace(tiff + 4, 4, "\xFF\xFF\xFF\x7F"), true},
+        {"directory of 65535 entries", std::string(jpeg).replace(tiff + firstDirectory, 2, "\xFF\xFF"), true},
+        {"header cut after 4 bytes", // the segment holds "Exif\0\0II*\0" and ends
+         jpeg.substr(0, tiff - 10) + std::string("\xFF\xE1\0\x0C", 4) + jpeg.substr(tiff - 6, 10) +
+             jpeg.substr(segmentEnd),
+         true},
+        // After the header chunk and before the end chunk, as libvips writes them.
+        {"EXIF in two PNG chunks", std::string(png).insert(png.size() - 12, chunk).insert(33, chunk), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = folder.Path(c.damaged ? "source.jpg" : "source.png");
+        test::WriteBytes(source, c.bytes);
+        for (const OutputFormat format :
+             {OutputFormat::Jpeg, OutputFormat::Png, OutputFormat::Tiff, OutputFormat::Jpeg2000}) {
+            SCOPED_TRACE(static_cast<int>(format));
+            const std::string output = folder.Path("out.img");
+            std::string reason;
+            ASSERT_TRUE(ImageTools::SaveImage(Load(source), output, format, 0.8, true, &reason)) << reason;
+            EXPECT_EQ(reason, c.damaged ? "EXIF dropped: it is damaged in the source" : "");
+            auto written = Exiv2::ImageFactory::open(output);
+            written->readMetadata();
+            EXPECT_FALSE(written->iptcData().empty());
+            EXPECT_NE(written->xmpData().findKey(Exiv2::XmpKey("Xmp.dc.title")), written->xmpData().end());
+            std::multiset<std::string> keys;
+            for (const auto& datum : written->exifData())
+                keys.insert(datum.key());
+            EXPECT_EQ(keys.count("Exif.Image.Make"), c.damaged ? 0u : 1u);
+            for (const auto& key : keys)
+                EXPECT_EQ(keys.count(key), 1u) << key;
+        }
     }
 }
 

@@ -78,7 +78,9 @@ TEST(FormatList, ResolvesEachEntryToItsEncoderAndQualityRule)
         EXPECT_EQ(formats.OutputFormatAt(c.index, c.source), c.format);
         EXPECT_EQ(formats.QualityApplies(c.index), c.quality);
     }
-    EXPECT_EQ(FormatList(WritableFormats{true}).OutputFormatAt(12, "/a/b.HEIC"), OutputFormat::Heic);
+    const FormatList withHeif(WritableFormats{true});
+    EXPECT_EQ(withHeif.OutputFormatAt(12, "/a/b.HEIC"), OutputFormat::Heic);
+    EXPECT_TRUE(withHeif.QualityApplies(withHeif.IndexOfTitle("HEIC")));
 }
 
 } // namespace
