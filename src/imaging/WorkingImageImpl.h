@@ -45,6 +45,9 @@ struct WorkingImage::Impl
     double height = 0;
     // Bytes the decoder holds at once while it reads the picture for a save.
     double decodeBytes = 0;
+    // JPEG: what a lossless crop holds: the coded blocks of the whole picture, and the file read whole.
+    double coefficientBytes = 0;
+    double fileBytes = 0;
     // What the decoder warned while the file was loaded, on one line; empty when nothing.
     std::string loadWarnings;
 
