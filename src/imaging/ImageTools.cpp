@@ -244,9 +244,9 @@ double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format, bo
     const double outputPixels = static_cast<double>(impl.pixelWidth) * impl.pixelHeight;
     if (lossless && format == OutputFormat::Jpeg && impl.kind == SourceKind::Jpeg) {
         // The transform reads the whole file and all its coefficients, and writes the kept part's coded blocks
-        // into memory before they go to the file.
+        // into memory, where they are copied once more before they go to the file.
         const double kept = outputPixels / std::max(1.0, static_cast<double>(impl.uprightWidth) * impl.uprightHeight);
-        return impl.coefficientBytes + impl.fileBytes * (1 + std::min(1.0, kept));
+        return impl.coefficientBytes + impl.fileBytes * (1 + 2 * std::min(1.0, kept));
     }
     const bool encodesWhole = format == OutputFormat::Gif || format == OutputFormat::Bmp ||
                               format == OutputFormat::Jpeg2000 || format == OutputFormat::Heic;
