@@ -122,20 +122,9 @@ std::string SolidBmp(int width, int height, unsigned char red, unsigned char gre
         for (int i = 0; i < count; ++i)
             bytes += static_cast<char>(value >> (8 * i) & 0xFF);
     };
-    for (const auto& [value, count] : {std::pair{54 + rowBytes * height, 4},
-                                       {0, 4},
-                                       {54, 4},
-                                       {40, 4},
-                                       {width, 4},
-                                       {height, 4},
-                                       {1, 2},
-                                       {24, 2},
-                                       {0, 4},
-                                       {rowBytes * height, 4},
-                                       {2835, 4},
-                                       {2835, 4},
-                                       {0, 4},
-                                       {0, 4}})
+    for (const auto& [value, count] : {std::pair{54 + rowBytes * height, 4}, {0, 4}, {54, 4}, {40, 4}, {width, 4},
+                                       {height, 4}, {1, 2}, {24, 2}, {0, 4}, {rowBytes * height, 4}, {2835, 4},
+                                       {2835, 4}, {0, 4}, {0, 4}})
         put(value, count);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x)
