@@ -342,6 +342,33 @@ TEST_F(LoadAndCropTest, AJpegRegionDecodedAloneIsTheWholeDecodeCut)
     test::NoiseImage(3000, 400).jpegsave(source.c_str(), VImage::option()->set("Q", 85));
     const VImage expected = VImage::new_from_file(source.c_str()).extract_area(40, 10, 2900, 380);
     EXPECT_EQ((CropToPng(source, 40, 10, 2900, 380, Corner::TopLeft) - expected).abs().max(), 0);
+
+    // A progressive file whose scans end early: the decoder smooths the missing detail from blocks two away (32
+    // pixels in the subsampled colour), also at a crop's edge. Each corner's region is still the whole decode's,
+    // and the output says the file is damaged.
+    const struct Case
+    {
+        const char* name;
+        bool arithmetic;
+    } damaged[] = {{"huffman-coded", false}, {"arithmetic-coded", true}};
+    for (const auto& c : damaged) {
+        SCOPED_TRACE(c.name);
+        test::WriteBytes(source, test::ProgressiveJpegEndingEarly(333, 251, c.arithmetic));
+        const VImage whole = test::ReadImage(source);
+        for (const Corner corner : {Corner::TopLeft, Corner::TopRight, Corner::BottomLeft, Corner::BottomRight}) {
+            SCOPED_TRACE(static_cast<int>(corner));
+            const bool right = corner == Corner::TopRight || corner == Corner::BottomRight;
+            const bool bottom = corner == Corner::BottomLeft || corner == Corner::BottomRight;
+            const std::string output = folder.Path("out.png");
+            std::string reason;
+            ASSERT_TRUE(ImageTools::SaveImage(ImageTools::CropImage(Load(source), 40, 36, 101, 77, corner), output,
+                                              OutputFormat::Png, 1.0, false, &reason));
+            const VImage expected =
+                whole.extract_area(right ? 333 - 40 - 101 : 40, bottom ? 251 - 36 - 77 : 36, 101, 77);
+            EXPECT_EQ(test::MaxDifference(test::ReadImage(output), expected), 0);
+            EXPECT_NE(reason.find("damaged"), std::string::npos) << reason;
+        }
+    }
 }
 
 // The picture as stored, decoded by libjpeg-turbo without interpolating the colour: each pixel from its own
