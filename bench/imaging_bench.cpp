@@ -6,6 +6,8 @@
 //                                   one load + crop + save; prints "<ms> <peak KiB> <output bytes>"
 //   imaging_bench --one SRC - SUBJECT 0
 //                                   finding the subject of a centred 1:1 crop (sample decode and placement)
+//   imaging_bench --cost SRC FORMAT LOSSLESS
+//                                   the memory a save of the whole picture is estimated to hold, in bytes
 #include "imaging/Codecs.h"
 #include "imaging/ImageTools.h"
 
@@ -82,6 +84,21 @@ int RunOne(const std::string& source, const std::string& output, const std::stri
     return 0;
 }
 
+int PrintCost(const std::string& source, const std::string& format, bool lossless)
+{
+    ImageTools::Initialize();
+    std::string reason;
+    const auto image = ImageTools::LoadImageAtPixelSize(source, &reason);
+    const auto& formats = trimlark::AvailableFormats();
+    const auto outputFormat = formats.OutputFormatAt(formats.IndexOfTitle(format), source);
+    if (!image || !outputFormat) {
+        std::fprintf(stderr, "cannot estimate: %s\n", reason.c_str());
+        return 1;
+    }
+    std::printf("%.0f\n", ImageTools::MemoryCost(*image, *outputFormat, lossless));
+    return 0;
+}
+
 // Runs one case in a fresh process, so its peak memory is its own.
 bool Measure(const std::string& self, const std::string& source, const std::string& output, const std::string& format,
              bool keep, double& ms, long& peakKiB, std::uintmax_t& bytes)
@@ -131,6 +148,8 @@ int main(int argc, char** argv)
 {
     if (argc == 6 && std::string(argv[1]) == "--one")
         return RunOne(argv[2], argv[3], argv[4], std::string(argv[5]) == "1");
+    if (argc == 5 && std::string(argv[1]) == "--cost")
+        return PrintCost(argv[2], argv[3], std::string(argv[4]) == "1");
 
     if (VIPS_INIT(argv[0]))
         return 1;

@@ -106,6 +106,8 @@ std::shared_ptr<WorkingImage::Impl> LoadWorkingImage(const std::string& path, st
         return nullptr;
     auto impl = std::make_shared<WorkingImage::Impl>();
     impl->decodeBytes = DecodeCost(layout->shape);
+    impl->coefficientBytes = layout->shape.coefficientBytes;
+    impl->fileBytes = layout->shape.fileBytes;
     impl->sourcePath = path;
     impl->file = std::move(file);
     impl->kind = layout->kind;
@@ -245,11 +247,15 @@ double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format, bo
     if (!image.impl())
         return 0;
     const WorkingImage::Impl& impl = *image.impl();
-    if (lossless && format == OutputFormat::Jpeg && impl.kind == SourceKind::Jpeg) // 2 bytes a coefficient
-        return static_cast<double>(impl.uprightWidth) * impl.uprightHeight * 3 * 2;
+    const double outputPixels = static_cast<double>(impl.pixelWidth) * impl.pixelHeight;
+    if (lossless && format == OutputFormat::Jpeg && impl.kind == SourceKind::Jpeg) {
+        // The transform reads the whole file and all its coefficients, and writes the kept part's coded blocks
+        // into memory, where they are copied once more before they go to the file.
+        const double kept = outputPixels / std::max(1.0, static_cast<double>(impl.uprightWidth) * impl.uprightHeight);
+        return impl.coefficientBytes + impl.fileBytes * (1 + 2 * std::min(1.0, kept));
+    }
     const bool encodesWhole = format == OutputFormat::Gif || format == OutputFormat::Bmp ||
                               format == OutputFormat::Jpeg2000 || format == OutputFormat::Heic;
-    const double outputPixels = static_cast<double>(impl.pixelWidth) * impl.pixelHeight;
     // Measured on a 16 MP output: the WebP encoder holds about 10 bytes a pixel beside the picture, the AV1
     // encoder about 19.
     const double bytesPerPixel = format == OutputFormat::Webp ? 12 : format == OutputFormat::Avif ? 20 : 4;

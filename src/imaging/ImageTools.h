@@ -144,10 +144,12 @@ public:
     // The lossless crop layout of the loaded image's file, from its header; nothing when it is no JPEG.
     static std::optional<LosslessJpegLayout> LosslessJpegLayoutOf(const WorkingImage& image);
 
-    // The memory a save of the image in the format would hold at once, estimated from the file's header: the
-    // decoder's rows (or its whole picture where it cannot stream), and the whole output's pixels for the
-    // encoders that work on a picture in memory (GIF, BMP, JPEG 2000, HEIC; WebP and AVIF with their own
-    // working memory). A lossless JPEG crop of a JPEG holds the coded blocks of the whole picture instead.
+    // The memory a save of the image in the format would hold at once, estimated from the file's header: what its
+    // decoder holds (its rows, or its whole picture where it cannot stream, and its own buffers: a WebP's canvas,
+    // a progressive JPEG's coefficients...), the rows of libvips' pipeline, and the whole output's pixels for the
+    // encoders that work on a picture in memory (GIF, BMP, JPEG 2000, HEIC; WebP and AVIF with their own working
+    // memory). A lossless JPEG crop of a JPEG holds the coded blocks of the whole picture and the file instead.
+    // Within a factor of 1.5 of the measured peak for every decoder.
     static double MemoryCost(const WorkingImage& image, OutputFormat format, bool lossless = false);
 
     // SaveImage that never replaces a file: the new one is named only if nothing has its name when it is

@@ -136,14 +136,22 @@ public:
             region_.top + region_.height > static_cast<int>(info_.image_height))
             return false;
         info_.out_color_space = bands == 3 ? JCS_RGB : JCS_GRAYSCALE;
-        jpeg_start_decompress(&info_);
-        JDIMENSION from = static_cast<JDIMENSION>(std::max(0, region_.left - kMargin));
-        JDIMENSION width =
-            static_cast<JDIMENSION>(std::min<int>(info_.output_width, region_.left + region_.width + kMargin)) - from;
+        jpeg_start_decompress(&info_); // a file of several scans is read to its end here
+        // Where a progressive file's scans end early, the decoder smooths each block's missing detail from blocks
+        // up to two away, and at a cropped or skipped edge it would see none: such a picture is decoded whole.
+        const bool whole = ScansEndEarly();
+        if (whole && !errors_.quiet)
+            g_log("VIPS", G_LOG_LEVEL_WARNING, "VipsJpeg: damaged file: its progressive scans end early");
+        JDIMENSION from = 0;
+        JDIMENSION width = info_.output_width;
+        if (!whole) {
+            from = static_cast<JDIMENSION>(std::max(0, region_.left - kMargin));
+            width = static_cast<JDIMENSION>(std::min<int>(width, region_.left + region_.width + kMargin)) - from;
+        }
         if (from != 0 || width != info_.output_width)
             jpeg_crop_scanline(&info_, &from, &width); // widens to the block grid
         columnOffset_ = static_cast<std::size_t>(region_.left) - from;
-        const int skip = std::max(0, region_.top - kMargin);
+        const int skip = whole ? 0 : std::max(0, region_.top - kMargin);
         if (skip > 0)
             jpeg_skip_scanlines(&info_, static_cast<JDIMENSION>(skip));
         errors_.quiet = false;
@@ -196,6 +204,20 @@ private:
                 return Fail("The picture ends before its last row");
         }
         return true;
+    }
+
+    // Whether a progressive file ended before every bit of every coefficient was sent.
+    bool ScansEndEarly() const
+    {
+        if (!info_.progressive_mode || !info_.coef_bits)
+            return false;
+        for (int component = 0; component < info_.num_components; ++component) {
+            for (int k = 0; k < DCTSIZE2; ++k) {
+                if (info_.coef_bits[component][k] != 0)
+                    return true;
+            }
+        }
+        return false;
     }
 
     bool Fail(const char* text)

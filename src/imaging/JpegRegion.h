@@ -23,7 +23,8 @@ std::optional<BlockGrid> JpegBlockGrid(const std::string& path);
 // InMemoryTwoThreads has a second decoder take the lower rows on a thread of its own meanwhile (less time, a
 // third more work: for a core that would stay idle). Nothing when the file is a JPEG this path does not decode (CMYK, 12-bit, a header libjpeg refuses): the
 // caller then uses libvips' decoder. A truncated file fails when its pixels are read (in memory: throws
-// vips::VError here).
+// vips::VError here). A progressive file whose scans end early is decoded whole, so its region's pixels are still
+// the whole decode's, and warns that it is damaged.
 enum class JpegRegionAccess
 {
     Streamed,

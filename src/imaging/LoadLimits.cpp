@@ -25,11 +25,9 @@ double ImageMemoryBudget()
 double DecodeCost(const DecodeShape& shape)
 {
     const double rowBytes = shape.width * shape.pixelBytes;
-    if (shape.needsWhole || shape.rowsAtOnce <= 0)
-        return rowBytes * shape.height + shape.extraBytes;
-    // A streaming decode also keeps a few hundred rows cached for the pipeline after it.
-    constexpr double kPipelineRows = 256;
-    return rowBytes * std::min(shape.height, shape.rowsAtOnce + kPipelineRows) + shape.extraBytes;
+    const double decoderRows =
+        shape.needsWhole || shape.rowsAtOnce <= 0 ? shape.height : std::min(shape.height, shape.rowsAtOnce);
+    return rowBytes * (decoderRows + std::min(shape.height, kPipelineRows)) + shape.extraBytes;
 }
 
 namespace {

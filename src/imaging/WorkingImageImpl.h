@@ -47,6 +47,9 @@ struct WorkingImage::Impl
     double decodeBytes = 0;
     // An animation's frames (GIF, WebP); only the first is written.
     int frames = 1;
+    // JPEG: what a lossless crop holds: the coded blocks of the whole picture, and the file read whole.
+    double coefficientBytes = 0;
+    double fileBytes = 0;
     // What the decoder warned while the file was loaded, on one line; empty when nothing.
     std::string loadWarnings;
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <future>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -350,6 +351,33 @@ TEST_F(LoadAndCropTest, AJpegRegionDecodedAloneIsTheWholeDecodeCut)
     test::NoiseImage(3000, 400).jpegsave(source.c_str(), VImage::option()->set("Q", 85));
     const VImage expected = VImage::new_from_file(source.c_str()).extract_area(40, 10, 2900, 380);
     EXPECT_EQ((CropToPng(source, 40, 10, 2900, 380, Corner::TopLeft) - expected).abs().max(), 0);
+
+    // A progressive file whose scans end early: the decoder smooths the missing detail from blocks two away (32
+    // pixels in the subsampled colour), also at a crop's edge. Each corner's region is still the whole decode's,
+    // and the output says the file is damaged.
+    const struct Case
+    {
+        const char* name;
+        bool arithmetic;
+    } damaged[] = {{"huffman-coded", false}, {"arithmetic-coded", true}};
+    for (const auto& c : damaged) {
+        SCOPED_TRACE(c.name);
+        test::WriteBytes(source, test::ProgressiveJpegEndingEarly(333, 251, c.arithmetic));
+        const VImage whole = test::ReadImage(source);
+        for (const Corner corner : {Corner::TopLeft, Corner::TopRight, Corner::BottomLeft, Corner::BottomRight}) {
+            SCOPED_TRACE(static_cast<int>(corner));
+            const bool right = corner == Corner::TopRight || corner == Corner::BottomRight;
+            const bool bottom = corner == Corner::BottomLeft || corner == Corner::BottomRight;
+            const std::string output = folder.Path("out.png");
+            std::string reason;
+            ASSERT_TRUE(ImageTools::SaveImage(ImageTools::CropImage(Load(source), 40, 36, 101, 77, corner), output,
+                                              OutputFormat::Png, 1.0, false, &reason));
+            const VImage expected =
+                whole.extract_area(right ? 333 - 40 - 101 : 40, bottom ? 251 - 36 - 77 : 36, 101, 77);
+            EXPECT_EQ(test::MaxDifference(test::ReadImage(output), expected), 0);
+            EXPECT_NE(reason.find("damaged"), std::string::npos) << reason;
+        }
+    }
 }
 
 // The picture as stored, decoded by libjpeg-turbo without interpolating the colour: each pixel from its own
@@ -554,12 +582,13 @@ TEST_F(LoadAndCropTest, AHeaderClaimingMorePixelsThanItsFileCanHoldIsRefused)
     EXPECT_TRUE(ImageTools::LoadImageAtPixelSize(big));
 }
 
-// With a budget of 2 MB, a 1000 x 800 picture (2.4 MB of RGB) loads where its decoder streams it, and is refused
-// where it must be decoded whole: turned by its orientation, interlaced, progressive, in one compressed TIFF
-// strip (libtiff splits an uncompressed one), WebP.
+// With a budget of 3.5 MB, a 1000 x 800 picture (2.4 MB of RGB, and as much again for the rows libvips' pipeline
+// holds) loads where its decoder streams it, and is refused where it must be decoded whole: turned by its
+// orientation, interlaced, progressive, in one compressed TIFF strip (libtiff splits an uncompressed one), WebP.
+// So is a small WebP whose decoder's canvas exceeds it.
 TEST_F(LoadAndCropTest, APictureWhoseDecodeExceedsTheBudgetIsRefused)
 {
-    setenv("TRIMLARK_IMAGE_MEMORY", "2", 1);
+    setenv("TRIMLARK_IMAGE_MEMORY", "3.5", 1);
     const VImage picture = test::NoiseImage(1000, 800);
     const struct Case
     {
@@ -586,7 +615,79 @@ TEST_F(LoadAndCropTest, APictureWhoseDecodeExceedsTheBudgetIsRefused)
         EXPECT_EQ(ImageTools::LoadImageAtPixelSize(path, &reason).has_value(), c.loads) << reason;
         EXPECT_EQ(reason.find("memory") != std::string::npos, !c.loads) << reason;
     }
+    // A lossless WebP of one colour, a few hundred bytes: its 500 x 2000 pixels and the pipeline's rows (4.2 MB)
+    // fit 5 MB, the canvas its decoder paints first (4 MB more) does not.
+    setenv("TRIMLARK_IMAGE_MEMORY", "5", 1);
+    const std::string bomb = folder.Path("bomb.webp");
+    VImage::black(500, 2000, VImage::option()->set("bands", 3)).write_to_file((bomb + "[lossless]").c_str());
+    std::string reason;
+    EXPECT_FALSE(ImageTools::LoadImageAtPixelSize(bomb, &reason));
+    EXPECT_NE(reason.find("memory"), std::string::npos) << reason;
     unsetenv("TRIMLARK_IMAGE_MEMORY");
+}
+
+// A number of kB from /proc/self/status ("VmRSS", "VmHWM").
+double StatusKiB(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field, 0) == 0)
+            return std::stod(line.substr(line.find(':') + 1));
+    }
+    return 0;
+}
+
+// The memory a save is estimated to hold is what it holds, within a factor of 1.5 either way: measured in a
+// process of its own as the rise of its peak resident size over a save of the whole picture (the codecs and
+// threads started first by a small save of the same kind). Large buffers are returned to the system when freed,
+// as in a run.
+TEST_F(SaveTest, TheEstimatedMemoryOfASaveIsWhatItHolds)
+{
+    const struct Case
+    {
+        const char* name;
+        const char* file;
+        VImage (*picture)();
+        bool lossless;
+    } cases[] = {
+        // Streamed: 6000 x 3 bytes x (16 decoder rows + 800 pipeline rows) = 14.7 MB.
+        {"jpeg", "wide.jpg[Q=85]", [] { return test::NoiseImage(6000, 1200); }, false},
+        {"png", "wide.png[compression=1]", [] { return test::NoiseImage(6000, 1200); }, false},
+        // A few kB that decode to 12 MP: an RGBA canvas and a copy, 7 bytes a pixel, and the pipeline: 93 MB.
+        {"lossless webp of one colour", "flat.webp[lossless]",
+         [] { return (VImage::black(4000, 3000, VImage::option()->set("bands", 3)) + 90).cast(VIPS_FORMAT_UCHAR); },
+         false},
+        // Coefficients of 4:4:4 (36 MB), the file (about 25 MB) read whole, and the output twice over.
+        {"lossless jpeg crop", "fine.jpg[Q=100]", [] { return test::NoiseImage(3000, 2000); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        InAFreshProcess([&]() -> std::string {
+            mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+            mallopt(M_TRIM_THRESHOLD, 256 * 1024);
+            const std::string spec = c.file, path = folder.Path(spec.substr(0, spec.find('[')));
+            const std::string small = folder.Path("small" + path.substr(path.rfind('.')));
+            c.picture().write_to_file(folder.Path(spec).c_str());
+            test::NoiseImage(64, 64).write_to_file((small + spec.substr(spec.find('['))).c_str());
+            const auto save = [&](const std::string& source) {
+                const WorkingImage image = Load(source);
+                return c.lossless ? ImageTools::SaveLosslessJpeg(image, folder.Path("out.jpg"), false, true) ==
+                                        SaveResult::Saved
+                                  : ImageTools::SaveImage(image, folder.Path("out.jpg"), OutputFormat::Jpeg, 0.8);
+            };
+            if (!save(small))
+                return "the small save failed";
+            const double cost = ImageTools::MemoryCost(Load(path), OutputFormat::Jpeg, c.lossless) / 1024;
+            malloc_trim(0);
+            std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from here
+            const double before = StatusKiB("VmRSS");
+            if (!save(path))
+                return "the save failed";
+            const double held = StatusKiB("VmHWM") - before;
+            const std::string figures = std::to_string(cost) + " KiB estimated, " + std::to_string(held) + " held";
+            return cost <= held * 1.5 && held <= cost * 1.5 ? "" : figures;
+        });
+    }
 }
 
 // The decoder's warnings about a damaged picture come back with its save, on one line, and not on standard error;

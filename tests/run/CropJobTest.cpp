@@ -216,21 +216,29 @@ TEST_F(CropRunTest, AFileThatAppearsAfterPlanningIsKeptUnlessAllAreReplaced)
 }
 
 // Images start their saves together only as far as their memory fits in the run's budget; one larger than the
-// whole budget runs alone.
+// whole budget runs alone. Without a cost given, the run counts each image's own estimate: two lossless WebPs of
+// one colour, 1000 x 1000, whose RGB (3 MB each) would fit 12 MB together, but not their decoders' canvases.
 TEST_F(CropRunTest, ImagesInFlightShareTheMemoryBudget)
 {
+    std::vector<std::string> bombs;
+    for (const char* name : {"flat0.webp", "flat1.webp"}) {
+        bombs.push_back(sources.Path(name));
+        vips::VImage::black(1000, 1000, vips::VImage::option()->set("bands", 3))
+            .write_to_file((bombs.back() + "[lossless]").c_str());
+    }
     const struct
     {
-        double cost, budget;
+        double cost, budget; // no cost: the images' own estimates
         int together;
-    } cases[] = {{40, 100, 2}, {60, 100, 1}, {1e18, 100, 1}};
+    } cases[] = {{40, 100, 2}, {60, 100, 1}, {1e18, 100, 1}, {0, 12e6, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cost);
         std::mutex mutex;
         std::condition_variable changed;
         int active = 0, most = 0;
         CropSteps steps = CropSteps::Default();
-        steps.cost = [&](const WorkingImage&, OutputFormat, bool) { return c.cost; };
+        if (c.cost > 0)
+            steps.cost = [&](const WorkingImage&, OutputFormat, bool) { return c.cost; };
         steps.save = [&, save = steps.save](const WorkingImage& image, auto... rest) {
             {
                 // Each save waits a while for the other to join it.
@@ -244,7 +252,7 @@ TEST_F(CropRunTest, ImagesInFlightShareTheMemoryBudget)
             --active;
             return result;
         };
-        CropJob job = BuildCropJob({paths[0], paths[1]}, settings, {}, AlwaysYes);
+        CropJob job = BuildCropJob(c.cost > 0 ? std::vector{paths[0], paths[1]} : bombs, settings, {}, AlwaysYes);
         job.memoryBudget = c.budget;
         CropImagesWork(job, {}, 2, steps);
         EXPECT_EQ(most, c.together);

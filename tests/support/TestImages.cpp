@@ -8,6 +8,10 @@
 #include <stdexcept>
 #include <tuple>
 
+// libjpeg's header needs FILE and size_t declared first.
+#include <cstdio>
+#include <jpeglib.h>
+
 namespace trimlark::test {
 
 using vips::VImage;
@@ -78,6 +82,42 @@ std::string TruncatedJpeg()
 {
     const std::string whole = Encoded(NoiseImage(200, 200), ".jpg");
     return whole.substr(0, whole.size() / 2);
+}
+
+std::string ProgressiveJpegEndingEarly(int width, int height, bool arithmetic)
+{
+    std::size_t length = 0;
+    void* pixels = NoiseImage(width, height).write_to_memory(&length);
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* data = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &data, &size);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info); // 4:2:0
+    jpeg_set_quality(&info, 85, TRUE);
+    jpeg_simple_progression(&info);
+    info.arith_code = arithmetic ? TRUE : FALSE;
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = static_cast<JSAMPROW>(pixels) + static_cast<std::size_t>(info.next_scanline) * width * 3;
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    g_free(pixels);
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::free(data);
+    // Coded data never holds FF DA (an FF there is followed by 00): each is a scan's header.
+    std::size_t sixth = 0;
+    for (int scan = 0; scan < 6; ++scan)
+        sixth = bytes.find("\xFF\xDA", sixth + 1);
+    return bytes.substr(0, sixth) + "\xFF\xD9";
 }
 
 std::string MisnumberedRestartsJpeg()

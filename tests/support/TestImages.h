@@ -47,6 +47,10 @@ std::string TruncatedJpeg();
 // decodes, and the decoder warns at each.
 std::string MisnumberedRestartsJpeg();
 
+// A progressive JPEG of noise (Huffman- or arithmetic-coded, its colour subsampled 2 x 2) that ends, whole, after
+// its first five scans of ten: its picture lacks the detail the later scans would have added.
+std::string ProgressiveJpegEndingEarly(int width, int height, bool arithmetic);
+
 // Decodes the whole file into memory, so later rewrites of it do not matter.
 vips::VImage ReadImage(const std::string& path);
 // Largest absolute difference between two images of equal size and bands.
