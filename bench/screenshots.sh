@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots of the main window anew, under a virtual display (xvfb-run), with pictures made
+# here by ImageMagick: docs/screenshot-{empty,selected,subject,lossless,run-report}.png.
+#
+#   bench/screenshots.sh            # builds app_demo in build/ first
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$root/build}
+cmake --build "$build" --target app_demo >/dev/null
+demo="$build/tests/app/app_demo"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+convert=/usr/bin/convert
+# A landscape "photo" with EXIF, a portrait one, a sky with a red balloon at the left, and a text file.
+"$convert" -size 3000x2000 -seed 7 plasma:fractal -blur 0x3 -quality 90 "$work/landscape.jpg"
+"$convert" -size 2000x3000 -seed 3 plasma:fractal -blur 0x3 -quality 90 "$work/portrait.jpg"
+"$convert" -size 3000x2000 gradient:skyblue-white -fill red -draw "circle 600,900 600,1150" \
+    -fill white -draw "line 600,1150 640,1700" -quality 90 "$work/balloon.jpg"
+echo "no picture" >"$work/notes.jpg"
+
+shot() { # name, then environment and files for app_demo
+    local name=$1
+    shift
+    SHOT="$work/$name.png" xvfb-run -a -s "-screen 0 1366x768x24" bash -c '
+        env "$@" & pid=$!
+        sleep 4
+        /usr/bin/import -window root "$SHOT"
+        kill $pid' _ "$@" 2>/dev/null
+    # The window takes the screen's top-left 1320 x 680 pixels (no window manager draws a frame).
+    "$convert" "$work/$name.png" -crop 1320x680+0+0 +repage "$root/docs/$name.png"
+}
+shot screenshot-empty "$demo"
+shot screenshot-selected "$demo" "$work/landscape.jpg" "$work/portrait.jpg"
+shot screenshot-subject APP_DEMO_POSITION=1 "$demo" "$work/balloon.jpg"
+shot screenshot-lossless APP_DEMO_TAB=1 APP_DEMO_CLICK=checkLosslessJpeg "$demo" "$work/landscape.jpg"
+mkdir -p "$work/out"
+shot screenshot-run-report APP_DEMO_RUN="$work/out" "$demo" "$work/landscape.jpg" "$work/notes.jpg"
+echo "written: $root/docs/screenshot-*.png"
