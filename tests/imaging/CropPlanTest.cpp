@@ -1,5 +1,7 @@
 #include "imaging/CropPlan.h"
 
+#include "SettingsCases.h"
+
 #include <gtest/gtest.h>
 
 namespace trimlark {
@@ -14,24 +16,11 @@ CropSettings Auto(int ratioIndex)
     return s;
 }
 
-// A custom crop in pixels (or percents) with the four fields as typed.
-CropSettings Custom(bool pixels, const char* x, const char* y, const char* w, const char* h)
-{
-    CropSettings s;
-    s.radioAutoCrop = false;
-    s.radioCustomCrop = true;
-    s.radioCustomCropPixels = pixels;
-    s.radioCustomCropPercents = !pixels;
-    (pixels ? s.textFieldCustomCropPixelsOriginX : s.textFieldCustomCropPercentsOriginX) = x;
-    (pixels ? s.textFieldCustomCropPixelsOriginY : s.textFieldCustomCropPercentsOriginY) = y;
-    (pixels ? s.textFieldCustomCropPixelsWidth : s.textFieldCustomCropPercentsWidth) = w;
-    (pixels ? s.textFieldCustomCropPixelsHeight : s.textFieldCustomCropPercentsHeight) = h;
-    return s;
-}
+using test::CustomCrop;
 
 CropSettings Pixels(const char* x, const char* y, const char* w, const char* h)
 {
-    return Custom(true, x, y, w, h);
+    return CustomCrop(true, x, y, w, h);
 }
 
 TEST(CropPlan, LabelsShowTheSizeTheCropWillProduce)
@@ -66,8 +55,8 @@ TEST(CropPlan, LabelsShowTheSizeTheCropWillProduce)
         {"pixels infinite both ways", Pixels("-1e39", "0", "1e39", "100"), {}, 1000, 800, "Width: 1000",
          "Height: 800"},
         {"pixels infinitely wide", Pixels("100", "0", "1e39", "100"), {}, 1000, 800, "Width: 900", "Height: 100"},
-        {"percents", Custom(false, "20", "20", "60", "60"), {}, 1000, 800, "Width: 600", "Height: 480"},
-        {"percents overhanging", Custom(false, "50", "50", "80", "80"), {}, 1000, 800, "Width: 500", "Height: 400"},
+        {"percents", CustomCrop(false, "20", "20", "60", "60"), {}, 1000, 800, "Width: 600", "Height: 480"},
+        {"percents overhanging", CustomCrop(false, "50", "50", "80", "80"), {}, 1000, 800, "Width: 500", "Height: 400"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,6 +1,8 @@
 #include "settings/CropGeometry.h"
 #include "settings/SettingsRules.h"
 
+#include "SettingsCases.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,20 +19,7 @@ namespace {
 
 constexpr int R4x3 = 1, R3x2 = 2, R16x9 = 3, R16x10 = 4, RCustom = 5;
 
-// A custom crop in pixels (or percents) with the four fields as typed.
-CropSettings Custom(bool pixels, const char* x, const char* y, const char* w, const char* h)
-{
-    CropSettings s;
-    s.radioAutoCrop = false;
-    s.radioCustomCrop = true;
-    s.radioCustomCropPixels = pixels;
-    s.radioCustomCropPercents = !pixels;
-    (pixels ? s.textFieldCustomCropPixelsOriginX : s.textFieldCustomCropPercentsOriginX) = x;
-    (pixels ? s.textFieldCustomCropPixelsOriginY : s.textFieldCustomCropPercentsOriginY) = y;
-    (pixels ? s.textFieldCustomCropPixelsWidth : s.textFieldCustomCropPercentsWidth) = w;
-    (pixels ? s.textFieldCustomCropPixelsHeight : s.textFieldCustomCropPercentsHeight) = h;
-    return s;
-}
+using test::CustomCrop;
 
 TEST(AutoCropRect, IsCentredAlongTheImageOrientation)
 {
@@ -94,7 +83,7 @@ TEST(CropRegion, IsPlacedFromEachCornerAndRefusedWhenItCutsNothing)
 TEST(CropRect, ModeAndPrecisionFollowTheSettings)
 {
     // 33.3 is not exact in binary: the field's single-precision value, times the size in double precision.
-    const CropSettings odd = Custom(false, "33.3", "0", "33.3", "100");
+    const CropSettings odd = CustomCrop(false, "33.3", "0", "33.3", "100");
     EXPECT_EQ(GetRunCropRect(odd, {}, 3001, 2000).w, 3001.0 * static_cast<double>(33.3f) / 100.0);
     CropSettings s;
     EXPECT_EQ(GetCropMode(s), CropMode::Auto);
