@@ -16,12 +16,15 @@ namespace trimlark {
 
 namespace {
 
-std::atomic<bool> withoutLinks{false}; // see SimulateFileSystemWithoutLinks
+// See SimulateFileSystemLacking.
+std::atomic<bool> lacksUnnamedFiles{false};
+std::atomic<bool> lacksNoReplaceRename{false};
+std::atomic<bool> lacksHardLinks{false};
 
 // The calls a file system may lack, failing as it fails them when simulated.
 int OpenUnnamed(const char* folder)
 {
-    if (withoutLinks) {
+    if (lacksUnnamedFiles) {
         errno = EOPNOTSUPP;
         return -1;
     }
@@ -30,7 +33,7 @@ int OpenUnnamed(const char* folder)
 
 int RenameNoReplace(const char* from, const char* to)
 {
-    if (withoutLinks) {
+    if (lacksNoReplaceRename) {
         errno = EINVAL;
         return -1;
     }
@@ -39,7 +42,7 @@ int RenameNoReplace(const char* from, const char* to)
 
 int HardLink(const char* from, const char* to)
 {
-    if (withoutLinks) {
+    if (lacksHardLinks) {
         errno = EPERM;
         return -1;
     }
@@ -146,9 +149,11 @@ std::string AtomicFile::Abandon()
     return {};
 }
 
-void AtomicFile::SimulateFileSystemWithoutLinks(bool on)
+void AtomicFile::SimulateFileSystemLacking(const Lacks& lacks)
 {
-    withoutLinks = on;
+    lacksUnnamedFiles = lacks.unnamedFiles;
+    lacksNoReplaceRename = lacks.noReplaceRename;
+    lacksHardLinks = lacks.hardLinks;
 }
 
 bool AtomicFile::Create(std::string* reason)

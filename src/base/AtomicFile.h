@@ -39,9 +39,15 @@ public:
     // Removes the uncommitted file now; a remark when its temporary name cannot be removed, else empty.
     std::string Abandon();
 
-    // For tests: while on, files are made as on a file system without unnamed files, no-replace renames and hard
-    // links (those calls fail as such a file system fails them).
-    static void SimulateFileSystemWithoutLinks(bool on);
+    // For tests: the calls a file system may lack; each one marked fails, while simulated, as such a file system
+    // fails it. The default lacks none.
+    struct Lacks
+    {
+        bool unnamedFiles = false;    // open's O_TMPFILE
+        bool noReplaceRename = false; // renameat2's RENAME_NOREPLACE
+        bool hardLinks = false;
+    };
+    static void SimulateFileSystemLacking(const Lacks& lacks);
 
 private:
     bool Replace(std::string* reason);

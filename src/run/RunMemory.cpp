@@ -42,6 +42,12 @@ MemoryBudget::Hold MemoryBudget::Take(double bytes)
     return Hold(this, wanted);
 }
 
+std::uint64_t MemoryBudget::Waiting()
+{
+    std::lock_guard lock(mutex_);
+    return nextTicket_ - serving_;
+}
+
 MemoryBudget::Hold::~Hold()
 {
     if (!budget_)

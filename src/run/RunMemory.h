@@ -41,6 +41,9 @@ public:
     // Waits until bytes fit and takes them (the whole budget when they are more).
     Hold Take(double bytes);
 
+    // The requests waiting in Take for their turn or their room.
+    std::uint64_t Waiting();
+
 private:
     const double bytes_;
     double held_ = 0;

@@ -202,27 +202,33 @@ TEST(AtomicFile, ReplacesTheOldFileOnlyWhenCommittedAndLeavesNothingElse)
     std::filesystem::remove_all(folder);
 }
 
-// On a file system without unnamed files, no-replace renames or hard links (exFAT through FUSE) a new file still
-// never replaces one it has not seen: it takes a free name, keeps a file that appears at the name before the commit,
-// and leaves no temporary or reserved file behind, whatever happens.
-TEST(AtomicFile, WithoutLinksANewFileStillReplacesNothingUnseen)
+// On a file system that lacks unnamed files (a hidden named file is renamed), also no-replace renames (a hard link
+// takes the name), also hard links (exFAT through FUSE: the name is reserved first), a new file still never replaces
+// one it has not seen: it takes a free name, keeps a file that appears at the name before the commit, and leaves no
+// temporary or reserved file behind, whatever happens.
+TEST(AtomicFile, OnFileSystemsLackingLinksANewFileStillReplacesNothingUnseen)
 {
     const auto folder = std::filesystem::temp_directory_path() / ("trimlark-bare-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    AtomicFile::SimulateFileSystemWithoutLinks(true);
+    const AtomicFile::Lacks named{true, false, false}, linked{true, true, false}, bare{true, true, true};
     const struct Case
     {
         const char* name;
+        AtomicFile::Lacks lacks;
         bool appears;    // another program writes the name before the commit
         bool writeFails; // the write runs out of room
         bool replace;
         bool committed;
         const char* content; // at the name afterwards; nothing when absent
     } cases[] = {
-        {"a free name", false, false, false, true, "new"},
-        {"a file appears before the commit", true, false, false, false, "theirs"},
-        {"the write fails", false, true, false, false, nullptr},
-        {"replacing what is there", true, false, true, true, "new"},
+        {"renamed: a free name", named, false, false, false, true, "new"},
+        {"renamed: a file appears before the commit", named, true, false, false, false, "theirs"},
+        {"linked: a free name", linked, false, false, false, true, "new"},
+        {"linked: a file appears before the commit", linked, true, false, false, false, "theirs"},
+        {"reserved: a free name", bare, false, false, false, true, "new"},
+        {"reserved: a file appears before the commit", bare, true, false, false, false, "theirs"},
+        {"reserved: the write fails", bare, false, true, false, false, nullptr},
+        {"reserved: replacing what is there", bare, true, false, true, true, "new"},
     };
     rlimit unlimited{};
     getrlimit(RLIMIT_FSIZE, &unlimited);
@@ -230,6 +236,7 @@ TEST(AtomicFile, WithoutLinksANewFileStillReplacesNothingUnseen)
     std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of ending the program
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        AtomicFile::SimulateFileSystemLacking(c.lacks);
         const auto target = folder / "out.txt";
         std::string reason;
         {
@@ -254,7 +261,7 @@ TEST(AtomicFile, WithoutLinksANewFileStillReplacesNothingUnseen)
             << "no temporary or reserved file left";
         std::filesystem::remove(target);
     }
-    AtomicFile::SimulateFileSystemWithoutLinks(false);
+    AtomicFile::SimulateFileSystemLacking({});
     std::filesystem::remove_all(folder);
 }
 

@@ -56,18 +56,15 @@ protected:
     void SetUp() override { ImageTools::Initialize(); }
 };
 
-// Every band count, sizes of one pixel to several strips, and a stream past one IDAT chunk: the decoder reads
-// back the very pixels.
-TEST_F(PngWriterTest, EveryBandCountDecodesToThePixelsItWasGiven)
+// RGB and RGBA (what the writer is given), sizes of one pixel to several strips, and a stream past one IDAT chunk:
+// the decoder reads back the very pixels.
+TEST_F(PngWriterTest, RgbAndRgbaDecodeToThePixelsTheyWereGiven)
 {
-    for (const int bands : {1, 2, 3, 4}) {
+    for (const int bands : {3, 4}) {
         for (const auto& [width, height] : {std::pair{1, 1}, {5, 3}, {311, 917}, {70000, 1}}) {
             SCOPED_TRACE(std::to_string(bands) + " bands, " + std::to_string(width) + " x " + std::to_string(height));
             VImage noise = test::NoiseImage(width, height);
-            VImage pixels = bands <= 3 ? noise.extract_band(0, VImage::option()->set("n", bands))
-                                       : noise.bandjoin(noise.extract_band(1));
-            pixels = pixels.copy(VImage::option()->set("interpretation", bands < 3 ? VIPS_INTERPRETATION_B_W
-                                                                                   : VIPS_INTERPRETATION_sRGB));
+            const VImage pixels = bands == 3 ? noise : noise.bandjoin(noise.extract_band(1));
             const std::string png = Encode(pixels);
             const std::vector<std::string> types = ChunkTypes(png);
             ASSERT_GE(types.size(), 3u);

@@ -2,12 +2,14 @@
 
 #include "TestImages.h"
 #include "imaging/Codecs.h"
+#include "run/RunMemory.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace trimlark {
@@ -215,9 +217,72 @@ TEST_F(CropRunTest, AFileThatAppearsAfterPlanningIsKeptUnlessAllAreReplaced)
     }
 }
 
-// Images start their saves together only as far as their memory fits in the run's budget; one larger than the
-// whole budget runs alone. Without a cost given, the run counts each image's own estimate: two lossless WebPs of
-// one colour, 1000 x 1000, whose RGB (3 MB each) would fit 12 MB together, but not their decoders' canvases.
+// The run's memory budget of 100, request by request. The requests are made in the order listed, each on a thread
+// of its own once the one before holds its memory or waits; then they are given back in that order. Before each is
+// given back, the requests holding memory are exactly those listed (by index).
+TEST(MemoryBudget, ServesRequestsInTheirOrderAsTheirMemoryFits)
+{
+    const struct Case
+    {
+        const char* name;
+        std::vector<double> requests;
+        std::vector<std::string> holding; // before request i is given back
+    } cases[] = {
+        {"two that fit hold together", {40, 60}, {"01", "1"}},
+        {"one that does not fit waits", {60, 50}, {"0", "1"}},
+        {"a small one does not overtake a waiting large one", {60, 50, 10}, {"0", "12", "2"}}, // 10 fits beside 60
+        {"more than the whole budget holds alone", {10, 120, 10}, {"0", "1", "2"}},
+        {"more than the whole budget gives all it took back", {120, 60, 40}, {"0", "12", "2"}}, // 60 + 40 = 100
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryBudget budget(100);
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::vector<std::optional<MemoryBudget::Hold>> holds(c.requests.size());
+        const auto holding = [&] { // under the lock
+            std::string indices;
+            for (std::size_t i = 0; i < holds.size(); ++i)
+                indices += holds[i] ? std::to_string(i) : "";
+            return indices;
+        };
+        // Looks every millisecond, as a request that waits tells no one; the deadline is a safety net only.
+        const auto waitUntil = [&](std::unique_lock<std::mutex>& lock, auto settled) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (!settled() && std::chrono::steady_clock::now() < deadline)
+                changed.wait_for(lock, std::chrono::milliseconds(1));
+        };
+        std::vector<std::thread> threads;
+        for (std::size_t i = 0; i < c.requests.size(); ++i) {
+            threads.emplace_back([&, i] {
+                MemoryBudget::Hold hold = budget.Take(c.requests[i]);
+                std::lock_guard lock(mutex);
+                holds[i].emplace(std::move(hold));
+                changed.notify_all();
+            });
+            std::unique_lock lock(mutex);
+            waitUntil(lock, [&] { return holding().size() + budget.Waiting() == i + 1; });
+        }
+        for (std::size_t i = 0; i < c.requests.size(); ++i) {
+            std::optional<MemoryBudget::Hold> given;
+            {
+                std::unique_lock lock(mutex);
+                waitUntil(lock, [&] { return holding() == c.holding[i]; });
+                EXPECT_EQ(holding(), c.holding[i]) << "before request " << i << " is given back";
+                waitUntil(lock, [&] { return holds[i].has_value(); });
+                if (holds[i])
+                    given.emplace(std::move(*holds[i]));
+                holds[i].reset();
+            }
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+    }
+}
+
+// Wiring: the run takes its images' memory from its budget, at the cost given or else each image's own estimate.
+// Two lossless WebPs of one colour, 1000 x 1000, whose RGB (3 MB each) would fit 12 MB together but not their
+// decoders' canvases. Each save looks for the other once the other's cost is known: beside it at once when both fit.
 TEST_F(CropRunTest, ImagesInFlightShareTheMemoryBudget)
 {
     std::vector<std::string> bombs;
@@ -230,22 +295,28 @@ TEST_F(CropRunTest, ImagesInFlightShareTheMemoryBudget)
     {
         double cost, budget; // no cost: the images' own estimates
         int together;
-    } cases[] = {{40, 100, 2}, {60, 100, 1}, {1e18, 100, 1}, {0, 12e6, 1}};
+    } cases[] = {{40, 100, 2}, {0, 12e6, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cost);
         std::mutex mutex;
         std::condition_variable changed;
-        int active = 0, most = 0;
+        int costed = 0, active = 0, most = 0;
         CropSteps steps = CropSteps::Default();
-        if (c.cost > 0)
-            steps.cost = [&](const WorkingImage&, OutputFormat, bool) { return c.cost; };
+        steps.cost = [&, cost = steps.cost](const WorkingImage& image, OutputFormat format, bool lossless) {
+            const double bytes = c.cost > 0 ? c.cost : cost(image, format, lossless);
+            std::lock_guard lock(mutex);
+            ++costed;
+            changed.notify_all();
+            return bytes;
+        };
         steps.save = [&, save = steps.save](const WorkingImage& image, auto... rest) {
             {
-                // Each save waits a while for the other to join it.
+                // The other, once it asked the budget, starts its save at once if its memory fits.
                 std::unique_lock lock(mutex);
                 most = std::max(most, ++active);
                 changed.notify_all();
-                changed.wait_for(lock, std::chrono::milliseconds(300), [&] { return active == 2; });
+                changed.wait_for(lock, std::chrono::seconds(5), [&] { return costed == 2; });
+                changed.wait_for(lock, std::chrono::milliseconds(20), [&] { return active == 2; });
             }
             const SaveResult result = save(image, rest...);
             std::lock_guard lock(mutex);
