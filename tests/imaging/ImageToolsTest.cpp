@@ -479,6 +479,26 @@ TEST_F(SaveTest, ALosslessJpegCropCopiesTheKeptBlocks)
     }
 }
 
+// The block grid comes with the probe and the load, from the frame header; a header with stray bytes between its
+// segments, which libjpeg skips with a warning, still has its grid read.
+TEST_F(SaveTest, TheProbeAndTheLoadGiveTheJpegsBlockGrid)
+{
+    const std::string plain = test::Encoded(test::NoiseImage(64, 48), ".jpg[Q=90,subsample_mode=on]");
+    std::string stray = plain;
+    stray.insert(stray.find("\xFF\xC0"), std::string(2, '\0'));
+    for (const auto& [file, bytes] : {std::pair{"plain.jpg", plain}, std::pair{"stray-bytes.jpg", stray}}) {
+        SCOPED_TRACE(file);
+        const std::string path = folder.Path(file);
+        test::WriteBytes(path, bytes);
+        const auto probed = ImageTools::ProbeImage(path);
+        ASSERT_TRUE(probed && probed->jpeg);
+        EXPECT_EQ(std::pair(probed->jpeg->grid.width, probed->jpeg->grid.height), std::pair(16, 16));
+        const auto loaded = ImageTools::LosslessJpegLayoutOf(Load(path));
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(std::pair(loaded->grid.width, loaded->grid.height), std::pair(16, 16));
+    }
+}
+
 // A 200 x 200 crop placed on the one busy 100 x 100 block of a flat picture holds the block, at its size, on whole
 // pixels inside the picture, wherever the block lies and whichever corner the rectangle is measured from.
 TEST_F(LoadAndCropTest, ASubjectCropHoldsTheSubjectAtTheCentredSize)
