@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 // How an operation tells its caller why it failed: a result, and the reason in a string the caller may ask for.
 namespace trimlark {

@@ -113,10 +113,10 @@ public:
     // Once per process, before threads start: library set-up (operation cache off, Exiv2 initialised).
     static void Initialize();
 
-    // Header-only, one read of each header: the file's picture, its largest image (by pixel count, the first of
-    // equals; a multi-image file is never measured across images), with its upright size, orientation and, for a
-    // JPEG, its lossless crop layout. A BMP's size comes from its header alone (its decoder would read the whole
-    // file). Absent when the file is no image.
+    // The file's picture as its headers tell it, each header read once: its largest image (by pixel count, the
+    // first of equals; a multi-image file is never measured across images), that image's upright size and
+    // orientation and, for a JPEG, its lossless crop layout. A BMP's size comes from its own header (its decoder
+    // would read the whole file). Absent when the file is no image.
     static std::optional<ImageProbe> ProbeImage(const std::string& path);
 
     // The working image of a file, or absent (reason set when given) when it cannot be decoded. Refused before
