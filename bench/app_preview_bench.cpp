@@ -10,13 +10,13 @@
 #include "app/ViewController.h"
 #include "imaging/ImageTools.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QProcess>
-#include <QAction>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -200,7 +200,7 @@ int main(int argc, char* argv[])
     for (int round = 0; round < 9; ++round) {
         QElapsedTimer timer;
         timer.start();
-        ImageTools::GetImagePixelSize(files[round % 6].toStdString());
+        ImageTools::ProbeImage(files[round % 6].toStdString());
         header.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
     std::printf("Header read (labels):       median %6.1f ms, max %6.1f ms (%zu runs)\n", Median(header), Max(header),
@@ -227,6 +227,7 @@ int main(int argc, char* argv[])
     again.start();
     window.openData(many); // every one already listed
     QCoreApplication::processEvents();
-    std::printf("The same 100,000 again:     %6.1f ms (duplicates skipped)\n", static_cast<double>(again.nsecsElapsed()) / 1e6);
+    std::printf("The same 100,000 again:     %6.1f ms (duplicates skipped)\n",
+                static_cast<double>(again.nsecsElapsed()) / 1e6);
     return 0;
 }

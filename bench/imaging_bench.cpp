@@ -40,7 +40,8 @@ int RunSubject(const std::string& source)
 {
     ImageTools::Initialize();
     const auto start = std::chrono::steady_clock::now();
-    const auto size = ImageTools::GetImagePixelSize(source);
+    const auto probe = ImageTools::ProbeImage(source);
+    const auto size = probe ? std::optional(probe->size) : std::nullopt;
     const auto sample = ImageTools::LoadSubjectSample(source);
     if (!size || !sample)
         return 1;
@@ -79,7 +80,7 @@ int RunOne(const std::string& source, const std::string& output, const std::stri
         return 1;
     }
     if (keepMetadata)
-        ImageTools::CopyEXIFInformationAndCreationDate(cropped, output);
+        ImageTools::CopyCreationDate(cropped, output);
     PrintUsage(start, std::filesystem::file_size(output));
     return 0;
 }

@@ -288,14 +288,14 @@ void ViewController::LoadSelectedImage()
 {
     const int row = tableViewImage->SelectedRow();
     const auto& paths = imageList_.Paths();
-    // The header gives the size at once; the picture itself is decoded for the preview off this thread.
-    std::optional<PixelSize> size;
+    // The headers give the size and the JPEG layout at once, in one read; the picture itself is decoded for the
+    // preview off this thread.
+    std::optional<ImageProbe> probe;
     if (row >= 0 && row < static_cast<int>(paths.size()))
-        size = ImageTools::GetImagePixelSize(paths[static_cast<std::size_t>(row)]);
-    if (!size || size->width <= 0 || size->height <= 0)
+        probe = ImageTools::ProbeImage(paths[static_cast<std::size_t>(row)]);
+    if (!probe || probe->size.width <= 0 || probe->size.height <= 0)
         return ClearCurrentImage();
-    const std::string& path = paths[static_cast<std::size_t>(row)];
-    currentImage = {path, *size, ImageTools::ReadLosslessJpegLayout(path)};
+    currentImage = {paths[static_cast<std::size_t>(row)], probe->size, probe->jpeg};
     std::vector<std::string> neighbours; // the next row first: lists are mostly walked down
     for (const int next : {row + 1, row - 1})
         if (next >= 0 && next < static_cast<int>(paths.size()))

@@ -1,6 +1,7 @@
 #include "base/AtomicFile.h"
 
 #include "base/FileIo.h"
+#include "base/Reason.h"
 
 #include <atomic>
 #include <cerrno>
@@ -58,13 +59,6 @@ bool Unsupported(int error)
 std::string ErrnoText(const char* what)
 {
     return std::string(what) + ": " + std::strerror(errno);
-}
-
-bool Fail(std::string* reason, const char* what)
-{
-    if (reason)
-        *reason = ErrnoText(what);
-    return false;
 }
 
 std::string UniqueSuffix()
@@ -175,7 +169,7 @@ bool AtomicFile::Create(std::string* reason)
         ::close(fd);
         temporaryPath_.clear();
     } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-        return Fail(reason, "Cannot create a file in the output folder");
+        return Fail(reason, ErrnoText("Cannot create a file in the output folder"));
     }
     // A file system without unnamed files: a hidden named one.
     temporaryPath_ = UnderFreshName(destination_, [](const std::string& candidate) {
@@ -183,8 +177,8 @@ bool AtomicFile::Create(std::string* reason)
         return named >= 0 && ::close(named) == 0;
     });
     if (temporaryPath_.empty())
-        return Fail(reason, errno == EEXIST ? "Cannot find a free temporary name in the output folder"
-                                            : "Cannot create a file in the output folder");
+        return Fail(reason, ErrnoText(errno == EEXIST ? "Cannot find a free temporary name in the output folder"
+                                                      : "Cannot create a file in the output folder"));
     return true;
 }
 
@@ -192,7 +186,7 @@ bool AtomicFile::Write(const void* data, std::size_t size, std::string* reason)
 {
     const int fd = unnamedFd_ >= 0 ? unnamedFd_ : ::open(temporaryPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0 || (fd == unnamedFd_ && ::ftruncate(fd, 0) != 0))
-        return Fail(reason, "Cannot open the temporary file");
+        return Fail(reason, ErrnoText("Cannot open the temporary file"));
     bool ok = WriteAllAt(fd, data, size, 0);
     int error = errno;
     if (fd != unnamedFd_ && ::close(fd) != 0 && ok)
@@ -212,14 +206,14 @@ bool AtomicFile::Replace(std::string* reason)
             return ::linkat(AT_FDCWD, temporaryPath_.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0;
         });
         if (from.empty())
-            return Fail(reason, "Cannot name the output file");
+            return Fail(reason, ErrnoText("Cannot name the output file"));
     }
     if (::rename(from.c_str(), destination_.c_str()) != 0) {
         const int error = errno;
         if (unnamedFd_ >= 0)
             ::unlink(from.c_str());
         errno = error;
-        return Fail(reason, "Cannot replace the output file");
+        return Fail(reason, ErrnoText("Cannot replace the output file"));
     }
     return true;
 }
@@ -244,7 +238,8 @@ bool AtomicFile::NameIfFree(std::string* reason)
     if (result == 0)
         return true;
     destinationTaken_ = errno == EEXIST;
-    return Fail(reason, destinationTaken_ ? "A file appeared at the output path" : "Cannot name the output file");
+    return Fail(reason,
+                ErrnoText(destinationTaken_ ? "A file appeared at the output path" : "Cannot name the output file"));
 }
 
 // The destination's name taken by an empty file that only this call can create, then the complete file renamed
@@ -276,7 +271,7 @@ bool AtomicFile::Commit(std::string* reason, bool replace)
 {
     const int fd = unnamedFd_ >= 0 ? unnamedFd_ : ::open(temporaryPath_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return Fail(reason, "Cannot flush the output");
+        return Fail(reason, ErrnoText("Cannot flush the output"));
     const bool flushed = ::fsync(fd) == 0;
     if (!flushed && reason)
         *reason = WriteFailureText(destination_, errno); // a file system may tell of a full disk only now

@@ -110,13 +110,15 @@ std::string DefaultsText()
 {
     const CropSettings defaults;
     const std::string ratio = AutoCropFormatTitles().at(static_cast<std::size_t>(defaults.comboAutoCropFormat));
-    return "Without options each image is cropped to the largest centred " + ratio + " rectangle (--crop auto:" +
-           ratio + "), written as " + AvailableFormats().TitleAt(defaults.comboFormat) + " at quality " +
-           std::to_string(static_cast<int>(defaults.sliderQuality)) + " and named \"" + defaults.textFieldName +
+    return "Without options each image is cropped to the largest centred " + ratio +
+           " rectangle (--crop auto:" + ratio + "), written as " + AvailableFormats().TitleAt(defaults.comboFormat) +
+           " at quality " + std::to_string(static_cast<int>(defaults.sliderQuality)) + " and named \"" +
+           defaults.textFieldName +
            "\" with the format's extension, its metadata and date kept. A ratio's first term goes along each "
            "picture's longer side (auto:4:3 crops a portrait photo 3:4); so does a custom W:H unless "
            "--width-as-given (auto:4:5 crops a landscape photo 4:5 and a portrait one 5:4; with --width-as-given "
-           "both 4:5).";
+           "both 4:5). The environment variable TRIMLARK_IMAGE_MEMORY sets the megabytes one image may take "
+           "(default: half the physical memory); a larger image is refused, with that reason.";
 }
 
 // Fills args from the command line; an exit status when the tool ends here (help, version, a usage error).
@@ -204,7 +206,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
         ->type_name("FILE");
     app.add_option("--memory-budget", args.memoryBudget,
                    "Megabytes the images in flight may hold together; an image larger than that runs alone "
-                   "(default: a quarter of the physical memory)")
+                   "(default: a quarter of the physical memory; one image's limit: TRIMLARK_IMAGE_MEMORY)")
         ->type_name("MB")
         ->check(CLI::PositiveNumber);
 

@@ -2,6 +2,7 @@
 
 #include "base/Numbers.h"
 #include "base/PathText.h"
+#include "base/Reason.h"
 
 #include <array>
 #include <vector>
@@ -9,13 +10,6 @@
 namespace trimlark {
 
 namespace {
-
-bool Refuse(std::string* reason, std::string message)
-{
-    if (reason)
-        *reason = std::move(message);
-    return false;
-}
 
 std::vector<std::string_view> Split(std::string_view text, char separator)
 {
@@ -42,9 +36,9 @@ bool ApplyAutoRatio(std::string_view ratioText, CropSettings& settings, CustomRa
     const auto width = terms.size() == 2 ? ParseInteger(terms[0]) : std::nullopt;
     const auto height = terms.size() == 2 ? ParseInteger(terms[1]) : std::nullopt;
     if (!width || !height || *width < 1 || *height < 1)
-        return Refuse(reason, "The ratio of an auto crop is 1:1, 4:3, 3:2, 16:9, 16:10 or W:H in whole numbers of at "
-                              "least 1, not \"" +
-                                  std::string(ratioText) + "\".");
+        return Fail(reason, "The ratio of an auto crop is 1:1, 4:3, 3:2, 16:9, 16:10 or W:H in whole numbers of at "
+                            "least 1, not \"" +
+                                std::string(ratioText) + "\".");
     settings.comboAutoCropFormat = kCustomAutoCropFormatIndex;
     ratio.customWidth = *width;
     ratio.customHeight = *height;
@@ -55,12 +49,12 @@ bool ApplyRectangle(std::string_view kind, std::string_view values, CropSettings
 {
     const auto parts = Split(values, ',');
     if (parts.size() != 4)
-        return Refuse(reason, "A " + std::string(kind) + " crop takes four numbers, X,Y,W,H.");
+        return Fail(reason, "A " + std::string(kind) + " crop takes four numbers, X,Y,W,H.");
     std::array<double, 4> numbers{};
     for (std::size_t i = 0; i < 4; ++i) {
         const auto number = ParseDecimal<double>(parts[i]);
         if (!number)
-            return Refuse(reason, "\"" + std::string(parts[i]) + "\" is not a number.");
+            return Fail(reason, "\"" + std::string(parts[i]) + "\" is not a number.");
         numbers[i] = *number;
     }
     const bool pixels = kind == "pixels";
@@ -108,8 +102,8 @@ bool CropOptionParser::ApplyCrop(std::string_view text, CropSettings& settings, 
     }
     if (colon != std::string_view::npos && (kind == "pixels" || kind == "percents"))
         return ApplyRectangle(kind, rest, settings, reason);
-    return Refuse(reason, "The crop is auto:RATIO, pixels:X,Y,W,H, percents:X,Y,W,H or none, not \"" +
-                              std::string(text) + "\".");
+    return Fail(reason,
+                "The crop is auto:RATIO, pixels:X,Y,W,H, percents:X,Y,W,H or none, not \"" + std::string(text) + "\".");
 }
 
 bool CropOptionParser::ApplyCorner(std::string_view text, CropSettings& settings, std::string* reason)
@@ -122,8 +116,8 @@ bool CropOptionParser::ApplyCorner(std::string_view text, CropSettings& settings
             return true;
         }
     }
-    return Refuse(reason,
-                  "The corner is bottom-left, bottom-right, top-left or top-right, not \"" + std::string(text) + "\".");
+    return Fail(reason,
+                "The corner is bottom-left, bottom-right, top-left or top-right, not \"" + std::string(text) + "\".");
 }
 
 bool CropOptionParser::ApplyFormat(std::string_view text, const FormatList& formats, CropSettings& settings,
@@ -137,7 +131,7 @@ bool CropOptionParser::ApplyFormat(std::string_view text, const FormatList& form
     std::string known;
     for (const std::string& title : formats.Titles())
         known += (known.empty() ? "" : ", ") + title;
-    return Refuse(reason, "Unknown format \"" + std::string(text) + "\"; the formats are " + known + ".");
+    return Fail(reason, "Unknown format \"" + std::string(text) + "\"; the formats are " + known + ".");
 }
 
 } // namespace trimlark

@@ -1,5 +1,6 @@
 #include "cli/SourceCollector.h"
 
+#include "base/Reason.h"
 #include "list/ImageListEditing.h"
 
 #include <algorithm>
@@ -15,13 +16,6 @@ namespace trimlark {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool Refuse(std::string* reason, std::string text)
-{
-    if (reason)
-        *reason = std::move(text);
-    return false;
-}
 
 // Appends a folder's images: its own sorted by name, or its whole tree's sorted by path.
 bool AddFolder(const std::string& folder, bool recursive, std::vector<std::string>& paths, std::string* reason)
@@ -41,7 +35,7 @@ bool ReadPathList(std::FILE* stream, const std::string& name, bool nulSeparated,
     std::string entry;
     std::size_t number = 1;
     auto refuse = [&](const std::string& why) {
-        return Refuse(reason, "Cannot read the list " + name + ": " + why + ".");
+        return Fail(reason, "Cannot read the list " + name + ": " + why + ".");
     };
     for (int c; (c = getc_unlocked(stream)) != EOF;) {
         if (c == separator) {
@@ -88,7 +82,7 @@ std::optional<std::vector<std::string>> SourceCollector::CollectSourcePaths(cons
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
             standardInput ? nullptr : std::fopen(options.filesFrom.c_str(), "rb"), &std::fclose);
         if (!standardInput && !file) {
-            Refuse(reason, "Cannot read the list " + options.filesFrom + ": " + std::strerror(errno) + ".");
+            Fail(reason, "Cannot read the list " + options.filesFrom + ": " + std::strerror(errno) + ".");
             return std::nullopt;
         }
         const std::string name = standardInput ? "on standard input" : options.filesFrom;

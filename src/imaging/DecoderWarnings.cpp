@@ -335,13 +335,4 @@ std::string OneLine(const char* message, std::size_t limit)
     return text;
 }
 
-std::string JoinRemarks(const std::string& first, const std::string& second)
-{
-    if (first.empty())
-        return second;
-    if (second.empty())
-        return first;
-    return first + "; " + second;
-}
-
 } // namespace trimlark

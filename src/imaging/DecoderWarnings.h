@@ -72,7 +72,4 @@ private:
     std::shared_ptr<WarningScope::Log> log_;
 };
 
-// "first; second", either of them when the other is empty.
-std::string JoinRemarks(const std::string& first, const std::string& second);
-
 } // namespace trimlark

@@ -1,8 +1,8 @@
 #include "imaging/ImageTools.h"
 
-#include "imaging/CropPlan.h"
-
+#include "base/Reason.h"
 #include "imaging/Codecs.h"
+#include "imaging/CropPlan.h"
 #include "imaging/DecoderWarnings.h"
 #include "imaging/ImageWriter.h"
 #include "imaging/LibrarySetup.h"
@@ -51,13 +51,6 @@ const std::string& WorkingImage::SourcePath() const
 }
 
 namespace {
-
-bool Fail(std::string* reason, std::string text)
-{
-    if (reason)
-        *reason = std::move(text);
-    return false;
-}
 
 // Why the file's picture is not to be decoded (reason set when given), or nothing when it may be.
 bool RefusedDecode(const std::string& readPath, const SourceLayout& layout, std::string* reason)
@@ -111,6 +104,8 @@ std::shared_ptr<WorkingImage::Impl> LoadWorkingImage(const std::string& path, st
     impl->sourcePath = path;
     impl->file = std::move(file);
     impl->kind = layout->kind;
+    impl->loader = layout->loader;
+    impl->blockGrid = layout->jpegGrid;
     impl->page = layout->largestPage;
     impl->orientation = layout->orientation;
     impl->storedOrientation = layout->storedOrientation;
@@ -131,16 +126,34 @@ void ImageTools::Initialize()
     EnsureLibrariesReady();
 }
 
-std::optional<PixelSize> ImageTools::GetImagePixelSize(const std::string& path)
+namespace {
+
+// The layout of a JPEG's picture turned upright by orientation to uprightWidth x uprightHeight.
+LosslessJpegLayout LayoutFor(BlockGrid grid, int orientation, int uprightWidth, int uprightHeight)
+{
+    const bool turned = orientation >= 5 && orientation <= 8;
+    return {grid, orientation, turned ? uprightHeight : uprightWidth, turned ? uprightWidth : uprightHeight};
+}
+
+} // namespace
+
+std::optional<ImageProbe> ImageTools::ProbeImage(const std::string& path)
 {
     // The BMP decoder reads the whole file to report a size; its header says it at once.
     if (const auto bmp = ReadBmpHeaderSize(path))
-        return bmp;
-    const WarningScope warnings; // a size is all the caller asks for
+        return ImageProbe{*bmp, 1, 0, std::nullopt};
+    const WarningScope warnings; // the decoder's warnings are for when the picture is read
     const auto layout = ProbeSource(path, nullptr);
     if (!layout)
         return std::nullopt;
-    return PixelSize{static_cast<double>(layout->largestWidth), static_cast<double>(layout->largestHeight)};
+    ImageProbe probe;
+    probe.size = {static_cast<double>(layout->largestWidth), static_cast<double>(layout->largestHeight)};
+    probe.orientation = layout->storedOrientation;
+    probe.page = layout->largestPage;
+    if (layout->kind == SourceKind::Jpeg && layout->jpegGrid)
+        probe.jpeg =
+            LayoutFor(*layout->jpegGrid, layout->storedOrientation, layout->largestWidth, layout->largestHeight);
+    return probe;
 }
 
 std::optional<WorkingImage> ImageTools::LoadImageAtPixelSize(const std::string& path, std::string* reason)
@@ -176,13 +189,6 @@ PixelRect PixelsOfRegion(const Rect& region, double height, int pixelWidth, int 
             keptWidth, keptHeight};
 }
 
-// The layout of a JPEG's picture turned upright by orientation to uprightWidth x uprightHeight.
-LosslessJpegLayout LayoutFor(BlockGrid grid, int orientation, int uprightWidth, int uprightHeight)
-{
-    const bool turned = orientation >= 5 && orientation <= 8;
-    return {grid, orientation, turned ? uprightHeight : uprightWidth, turned ? uprightWidth : uprightHeight};
-}
-
 } // namespace
 
 WorkingImage ImageTools::CropImage(const WorkingImage& image, double x, double y, double width, double height,
@@ -211,13 +217,13 @@ namespace {
 SaveResult Save(const WorkingImage& image, const std::string& path, WriteRequest request, std::string* reason)
 {
     if (request.format == OutputFormat::Heic && !CanWriteHeif())
-        return Fail(reason, "This system cannot write HEIC files"), SaveResult::Failed;
+        return Fail(reason, "This system cannot write HEIC files", SaveResult::Failed);
     if (request.format == OutputFormat::Webp && !CanWriteWebp())
-        return Fail(reason, "This system cannot write WebP files"), SaveResult::Failed;
+        return Fail(reason, "This system cannot write WebP files", SaveResult::Failed);
     if (request.format == OutputFormat::Avif && !CanWriteAvif())
-        return Fail(reason, "This system cannot write AVIF files"), SaveResult::Failed;
+        return Fail(reason, "This system cannot write AVIF files", SaveResult::Failed);
     if (!image.impl())
-        return Fail(reason, "No image"), SaveResult::Failed;
+        return Fail(reason, "No image", SaveResult::Failed);
     return WriteWorkingImage(*image.impl(), path, request, reason);
 }
 
@@ -227,13 +233,6 @@ bool ImageTools::SaveImage(const WorkingImage& image, const std::string& path, O
                            bool keepMetadata, std::string* reason)
 {
     return Save(image, path, WriteRequest{format, quality, keepMetadata}, reason) == SaveResult::Saved;
-}
-
-bool ImageTools::SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata,
-                                 std::string* reason)
-{
-    // The HEIC encoder's own quality is 50 of 100.
-    return Save(image, path, WriteRequest{OutputFormat::Heic, 0.5, keepMetadata}, reason) == SaveResult::Saved;
 }
 
 SaveResult ImageTools::WriteImage(const WorkingImage& image, const std::string& path, OutputFormat format,
@@ -267,15 +266,12 @@ double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format, bo
 
 namespace {
 
-// The lossless crop layout of a loaded JPEG: its grid from the file's header, the rest from the load.
+// The lossless crop layout of a loaded JPEG, all from its load.
 std::optional<LosslessJpegLayout> LayoutOf(const WorkingImage::Impl& image)
 {
-    if (image.kind != SourceKind::Jpeg)
+    if (image.kind != SourceKind::Jpeg || !image.blockGrid)
         return std::nullopt;
-    const auto grid = JpegBlockGrid(image.ReadPath());
-    if (!grid)
-        return std::nullopt;
-    return LayoutFor(*grid, image.storedOrientation, image.uprightWidth, image.uprightHeight);
+    return LayoutFor(*image.blockGrid, image.storedOrientation, image.uprightWidth, image.uprightHeight);
 }
 
 } // namespace
@@ -305,17 +301,6 @@ std::optional<LosslessJpegLayout> ImageTools::LosslessJpegLayoutOf(const Working
     return image.impl() ? LayoutOf(*image.impl()) : std::nullopt;
 }
 
-std::optional<LosslessJpegLayout> ImageTools::ReadLosslessJpegLayout(const std::string& path)
-{
-    const auto grid = JpegBlockGrid(path);
-    if (!grid)
-        return std::nullopt;
-    const auto layout = ProbeSource(path, nullptr);
-    if (!layout || layout->kind != SourceKind::Jpeg)
-        return std::nullopt;
-    return LayoutFor(*grid, layout->storedOrientation, layout->largestWidth, layout->largestHeight);
-}
-
 PixelRect ImageTools::LosslessJpegRegion(const LosslessJpegLayout& layout, double x, double y, double width,
                                          double height, std::optional<OriginCorner> originCorner)
 {
@@ -334,10 +319,8 @@ SaveResult ImageTools::SaveLosslessJpeg(const WorkingImage& image, const std::st
                                         bool replaceExisting, std::string* reason)
 {
     const auto& impl = image.impl();
-    if (!impl || impl->kind != SourceKind::Jpeg) {
-        Fail(reason, "the source is not a JPEG");
-        return SaveResult::Refused;
-    }
+    if (!impl || impl->kind != SourceKind::Jpeg)
+        return Fail(reason, "the source is not a JPEG", SaveResult::Refused);
     const LosslessJpegLayout stored = LayoutFor({}, impl->storedOrientation, impl->uprightWidth, impl->uprightHeight);
     LosslessRequest request;
     request.stored = StoredRect({impl->left, impl->top, impl->pixelWidth, impl->pixelHeight}, stored.orientation,
@@ -364,8 +347,7 @@ SaveResult ImageTools::SaveImageAsNewFile(const WorkingImage& image, const std::
     return WriteImage(image, path, format, quality, keepMetadata, false, reason);
 }
 
-bool ImageTools::CopyEXIFInformationAndCreationDate(const WorkingImage& source, const std::string& outputPath,
-                                                    std::string* reason)
+bool ImageTools::CopyCreationDate(const WorkingImage& source, const std::string& outputPath, std::string* reason)
 {
     // The metadata went in with the save (its pixels are encoded once); what is left is the date, which has to
     // be set last, once the file is complete. It comes from the file that was loaded, still open even when the
@@ -442,7 +424,7 @@ std::optional<RgbaBitmap> ImageTools::LoadPreviewBitmap(const std::string& path,
         } else if (layout->kind == SourceKind::Tiff) {
             // libvips' thumbnail would take a later page of a size nearer the box for a smaller copy of the page
             // asked for; in a file of separate pictures that is another picture.
-            preview = fitted(OpenPage(path, layout->kind, layout->largestPage));
+            preview = fitted(OpenPageOfFile(path, layout->loader, layout->kind, layout->largestPage));
         } else {
             std::string source = path;
             if (HasIndependentPages(layout->kind))

@@ -96,6 +96,15 @@ struct LosslessJpegLayout
     int storedHeight = 0;
 };
 
+// What a file's headers say about its picture, read once when the file is chosen.
+struct ImageProbe
+{
+    PixelSize size;                         // upright: the file's pixel size
+    int orientation = 1;                    // the EXIF orientation that turns the picture as stored upright
+    int page = 0;                           // the file's picture: its largest image
+    std::optional<LosslessJpegLayout> jpeg; // what a lossless crop needs of a JPEG; nothing for other files
+};
+
 struct CropPlan;
 
 class ImageTools
@@ -104,9 +113,11 @@ public:
     // Once per process, before threads start: library set-up (operation cache off, Exiv2 initialised).
     static void Initialize();
 
-    // Header-only: the size of the file's largest image (by pixel count, the first of equals), upright; a
-    // multi-image file is never measured across images. Absent when the file is no image.
-    static std::optional<PixelSize> GetImagePixelSize(const std::string& path);
+    // The file's picture as its headers tell it, each header read once: its largest image (by pixel count, the
+    // first of equals; a multi-image file is never measured across images), that image's upright size and
+    // orientation and, for a JPEG, its lossless crop layout. A BMP's size comes from its own header (its decoder
+    // would read the whole file). Absent when the file is no image.
+    static std::optional<ImageProbe> ProbeImage(const std::string& path);
 
     // The working image of a file, or absent (reason set when given) when it cannot be decoded. Refused before
     // any pixel is decoded: a header claiming more pixels than the file can code, and a picture whose decode
@@ -141,7 +152,8 @@ public:
     // (CropImage) when the plan has none.
     static WorkingImage CropToLosslessRegion(const WorkingImage& image, const CropPlan& plan);
 
-    // The lossless crop layout of the loaded image's file, from its header; nothing when it is no JPEG.
+    // The lossless crop layout of the loaded image's file, as its load read it (reads no file); nothing when it is
+    // no JPEG libjpeg reads.
     static std::optional<LosslessJpegLayout> LosslessJpegLayoutOf(const WorkingImage& image);
 
     // The memory a save of the image in the format would hold at once, estimated from the file's header: what its
@@ -163,9 +175,6 @@ public:
     static SaveResult WriteImage(const WorkingImage& image, const std::string& path, OutputFormat format,
                                  double quality, bool keepMetadata, bool replaceExisting, std::string* reason);
 
-    // The lossless crop layout of the file at path, read from its header; nothing when it is no JPEG.
-    static std::optional<LosslessJpegLayout> ReadLosslessJpegLayout(const std::string& path);
-
     // The top-left pixel region a lossless JPEG crop of the upright picture by (x, y, width, height) from the
     // corner writes: CropImage's region, grown to the block grid (left and top edges, as stored, out to the
     // file's 8- or 16-pixel grid); the whole picture when the crop is refused. Reads no file.
@@ -178,16 +187,12 @@ public:
     static SaveResult SaveLosslessJpeg(const WorkingImage& image, const std::string& path, bool keepMetadata,
                                        bool replaceExisting, std::string* reason = nullptr);
 
-    // The HEIF/HEIC format of SaveImage, at the encoder's own quality.
-    static bool SaveImageAsHEIC(const WorkingImage& image, const std::string& path, bool keepMetadata = false,
-                                std::string* reason = nullptr);
-
     // After a save with keepMetadata (which already put the source's metadata into the output, encoding its
     // pixels once): gives the output the creation date of the file the image was loaded from, also when the
     // output replaced it (as its modification and access time; Linux cannot set a birth time). False, with the
     // reason, when the date cannot be set.
-    static bool CopyEXIFInformationAndCreationDate(const WorkingImage& source, const std::string& outputPath,
-                                                   std::string* reason = nullptr);
+    static bool CopyCreationDate(const WorkingImage& source, const std::string& outputPath,
+                                 std::string* reason = nullptr);
 
     // The file's birth time where recorded (and not later than its modification time), else its modification
     // time; now when the file's attributes cannot be read.

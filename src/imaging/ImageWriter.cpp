@@ -2,6 +2,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/FileIo.h"
+#include "base/Reason.h"
 #include "imaging/DecoderWarnings.h"
 #include "imaging/JpegRegion.h"
 #include "imaging/LibrarySetup.h"
@@ -28,9 +29,10 @@ using vips::VImage;
 
 namespace {
 
-VImage OpenPage(const WorkingImage::Impl& image, VipsAccess access)
+// The loaded file's picture, opened again for its pixels by the decoder that loaded it.
+VImage OpenLoadedPage(const WorkingImage::Impl& image, VipsAccess access)
 {
-    return trimlark::OpenPage(image.ReadPath(), image.kind, image.page, access);
+    return OpenPageOfFile(image.ReadPath(), image.loader, image.kind, image.page, access);
 }
 
 // Reads a streaming decode's rows above `rows` and lets them go, a band at a time. Asked for a region further
@@ -71,7 +73,7 @@ private:
 // A JPEG's region decoded alone (see OpenJpegRegion) and turned upright; nothing when that path does not take it.
 std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
 {
-    const VImage header = OpenPage(image, VIPS_ACCESS_SEQUENTIAL);
+    const VImage header = OpenLoadedPage(image, VIPS_ACCESS_SEQUENTIAL);
     const int orientation = vips_image_get_orientation(header.get_image());
     const bool turned = orientation >= 5 && orientation <= 8;
     if ((turned ? header.height() : header.width()) != image.uprightWidth ||
@@ -81,7 +83,7 @@ std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
     // Only the kept pixels are turned. All but a mirror left to right read them out of order, so they are
     // decoded into memory first, and none can be encoded before the last is decoded: a core that no other image
     // keeps busy decodes part of them.
-    const auto access = orientation <= 2              ? JpegRegionAccess::Streamed
+    const auto access = orientation <= 2                 ? JpegRegionAccess::Streamed
                         : WriteInProgress::CoreToSpare() ? JpegRegionAccess::InMemoryTwoThreads
                                                          : JpegRegionAccess::InMemory;
     auto pixels = OpenJpegRegion(image.ReadPath(), header,
@@ -100,7 +102,7 @@ VImage OpenPixels(const WorkingImage::Impl& image)
         if (auto pixels = OpenJpegPixels(image))
             return *pixels;
     }
-    VImage pixels = OpenPage(image, VIPS_ACCESS_SEQUENTIAL);
+    VImage pixels = OpenLoadedPage(image, VIPS_ACCESS_SEQUENTIAL);
     int orientation = 1;
     if (image.kind == SourceKind::Jpeg2000)
         orientation = image.orientation;
@@ -109,7 +111,7 @@ VImage OpenPixels(const WorkingImage::Impl& image)
     if (orientation != 1) {
         // Rotations read the picture out of order, which a streaming decode cannot serve.
         if (orientation != 2)
-            pixels = OpenPage(image, VIPS_ACCESS_RANDOM);
+            pixels = OpenLoadedPage(image, VIPS_ACCESS_RANDOM);
         pixels = pixels.copy();
         pixels.set("orientation", orientation);
         pixels = pixels.autorot();
@@ -538,13 +540,6 @@ std::vector<std::uint8_t> EncodeToMemory(const VImage& pixels, const WriteReques
     return bytes;
 }
 
-SaveResult FailWith(std::string* reason, std::string text, SaveResult result = SaveResult::Failed)
-{
-    if (reason)
-        *reason = std::move(text);
-    return result;
-}
-
 // Why the encoder could not write the output: the system's error for its failed write, else what the encoder
 // said (its own exception's text, or the errors libvips raised for this image).
 std::string OutputFailure(const std::string& path, const OutputFile& output, const std::exception& error,
@@ -607,9 +602,9 @@ SaveResult WriteInto(AtomicFile& file, const WorkingImage::Impl& image, const st
         if (!encoding || warnings.SourceFailed()) {
             const bool own = dynamic_cast<const vips::VError*>(&error) == nullptr;
             const std::string why = warnings.SourceFailure(own ? OneLine(error.what()) : std::string());
-            return FailWith(reason, why.empty() ? "its pixels cannot be decoded" : why, SaveResult::SourceFailed);
+            return Fail(reason, why.empty() ? "its pixels cannot be decoded" : why, SaveResult::SourceFailed);
         }
-        return FailWith(reason, OutputFailure(path, output, error, warnings));
+        return Fail(reason, OutputFailure(path, output, error, warnings), SaveResult::Failed);
     }
     if (!file.Commit(reason, request.replaceExisting))
         return file.DestinationTaken() ? SaveResult::PathTaken : SaveResult::Failed;
@@ -625,11 +620,11 @@ SaveResult WriteUnderScope(const WorkingImage::Impl& image, const std::string& p
                            const WarningScope& warnings, std::string* reason)
 {
     if (!EnsureLibrariesReady())
-        return FailWith(reason, "The image library cannot start");
+        return Fail(reason, "The image library cannot start", SaveResult::Failed);
     if (request.format == OutputFormat::Bmp)
         EnsureAllCodecs(); // ImageMagick's module writes BMP
     if (image.pixelWidth < 1 || image.pixelHeight < 1)
-        return FailWith(reason, "The cropped image is less than one pixel wide or high");
+        return Fail(reason, "The cropped image is less than one pixel wide or high", SaveResult::Failed);
     AtomicFile file(path);
     const SaveResult result = WriteInto(file, image, path, request, warnings, reason);
     if (result != SaveResult::Saved && reason)

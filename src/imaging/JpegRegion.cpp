@@ -259,9 +259,8 @@ class RowFeeder
 
 public:
     RowFeeder(std::unique_ptr<RegionDecoder> decoder, int height)
-        : decoder_(std::move(decoder)), height_(height),
-          bands_(static_cast<std::size_t>(decoder_->Bands())), rowBytes_(decoder_->LineBytes()),
-          rowOffset_(decoder_->RowOffset()),
+        : decoder_(std::move(decoder)), height_(height), bands_(static_cast<std::size_t>(decoder_->Bands())),
+          rowBytes_(decoder_->LineBytes()), rowOffset_(decoder_->RowOffset()),
           capacity_(static_cast<int>(std::clamp<std::size_t>(kRingBytes / rowBytes_, 32, 1024))),
           ring_(rowBytes_ * static_cast<std::size_t>(capacity_)), thread_([this] {
               relay_.Enter(); // the decoder's warnings belong to the image's scope
@@ -360,15 +359,15 @@ private:
     const std::size_t bands_;
     const std::size_t rowBytes_;  // a slot: the decoder's whole line, with the margins around the region's row
     const std::size_t rowOffset_; // where the region's row starts in it
-    const int capacity_; // rows in the ring
+    const int capacity_;          // rows in the ring
     std::vector<unsigned char> ring_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    int decoded_ = 0;     // rows decoded so far
-    int kept_ = 0;        // the first row still kept for readers
-    int waiting_ = 0;     // readers waiting for rows
+    int decoded_ = 0;                              // rows decoded so far
+    int kept_ = 0;                                 // the first row still kept for readers
+    int waiting_ = 0;                              // readers waiting for rows
     int wanted_ = std::numeric_limits<int>::max(); // the fewest rows a waiting reader needs
-    std::string failure_; // set once, when the decoder failed
+    std::string failure_;                          // set once, when the decoder failed
     bool stop_ = false;
     const WarningRelay relay_;
     std::thread thread_; // last: starts once everything above is ready
@@ -447,6 +446,7 @@ std::optional<BlockGrid> JpegBlockGrid(const std::string& path)
     info.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = OnError;
     errors.base.emit_message = OnMessage;
+    errors.quiet = true; // the header's warnings are libvips' decoder's to give, once
     BlockGrid grid;
     const bool read = ReadGrid(file, info, errors, grid);
     jpeg_destroy_decompress(&info);

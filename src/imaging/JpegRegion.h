@@ -12,7 +12,8 @@ namespace trimlark {
 // 1-8 is applied) that shows as `upright` once the picture is turned upright.
 PixelRect StoredRect(const PixelRect& upright, int orientation, int storedWidth, int storedHeight);
 
-// The block grid of the JPEG at path (see BlockGrid); nothing when the file is no JPEG libjpeg reads.
+// The block grid of the JPEG at path (see BlockGrid), read by libjpeg, which warns of nothing here; nothing when
+// the file is no JPEG libjpeg reads.
 std::optional<BlockGrid> JpegBlockGrid(const std::string& path);
 
 // The pixels of `region` (in the picture as stored) of the JPEG file at path, decoded by libjpeg-turbo only as
@@ -21,18 +22,17 @@ std::optional<BlockGrid> JpegBlockGrid(const std::string& path);
 // for the same rectangle; `header` is libvips' image of the same file, whose metadata the result carries.
 // Streams top to bottom, or with InMemory is decoded into memory at once, for a caller that reads out of order;
 // InMemoryTwoThreads has a second decoder take the lower rows on a thread of its own meanwhile (less time, a
-// third more work: for a core that would stay idle). Nothing when the file is a JPEG this path does not decode (CMYK, 12-bit, a header libjpeg refuses): the
-// caller then uses libvips' decoder. A truncated file fails when its pixels are read (in memory: throws
-// vips::VError here). A progressive file whose scans end early is decoded whole, so its region's pixels are still
-// the whole decode's, and warns that it is damaged.
+// third more work: for a core that would stay idle). Nothing when the file is a JPEG this path does not decode (CMYK,
+// 12-bit, a header libjpeg refuses): the caller then uses libvips' decoder. A truncated file fails when its pixels are
+// read (in memory: throws vips::VError here). A progressive file whose scans end early is decoded whole, so its
+// region's pixels are still the whole decode's, and warns that it is damaged.
 enum class JpegRegionAccess
 {
     Streamed,
     InMemory,
     InMemoryTwoThreads,
 };
-std::optional<vips::VImage> OpenJpegRegion(const std::string& path, const vips::VImage& header,
-                                           const PixelRect& region,
+std::optional<vips::VImage> OpenJpegRegion(const std::string& path, const vips::VImage& header, const PixelRect& region,
                                            JpegRegionAccess access = JpegRegionAccess::Streamed);
 
 } // namespace trimlark

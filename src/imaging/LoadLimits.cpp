@@ -1,9 +1,10 @@
 #include "imaging/LoadLimits.h"
 
+#include "base/PhysicalMemory.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace trimlark {
 
@@ -15,11 +16,7 @@ double ImageMemoryBudget()
         if (end != megabytes && *end == '\0' && value > 0)
             return value * 1048576;
     }
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
-    // Unknown memory: assume a small machine, 4 GiB.
-    const double physical = pages > 0 && pageSize > 0 ? static_cast<double>(pages) * pageSize : 4294967296.0;
-    return physical / 2;
+    return PhysicalMemoryBytes() / 2;
 }
 
 double DecodeCost(const DecodeShape& shape)

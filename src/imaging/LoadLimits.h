@@ -22,9 +22,9 @@ struct DecodeShape
     std::optional<double> mostPixelsPerByte;
 };
 
-// Memory one image may take while it is decoded: half the machine's physical memory (the run starts an image
-// that needs more than its own budget only when no other is in flight, so one image may have it all); or the
-// number of megabytes the environment variable TRIMLARK_IMAGE_MEMORY gives. The only place this limit is set.
+// Memory one image may take while it is decoded: half the machine's physical memory (see PhysicalMemoryBytes; the
+// run starts an image that needs more than its own budget only when no other is in flight, so one image may have
+// it all); or the number of megabytes the environment variable TRIMLARK_IMAGE_MEMORY gives, its one setting.
 double ImageMemoryBudget();
 
 // Bytes held at once while the picture is decoded for a save: the decoder's rows or whole picture, what the codec

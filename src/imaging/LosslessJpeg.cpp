@@ -2,6 +2,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/FileIo.h"
+#include "base/Reason.h"
 #include "imaging/DecoderWarnings.h"
 #include "imaging/MetadataCarrier.h"
 #include "imaging/MetadataPlacement.h"
@@ -30,13 +31,6 @@ PixelRect GrowToBlockGrid(const PixelRect& upright, const LosslessJpegLayout& la
 }
 
 namespace {
-
-bool Fail(std::string* reason, std::string text)
-{
-    if (reason)
-        *reason = std::move(text);
-    return false;
-}
 
 // The transformed file's markers, keeping those that describe how to decode its pixels (JFIF, the colour
 // profile, Adobe's colour transform) and dropping every other application marker and comment: the metadata that
@@ -97,8 +91,8 @@ LosslessResult WriteLosslessJpegCrop(const std::string& sourcePath, const std::s
 {
     std::ifstream in(sourcePath, std::ios::binary | std::ios::ate);
     std::vector<unsigned char> source(in ? static_cast<std::size_t>(in.tellg()) : 0);
-    const bool read = in && in.seekg(0).read(reinterpret_cast<char*>(source.data()),
-                                             static_cast<std::streamsize>(source.size()));
+    const bool read =
+        in && in.seekg(0).read(reinterpret_cast<char*>(source.data()), static_cast<std::streamsize>(source.size()));
     tjhandle transformer = read ? tjInitTransform() : nullptr;
     if (!transformer) {
         Fail(reason, read ? "The lossless JPEG transform cannot start" : "Cannot read the source");

@@ -1,6 +1,7 @@
 #include "imaging/MetadataPlacement.h"
 
 #include "base/FileIo.h"
+#include "base/Reason.h"
 #include "imaging/PngWriter.h"
 
 #include <algorithm>
@@ -174,13 +175,6 @@ std::uint32_t TypeSize(std::uint16_t type)
     }
 }
 
-bool Refuse(std::string* reason, const char* text)
-{
-    if (reason)
-        *reason = text;
-    return false;
-}
-
 // A TIFF header in this machine's byte order, the only one the encoder and FitSourceMetadata write.
 bool NativeHeader(const std::uint8_t* header)
 {
@@ -196,29 +190,29 @@ bool MergeTiffDirectory(int fd, off_t shift, const std::vector<std::uint8_t>& di
 {
     const std::size_t fileOffsetLimit = 0xFFFFFFFFu;
     if (directory.size() < 8 || !NativeHeader(directory.data()))
-        return Refuse(reason, "The metadata is not a TIFF directory");
+        return Fail(reason, "The metadata is not a TIFF directory");
     std::uint32_t metadataAt = 0;
     std::uint16_t metadataCount = 0;
     std::memcpy(&metadataAt, directory.data() + 4, 4);
     if (metadataAt + 2u > directory.size())
-        return Refuse(reason, "The metadata is not a TIFF directory");
+        return Fail(reason, "The metadata is not a TIFF directory");
     std::memcpy(&metadataCount, directory.data() + metadataAt, 2);
     if (metadataAt + 2u + metadataCount * 12u > directory.size())
-        return Refuse(reason, "The metadata is not a TIFF directory");
+        return Fail(reason, "The metadata is not a TIFF directory");
 
     std::uint8_t header[8];
     std::uint32_t imageAt = 0;
     std::uint16_t imageCount = 0;
     if (!ReadAllAt(fd, header, sizeof header, shift))
-        return Refuse(reason, std::strerror(errno));
+        return Fail(reason, std::strerror(errno));
     if (!NativeHeader(header))
-        return Refuse(reason, "The encoder wrote a TIFF this cannot add metadata to");
+        return Fail(reason, "The encoder wrote a TIFF this cannot add metadata to");
     std::memcpy(&imageAt, header + 4, 4);
     if (!ReadAllAt(fd, &imageCount, 2, shift + imageAt))
-        return Refuse(reason, "The encoder's TIFF is cut short");
+        return Fail(reason, "The encoder's TIFF is cut short");
     std::vector<TiffEntry> entries(imageCount);
     if (!ReadAllAt(fd, entries.data(), imageCount * sizeof(TiffEntry), shift + imageAt + 2))
-        return Refuse(reason, "The encoder's TIFF is cut short");
+        return Fail(reason, "The encoder's TIFF is cut short");
 
     // The encoder's offsets counted from its own first byte; now they count from the file's.
     const auto moved = [shift](std::uint32_t offset) { return static_cast<std::uint32_t>(offset + shift); };
@@ -232,15 +226,15 @@ bool MergeTiffDirectory(int fd, off_t shift, const std::vector<std::uint8_t>& di
             entry.value = moved(entry.value);
         } else if (pointsToData) {
             if (entry.type != 4)
-                return Refuse(reason, "The encoder wrote a TIFF this cannot add metadata to");
+                return Fail(reason, "The encoder wrote a TIFF this cannot add metadata to");
             entry.value = moved(entry.value);
             std::vector<std::uint32_t> offsets(entry.count);
             if (!ReadAllAt(fd, offsets.data(), size, entry.value))
-                return Refuse(reason, "The encoder's TIFF is cut short");
+                return Fail(reason, "The encoder's TIFF is cut short");
             for (std::uint32_t& offset : offsets)
                 offset = moved(offset);
             if (!WriteAllAt(fd, offsets.data(), size, entry.value))
-                return Refuse(reason, std::strerror(errno));
+                return Fail(reason, std::strerror(errno));
         } else if (size > 4) {
             entry.value = moved(entry.value);
         }
@@ -256,7 +250,7 @@ bool MergeTiffDirectory(int fd, off_t shift, const std::vector<std::uint8_t>& di
 
     struct stat attributes = {};
     if (::fstat(fd, &attributes) != 0)
-        return Refuse(reason, std::strerror(errno));
+        return Fail(reason, std::strerror(errno));
     const off_t at = (attributes.st_size + 1) & ~off_t{1}; // directories start on a word boundary
     std::string merger;
     const auto count = static_cast<std::uint16_t>(merged.size());
@@ -265,10 +259,10 @@ bool MergeTiffDirectory(int fd, off_t shift, const std::vector<std::uint8_t>& di
         merger.append(reinterpret_cast<const char*>(&entry), sizeof entry);
     merger.append(4, '\0'); // no further directory
     if (static_cast<std::uint64_t>(at) + merger.size() > fileOffsetLimit)
-        return Refuse(reason, "The image is too large for a TIFF with metadata");
+        return Fail(reason, "The image is too large for a TIFF with metadata");
     const auto directoryAt = static_cast<std::uint32_t>(at);
     if (!WriteAllAt(fd, merger.data(), merger.size(), at) || !WriteAllAt(fd, &directoryAt, 4, 4))
-        return Refuse(reason, std::strerror(errno));
+        return Fail(reason, std::strerror(errno));
     return true;
 }
 
@@ -276,12 +270,12 @@ bool FixWebpExifChunk(int fd, std::string* reason)
 {
     struct stat attributes = {};
     if (::fstat(fd, &attributes) != 0)
-        return Refuse(reason, std::strerror(errno));
+        return Fail(reason, std::strerror(errno));
     const off_t fileSize = attributes.st_size;
     char header[12];
     if (fileSize < 12 || !ReadAllAt(fd, header, sizeof header, 0) || std::memcmp(header, "RIFF", 4) != 0 ||
         std::memcmp(header + 8, "WEBP", 4) != 0)
-        return Refuse(reason, "The encoder wrote no WebP file");
+        return Fail(reason, "The encoder wrote no WebP file");
     const auto littleEndian32 = [](const char* bytes) {
         std::uint32_t value = 0;
         for (int i = 3; i >= 0; --i)
@@ -296,7 +290,7 @@ bool FixWebpExifChunk(int fd, std::string* reason)
     for (off_t at = 12; at + 8 <= fileSize;) {
         char chunk[8 + sizeof prefix];
         if (!ReadAllAt(fd, chunk, 8, at))
-            return Refuse(reason, std::strerror(errno));
+            return Fail(reason, std::strerror(errno));
         const std::uint32_t size = littleEndian32(chunk + 4);
         if (std::memcmp(chunk, "EXIF", 4) != 0) {
             at += 8 + static_cast<off_t>(size) + (size & 1);
@@ -311,12 +305,12 @@ bool FixWebpExifChunk(int fd, std::string* reason)
         const off_t tailAt = at + 8 + static_cast<off_t>(sizeof prefix);
         std::string tail(static_cast<std::size_t>(fileSize - tailAt), '\0');
         if (!ReadAllAt(fd, tail.data(), tail.size(), tailAt))
-            return Refuse(reason, std::strerror(errno));
+            return Fail(reason, std::strerror(errno));
         putLittleEndian32(chunk + 4, size - static_cast<std::uint32_t>(sizeof prefix));
         putLittleEndian32(header + 4, littleEndian32(header + 4) - static_cast<std::uint32_t>(sizeof prefix));
         if (!WriteAllAt(fd, tail.data(), tail.size(), at + 8) || !WriteAllAt(fd, chunk + 4, 4, at + 4) ||
             !WriteAllAt(fd, header + 4, 4, 4) || ::ftruncate(fd, fileSize - static_cast<off_t>(sizeof prefix)) != 0)
-            return Refuse(reason, std::strerror(errno));
+            return Fail(reason, std::strerror(errno));
         return true;
     }
     return true;

@@ -1,5 +1,6 @@
 #include "imaging/SourceProbe.h"
 
+#include "imaging/JpegRegion.h"
 #include "imaging/LibrarySetup.h"
 #include "imaging/MetadataCarrier.h"
 
@@ -42,12 +43,17 @@ bool HasIndependentPages(SourceKind kind)
     return kind == SourceKind::Tiff || kind == SourceKind::Heif || kind == SourceKind::Magick;
 }
 
-VImage OpenPage(const std::string& path, SourceKind kind, int page, VipsAccess access)
+VImage OpenPageOfFile(const std::string& path, const std::string& loader, SourceKind kind, int page, VipsAccess access)
 {
     auto* options = VImage::option()->set("access", access)->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
     if (HasIndependentPages(kind))
         options->set("page", page);
-    return VImage::new_from_file(path.c_str(), options);
+    if (loader.empty())
+        return VImage::new_from_file(path.c_str(), options);
+    // What new_from_file does once it has sniffed the file, which takes every decoder's look at it.
+    VImage out;
+    VImage::call(loader.c_str(), options->set("filename", path.c_str())->set("out", &out));
+    return out;
 }
 
 namespace {
@@ -133,6 +139,7 @@ struct JpegFrame
 {
     bool arithmetic = false;
     double coefficientBytes = 0;
+    BlockGrid grid; // the largest sampling factors' blocks
 };
 
 // The first frame header of a JPEG file; nothing when none comes before the first scan.
@@ -171,6 +178,7 @@ std::optional<JpegFrame> ReadJpegFrame(const std::string& path)
             }
             JpegFrame read;
             read.arithmetic = marker >= 0xC9;
+            read.grid = {mostH * 8, mostV * 8};
             for (int c = 0; c < components; ++c) {
                 const int h = std::max(1, frame[7 + 3 * c] >> 4), v = std::max(1, frame[7 + 3 * c] & 15);
                 read.coefficientBytes +=
@@ -261,7 +269,8 @@ std::vector<PageSize> ReadTiffPageSizes(const std::string& path)
 }
 
 // The upright size of every image of the file that can be read, in file order; the first is always there.
-std::vector<PageSize> ReadPageSizes(const std::string& path, SourceKind kind, const VImage& first, int orientation)
+std::vector<PageSize> ReadPageSizes(const std::string& path, const std::string& loader, SourceKind kind,
+                                    const VImage& first, int orientation)
 {
     std::vector<PageSize> sizes;
     if (kind == SourceKind::Tiff)
@@ -274,7 +283,7 @@ std::vector<PageSize> ReadPageSizes(const std::string& path, SourceKind kind, co
     for (int page = 1; page < pages; ++page) {
         // A damaged later image is left out; the file still has its first.
         try {
-            sizes.push_back(UprightSize(OpenPage(path, kind, page), kind, orientation));
+            sizes.push_back(UprightSize(OpenPageOfFile(path, loader, kind, page), kind, orientation));
         } catch (const vips::VError&) {
             vips_error_clear();
             sizes.push_back(PageSize{});
@@ -286,7 +295,8 @@ std::vector<PageSize> ReadPageSizes(const std::string& path, SourceKind kind, co
 // How the decoder behind the kind reads the page: streaming a few rows at a time, or whole, and what it holds
 // beside them. The figures for each decoder were measured (peak resident size of one crop of 16 and 64 MP
 // pictures, less that of a run over a tiny picture).
-DecodeShape ShapeOf(const std::string& path, SourceKind kind, const VImage& first, const PageSize& page)
+DecodeShape ShapeOf(const std::string& path, SourceKind kind, const VImage& first, const PageSize& page,
+                    const std::optional<JpegFrame>& frame)
 {
     DecodeShape shape;
     shape.width = page.width;
@@ -302,7 +312,6 @@ DecodeShape ShapeOf(const std::string& path, SourceKind kind, const VImage& firs
     switch (kind) {
     case SourceKind::Jpeg: {
         shape.rowsAtOnce = 16;
-        const auto frame = ReadJpegFrame(path);
         shape.coefficientBytes = frame ? frame->coefficientBytes : pixels * first.bands() * 2;
         // A progressive file's coefficients are all held until its last scan is read.
         if (interlaced)
@@ -407,11 +416,12 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
         // JPEG 2000 files count resolution levels as pages, and their decoder ignores the EXIF orientation.
         if (*kind == SourceKind::Jpeg2000)
             layout.orientation = ReadExifOrientation(path);
-        const VImage first = OpenPage(path, *kind, 0);
+        layout.loader = loader;
+        const VImage first = OpenPageOfFile(path, layout.loader, *kind, 0);
         layout.storedOrientation = *kind == SourceKind::Jpeg2000 ? layout.orientation
                                    : *kind == SourceKind::Heif   ? 1
                                                                  : vips_image_get_orientation(first.get_image());
-        const std::vector<PageSize> sizes = ReadPageSizes(path, *kind, first, layout.orientation);
+        const std::vector<PageSize> sizes = ReadPageSizes(path, layout.loader, *kind, first, layout.orientation);
         double largestArea = -1;
         for (int page = 0; page < static_cast<int>(sizes.size()); ++page) {
             const double area = static_cast<double>(sizes[page].width) * sizes[page].height;
@@ -422,7 +432,13 @@ std::optional<SourceLayout> ProbeSource(const std::string& path, std::string* re
                 layout.largestHeight = sizes[page].height;
             }
         }
-        layout.shape = ShapeOf(path, *kind, first, sizes[layout.largestPage]);
+        std::optional<JpegFrame> frame;
+        if (*kind == SourceKind::Jpeg) {
+            frame = ReadJpegFrame(path);
+            // A header this plain reader stops at (bytes between its segments...) may still be one libjpeg reads.
+            layout.jpegGrid = frame ? std::optional(frame->grid) : JpegBlockGrid(path);
+        }
+        layout.shape = ShapeOf(path, *kind, first, sizes[layout.largestPage], frame);
         if (*kind == SourceKind::Gif || *kind == SourceKind::Webp)
             layout.frames = std::max(1, vips_image_get_n_pages(first.get_image()));
         return layout;

@@ -14,6 +14,7 @@ namespace trimlark {
 struct SourceLayout
 {
     SourceKind kind = SourceKind::Jpeg;
+    std::string loader;   // the decoder's type name (VipsForeignLoadJpegFile...), so later opens need not sniff
     int largestPage = 0;  // the image with the most pixels (the first of equals); the file's picture
     int largestWidth = 0; // its upright size, the file's pixel size
     int largestHeight = 0;
@@ -21,8 +22,9 @@ struct SourceLayout
     // The EXIF orientation that turns the picture as stored upright; 1 where the decoder hands it over upright
     // already (HEIF).
     int storedOrientation = 1;
-    DecodeShape shape; // of the largest image: what decoding it for a save costs
-    int frames = 1;    // an animation's (GIF, WebP); its first is the file's picture
+    DecodeShape shape;                 // of the largest image: what decoding it for a save costs
+    int frames = 1;                    // an animation's (GIF, WebP); its first is the file's picture
+    std::optional<BlockGrid> jpegGrid; // JPEG: its block grid, for a lossless crop; nothing when libjpeg refuses it
 };
 
 // The layout of the file at path, or nothing (reason set when given) when no supported decoder reads it.
@@ -39,8 +41,9 @@ std::optional<SourceKind> SourceKindOfLoader(const std::string& loaderName);
 // Whether the decoder takes the "page" option and the file may hold images of different sizes.
 bool HasIndependentPages(SourceKind kind);
 
-// The file's image numbered page (the page matters for kinds with independent pages only), its decode failing
-// on a file that ends early.
-vips::VImage OpenPage(const std::string& path, SourceKind kind, int page, VipsAccess access = VIPS_ACCESS_SEQUENTIAL);
+// The file's image numbered page (the page matters for kinds with independent pages only) opened by the decoder
+// the probe found (libvips' own choice when none is given), its decode failing on a file that ends early.
+vips::VImage OpenPageOfFile(const std::string& path, const std::string& loader, SourceKind kind, int page,
+                            VipsAccess access = VIPS_ACCESS_SEQUENTIAL);
 
 } // namespace trimlark

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "imaging/HeldFile.h"
+#include "base/HeldFile.h"
 #include "imaging/ImageTools.h"
 
+#include <optional>
 #include <string>
 
 namespace trimlark {
@@ -30,6 +31,7 @@ struct WorkingImage::Impl
     std::string sourcePath;
     std::shared_ptr<const HeldFile> file;
     SourceKind kind = SourceKind::Jpeg;
+    std::string loader;        // the decoder the load found for the file
     int page = 0;              // the file's largest image
     int orientation = 1;       // EXIF orientation applied by hand (JPEG 2000 decoders ignore it)
     int storedOrientation = 1; // the orientation that turns the file's picture as stored upright
@@ -50,6 +52,8 @@ struct WorkingImage::Impl
     // JPEG: what a lossless crop holds: the coded blocks of the whole picture, and the file read whole.
     double coefficientBytes = 0;
     double fileBytes = 0;
+    std::optional<BlockGrid>
+        blockGrid; // JPEG: read with the load, for a lossless crop; nothing when libjpeg refuses it
     // What the decoder warned while the file was loaded, on one line; empty when nothing.
     std::string loadWarnings;
 

@@ -1,6 +1,7 @@
 #include "run/CropJob.h"
 
 #include "base/PathText.h"
+#include "base/Reason.h"
 #include "imaging/Codecs.h"
 #include "imaging/CropPlan.h"
 #include "imaging/DecoderWarnings.h"
@@ -116,8 +117,8 @@ SaveResult SaveCropped(const CropJob& job, const CropJobImage& image, const Work
     if (settings.checkLosslessJpeg && *image.format != OutputFormat::Jpeg) {
         *note = "re-encoded: the output is not a JPEG";
     } else if (settings.checkLosslessJpeg) {
-        const SaveResult lossless = steps.saveLossless(ImageTools::CropToLosslessRegion(loaded, plan),
-                                                       image.outputPath, keepMetadata, replace, reason);
+        const SaveResult lossless = steps.saveLossless(ImageTools::CropToLosslessRegion(loaded, plan), image.outputPath,
+                                                       keepMetadata, replace, reason);
         if (lossless != SaveResult::Refused)
             return lossless;
         *note = "re-encoded: " + *reason;
@@ -160,8 +161,7 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
     const bool replace = image.action == OverwriteAction::Overwrite || job.replaceLateFiles;
     std::optional<MemoryBudget::Hold> memory;
     if (budget)
-        memory.emplace(
-            budget->Take(steps.cost ? steps.cost(cropped, *image.format, settings.checkLosslessJpeg) : 0));
+        memory.emplace(budget->Take(steps.cost ? steps.cost(cropped, *image.format, settings.checkLosslessJpeg) : 0));
     std::string note;
     const SaveResult saved = SaveCropped(job, image, *loaded, plan, cropped, replace, steps, &reason, &note);
     if (saved == SaveResult::PathTaken) {
@@ -175,7 +175,7 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
         return Failure(std::move(outcome), ImageOutcome::Kind::SaveFailed, std::move(reason), "cannot be written");
     std::string undated;
     if (keepMetadata)
-        steps.copyMetadata(cropped, image.outputPath, &undated);
+        steps.copyCreationDate(cropped, image.outputPath, &undated);
     outcome.kind =
         image.action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
     outcome.wholeImage = plan.refused;

@@ -12,11 +12,11 @@ CropSteps CropSteps::Default()
                     bool keepMetadata, bool replaceExisting, std::string* reason) {
         return ImageTools::WriteImage(image, path, format, quality, keepMetadata, replaceExisting, reason);
     };
-    steps.copyMetadata = [](const WorkingImage& source, const std::string& outputPath, std::string* reason) {
-        return ImageTools::CopyEXIFInformationAndCreationDate(source, outputPath, reason);
+    steps.copyCreationDate = [](const WorkingImage& source, const std::string& outputPath, std::string* reason) {
+        return ImageTools::CopyCreationDate(source, outputPath, reason);
     };
-    steps.saveLossless = [](const WorkingImage& image, const std::string& path, bool keepMetadata,
-                            bool replaceExisting, std::string* reason) {
+    steps.saveLossless = [](const WorkingImage& image, const std::string& path, bool keepMetadata, bool replaceExisting,
+                            std::string* reason) {
         return ImageTools::SaveLosslessJpeg(image, path, keepMetadata, replaceExisting, reason);
     };
     steps.cost = [](const WorkingImage& image, OutputFormat format, bool lossless) {

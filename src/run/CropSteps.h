@@ -17,8 +17,9 @@ struct CropSteps
     std::function<SaveResult(const WorkingImage& image, const std::string& path, OutputFormat format, double quality,
                              bool keepMetadata, bool replaceExisting, std::string* reason)>
         save;
-    // ImageTools::CopyEXIFInformationAndCreationDate.
-    std::function<bool(const WorkingImage& source, const std::string& outputPath, std::string* reason)> copyMetadata;
+    // ImageTools::CopyCreationDate.
+    std::function<bool(const WorkingImage& source, const std::string& outputPath, std::string* reason)>
+        copyCreationDate;
     // ImageTools::SaveLosslessJpeg.
     std::function<SaveResult(const WorkingImage& image, const std::string& path, bool keepMetadata,
                              bool replaceExisting, std::string* reason)>

@@ -1,8 +1,9 @@
 #include "run/RunMemory.h"
 
+#include "base/PhysicalMemory.h"
+
 #include <algorithm>
 #include <cstdlib> // defines __GLIBC__ where glibc is the C library
-#include <unistd.h>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -24,10 +25,7 @@ void KeepRunMemoryFlat()
 
 double DefaultRunMemoryBudget()
 {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
-    const double physical = pages > 0 && pageSize > 0 ? static_cast<double>(pages) * pageSize : 4294967296.0;
-    return physical / 4;
+    return PhysicalMemoryBytes() / 4;
 }
 
 MemoryBudget::Hold MemoryBudget::Take(double bytes)

@@ -10,8 +10,8 @@ namespace trimlark {
 // so a process's memory stays flat over a long list instead of creeping up with heap fragmentation.
 void KeepRunMemoryFlat();
 
-// The memory a run's images may hold together unless the user says otherwise: a quarter of the machine's
-// physical memory (4 GiB assumed where it cannot be read).
+// The memory a run's images may hold together unless the run says otherwise (CropJob::memoryBudget, the
+// command line's --memory-budget): a quarter of the machine's physical memory (see PhysicalMemoryBytes).
 double DefaultRunMemoryBudget();
 
 // The memory the images in flight share. An image starts only when its estimated cost fits beside what the

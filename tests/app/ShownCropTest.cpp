@@ -1,5 +1,6 @@
-#include "TestImages.h"
 #include "app/ShownCrop.h"
+
+#include "TestImages.h"
 #include "imaging/Codecs.h"
 #include "run/CropJob.h"
 #include "settings/SettingsRules.h"
@@ -60,9 +61,9 @@ TEST(ShownCrop, IsThePlanTheRunMakes)
             const CustomRatio ratio{5, 3, true};
             const auto sample = ImageTools::LoadSubjectSample(path);
             ASSERT_TRUE(sample.has_value());
-            const CropPlan shown =
-                GetShownCrop(path, ImageTools::GetImagePixelSize(path).value(), ImageTools::ReadLosslessJpegLayout(path),
-                             settings, ratio, PlacesOnSubject(settings) ? &*sample : nullptr);
+            const ImageProbe probe = ImageTools::ProbeImage(path).value();
+            const CropPlan shown = GetShownCrop(path, probe.size, probe.jpeg, settings, ratio,
+                                                PlacesOnSubject(settings) ? &*sample : nullptr);
             const CropJob job = BuildCropJob({path}, settings, ratio, {});
             const CropPlan run = PlanImageCrop(job, 0, ImageTools::LoadImageAtPixelSize(path).value());
             EXPECT_EQ(shown, run);

@@ -1,8 +1,8 @@
-#include "imaging/CropPlan.h"
 #include "imaging/ImageTools.h"
 
 #include "TestImages.h"
 #include "imaging/Codecs.h"
+#include "imaging/CropPlan.h"
 #include "imaging/DecoderWarnings.h"
 #include "imaging/LibrarySetup.h"
 #include "imaging/PngWriter.h"
@@ -131,9 +131,20 @@ std::string SolidBmp(int width, int height, unsigned char red, unsigned char gre
         for (int i = 0; i < count; ++i)
             bytes += static_cast<char>(value >> (8 * i) & 0xFF);
     };
-    for (const auto& [value, count] : {std::pair{54 + rowBytes * height, 4}, {0, 4}, {54, 4}, {40, 4}, {width, 4},
-                                       {height, 4}, {1, 2}, {24, 2}, {0, 4}, {rowBytes * height, 4}, {2835, 4},
-                                       {2835, 4}, {0, 4}, {0, 4}})
+    for (const auto& [value, count] : {std::pair{54 + rowBytes * height, 4},
+                                       {0, 4},
+                                       {54, 4},
+                                       {40, 4},
+                                       {width, 4},
+                                       {height, 4},
+                                       {1, 2},
+                                       {24, 2},
+                                       {0, 4},
+                                       {rowBytes * height, 4},
+                                       {2835, 4},
+                                       {2835, 4},
+                                       {0, 4},
+                                       {0, 4}})
         put(value, count);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x)
@@ -169,7 +180,7 @@ TEST_F(LoadAndCropTest, ABmpLoadsTheCodecItNeeds)
             return "the HEIF module is not loaded as the library starts";
         const std::string path = folder.Path("solid.bmp");
         test::WriteBytes(path, SolidBmp(7, 5, 200, 100, 50));
-        if (ImageTools::GetImagePixelSize(path) != PixelSize{7, 5})
+        if (const auto probe = ImageTools::ProbeImage(path); !probe || probe->size != PixelSize{7, 5})
             return "the BMP source is not read";
         const VImage out = CropToPng(path, 1, 1, 3, 2, Corner::TopLeft);
         return out.getpoint(2, 1) == std::vector<double>{200, 100, 50} ? "" : "the BMP source's pixels differ";
@@ -265,7 +276,11 @@ TEST_F(LoadAndCropTest, EverySourceIsReadUprightAtItsSize)
             test::WriteCoordinateImage(path, 200, 100);
             test::SetOrientation(path, c.orientation);
         }
-        EXPECT_EQ(ImageTools::GetImagePixelSize(path), c.size);
+        const auto probe = ImageTools::ProbeImage(path);
+        ASSERT_TRUE(probe);
+        EXPECT_EQ(probe->size, c.size);
+        EXPECT_EQ(probe->orientation, c.orientation);
+        EXPECT_EQ(probe->jpeg.has_value(), path.ends_with(".jpg"));
         const VImage out = CropToPng(path, 5, 7, 30, 20, Corner::TopLeft);
         ASSERT_EQ(std::pair(out.width(), out.height()), std::pair(30, 20));
         EXPECT_NEAR(out.getpoint(10, 10)[0], c.red, c.tolerance);
@@ -427,10 +442,11 @@ TEST_F(SaveTest, ALosslessJpegCropCopiesTheKeptBlocks)
             settings.textFieldCustomCropPixelsWidth = "101", settings.textFieldCustomCropPixelsHeight = "77";
             settings.comboOriginCorner = static_cast<int>(Corner::TopLeft), settings.checkLosslessJpeg = true;
             const WorkingImage loaded = Load(source);
-            const CropPlan plan =
-                MakeCropPlan(settings, {},
-                             {{loaded.Width(), loaded.Height()}, ImageTools::LosslessJpegLayoutOf(loaded), nullptr,
-                              OutputFormat::Jpeg});
+            const CropPlan plan = MakeCropPlan(settings, {},
+                                               {{loaded.Width(), loaded.Height()},
+                                                ImageTools::LosslessJpegLayoutOf(loaded),
+                                                nullptr,
+                                                OutputFormat::Jpeg});
             const WorkingImage cropped = ImageTools::CropImage(loaded, plan);
             const WorkingImage grown = ImageTools::CropToLosslessRegion(loaded, plan);
             const int block = subsampled ? 16 : 8;
@@ -473,6 +489,26 @@ TEST_F(SaveTest, ALosslessJpegCropCopiesTheKeptBlocks)
                   SaveResult::Refused);
         EXPECT_EQ(reason, because);
         EXPECT_FALSE(std::filesystem::exists(output));
+    }
+}
+
+// The block grid comes with the probe and the load, from the frame header; a header with stray bytes between its
+// segments, which libjpeg skips with a warning, still has its grid read.
+TEST_F(SaveTest, TheProbeAndTheLoadGiveTheJpegsBlockGrid)
+{
+    const std::string plain = test::Encoded(test::NoiseImage(64, 48), ".jpg[Q=90,subsample_mode=on]");
+    std::string stray = plain;
+    stray.insert(stray.find("\xFF\xC0"), std::string(2, '\0'));
+    for (const auto& [file, bytes] : {std::pair{"plain.jpg", plain}, std::pair{"stray-bytes.jpg", stray}}) {
+        SCOPED_TRACE(file);
+        const std::string path = folder.Path(file);
+        test::WriteBytes(path, bytes);
+        const auto probed = ImageTools::ProbeImage(path);
+        ASSERT_TRUE(probed && probed->jpeg);
+        EXPECT_EQ(std::pair(probed->jpeg->grid.width, probed->jpeg->grid.height), std::pair(16, 16));
+        const auto loaded = ImageTools::LosslessJpegLayoutOf(Load(path));
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(std::pair(loaded->grid.width, loaded->grid.height), std::pair(16, 16));
     }
 }
 
@@ -548,7 +584,7 @@ TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
         const std::string output = folder.Path("bad-out.png");
         std::string reason;
         testing::internal::CaptureStdout();
-        EXPECT_EQ(ImageTools::GetImagePixelSize(path).has_value(), c.sized);
+        EXPECT_EQ(ImageTools::ProbeImage(path).has_value(), c.sized);
         const auto image = ImageTools::LoadImageAtPixelSize(path, &reason);
         EXPECT_FALSE(image && ImageTools::SaveImage(*image, output, OutputFormat::Png, 1.0, true, &reason));
         EXPECT_FALSE(reason.empty());
@@ -1010,7 +1046,7 @@ TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
             std::string reason;
             ASSERT_TRUE(ImageTools::SaveImage(cropped, output, format, 0.3, keep, &reason)) << reason;
             if (keep)
-                ImageTools::CopyEXIFInformationAndCreationDate(cropped, output);
+                ImageTools::CopyCreationDate(cropped, output);
             EXPECT_EQ(date(output) == photoDate, keep);
             if (format == OutputFormat::Webp) { // its EXIF chunk starts with the TIFF header, as WebP defines it
                 const auto exif = WebpExifChunk(test::ReadBytes(output));
@@ -1042,7 +1078,7 @@ TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
     // Upright (u, v) is stored (v, 199 - u): the crop's top-left (50, 40) is stored (40, 149).
     const WorkingImage overSource = ImageTools::CropImage(Load(photo), 50, 40, 100, 60, OriginCorner::TopLeft);
     ASSERT_TRUE(ImageTools::SaveImage(overSource, photo, OutputFormat::Jpeg, 1.0, true));
-    ImageTools::CopyEXIFInformationAndCreationDate(overSource, photo);
+    ImageTools::CopyCreationDate(overSource, photo);
     EXPECT_EQ(date(photo), photoDate);
     const VImage back = test::ReadImage(photo);
     EXPECT_EQ(back.width(), 100);
@@ -1052,7 +1088,7 @@ TEST_F(SaveTest, TheBoxDecidesWhetherTheSourcesMetadataAndDateAreCarried)
     // A date that cannot be set is told to the caller, never printed.
     std::string reason;
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(ImageTools::CopyEXIFInformationAndCreationDate(overSource, folder.Path("gone.jpg"), &reason));
+    EXPECT_FALSE(ImageTools::CopyCreationDate(overSource, folder.Path("gone.jpg"), &reason));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(reason, "its date cannot be set: No such file or directory");
 }

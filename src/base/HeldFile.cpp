@@ -1,4 +1,4 @@
-#include "imaging/HeldFile.h"
+#include "base/HeldFile.h"
 
 #include <cerrno>
 #include <cstring>
