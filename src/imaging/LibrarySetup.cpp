@@ -1,6 +1,6 @@
 #include "imaging/LibrarySetup.h"
 
-#include "imaging/DecoderWarnings.h"
+#include "imaging/decode/DecoderWarnings.h"
 
 #include <cstdlib>
 #include <exception>

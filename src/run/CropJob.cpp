@@ -4,7 +4,7 @@
 #include "base/Reason.h"
 #include "imaging/Codecs.h"
 #include "imaging/CropPlan.h"
-#include "imaging/DecoderWarnings.h"
+#include "imaging/decode/DecoderWarnings.h"
 #include "run/OutputNaming.h"
 #include "settings/CropGeometry.h"
 #include "settings/SettingsRules.h"

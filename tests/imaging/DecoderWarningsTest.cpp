@@ -1,4 +1,4 @@
-#include "imaging/DecoderWarnings.h"
+#include "imaging/decode/DecoderWarnings.h"
 
 #include "imaging/ImageTools.h"
 

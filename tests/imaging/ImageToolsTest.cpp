@@ -3,9 +3,9 @@
 #include "TestImages.h"
 #include "imaging/Codecs.h"
 #include "imaging/CropPlan.h"
-#include "imaging/DecoderWarnings.h"
+#include "imaging/decode/DecoderWarnings.h"
 #include "imaging/LibrarySetup.h"
-#include "imaging/PngWriter.h"
+#include "imaging/encode/PngWriter.h"
 
 #include <csignal>
 #include <exiv2/exiv2.hpp>

@@ -1,4 +1,4 @@
-#include "imaging/PngWriter.h"
+#include "imaging/encode/PngWriter.h"
 
 #include "TestImages.h"
 #include "imaging/ImageTools.h"

@@ -1,11 +1,11 @@
-#include "imaging/LosslessJpeg.h"
+#include "imaging/encode/LosslessJpeg.h"
 
 #include "base/AtomicFile.h"
 #include "base/FileIo.h"
 #include "base/Reason.h"
-#include "imaging/DecoderWarnings.h"
-#include "imaging/MetadataCarrier.h"
-#include "imaging/MetadataPlacement.h"
+#include "imaging/decode/DecoderWarnings.h"
+#include "imaging/metadata/MetadataCarrier.h"
+#include "imaging/metadata/MetadataPlacement.h"
 
 #include <cerrno>
 #include <cstring>

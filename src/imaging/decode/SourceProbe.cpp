@@ -1,8 +1,8 @@
-#include "imaging/SourceProbe.h"
+#include "imaging/decode/SourceProbe.h"
 
-#include "imaging/JpegRegion.h"
+#include "imaging/decode/JpegRegion.h"
 #include "imaging/LibrarySetup.h"
-#include "imaging/MetadataCarrier.h"
+#include "imaging/metadata/MetadataCarrier.h"
 
 #include <algorithm>
 #include <cmath>

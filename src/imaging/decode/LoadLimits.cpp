@@ -1,4 +1,4 @@
-#include "imaging/LoadLimits.h"
+#include "imaging/decode/LoadLimits.h"
 
 #include "base/PhysicalMemory.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/JpegRegion.h"
+#include "imaging/decode/JpegRegion.h"
 
 #include <string>
 

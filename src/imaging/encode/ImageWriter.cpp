@@ -1,15 +1,15 @@
-#include "imaging/ImageWriter.h"
+#include "imaging/encode/ImageWriter.h"
 
 #include "base/AtomicFile.h"
 #include "base/FileIo.h"
 #include "base/Reason.h"
-#include "imaging/DecoderWarnings.h"
-#include "imaging/JpegRegion.h"
+#include "imaging/decode/DecoderWarnings.h"
+#include "imaging/decode/JpegRegion.h"
 #include "imaging/LibrarySetup.h"
-#include "imaging/MetadataCarrier.h"
-#include "imaging/MetadataPlacement.h"
-#include "imaging/PngWriter.h"
-#include "imaging/SourceProbe.h"
+#include "imaging/metadata/MetadataCarrier.h"
+#include "imaging/metadata/MetadataPlacement.h"
+#include "imaging/encode/PngWriter.h"
+#include "imaging/decode/SourceProbe.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "imaging/ImageTools.h"
-#include "imaging/LoadLimits.h"
+#include "imaging/decode/LoadLimits.h"
 #include "imaging/WorkingImageImpl.h"
 
 #include <optional>

@@ -1,6 +1,6 @@
-#include "imaging/JpegRegion.h"
+#include "imaging/decode/JpegRegion.h"
 
-#include "imaging/DecoderWarnings.h"
+#include "imaging/decode/DecoderWarnings.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/MetadataCarrier.h"
+#include "imaging/metadata/MetadataCarrier.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "imaging/MetadataCarrier.h"
+#include "imaging/metadata/MetadataCarrier.h"
 
 #include "imaging/LibrarySetup.h"
 

@@ -1,8 +1,8 @@
-#include "imaging/MetadataPlacement.h"
+#include "imaging/metadata/MetadataPlacement.h"
 
 #include "base/FileIo.h"
 #include "base/Reason.h"
-#include "imaging/PngWriter.h"
+#include "imaging/encode/PngWriter.h"
 
 #include <algorithm>
 #include <bit>
