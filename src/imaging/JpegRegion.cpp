@@ -3,11 +3,9 @@
 #include "imaging/DecoderWarnings.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -181,14 +179,25 @@ public:
     std::size_t RowOffset() const { return columnOffset_ * static_cast<std::size_t>(info_.output_components); }
 
     // Copies the region's next row to out (the region's width of pixels); as DecodeNextLine.
-    bool ReadNextRow(unsigned char* out)
+    bool ReadNextRow(unsigned char* out) { return ReadRow(nextRow_, out, 0, region_.width); }
+
+    // Copies `width` pixels from column `left` of the region's row y to out. Rows come top to bottom: rows skipped
+    // are decoded and dropped, and the last row read can be read again; an earlier one fails.
+    bool ReadRow(int y, unsigned char* out, int left, int width)
     {
         if (line_.empty())
             line_.resize(LineBytes());
-        if (!DecodeNextLine(line_.data()))
+        if (!failure_.empty()) // after an error libjpeg's state is undefined: nothing more is read
             return false;
-        std::memcpy(out, line_.data() + RowOffset(),
-                    static_cast<std::size_t>(region_.width) * static_cast<std::size_t>(info_.output_components));
+        if (y < nextRow_ - 1)
+            return Fail("The picture's rows were asked for out of order");
+        while (nextRow_ <= y) {
+            if (!DecodeNextLine(line_.data()))
+                return false;
+        }
+        const auto bands = static_cast<std::size_t>(info_.output_components);
+        std::memcpy(out, line_.data() + RowOffset() + static_cast<std::size_t>(left) * bands,
+                    static_cast<std::size_t>(width) * bands);
         return true;
     }
 
@@ -250,130 +259,6 @@ bool ReadGrid(FILE* file, jpeg_decompress_struct& info, ErrorManager& errors, Bl
     return true;
 }
 
-// Decodes a region's rows ahead, on a thread of its own, into a ring of rows that libvips' workers copy from: the
-// decoder stays on one thread, and the workers, which took turns at it before, only wait for rows (a lone 24 or
-// 100 MP crop took a tenth less time). The ring holds about 2 MB, at least 32 rows.
-class RowFeeder
-{
-    static constexpr std::size_t kRingBytes = std::size_t{2} << 20;
-
-public:
-    RowFeeder(std::unique_ptr<RegionDecoder> decoder, int height)
-        : decoder_(std::move(decoder)), height_(height),
-          bands_(static_cast<std::size_t>(decoder_->Bands())), rowBytes_(decoder_->LineBytes()),
-          rowOffset_(decoder_->RowOffset()),
-          capacity_(static_cast<int>(std::clamp<std::size_t>(kRingBytes / rowBytes_, 32, 1024))),
-          ring_(rowBytes_ * static_cast<std::size_t>(capacity_)), thread_([this] {
-              relay_.Enter(); // the decoder's warnings belong to the image's scope
-              Run();
-          })
-    {}
-
-    ~RowFeeder()
-    {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-
-    RowFeeder(const RowFeeder&) = delete;
-    RowFeeder& operator=(const RowFeeder&) = delete;
-
-    // Copies the rows of out's valid area into it as they are decoded, a chunk at a time (one wait and one wake-up
-    // a chunk, not a row). False, with the reason, when the file cannot give them or a row was asked for again
-    // after later ones.
-    bool Copy(VipsRegion* out, std::string* reason)
-    {
-        const VipsRect& rect = out->valid;
-        const int chunk = std::max(1, capacity_ / 2);
-        for (int from = rect.top; from < rect.top + rect.height; from += chunk) {
-            const int to = std::min(from + chunk, rect.top + rect.height); // rows [from, to)
-            {
-                std::unique_lock lock(mutex_);
-                if (from < kept_) {
-                    *reason = "The picture's rows were asked for out of order";
-                    return false;
-                }
-                if (to - kept_ > capacity_) { // rows skipped: the ring lets them go so the decoder can reach these
-                    kept_ = to - capacity_;
-                    changed_.notify_all();
-                }
-                ++waiting_;
-                wanted_ = std::min(wanted_, to);
-                changed_.wait(lock, [&] { return decoded_ >= to || !failure_.empty(); });
-                if (--waiting_ == 0)
-                    wanted_ = std::numeric_limits<int>::max();
-                if (decoded_ < to) {
-                    *reason = failure_;
-                    return false;
-                }
-            }
-            // Rows from kept_ on are not written again until kept_ passes them: copied without the lock.
-            for (int y = from; y < to; ++y)
-                std::memcpy(VIPS_REGION_ADDR(out, rect.left, y),
-                            Slot(y) + rowOffset_ + static_cast<std::size_t>(rect.left) * bands_,
-                            static_cast<std::size_t>(rect.width) * bands_);
-            {
-                std::lock_guard lock(mutex_);
-                kept_ = std::max(kept_, to - 1); // the last row stays for a second look
-            }
-            changed_.notify_all();
-        }
-        return true;
-    }
-
-private:
-    unsigned char* Slot(int y) { return ring_.data() + static_cast<std::size_t>(y % capacity_) * rowBytes_; }
-
-    void Run()
-    {
-        for (int y = 0; y < height_; ++y) {
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return stop_ || y - kept_ < capacity_; });
-                if (stop_)
-                    return;
-            }
-            // Rows at or after kept_ + capacity_ are never written while a reader copies: slot y is free.
-            if (!decoder_->DecodeNextLine(Slot(y))) { // straight into the ring, margins and all
-                std::lock_guard lock(mutex_);
-                failure_ = decoder_->Failure();
-                changed_.notify_all();
-                return;
-            }
-            bool awaited = false;
-            {
-                std::lock_guard lock(mutex_);
-                decoded_ = y + 1;
-                awaited = decoded_ >= wanted_;
-            }
-            if (awaited)
-                changed_.notify_all();
-        }
-    }
-
-    std::unique_ptr<RegionDecoder> decoder_;
-    const int height_;
-    const std::size_t bands_;
-    const std::size_t rowBytes_;  // a slot: the decoder's whole line, with the margins around the region's row
-    const std::size_t rowOffset_; // where the region's row starts in it
-    const int capacity_; // rows in the ring
-    std::vector<unsigned char> ring_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int decoded_ = 0;     // rows decoded so far
-    int kept_ = 0;        // the first row still kept for readers
-    int waiting_ = 0;     // readers waiting for rows
-    int wanted_ = std::numeric_limits<int>::max(); // the fewest rows a waiting reader needs
-    std::string failure_; // set once, when the decoder failed
-    bool stop_ = false;
-    const WarningRelay relay_;
-    std::thread thread_; // last: starts once everything above is ready
-};
-
 // Decodes rows [from, to) of decoder's region into the same rows of out; the reason when the file cannot give them.
 std::string ReadRows(RegionDecoder& decoder, VipsImage* out, int from, int to)
 {
@@ -419,18 +304,31 @@ void DecodeIntoMemory(const std::string& path, const PixelRect& region, RegionDe
         throw std::runtime_error(failure); // this decoder's own sentence
 }
 
-int GenerateRows(VipsRegion* out, void*, void* feederPointer, void*, gboolean*)
+// A streamed region's decoder, read by libvips' workers one at a time, top to bottom (behind the sequential the
+// region is given), as libvips reads its own decoder.
+struct StreamedRegion
 {
-    std::string reason;
-    if (static_cast<RowFeeder*>(feederPointer)->Copy(out, &reason))
-        return 0;
-    vips_error("VipsJpeg", "%s", reason.c_str());
-    return -1;
+    std::unique_ptr<RegionDecoder> decoder;
+    std::mutex mutex;
+};
+
+int GenerateRows(VipsRegion* out, void*, void* streamPointer, void*, gboolean*)
+{
+    auto* stream = static_cast<StreamedRegion*>(streamPointer);
+    const VipsRect& rect = out->valid;
+    const std::lock_guard lock(stream->mutex);
+    for (int y = rect.top; y < rect.top + rect.height; ++y) {
+        if (!stream->decoder->ReadRow(y, VIPS_REGION_ADDR(out, rect.left, y), rect.left, rect.width)) {
+            vips_error("VipsJpeg", "%s", stream->decoder->Failure().c_str());
+            return -1;
+        }
+    }
+    return 0;
 }
 
-void DeleteFeeder(VipsImage*, gpointer feeder)
+void DeleteStream(VipsImage*, gpointer stream)
 {
-    delete static_cast<RowFeeder*>(feeder);
+    delete static_cast<StreamedRegion*>(stream);
 }
 
 } // namespace
@@ -465,8 +363,6 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
     if (!decoder->Open(path.c_str(), header.bands()))
         return std::nullopt;
     const bool inMemory = access != JpegRegionAccess::Streamed;
-    // A streamed region's decoder starts at once on a thread of its own.
-    auto feeder = inMemory ? nullptr : std::make_unique<RowFeeder>(std::move(decoder), region.height);
     VipsImage* out = inMemory ? vips_image_new_memory() : vips_image_new();
     // The header's fields and metadata (colour profile, resolution, EXIF...), then the region's size.
     if (vips_image_pipelinev(out, VIPS_DEMAND_STYLE_THINSTRIP, header.get_image(), nullptr) != 0) {
@@ -483,13 +379,13 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
         DecodeIntoMemory(path, region, *decoder, out, access == JpegRegionAccess::InMemoryTwoThreads);
         return decoded;
     }
-    RowFeeder* owned = feeder.release();
-    g_signal_connect(out, "close", G_CALLBACK(DeleteFeeder), owned);
+    auto* owned = new StreamedRegion{std::move(decoder), {}};
+    g_signal_connect(out, "close", G_CALLBACK(DeleteStream), owned);
     if (vips_image_generate(out, nullptr, GenerateRows, nullptr, owned, nullptr) != 0) {
         g_object_unref(out);
         return std::nullopt;
     }
-    // Strips asked for by several threads reach the feeder in order, 16 rows at a time.
+    // Strips asked for by several threads reach the decoder in order, 16 rows at a time.
     return VImage(out).sequential(VImage::option()->set("tile_height", 16));
 }
 
