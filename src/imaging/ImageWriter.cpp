@@ -79,11 +79,8 @@ std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
         throw std::runtime_error("The file changed since it was loaded");
     const PixelRect upright{image.left, image.top, image.pixelWidth, image.pixelHeight};
     // Only the kept pixels are turned. All but a mirror left to right read them out of order, so they are
-    // decoded into memory first, and none can be encoded before the last is decoded: a core that no other image
-    // keeps busy decodes part of them.
-    const auto access = orientation <= 2              ? JpegRegionAccess::Streamed
-                        : WriteInProgress::CoreToSpare() ? JpegRegionAccess::InMemoryTwoThreads
-                                                         : JpegRegionAccess::InMemory;
+    // decoded into memory first.
+    const auto access = orientation <= 2 ? JpegRegionAccess::Streamed : JpegRegionAccess::InMemory;
     auto pixels = OpenJpegRegion(image.ReadPath(), header,
                                  StoredRect(upright, orientation, header.width(), header.height()), access);
     if (!pixels || orientation == 1)

@@ -1,7 +1,5 @@
 #include "imaging/JpegRegion.h"
 
-#include "imaging/DecoderWarnings.h"
-
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -10,7 +8,6 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 // libjpeg's headers need FILE and size_t declared first.
@@ -57,7 +54,6 @@ struct ErrorManager
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
     bool truncated;
-    bool quiet; // warnings not passed on (while skipping rows another decoder reads too)
 };
 
 [[noreturn]] void OnError(j_common_ptr info)
@@ -78,8 +74,6 @@ void OnMessage(j_common_ptr info, int level)
         errors->truncated = true;
         return;
     }
-    if (errors->quiet)
-        return;
     char text[JMSG_LENGTH_MAX];
     errors->base.format_message(info, text);
     g_log("VIPS", G_LOG_LEVEL_WARNING, "VipsJpeg: %s", text);
@@ -107,11 +101,9 @@ public:
     RegionDecoder(const RegionDecoder&) = delete;
     RegionDecoder& operator=(const RegionDecoder&) = delete;
 
-    // Reads the header and readies the decode; false when this path does not take the file. With quietSkip, the
-    // warnings raised up to the region (the header, the rows skipped) are not passed on.
-    bool Open(const char* path, int bands, bool quietSkip = false)
+    // Reads the header and readies the decode; false when this path does not take the file.
+    bool Open(const char* path, int bands)
     {
-        errors_.quiet = quietSkip;
         file_ = std::fopen(path, "rb");
         if (!file_)
             return false;
@@ -126,7 +118,6 @@ public:
         created_ = true;
         jpeg_stdio_src(&info_, file_);
         jpeg_read_header(&info_, TRUE);
-        multiScan_ = jpeg_has_multiple_scans(&info_);
         const bool plain = (info_.jpeg_color_space == JCS_YCbCr && info_.num_components == 3 && bands == 3) ||
                            (info_.jpeg_color_space == JCS_GRAYSCALE && info_.num_components == 1 && bands == 1);
         if (!plain || info_.data_precision != 8 || region_.left < 0 || region_.top < 0 || region_.width < 1 ||
@@ -138,7 +129,7 @@ public:
         // Where a progressive file's scans end early, the decoder smooths each block's missing detail from blocks
         // up to two away, and at a cropped or skipped edge it would see none: such a picture is decoded whole.
         const bool whole = ScansEndEarly();
-        if (whole && !errors_.quiet)
+        if (whole)
             g_log("VIPS", G_LOG_LEVEL_WARNING, "VipsJpeg: damaged file: its progressive scans end early");
         JDIMENSION from = 0;
         JDIMENSION width = info_.output_width;
@@ -152,15 +143,10 @@ public:
         const int skip = whole ? 0 : std::max(0, region_.top - kMargin);
         if (skip > 0)
             jpeg_skip_scanlines(&info_, static_cast<JDIMENSION>(skip));
-        errors_.quiet = false;
         return true;
     }
 
     std::size_t LineBytes() const { return static_cast<std::size_t>(info_.output_width) * info_.output_components; }
-    int Bands() const { return info_.output_components; }
-    // Whether the file has several scans (progressive ones): the decoder then reads them all, and keeps the whole
-    // picture's coefficients, before its first row.
-    bool MultiScan() const { return multiScan_; }
 
     // Decodes the region's next row, top to bottom, into line: LineBytes() bytes, the region's row RowOffset()
     // bytes in. False, with the reason in Failure(), when the file cannot give it.
@@ -240,7 +226,6 @@ private:
     jpeg_decompress_struct info_;
     ErrorManager errors_;
     bool created_ = false;
-    bool multiScan_ = false;
     int nextRow_ = 0; // of the region
     std::size_t columnOffset_ = 0;
     std::vector<JSAMPLE> line_;
@@ -259,49 +244,13 @@ bool ReadGrid(FILE* file, jpeg_decompress_struct& info, ErrorManager& errors, Bl
     return true;
 }
 
-// Decodes rows [from, to) of decoder's region into the same rows of out; the reason when the file cannot give them.
-std::string ReadRows(RegionDecoder& decoder, VipsImage* out, int from, int to)
+// Decodes the region into out's memory, top to bottom; throws with the reason when the file cannot give it.
+void DecodeIntoMemory(RegionDecoder& decoder, VipsImage* out)
 {
-    for (int y = from; y < to; ++y) {
+    for (int y = 0; y < out->Ysize; ++y) {
         if (!decoder.ReadNextRow(VIPS_IMAGE_ADDR(out, 0, y)))
-            return decoder.Failure();
+            throw std::runtime_error(decoder.Failure()); // this decoder's own sentence
     }
-    return {};
-}
-
-// Decodes the region into out's memory. With twoThreads, a second decoder takes the lower rows at the same time;
-// it only entropy-decodes the rows above them, but that is most of a decode's work (about two thirds, on
-// photos), so the pair finishes in about three quarters of the time of one, for half again the work. Either way
-// the pixels are those of one decode of the whole region.
-void DecodeIntoMemory(const std::string& path, const PixelRect& region, RegionDecoder& decoder, VipsImage* out,
-                      bool twoThreads)
-{
-    // Where the two take about the same time: a row costs the lower decoder two thirds to skip of what a row
-    // costs to decode, so the upper one takes 1 / (2 - 2/3) of the rows.
-    constexpr int kUpperPercent = 75;
-    // A file of several scans is read whole before its first row: a second decoder would read it all again.
-    const bool shared = twoThreads && region.height >= 2 * kMargin && !decoder.MultiScan();
-    const int split = shared ? region.height * kUpperPercent / 100 : region.height;
-    bool lowerRead = false;
-    std::string lowerFailure;
-    std::jthread helper; // joined on the way out, whatever happens
-    if (shared) {
-        helper = std::jthread([&, relay = WarningRelay()] {
-            relay.Enter();
-            RegionDecoder lower({region.left, region.top + split, region.width, region.height - split});
-            // The header and the rows it skips are the first decoder's too: their warnings are raised once, by it.
-            lowerRead = lower.Open(path.c_str(), decoder.Bands(), true);
-            if (lowerRead)
-                lowerFailure = ReadRows(lower, out, split, region.height);
-        });
-    }
-    std::string failure = ReadRows(decoder, out, 0, split);
-    if (helper.joinable())
-        helper.join();
-    if (failure.empty())
-        failure = lowerRead ? lowerFailure : ReadRows(decoder, out, split, region.height);
-    if (!failure.empty())
-        throw std::runtime_error(failure); // this decoder's own sentence
 }
 
 // A streamed region's decoder, read by libvips' workers one at a time, top to bottom (behind the sequential the
@@ -376,7 +325,7 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
         VImage decoded(out);
         if (vips_image_write_prepare(out) != 0)
             throw vips::VError();
-        DecodeIntoMemory(path, region, *decoder, out, access == JpegRegionAccess::InMemoryTwoThreads);
+        DecodeIntoMemory(*decoder, out);
         return decoded;
     }
     auto* owned = new StreamedRegion{std::move(decoder), {}};

@@ -686,8 +686,7 @@ TEST_F(SaveTest, TheEstimatedMemoryOfASaveIsWhatItHolds)
 }
 
 // The decoder's warnings about a damaged picture come back with its save, on one line, and not on standard error;
-// also those of decoders on other threads (libvips' workers for a picture streamed upright, or a second decoder for
-// a turned picture), each warning once.
+// also those of the decoder on libvips' workers (a picture streamed upright), each warning once.
 TEST_F(SaveTest, DecoderWarningsComeBackWithTheImageNotOnStandardError)
 {
     const std::string source = folder.Path("misnumbered-restarts.jpg");
