@@ -11,14 +11,12 @@
 #include "imaging/SourceProbe.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vips/vips8>
 
@@ -48,25 +46,6 @@ void SkipRows(const VImage& pixels, int rows)
     }
     g_object_unref(region);
 }
-
-// Counts the images being written in this process, each for as long as it is.
-class WriteInProgress
-{
-public:
-    WriteInProgress() { ++count_; }
-    ~WriteInProgress() { --count_; }
-    WriteInProgress(const WriteInProgress&) = delete;
-    WriteInProgress& operator=(const WriteInProgress&) = delete;
-
-    // Whether the images being written, this one among them, leave a core idle.
-    static bool CoreToSpare()
-    {
-        return static_cast<unsigned>(count_.load()) < std::max(1U, std::thread::hardware_concurrency());
-    }
-
-private:
-    static inline std::atomic<int> count_{0};
-};
 
 // A JPEG's region decoded alone (see OpenJpegRegion) and turned upright; nothing when that path does not take it.
 std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
@@ -643,7 +622,6 @@ SaveResult WriteWorkingImage(const WorkingImage::Impl& image, const std::string&
     SaveResult result = SaveResult::Failed;
     std::string warned;
     {
-        const WriteInProgress writing;
         const WarningScope warnings;
         result = WriteUnderScope(image, path, request, warnings, &said);
         warned = warnings.Summary(said);
