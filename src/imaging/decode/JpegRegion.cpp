@@ -1,18 +1,13 @@
 #include "imaging/decode/JpegRegion.h"
 
-#include "imaging/decode/DecoderWarnings.h"
-
 #include <algorithm>
-#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 // libjpeg's headers need FILE and size_t declared first.
@@ -59,7 +54,7 @@ struct ErrorManager
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
     bool truncated;
-    bool quiet; // warnings not passed on (while skipping rows another decoder reads too)
+    bool quiet; // warnings not passed on (a header read for its grid alone)
 };
 
 [[noreturn]] void OnError(j_common_ptr info)
@@ -109,11 +104,9 @@ public:
     RegionDecoder(const RegionDecoder&) = delete;
     RegionDecoder& operator=(const RegionDecoder&) = delete;
 
-    // Reads the header and readies the decode; false when this path does not take the file. With quietSkip, the
-    // warnings raised up to the region (the header, the rows skipped) are not passed on.
-    bool Open(const char* path, int bands, bool quietSkip = false)
+    // Reads the header and readies the decode; false when this path does not take the file.
+    bool Open(const char* path, int bands)
     {
-        errors_.quiet = quietSkip;
         file_ = std::fopen(path, "rb");
         if (!file_)
             return false;
@@ -128,7 +121,6 @@ public:
         created_ = true;
         jpeg_stdio_src(&info_, file_);
         jpeg_read_header(&info_, TRUE);
-        multiScan_ = jpeg_has_multiple_scans(&info_);
         const bool plain = (info_.jpeg_color_space == JCS_YCbCr && info_.num_components == 3 && bands == 3) ||
                            (info_.jpeg_color_space == JCS_GRAYSCALE && info_.num_components == 1 && bands == 1);
         if (!plain || info_.data_precision != 8 || region_.left < 0 || region_.top < 0 || region_.width < 1 ||
@@ -140,7 +132,7 @@ public:
         // Where a progressive file's scans end early, the decoder smooths each block's missing detail from blocks
         // up to two away, and at a cropped or skipped edge it would see none: such a picture is decoded whole.
         const bool whole = ScansEndEarly();
-        if (whole && !errors_.quiet)
+        if (whole)
             g_log("VIPS", G_LOG_LEVEL_WARNING, "VipsJpeg: damaged file: its progressive scans end early");
         JDIMENSION from = 0;
         JDIMENSION width = info_.output_width;
@@ -154,15 +146,10 @@ public:
         const int skip = whole ? 0 : std::max(0, region_.top - kMargin);
         if (skip > 0)
             jpeg_skip_scanlines(&info_, static_cast<JDIMENSION>(skip));
-        errors_.quiet = false;
         return true;
     }
 
     std::size_t LineBytes() const { return static_cast<std::size_t>(info_.output_width) * info_.output_components; }
-    int Bands() const { return info_.output_components; }
-    // Whether the file has several scans (progressive ones): the decoder then reads them all, and keeps the whole
-    // picture's coefficients, before its first row.
-    bool MultiScan() const { return multiScan_; }
 
     // Decodes the region's next row, top to bottom, into line: LineBytes() bytes, the region's row RowOffset()
     // bytes in. False, with the reason in Failure(), when the file cannot give it.
@@ -181,14 +168,25 @@ public:
     std::size_t RowOffset() const { return columnOffset_ * static_cast<std::size_t>(info_.output_components); }
 
     // Copies the region's next row to out (the region's width of pixels); as DecodeNextLine.
-    bool ReadNextRow(unsigned char* out)
+    bool ReadNextRow(unsigned char* out) { return ReadRow(nextRow_, out, 0, region_.width); }
+
+    // Copies `width` pixels from column `left` of the region's row y to out. Rows come top to bottom: rows skipped
+    // are decoded and dropped, and the last row read can be read again; an earlier one fails.
+    bool ReadRow(int y, unsigned char* out, int left, int width)
     {
         if (line_.empty())
             line_.resize(LineBytes());
-        if (!DecodeNextLine(line_.data()))
+        if (!failure_.empty()) // after an error libjpeg's state is undefined: nothing more is read
             return false;
-        std::memcpy(out, line_.data() + RowOffset(),
-                    static_cast<std::size_t>(region_.width) * static_cast<std::size_t>(info_.output_components));
+        if (y < nextRow_ - 1)
+            return Fail("The picture's rows were asked for out of order");
+        while (nextRow_ <= y) {
+            if (!DecodeNextLine(line_.data()))
+                return false;
+        }
+        const auto bands = static_cast<std::size_t>(info_.output_components);
+        std::memcpy(out, line_.data() + RowOffset() + static_cast<std::size_t>(left) * bands,
+                    static_cast<std::size_t>(width) * bands);
         return true;
     }
 
@@ -231,7 +229,6 @@ private:
     jpeg_decompress_struct info_;
     ErrorManager errors_;
     bool created_ = false;
-    bool multiScan_ = false;
     int nextRow_ = 0; // of the region
     std::size_t columnOffset_ = 0;
     std::vector<JSAMPLE> line_;
@@ -250,186 +247,40 @@ bool ReadGrid(FILE* file, jpeg_decompress_struct& info, ErrorManager& errors, Bl
     return true;
 }
 
-// Decodes a region's rows ahead, on a thread of its own, into a ring of rows that libvips' workers copy from: the
-// decoder stays on one thread, and the workers, which took turns at it before, only wait for rows (a lone 24 or
-// 100 MP crop took a tenth less time). The ring holds about 2 MB, at least 32 rows.
-class RowFeeder
+// Decodes the region into out's memory, top to bottom; throws with the reason when the file cannot give it.
+void DecodeIntoMemory(RegionDecoder& decoder, VipsImage* out)
 {
-    static constexpr std::size_t kRingBytes = std::size_t{2} << 20;
-
-public:
-    RowFeeder(std::unique_ptr<RegionDecoder> decoder, int height)
-        : decoder_(std::move(decoder)), height_(height), bands_(static_cast<std::size_t>(decoder_->Bands())),
-          rowBytes_(decoder_->LineBytes()), rowOffset_(decoder_->RowOffset()),
-          capacity_(static_cast<int>(std::clamp<std::size_t>(kRingBytes / rowBytes_, 32, 1024))),
-          ring_(rowBytes_ * static_cast<std::size_t>(capacity_)), thread_([this] {
-              relay_.Enter(); // the decoder's warnings belong to the image's scope
-              Run();
-          })
-    {}
-
-    ~RowFeeder()
-    {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
+    for (int y = 0; y < out->Ysize; ++y) {
+        if (!decoder.ReadNextRow(VIPS_IMAGE_ADDR(out, 0, y)))
+            throw std::runtime_error(decoder.Failure()); // this decoder's own sentence
     }
+}
 
-    RowFeeder(const RowFeeder&) = delete;
-    RowFeeder& operator=(const RowFeeder&) = delete;
-
-    // Copies the rows of out's valid area into it as they are decoded, a chunk at a time (one wait and one wake-up
-    // a chunk, not a row). False, with the reason, when the file cannot give them or a row was asked for again
-    // after later ones.
-    bool Copy(VipsRegion* out, std::string* reason)
-    {
-        const VipsRect& rect = out->valid;
-        const int chunk = std::max(1, capacity_ / 2);
-        for (int from = rect.top; from < rect.top + rect.height; from += chunk) {
-            const int to = std::min(from + chunk, rect.top + rect.height); // rows [from, to)
-            {
-                std::unique_lock lock(mutex_);
-                if (from < kept_) {
-                    *reason = "The picture's rows were asked for out of order";
-                    return false;
-                }
-                if (to - kept_ > capacity_) { // rows skipped: the ring lets them go so the decoder can reach these
-                    kept_ = to - capacity_;
-                    changed_.notify_all();
-                }
-                ++waiting_;
-                wanted_ = std::min(wanted_, to);
-                changed_.wait(lock, [&] { return decoded_ >= to || !failure_.empty(); });
-                if (--waiting_ == 0)
-                    wanted_ = std::numeric_limits<int>::max();
-                if (decoded_ < to) {
-                    *reason = failure_;
-                    return false;
-                }
-            }
-            // Rows from kept_ on are not written again until kept_ passes them: copied without the lock.
-            for (int y = from; y < to; ++y)
-                std::memcpy(VIPS_REGION_ADDR(out, rect.left, y),
-                            Slot(y) + rowOffset_ + static_cast<std::size_t>(rect.left) * bands_,
-                            static_cast<std::size_t>(rect.width) * bands_);
-            {
-                std::lock_guard lock(mutex_);
-                kept_ = std::max(kept_, to - 1); // the last row stays for a second look
-            }
-            changed_.notify_all();
-        }
-        return true;
-    }
-
-private:
-    unsigned char* Slot(int y) { return ring_.data() + static_cast<std::size_t>(y % capacity_) * rowBytes_; }
-
-    void Run()
-    {
-        for (int y = 0; y < height_; ++y) {
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return stop_ || y - kept_ < capacity_; });
-                if (stop_)
-                    return;
-            }
-            // Rows at or after kept_ + capacity_ are never written while a reader copies: slot y is free.
-            if (!decoder_->DecodeNextLine(Slot(y))) { // straight into the ring, margins and all
-                std::lock_guard lock(mutex_);
-                failure_ = decoder_->Failure();
-                changed_.notify_all();
-                return;
-            }
-            bool awaited = false;
-            {
-                std::lock_guard lock(mutex_);
-                decoded_ = y + 1;
-                awaited = decoded_ >= wanted_;
-            }
-            if (awaited)
-                changed_.notify_all();
-        }
-    }
-
-    std::unique_ptr<RegionDecoder> decoder_;
-    const int height_;
-    const std::size_t bands_;
-    const std::size_t rowBytes_;  // a slot: the decoder's whole line, with the margins around the region's row
-    const std::size_t rowOffset_; // where the region's row starts in it
-    const int capacity_;          // rows in the ring
-    std::vector<unsigned char> ring_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int decoded_ = 0;                              // rows decoded so far
-    int kept_ = 0;                                 // the first row still kept for readers
-    int waiting_ = 0;                              // readers waiting for rows
-    int wanted_ = std::numeric_limits<int>::max(); // the fewest rows a waiting reader needs
-    std::string failure_;                          // set once, when the decoder failed
-    bool stop_ = false;
-    const WarningRelay relay_;
-    std::thread thread_; // last: starts once everything above is ready
+// A streamed region's decoder, read by libvips' workers one at a time, top to bottom (behind the sequential the
+// region is given), as libvips reads its own decoder.
+struct StreamedRegion
+{
+    std::unique_ptr<RegionDecoder> decoder;
+    std::mutex mutex;
 };
 
-// Decodes rows [from, to) of decoder's region into the same rows of out; the reason when the file cannot give them.
-std::string ReadRows(RegionDecoder& decoder, VipsImage* out, int from, int to)
+int GenerateRows(VipsRegion* out, void*, void* streamPointer, void*, gboolean*)
 {
-    for (int y = from; y < to; ++y) {
-        if (!decoder.ReadNextRow(VIPS_IMAGE_ADDR(out, 0, y)))
-            return decoder.Failure();
+    auto* stream = static_cast<StreamedRegion*>(streamPointer);
+    const VipsRect& rect = out->valid;
+    const std::lock_guard lock(stream->mutex);
+    for (int y = rect.top; y < rect.top + rect.height; ++y) {
+        if (!stream->decoder->ReadRow(y, VIPS_REGION_ADDR(out, rect.left, y), rect.left, rect.width)) {
+            vips_error("VipsJpeg", "%s", stream->decoder->Failure().c_str());
+            return -1;
+        }
     }
-    return {};
+    return 0;
 }
 
-// Decodes the region into out's memory. With twoThreads, a second decoder takes the lower rows at the same time;
-// it only entropy-decodes the rows above them, but that is most of a decode's work (about two thirds, on
-// photos), so the pair finishes in about three quarters of the time of one, for half again the work. Either way
-// the pixels are those of one decode of the whole region.
-void DecodeIntoMemory(const std::string& path, const PixelRect& region, RegionDecoder& decoder, VipsImage* out,
-                      bool twoThreads)
+void DeleteStream(VipsImage*, gpointer stream)
 {
-    // Where the two take about the same time: a row costs the lower decoder two thirds to skip of what a row
-    // costs to decode, so the upper one takes 1 / (2 - 2/3) of the rows.
-    constexpr int kUpperPercent = 75;
-    // A file of several scans is read whole before its first row: a second decoder would read it all again.
-    const bool shared = twoThreads && region.height >= 2 * kMargin && !decoder.MultiScan();
-    const int split = shared ? region.height * kUpperPercent / 100 : region.height;
-    bool lowerRead = false;
-    std::string lowerFailure;
-    std::jthread helper; // joined on the way out, whatever happens
-    if (shared) {
-        helper = std::jthread([&, relay = WarningRelay()] {
-            relay.Enter();
-            RegionDecoder lower({region.left, region.top + split, region.width, region.height - split});
-            // The header and the rows it skips are the first decoder's too: their warnings are raised once, by it.
-            lowerRead = lower.Open(path.c_str(), decoder.Bands(), true);
-            if (lowerRead)
-                lowerFailure = ReadRows(lower, out, split, region.height);
-        });
-    }
-    std::string failure = ReadRows(decoder, out, 0, split);
-    if (helper.joinable())
-        helper.join();
-    if (failure.empty())
-        failure = lowerRead ? lowerFailure : ReadRows(decoder, out, split, region.height);
-    if (!failure.empty())
-        throw std::runtime_error(failure); // this decoder's own sentence
-}
-
-int GenerateRows(VipsRegion* out, void*, void* feederPointer, void*, gboolean*)
-{
-    std::string reason;
-    if (static_cast<RowFeeder*>(feederPointer)->Copy(out, &reason))
-        return 0;
-    vips_error("VipsJpeg", "%s", reason.c_str());
-    return -1;
-}
-
-void DeleteFeeder(VipsImage*, gpointer feeder)
-{
-    delete static_cast<RowFeeder*>(feeder);
+    delete static_cast<StreamedRegion*>(stream);
 }
 
 } // namespace
@@ -465,8 +316,6 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
     if (!decoder->Open(path.c_str(), header.bands()))
         return std::nullopt;
     const bool inMemory = access != JpegRegionAccess::Streamed;
-    // A streamed region's decoder starts at once on a thread of its own.
-    auto feeder = inMemory ? nullptr : std::make_unique<RowFeeder>(std::move(decoder), region.height);
     VipsImage* out = inMemory ? vips_image_new_memory() : vips_image_new();
     // The header's fields and metadata (colour profile, resolution, EXIF...), then the region's size.
     if (vips_image_pipelinev(out, VIPS_DEMAND_STYLE_THINSTRIP, header.get_image(), nullptr) != 0) {
@@ -480,16 +329,16 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
         VImage decoded(out);
         if (vips_image_write_prepare(out) != 0)
             throw vips::VError();
-        DecodeIntoMemory(path, region, *decoder, out, access == JpegRegionAccess::InMemoryTwoThreads);
+        DecodeIntoMemory(*decoder, out);
         return decoded;
     }
-    RowFeeder* owned = feeder.release();
-    g_signal_connect(out, "close", G_CALLBACK(DeleteFeeder), owned);
+    auto* owned = new StreamedRegion{std::move(decoder), {}};
+    g_signal_connect(out, "close", G_CALLBACK(DeleteStream), owned);
     if (vips_image_generate(out, nullptr, GenerateRows, nullptr, owned, nullptr) != 0) {
         g_object_unref(out);
         return std::nullopt;
     }
-    // Strips asked for by several threads reach the feeder in order, 16 rows at a time.
+    // Strips asked for by several threads reach the decoder in order, 16 rows at a time.
     return VImage(out).sequential(VImage::option()->set("tile_height", 16));
 }
 

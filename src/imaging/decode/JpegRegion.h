@@ -20,17 +20,15 @@ std::optional<BlockGrid> JpegBlockGrid(const std::string& path);
 // far as the region needs: the rows above it are entropy-decoded and dropped, the columns beside it are not
 // transformed or converted, the rows below it are never read. The pixels are those libvips' own decoder gives
 // for the same rectangle; `header` is libvips' image of the same file, whose metadata the result carries.
-// Streams top to bottom, or with InMemory is decoded into memory at once, for a caller that reads out of order;
-// InMemoryTwoThreads has a second decoder take the lower rows on a thread of its own meanwhile (less time, a
-// third more work: for a core that would stay idle). Nothing when the file is a JPEG this path does not decode (CMYK,
-// 12-bit, a header libjpeg refuses): the caller then uses libvips' decoder. A truncated file fails when its pixels are
-// read (in memory: throws vips::VError here). A progressive file whose scans end early is decoded whole, so its
-// region's pixels are still the whole decode's, and warns that it is damaged.
+// Streams top to bottom, or with InMemory is decoded into memory at once, for a caller that reads out of order.
+// Nothing when the file is a JPEG this path does not decode (CMYK, 12-bit, a header libjpeg refuses): the
+// caller then uses libvips' decoder. A truncated file fails when its pixels are read (in memory: throws
+// vips::VError here). A progressive file whose scans end early is decoded whole, so its region's pixels are still
+// the whole decode's, and warns that it is damaged.
 enum class JpegRegionAccess
 {
     Streamed,
     InMemory,
-    InMemoryTwoThreads,
 };
 std::optional<vips::VImage> OpenJpegRegion(const std::string& path, const vips::VImage& header, const PixelRect& region,
                                            JpegRegionAccess access = JpegRegionAccess::Streamed);

@@ -12,14 +12,12 @@
 #include "imaging/decode/SourceProbe.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vips/vips8>
 
@@ -51,25 +49,6 @@ void SkipRows(const VImage& pixels, int rows)
     g_object_unref(region);
 }
 
-// Counts the images being written in this process, each for as long as it is.
-class WriteInProgress
-{
-public:
-    WriteInProgress() { ++count_; }
-    ~WriteInProgress() { --count_; }
-    WriteInProgress(const WriteInProgress&) = delete;
-    WriteInProgress& operator=(const WriteInProgress&) = delete;
-
-    // Whether the images being written, this one among them, leave a core idle.
-    static bool CoreToSpare()
-    {
-        return static_cast<unsigned>(count_.load()) < std::max(1U, std::thread::hardware_concurrency());
-    }
-
-private:
-    static inline std::atomic<int> count_{0};
-};
-
 // A JPEG's region decoded alone (see OpenJpegRegion) and turned upright; nothing when that path does not take it.
 std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
 {
@@ -81,11 +60,8 @@ std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
         throw std::runtime_error("The file changed since it was loaded");
     const PixelRect upright{image.left, image.top, image.pixelWidth, image.pixelHeight};
     // Only the kept pixels are turned. All but a mirror left to right read them out of order, so they are
-    // decoded into memory first, and none can be encoded before the last is decoded: a core that no other image
-    // keeps busy decodes part of them.
-    const auto access = orientation <= 2                 ? JpegRegionAccess::Streamed
-                        : WriteInProgress::CoreToSpare() ? JpegRegionAccess::InMemoryTwoThreads
-                                                         : JpegRegionAccess::InMemory;
+    // decoded into memory first.
+    const auto access = orientation <= 2 ? JpegRegionAccess::Streamed : JpegRegionAccess::InMemory;
     auto pixels = OpenJpegRegion(image.ReadPath(), header,
                                  StoredRect(upright, orientation, header.width(), header.height()), access);
     if (!pixels || orientation == 1)
@@ -641,7 +617,6 @@ SaveResult WriteWorkingImage(const WorkingImage::Impl& image, const std::string&
     SaveResult result = SaveResult::Failed;
     std::string warned;
     {
-        const WriteInProgress writing;
         const WarningScope warnings;
         result = WriteUnderScope(image, path, request, warnings, &said);
         warned = warnings.Summary(said);
