@@ -1,5 +1,5 @@
-#include "customratio/CustomRatioWindowController.h"
 #include "customratio/CustomRatioViewController.h"
+#include "customratio/CustomRatioWindowController.h"
 #include "settings/DataProvider.h"
 
 #include <QApplication>

@@ -120,14 +120,13 @@ int Floor(const std::vector<Item>& items, const Options& options)
     for (const Item& item : items) {
         try {
             auto start = std::chrono::steady_clock::now();
-            VImage source = VImage::new_from_file(item.path.c_str(),
-                                                  VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+            VImage source =
+                VImage::new_from_file(item.path.c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
             if (vips_sink_disc(source.get_image(), NoRegionWrite, nullptr) != 0)
                 throw vips::VError();
             decodeMs += Ms(start);
-            VImage cut = OpenUpright(item.path)
-                             .extract_area(item.left, item.top, item.width, item.height)
-                             .copy_memory();
+            VImage cut =
+                OpenUpright(item.path).extract_area(item.left, item.top, item.width, item.height).copy_memory();
             start = std::chrono::steady_clock::now();
             Save(cut, OutputPath(options, item.path), options);
             encodeMs += Ms(start);

@@ -86,11 +86,12 @@ Alert RunMessages::Report(const CropRunResult& result)
                                               : ToQString(std::string(kRunSucceededMessage));
     report.informativeText = headline + QLatin1Char('\n') + ToQString(RunCountsText(CountOutcomes(result.outcomes)));
     for (const ImageOutcome& outcome : result.outcomes) {
-        if (!outcome.reason.empty())
-            report.detailedText += ToQString(outcome.sourcePath + ": " + outcome.reason) + QLatin1Char('\n');
-        else if (outcome.wholeImage)
-            report.detailedText += ToQString(outcome.sourcePath) +
-                                   Tr(": the crop cuts nothing out of it; the whole image was written\n");
+        QString line = ToQString(outcome.reason);
+        if (outcome.wholeImage) // said first, beside what else the image's output lacks
+            line = Tr("the crop cuts nothing out of it; the whole image was written") +
+                   (line.isEmpty() ? QString() : QStringLiteral("; ") + line);
+        if (!line.isEmpty())
+            report.detailedText += ToQString(outcome.sourcePath) + QStringLiteral(": ") + line + QLatin1Char('\n');
     }
     report.buttons = {Tr("OK"), Tr("Open Output Folder")};
     return report;

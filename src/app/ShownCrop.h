@@ -11,6 +11,7 @@ namespace trimlark {
 // from its selection (the size and the JPEG layout read then); a "Subject" crop is placed only when the sample is
 // given (the preview's worker has it), and is centred otherwise, at the same size. Reads no file.
 CropPlan GetShownCrop(const std::string& path, PixelSize size, const std::optional<LosslessJpegLayout>& jpeg,
-                      const CropSettings& settings, const CustomRatio& ratio, const RgbaBitmap* subjectSample = nullptr);
+                      const CropSettings& settings, const CustomRatio& ratio,
+                      const RgbaBitmap* subjectSample = nullptr);
 
 } // namespace trimlark

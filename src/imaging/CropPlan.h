@@ -41,10 +41,10 @@ struct CropPlan
 // The facts of a picture a plan is made from besides the settings, each read once.
 struct CropPlanPicture
 {
-    PixelSize upright;                       // the picture's size, upright
-    std::optional<LosslessJpegLayout> jpeg;  // a JPEG's layout, for the lossless crop
+    PixelSize upright;                         // the picture's size, upright
+    std::optional<LosslessJpegLayout> jpeg;    // a JPEG's layout, for the lossless crop
     const RgbaBitmap* subjectSample = nullptr; // where a "Subject" crop looks (LoadSubjectSample); none: centred
-    std::optional<OutputFormat> format;      // the output's format; the lossless crop writes JPEG only
+    std::optional<OutputFormat> format;        // the output's format; the lossless crop writes JPEG only
 };
 
 // The plan of one picture: the settings' rectangle (percents in double precision), moved onto the subject where

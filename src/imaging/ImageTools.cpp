@@ -3,14 +3,14 @@
 #include "base/Reason.h"
 #include "imaging/Codecs.h"
 #include "imaging/CropPlan.h"
-#include "imaging/decode/DecoderWarnings.h"
-#include "imaging/encode/ImageWriter.h"
 #include "imaging/LibrarySetup.h"
+#include "imaging/WorkingImageImpl.h"
+#include "imaging/decode/DecoderWarnings.h"
 #include "imaging/decode/LoadLimits.h"
+#include "imaging/decode/SourceProbe.h"
+#include "imaging/encode/ImageWriter.h"
 #include "imaging/encode/LosslessJpeg.h"
 #include "imaging/encode/PngWriter.h"
-#include "imaging/decode/SourceProbe.h"
-#include "imaging/WorkingImageImpl.h"
 #include "settings/CropGeometry.h"
 
 #include <algorithm>

@@ -57,7 +57,8 @@ bool StartVips()
     // Where libvips would have found itself: its messages' translations, and the same environment for the
     // programs this one starts.
     g_setenv("VIPSHOME", TRIMLARK_VIPS_PREFIX, TRUE);
-    bindtextdomain(("vips" + VipsVersion()).c_str(), (std::filesystem::path(TRIMLARK_VIPS_PREFIX) / "share" / "locale").c_str());
+    bindtextdomain(("vips" + VipsVersion()).c_str(),
+                   (std::filesystem::path(TRIMLARK_VIPS_PREFIX) / "share" / "locale").c_str());
     if (started) {
         LoadModules(true);
         deferredModules = true;

@@ -27,8 +27,7 @@ std::vector<RepeatedFile> RemoveRepeatedFiles(std::vector<std::string>& paths);
 
 // The images of a folder (accepted extensions), sorted by name; with recursive, those of its whole tree, sorted
 // by path. Absent, with the reason, when the folder cannot be read.
-std::optional<std::vector<std::string>> ImagesInFolder(const std::string& folder, bool recursive,
-                                                       std::string* reason);
+std::optional<std::vector<std::string>> ImagesInFolder(const std::string& folder, bool recursive, std::string* reason);
 
 // The paths with each folder among them replaced by its images (see ImagesInFolder; a folder that cannot be read
 // gives none). Files stay as they are, in their order.

@@ -19,7 +19,8 @@ struct ProfileContent
 
 // The lines of a profile, each ending in a line feed; the output folder is not stored. Settings that came after
 // the 25-line version (the automatic crop's position, the lossless JPEG crop, the formats after "Original" in
-// formats) at their defaults give the 25-line version, byte for byte; otherwise the whole latest version is written (see kProfileLaterLines).
+// formats) at their defaults give the 25-line version, byte for byte; otherwise the whole latest version is written
+// (see kProfileLaterLines).
 std::string WriteProfileText(const CropSettings& settings, const CustomRatio& customRatio, const FormatList& formats);
 
 // The lines after the 25th in the latest version. Each later version adds lines at the end and keeps the earlier

@@ -159,8 +159,8 @@ RunCounts CountOutcomes(const std::vector<ImageOutcome>& outcomes);
 std::string RunCountsText(const RunCounts& counts);
 
 // Processes every image of the job and returns when the last is done; call it off the GUI thread.
-// Up to maxInFlight images are worked on at once (0: one more than the cores), as far as the job's memory budget lets them:
-// an image whose save would not fit beside the others waits, one larger than the budget runs alone. What is
+// Up to maxInFlight images are worked on at once (0: one more than the cores), as far as the job's memory budget lets
+// them: an image whose save would not fit beside the others waits, one larger than the budget runs alone. What is
 // written is the same as one
 // after another: an image that writes a path an earlier image writes or reads, or reads a path an earlier
 // image writes, starts only when that earlier image is done. Callbacks come one at a time, in list order.

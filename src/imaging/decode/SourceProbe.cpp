@@ -1,7 +1,7 @@
 #include "imaging/decode/SourceProbe.h"
 
-#include "imaging/decode/JpegRegion.h"
 #include "imaging/LibrarySetup.h"
+#include "imaging/decode/JpegRegion.h"
 #include "imaging/metadata/MetadataCarrier.h"
 
 #include <algorithm>

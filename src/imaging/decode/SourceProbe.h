@@ -1,8 +1,8 @@
 #pragma once
 
 #include "imaging/ImageTools.h"
-#include "imaging/decode/LoadLimits.h"
 #include "imaging/WorkingImageImpl.h"
+#include "imaging/decode/LoadLimits.h"
 
 #include <optional>
 #include <string>

@@ -3,13 +3,13 @@
 #include "base/AtomicFile.h"
 #include "base/FileIo.h"
 #include "base/Reason.h"
+#include "imaging/LibrarySetup.h"
 #include "imaging/decode/DecoderWarnings.h"
 #include "imaging/decode/JpegRegion.h"
-#include "imaging/LibrarySetup.h"
+#include "imaging/decode/SourceProbe.h"
+#include "imaging/encode/PngWriter.h"
 #include "imaging/metadata/MetadataCarrier.h"
 #include "imaging/metadata/MetadataPlacement.h"
-#include "imaging/encode/PngWriter.h"
-#include "imaging/decode/SourceProbe.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,12 +1,11 @@
 #include "imaging/encode/PngWriter.h"
 
-#include <isa-l/igzip_lib.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <isa-l/igzip_lib.h>
 #include <memory>
 #include <vector>
 #include <vips/vips8>
@@ -118,8 +117,8 @@ private:
         head += "IDAT";
         std::string tail;
         AppendBigEndian32(tail, Crc(Crc(crc32(0, nullptr, 0), "IDAT", 4), compressed_.data(), used_));
-        const bool written = sink_(head.data(), head.size()) && sink_(compressed_.data(), used_) &&
-                             sink_(tail.data(), tail.size());
+        const bool written =
+            sink_(head.data(), head.size()) && sink_(compressed_.data(), used_) && sink_(tail.data(), tail.size());
         used_ = 0;
         return written;
     }
@@ -254,8 +253,8 @@ class PngEncoder
 {
 public:
     PngEncoder(const vips::VImage& pixels, std::string description, const ByteSink& sink)
-        : pixels_(pixels), description_(std::move(description)), sink_(sink),
-          width_(pixels.width()), bands_(pixels.bands()),
+        : pixels_(pixels), description_(std::move(description)), sink_(sink), width_(pixels.width()),
+          bands_(pixels.bands()),
           palette_(bands_, static_cast<std::size_t>(width_) * static_cast<std::size_t>(pixels.height())),
           previous_(static_cast<std::size_t>(width_) * bands_, 0)
     {}
@@ -353,7 +352,7 @@ private:
     static constexpr std::size_t kFilteredBytes = std::size_t{256} << 10;
     std::vector<std::uint8_t> filtered_; // rows not yet deflated, each after its filter byte: filled_ bytes
     std::size_t filled_ = 0;
-    std::unique_ptr<IdatStream> idat_;   // once the pixel data has begun
+    std::unique_ptr<IdatStream> idat_; // once the pixel data has begun
 };
 
 struct SinkState

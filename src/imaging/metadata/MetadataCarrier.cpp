@@ -252,9 +252,9 @@ std::string Kilobytes(std::size_t size)
 }
 
 // The largest block each JPEG marker segment takes: 65535 less the length field and the segment's own header.
-constexpr std::size_t kJpegExifLimit = 65535 - 2 - 6;   // "Exif\0\0"
-constexpr std::size_t kJpegXmpLimit = 65535 - 2 - 29;   // "http://ns.adobe.com/xap/1.0/\0"
-constexpr std::size_t kJpegIptcLimit = 65535 - 2 - 14;  // "Photoshop 3.0\0"
+constexpr std::size_t kJpegExifLimit = 65535 - 2 - 6;  // "Exif\0\0"
+constexpr std::size_t kJpegXmpLimit = 65535 - 2 - 29;  // "http://ns.adobe.com/xap/1.0/\0"
+constexpr std::size_t kJpegIptcLimit = 65535 - 2 - 14; // "Photoshop 3.0\0"
 
 Exiv2::ByteOrder NativeByteOrder()
 {
@@ -267,8 +267,8 @@ void KeepIfFits(Bytes& block, std::size_t limit, const char* name, OutputFormat 
 {
     if (block.size() <= limit)
         return;
-    AddRemark(remark, std::string(name) + " dropped: " + Kilobytes(block.size()) + ", more than " +
-                          FormatName(format) + " can hold");
+    AddRemark(remark, std::string(name) + " dropped: " + Kilobytes(block.size()) + ", more than " + FormatName(format) +
+                          " can hold");
     block.clear();
 }
 
@@ -299,7 +299,7 @@ std::vector<std::uint8_t> EncodeTiffDirectory(SourceMetadata& metadata, std::str
     tryBlock("IPTC", !metadata.iptc.empty(), [&](SourceMetadata& m) { m.iptc = metadata.iptc; });
     tryBlock("XMP", !metadata.xmp.empty(), [&](SourceMetadata& m) { m.xmp = metadata.xmp; });
     return accepted.exif.empty() && accepted.iptc.empty() && accepted.xmp.empty() ? std::vector<std::uint8_t>()
-                                                                                 : directory;
+                                                                                  : directory;
 }
 
 } // namespace
@@ -367,9 +367,9 @@ FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int h
 
     std::vector<const char*> unheld;
     if (format == OutputFormat::Gif || format == OutputFormat::Bmp) {
-        for (const auto& [name, present] : {std::pair{"EXIF", !metadata->exif.empty()},
-                                            std::pair{"IPTC", !metadata->iptc.empty()},
-                                            std::pair{"XMP", !metadata->xmp.empty()}})
+        for (const auto& [name, present] :
+             {std::pair{"EXIF", !metadata->exif.empty()}, std::pair{"IPTC", !metadata->iptc.empty()},
+              std::pair{"XMP", !metadata->xmp.empty()}})
             if (present)
                 unheld.push_back(name);
         metadata = SourceMetadata{};
@@ -383,13 +383,13 @@ FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int h
         std::string names = unheld.front();
         for (std::size_t i = 1; i < unheld.size(); ++i)
             names += (i + 1 == unheld.size() ? " and " : ", ") + std::string(unheld[i]);
-        AddRemark(remark, names + " dropped: " + FormatName(format) + " cannot hold " +
-                              (unheld.size() == 1 ? "it" : "them"));
+        AddRemark(remark,
+                  names + " dropped: " + FormatName(format) + " cannot hold " + (unheld.size() == 1 ? "it" : "them"));
     }
 
     // An XMP packet Exiv2 cannot write would otherwise vanish without a word.
-    if (!metadata->xmp.empty() && Exiv2::XmpParser::encode(fitted.xmp, metadata->xmp,
-                                                           Exiv2::XmpParser::useCompactFormat) != 0) {
+    if (!metadata->xmp.empty() &&
+        Exiv2::XmpParser::encode(fitted.xmp, metadata->xmp, Exiv2::XmpParser::useCompactFormat) != 0) {
         AddRemark(remark, "XMP dropped: Exiv2 cannot encode it");
         metadata->xmp.clear();
         fitted.xmp.clear();

@@ -19,9 +19,9 @@ struct FittedMetadata
     // as image libraries keep it. TIFF: the output's own first directory and all it points to, XMP and IPTC
     // included, starting at the file's first byte.
     std::vector<std::uint8_t> exif;
-    std::string xmp;              // XMP packet (JPEG, PNG, HEIC)
+    std::string xmp;                // XMP packet (JPEG, PNG, HEIC)
     std::vector<std::uint8_t> iptc; // a Photoshop resource block holding the IPTC (JPEG, PNG)
-    std::string remark;           // e.g. "XMP dropped: 80 KB, more than a JPEG can hold"; empty when all fits
+    std::string remark;             // e.g. "XMP dropped: 80 KB, more than a JPEG can hold"; empty when all fits
 
     bool Empty() const { return exif.empty() && xmp.empty() && iptc.empty(); }
 };
