@@ -1,5 +1,6 @@
 #include "ScriptedPlatform.h"
 #include "app/RatePrompt.h"
+#include "app/RunMessages.h"
 
 #include <QDir>
 #include <QImageReader>
@@ -226,6 +227,21 @@ TEST_F(ViewControllerRun, KeepingUnsavedSettingsAtQuitLeavesTheRunGoing)
     ASSERT_TRUE(RunAndWait());
     EXPECT_EQ(platform->alertTexts.last(), "Images cropped successfully.\n2 written, 1 replaced, 0 skipped, 0 failed");
     EXPECT_EQ(quit.count(), 0);
+}
+
+// An image written whole because its crop cut nothing says so in the details, beside its other remarks.
+TEST(RunMessages, TheReportNamesARefusedCropBesideTheImagesRemarks)
+{
+    CropRunResult result;
+    const auto written = [](const char* source, const char* reason, bool whole) {
+        ImageOutcome outcome;
+        outcome.sourcePath = source, outcome.reason = reason, outcome.wholeImage = whole;
+        return outcome;
+    };
+    result.outcomes = {written("a.jpg", "", true), written("b.jpg", "EXIF dropped", true), written("c.jpg", "", false)};
+    EXPECT_EQ(RunMessages::Report(result).detailedText,
+              "a.jpg: the crop cuts nothing out of it; the whole image was written\n"
+              "b.jpg: the crop cuts nothing out of it; the whole image was written; EXIF dropped\n");
 }
 
 TEST(RatePrompt, AsksAfterTheFirstSuccessfulRunOncePerLaunchUntilAnswered)
