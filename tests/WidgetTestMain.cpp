@@ -4,7 +4,8 @@
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
-// The main of every widget test program. Widget tests need a QApplication; listing the tests (done at build time) does not, and runs without a display.
+// The main of every widget test program. Widget tests need a QApplication; listing the tests (done at build time) does
+// not, and runs without a display.
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);

@@ -117,9 +117,9 @@ TEST_F(ViewControllerRun, RunReportsItsProgressAndEnd)
     platform->opens = false;
     platform->answer = [](const Alert& alert) { return alert.buttons.contains("Open Output Folder") ? 1 : 0; };
     ASSERT_TRUE(RunAndWait());
-    EXPECT_EQ(platform->alertTexts.last(),
-              "The folder " + TempPath("out") + " could not be opened: this system has no program for opening folders "
-              "(xdg-open, from the xdg-utils package).");
+    EXPECT_EQ(platform->alertTexts.last(), "The folder " + TempPath("out") +
+                                               " could not be opened: this system has no program for opening folders "
+                                               "(xdg-open, from the xdg-utils package).");
 }
 
 TEST_F(ViewControllerRun, OverwriteAnswersDecideEachExistingFileWhileTheControlsAreLocked)
@@ -202,8 +202,8 @@ TEST_F(ViewControllerRun, StopOrQuitDuringARunStartsNoFurtherImage)
             for (const int written : {1, 2})
                 QFile::remove(OutputOf(written));
         } else {
-            EXPECT_TRUE(platform->alertTexts.contains(
-                "Images are being cropped. Stop after the images in progress and quit?"));
+            EXPECT_TRUE(
+                platform->alertTexts.contains("Images are being cropped. Stop after the images in progress and quit?"));
             EXPECT_TRUE(quit.count() == 1 || quit.wait(10000)) << "the app ends with the run";
         }
     }

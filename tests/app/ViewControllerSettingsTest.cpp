@@ -43,7 +43,9 @@ TEST_F(ViewControllerSettings, EachControlChangesItsOwnSettingAndMarksTheProfile
         {"x%", step("OriginX"), {.textFieldCustomCropPercentsOriginX = "21", .stepperCustomCropPercentsOriginX = 21}},
         {"y%", step("OriginY"), {.textFieldCustomCropPercentsOriginY = "21", .stepperCustomCropPercentsOriginY = 21}},
         {"width%", step("Width"), {.textFieldCustomCropPercentsWidth = "61", .stepperCustomCropPercentsWidth = 61}},
-        {"typed %", give(TypeInto, "textFieldCustomCropPercentsWidth", "35"), {.textFieldCustomCropPercentsWidth = "35"}},
+        {"typed %",
+         give(TypeInto, "textFieldCustomCropPercentsWidth", "35"),
+         {.textFieldCustomCropPercentsWidth = "35"}},
         {"height%", step("Height"), {.textFieldCustomCropPercentsHeight = "61", .stepperCustomCropPercentsHeight = 61}},
         {"format list", give(ChooseItem, "comboFormat", "PNG"), {.comboFormat = png}},
         {"quality slider", [&] { QTest::keyClick(Find("sliderQuality"), Qt::Key_Left); }, {.sliderQuality = 79}},
@@ -68,8 +70,8 @@ TEST_F(ViewControllerSettings, EachControlChangesItsOwnSettingAndMarksTheProfile
     Click("buttonBrowse"); // cancelled: nothing changes
     OpenWith({"/in/a.png"});
     Trigger("actionVideoTutorial");
-    EXPECT_EQ(window->GetCropSettings(), (CropSettings{.textFieldOutputFolder = "/srv/crops",
-                                                       .checkKeepEXIFInformationAndCreationDate = false}));
+    EXPECT_EQ(window->GetCropSettings(),
+              (CropSettings{.textFieldOutputFolder = "/srv/crops", .checkKeepEXIFInformationAndCreationDate = false}));
     EXPECT_EQ(Title(), "Trimlark");
     EXPECT_EQ(platform->ReadPreference("OutputFolder"), "/srv/crops");
     EXPECT_EQ(platform->openedUrls, std::vector<QUrl>{ViewController::VideoTutorialUrl()});

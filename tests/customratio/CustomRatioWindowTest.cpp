@@ -1,6 +1,5 @@
-#include "customratio/CustomRatioViewController.h"
-
 #include "WidgetTestSupport.h"
+#include "customratio/CustomRatioViewController.h"
 #include "customratio/CustomRatioWindowController.h"
 #include "customratio/RatioTermEntry.h"
 

@@ -1,10 +1,10 @@
 #include "list/CropPreviewDrawing.h"
-#include "settings/SettingsRules.h"
 
-#include <gtest/gtest.h>
+#include "settings/SettingsRules.h"
 
 #include <array>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace trimlark {
@@ -37,7 +37,8 @@ Rgba At(const RgbaBitmap& bitmap, int column, int rowFromTop)
 Rgba Veiled(Rgba pixel)
 {
     for (int i = 0; i < 3; ++i)
-        pixel[static_cast<std::size_t>(i)] = static_cast<int>(std::lround(153.0 + 0.4 * pixel[static_cast<std::size_t>(i)]));
+        pixel[static_cast<std::size_t>(i)] =
+            static_cast<int>(std::lround(153.0 + 0.4 * pixel[static_cast<std::size_t>(i)]));
     return pixel;
 }
 

@@ -1,10 +1,10 @@
 #include "list/ImageListEditing.h"
-#include "list/ImageListRules.h"
 
-#include <gtest/gtest.h>
+#include "list/ImageListRules.h"
 
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <set>
 #include <unistd.h>
 
@@ -48,7 +48,8 @@ TEST(ImageListEditing, DroppedFilesMustExistBeNewAndAccepted)
         Paths dropped, expected;
     } cases[] = {
         {"drag order kept", {"/d/3.gif", "/d/1.jpg", "/d/2.png"}, {"/d/3.gif", "/d/1.jpg", "/d/2.png"}},
-        {"missing, listed and other types skipped", {"/d/gone.jpg", "/d/listed.jpg", "/d/doc.txt", "/d/2.png"},
+        {"missing, listed and other types skipped",
+         {"/d/gone.jpg", "/d/listed.jpg", "/d/doc.txt", "/d/2.png"},
          {"/d/2.png"}},
         {"same file twice in one drop", {"/d/1.jpg", "/d/1.jpg"}, {"/d/1.jpg"}},
     };
@@ -107,7 +108,7 @@ TEST(ImageListEditing, RemovedRowsLeaveTheSelectionOnTheNextRow)
         Paths expected;
         int next;
     } cases[] = {
-        {{3, 1, 1, 9}, {"a", "c", "e"}, 1}, {{4}, {"a", "b", "c", "d"}, 3},    {{0, 1, 2, 3, 4}, {}, -1},
+        {{3, 1, 1, 9}, {"a", "c", "e"}, 1},  {{4}, {"a", "b", "c", "d"}, 3},        {{0, 1, 2, 3, 4}, {}, -1},
         {{}, {"a", "b", "c", "d", "e"}, -1}, {{-1}, {"a", "b", "c", "d", "e"}, -1},
     };
     for (const auto& c : cases) {
@@ -125,7 +126,8 @@ TEST(ImageListEditing, AFolderStandsForItsImages)
     for (const char* name : {"b.png", "a.JPG", "notes.txt", "sub/c.png"})
         std::ofstream(folder / name) << "x";
     const std::string f = folder.string();
-    EXPECT_EQ(ExpandFolders({"/x.gif", f, f + "/missing"}), (Paths{"/x.gif", f + "/a.JPG", f + "/b.png", f + "/missing"}));
+    EXPECT_EQ(ExpandFolders({"/x.gif", f, f + "/missing"}),
+              (Paths{"/x.gif", f + "/a.JPG", f + "/b.png", f + "/missing"}));
     std::filesystem::remove_all(folder);
 }
 
@@ -136,11 +138,10 @@ TEST(ImageListRules, ExtensionsGiveAcceptanceAndRowIconInAnyCase)
         const char* path;
         const char* icon; // "" when the file is not taken
     } cases[] = {
-        {"/a.jpg", "JPG"},  {"/a.JPEG", "JPG"}, {"/a.jpe", "JPG"},   {"/a.Jp2", "JPG"},  {"/a.jpx", "JPG"},
-        {"/a.png", "PNG"},  {"/a.tif", "TIF"},  {"/a.TIFF", "TIF"},  {"/a.gif", "GIF"},  {"/a.bmp", "BMP"},
-        {"/a.heif", "HEIF"}, {"/a.HEIC", "HEIC"}, {"/a.webp", "WEBP"}, {"/a.AVIF", "AVIF"}, {"/a.jfif", ""},
-        {"/noext", ""},     {"/a/.jpg", ""},
-        {"/dir.png/file", ""}, {"/a.png.txt", ""}, {"", ""},
+        {"/a.jpg", "JPG"},   {"/a.JPEG", "JPG"},  {"/a.jpe", "JPG"},     {"/a.Jp2", "JPG"},   {"/a.jpx", "JPG"},
+        {"/a.png", "PNG"},   {"/a.tif", "TIF"},   {"/a.TIFF", "TIF"},    {"/a.gif", "GIF"},   {"/a.bmp", "BMP"},
+        {"/a.heif", "HEIF"}, {"/a.HEIC", "HEIC"}, {"/a.webp", "WEBP"},   {"/a.AVIF", "AVIF"}, {"/a.jfif", ""},
+        {"/noext", ""},      {"/a/.jpg", ""},     {"/dir.png/file", ""}, {"/a.png.txt", ""},  {"", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);

@@ -1,10 +1,10 @@
-#include "profile/ProfileFile.h"
 #include "profile/ProfileFormat.h"
 
-#include <gtest/gtest.h>
+#include "profile/ProfileFile.h"
 
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <utf8.h>
@@ -38,9 +38,11 @@ std::string Join(const std::vector<std::string>& lines, std::size_t count, const
 
 // Every field away from its default (the position "Subject": the later version); the format is "Original"
 // (index 12).
-const ProfileContent kSome{{false, 5, 1, true, 3, true, " 12 ", "-4.5", "640", "not a number", false, "35", 21.5f, "1",
-                            0.1f, "", 99.0f, "50", 1e-3f, 12, 79.9f, "Ünïcode [FileIndex] ✂", "", false, true},
-                           {21, 9, false}};
+const ProfileContent kSome{
+    {false, 5,     1,   true, 3,  true,  " 12 ", "-4.5", "640", "not a number", false,
+     "35",  21.5f, "1", 0.1f, "", 99.0f, "50",   1e-3f,  12,    79.9f,          "Ünïcode [FileIndex] ✂",
+     "",    false, true},
+    {21, 9, false}};
 
 void ExpectSameProfile(const ProfileContent& a, const ProfileContent& b)
 {
@@ -86,8 +88,10 @@ TEST(ProfileFormat, OlderVersionsKeepWhatTheyLack)
         int expectedFormat;
     } cases[] = {
         // The 20-line version had no JPEG 2000 entries: its formats above 1 shift by 3.
-        {"20 lines, format above 1 shifts", 20, "5", 8}, {"20 lines, format 1 stays", 20, "1", 1},
-        {"20 lines, no format", 20, "-1", -1},         {"21 lines", 21, "5", 5},
+        {"20 lines, format above 1 shifts", 20, "5", 8},
+        {"20 lines, format 1 stays", 20, "1", 1},
+        {"20 lines, no format", 20, "-1", -1},
+        {"21 lines", 21, "5", 5},
         {"22 lines", 22, "5", 5},
     };
     for (const auto& c : cases) {
@@ -120,16 +124,26 @@ TEST(ProfileFormat, ReadsEachLineStrictly)
         const char* value;
         bool accepted;
     } cases[] = {
-        {"stepper without fraction", 7, "20", true}, {"stepper with exponent", 11, "6e1", true},
-        {"quality without fraction", 19, "80", true}, {"state with plus sign", 1, "+1", true},
-        {"state not a number", 1, "yes", false},     {"state 2", 3, "2", false},
-        {"index with spaces", 2, " 1", false},       {"index with two signs", 18, "+-1", false},
-        {"ratio index past its list", 2, "6", false}, {"format after Original", 18, "13", false},
-        {"format index below -1", 18, "-2", false},  {"corner past its list", 22, "4", false},
-        {"stepper not a number", 7, "twenty", false}, {"stepper infinite", 8, "inf", false},
-        {"quality empty", 19, "", false},            {"quality above 100", 19, "250.0", false},
-        {"custom width 0", 23, "0", false},          {"custom height negative", 24, "-5", false},
-        {"custom width past 64 bits", 23, "99999999999999999999", false}, {"flag not a number", 25, "true", false},
+        {"stepper without fraction", 7, "20", true},
+        {"stepper with exponent", 11, "6e1", true},
+        {"quality without fraction", 19, "80", true},
+        {"state with plus sign", 1, "+1", true},
+        {"state not a number", 1, "yes", false},
+        {"state 2", 3, "2", false},
+        {"index with spaces", 2, " 1", false},
+        {"index with two signs", 18, "+-1", false},
+        {"ratio index past its list", 2, "6", false},
+        {"format after Original", 18, "13", false},
+        {"format index below -1", 18, "-2", false},
+        {"corner past its list", 22, "4", false},
+        {"stepper not a number", 7, "twenty", false},
+        {"stepper infinite", 8, "inf", false},
+        {"quality empty", 19, "", false},
+        {"quality above 100", 19, "250.0", false},
+        {"custom width 0", 23, "0", false},
+        {"custom height negative", 24, "-5", false},
+        {"custom width past 64 bits", 23, "99999999999999999999", false},
+        {"flag not a number", 25, "true", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,12 +1,11 @@
 #include "settings/CropGeometry.h"
-#include "settings/SettingsRules.h"
 
 #include "SettingsCases.h"
-
-#include <gtest/gtest.h>
+#include "settings/SettingsRules.h"
 
 #include <cmath>
 #include <cstdint>
+#include <gtest/gtest.h>
 
 namespace trimlark {
 

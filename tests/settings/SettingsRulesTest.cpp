@@ -1,9 +1,9 @@
-#include "settings/ChoiceLists.h"
 #include "settings/SettingsRules.h"
 
-#include <gtest/gtest.h>
+#include "settings/ChoiceLists.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace trimlark {
 namespace {
