@@ -113,7 +113,16 @@ protected:
         return photo;
     }
 
+    // Saves into `saved`, expecting the save to succeed; its remarks.
+    std::string Save(const WorkingImage& image, OutputFormat format, double quality, bool keepMetadata)
+    {
+        std::string reason;
+        EXPECT_TRUE(ImageTools::SaveImage(image, saved, format, quality, keepMetadata, &reason)) << reason;
+        return reason;
+    }
+
     test::TempFolder folder;
+    const std::string saved = folder.Path("out.img");
 };
 using LoadAndCropTest = ImageToolsTest;
 using SaveTest = ImageToolsTest;
@@ -751,11 +760,9 @@ TEST_F(SaveTest, EveryFormatWritesItsTypeAsEightBitRgbAtTheCroppedSize)
             ImageTools::CropImage(Load(folder.Path(file)), 100, 60, 30.9, 20.3, OriginCorner::TopLeft);
         for (const auto& [format, type] : SavableFormats()) {
             SCOPED_TRACE(type);
-            const std::string output = folder.Path("out.img");
-            std::string reason;
-            ASSERT_TRUE(ImageTools::SaveImage(cropped, output, format, 0.8, true, &reason)) << reason;
-            EXPECT_EQ(test::SniffType(output), type);
-            const VImage back = test::ReadImage(output);
+            Save(cropped, format, 0.8, true);
+            EXPECT_EQ(test::SniffType(saved), type);
+            const VImage back = test::ReadImage(saved);
             EXPECT_EQ(std::pair(back.width(), back.height()), std::pair(30, 20));
             const bool alpha = source.has_alpha() && format != OutputFormat::Jpeg;
             // A GIF of greys reads back with an alpha band, opaque throughout.
@@ -805,14 +812,13 @@ TEST_F(SaveTest, ColoursAreConvertedToSrgbOnlyWhereTheProfileCannotGo)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string source = folder.Path("source.png"), output = folder.Path("out.img");
+        const std::string source = folder.Path("source.png");
         c.source.pngsave(source.c_str());
-        std::string reason;
-        ASSERT_TRUE(ImageTools::SaveImage(Load(source), output, c.format, 1.0, false, &reason)) << reason;
-        EXPECT_EQ(reason, c.convertedFor ? "Colours converted to sRGB: " + std::string(c.convertedFor) +
-                                               " cannot hold the colour profile"
-                                         : "");
-        const VImage back = test::ReadImage(output);
+        EXPECT_EQ(Save(Load(source), c.format, 1.0, false),
+                  c.convertedFor
+                      ? "Colours converted to sRGB: " + std::string(c.convertedFor) + " cannot hold the colour profile"
+                      : "");
+        const VImage back = test::ReadImage(saved);
         const std::vector<double> pixel = back.getpoint(5, 5);
         for (std::size_t band = 0; band < c.pixel.size(); ++band)
             EXPECT_NEAR(pixel.at(band), c.pixel[band], 2) << band;
@@ -842,12 +848,9 @@ TEST_F(SaveTest, AnAnimationIsWrittenAsItsFirstFrameAndSaysSo)
         VImage animation = VImage::arrayjoin(frames, VImage::option()->set("across", 1)).copy();
         animation.set(VIPS_META_PAGE_HEIGHT, 8);
         animation.write_to_file(folder.Path(c.file).c_str());
-        const std::string output = folder.Path("out.png");
-        std::string reason;
-        ASSERT_TRUE(ImageTools::SaveImage(Load(folder.Path(c.file)), output, OutputFormat::Png, 1.0, false, &reason));
-        EXPECT_EQ(reason,
+        EXPECT_EQ(Save(Load(folder.Path(c.file)), OutputFormat::Png, 1.0, false),
                   c.frames > 1 ? "Later frames dropped: first frame of " + std::to_string(c.frames) + " written" : "");
-        const VImage back = test::ReadImage(output);
+        const VImage back = test::ReadImage(saved);
         EXPECT_EQ(std::pair(back.width(), back.height()), std::pair(12, 8));
         EXPECT_NEAR(back.getpoint(6, 4)[0], 250, 2);
     }
@@ -1053,19 +1056,17 @@ TEST_F(SaveTest, MetadataThatCannotBeCarriedIsNamedAndTheImageWritten)
                                    : format == Avif ? "IPTC dropped: an AVIF file cannot hold it"
                                    : holdsNothing   ? "EXIF, IPTC and XMP dropped"
                                                     : "";
-        const std::string output = folder.Path("out.img");
-        std::string reason;
-        ASSERT_TRUE(ImageTools::SaveImage(cropped, output, format, 0.8, true, &reason)) << reason;
+        const std::string reason = Save(cropped, format, 0.8, true);
         EXPECT_NE(reason.find(remark), std::string::npos) << reason;
         EXPECT_EQ(reason.find("; ") != std::string::npos, !remark.empty() && !holdsNothing) << reason; // nothing more
         EXPECT_EQ(reason.find("Maker note dropped") != std::string::npos, !holdsNothing) << reason;
-        EXPECT_EQ(test::ReadImage(output).width(), 30);
+        EXPECT_EQ(test::ReadImage(saved).width(), 30);
         if (format == Png || format == Tiff) {
-            EXPECT_EQ(test::MaxDifference(test::ReadImage(output), croppedPixels), 0);
+            EXPECT_EQ(test::MaxDifference(test::ReadImage(saved), croppedPixels), 0);
         }
         if (holdsNothing || format == Heic) // Exiv2 0.27 reads no metadata back from a HEIC with this much XMP
             continue;
-        auto written = Exiv2::ImageFactory::open(output);
+        auto written = Exiv2::ImageFactory::open(saved);
         written->readMetadata();
         const auto& exif = written->exifData();
         EXPECT_NE(exif.findKey(Exiv2::ExifKey("Exif.Image.Make")), exif.end());
@@ -1126,11 +1127,9 @@ TEST_F(SaveTest, EachReadableBlockOfTheSourceIsCarriedAndEachTagOnce)
         for (const OutputFormat format :
              {OutputFormat::Jpeg, OutputFormat::Png, OutputFormat::Tiff, OutputFormat::Jpeg2000}) {
             SCOPED_TRACE(static_cast<int>(format));
-            const std::string output = folder.Path("out.img");
-            std::string reason;
-            ASSERT_TRUE(ImageTools::SaveImage(Load(source), output, format, 0.8, true, &reason)) << reason;
-            EXPECT_EQ(reason, c.damaged ? "EXIF dropped: it is damaged in the source" : "");
-            auto written = Exiv2::ImageFactory::open(output);
+            EXPECT_EQ(Save(Load(source), format, 0.8, true),
+                      c.damaged ? "EXIF dropped: it is damaged in the source" : "");
+            auto written = Exiv2::ImageFactory::open(saved);
             written->readMetadata();
             EXPECT_FALSE(written->iptcData().empty());
             EXPECT_NE(written->xmpData().findKey(Exiv2::XmpKey("Xmp.dc.title")), written->xmpData().end());

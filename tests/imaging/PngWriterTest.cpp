@@ -184,9 +184,7 @@ TEST_F(PngWriterTest, ARefusedWriteOrUnreadablePixelsEndTheEncoding)
         const VImage& picture;
         std::size_t refuseAfter;
     } cases[] = {{"full colour, at the header", noise, 0},
-                 {"full colour, in the pixels", noise, 100},
                  {"full colour, past the first chunk", noise, 300000},
-                 {"palette, at the header", flat, 0},
                  {"palette, in the pixels", flat, 120}}; // its header and palette take 114 bytes
     for (const auto& [name, picture, refuseAfter] : cases) {
         SCOPED_TRACE(name);
