@@ -127,12 +127,6 @@ protected:
 using LoadAndCropTest = ImageToolsTest;
 using SaveTest = ImageToolsTest;
 
-std::size_t BigEndian16(const std::string& bytes, std::size_t at)
-{
-    return static_cast<std::size_t>(static_cast<std::uint8_t>(bytes.at(at))) << 8 |
-           static_cast<std::uint8_t>(bytes.at(at + 1));
-}
-
 // A 24-bit BMP of 4 x 2 pixels of (200, 100, 50), written byte by byte: no codec is needed to make it.
 std::string SolidBmp()
 {
@@ -919,8 +913,8 @@ TEST_F(SaveTest, FailedSaveWritesNothing)
     };
     for (const auto& [format, type] : SavableFormats()) {
         for (const bool keep : {false, true})
-            cases.push_back({std::string(type) + (keep ? " with metadata" : "") + " onto a full disk", Load(noise),
-                             existing, format, keep, SaveResult::Failed,
+            cases.push_back({std::string(type) + (keep ? " with metadata" : "") + " onto a full disk",
+                             Load(keep ? photo : noise), existing, format, keep, SaveResult::Failed,
                              "cannot write " + existing + ": the file is larger than its disk or the system allows",
                              true});
     }
@@ -1096,7 +1090,9 @@ TEST_F(SaveTest, EachReadableBlockOfTheSourceIsCarriedAndEachTagOnce)
     const std::size_t tiff = jpeg.find(std::string("Exif\0\0II*\0", 10)) + 6; // Exiv2 writes it little-endian
     ASSERT_NE(tiff, std::string::npos + 6);
     const std::size_t firstDirectory = static_cast<std::uint8_t>(jpeg[tiff + 4]); // offset 8 here
-    const std::size_t segmentEnd = tiff - 8 + BigEndian16(jpeg, tiff - 8);        // the length counts its own 2 bytes
+    const std::size_t segmentEnd = tiff - 8 +
+                                   (static_cast<std::size_t>(static_cast<std::uint8_t>(jpeg[tiff - 8])) << 8 |
+                                    static_cast<std::uint8_t>(jpeg[tiff - 7])); // the length counts its own 2 bytes
     Exiv2::ExifData camera;
     camera["Exif.Image.Make"] = "Trimlark Test Camera";
     camera["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 100);
