@@ -510,6 +510,8 @@ TEST_F(LoadAndCropTest, ASubjectCropHoldsTheSubjectAtTheCentredSize)
 }
 
 // None of these may crash, hang or print: each is refused when loaded, or its save is refused and writes nothing.
+// A header claiming more pixels than its few bytes can hold is refused for it; a picture as large that its file
+// really codes loads.
 TEST_F(LoadAndCropTest, BadInputIsRefusedCleanly)
 {
     const std::string jpeg = test::Encoded(test::NoiseImage(64, 64), ".jpg");
@@ -878,7 +880,8 @@ TEST_F(SaveTest, QualityReachesTheLossyEncoders)
 
 // A save that fails leaves an existing file as it was, and no temporary file beside it, and tells which side failed
 // in the user's words: a source cut short (noticed only as its pixels are read), or the output. On a full disk
-// every encoder gives up at once, and the system's cause is told with the output's name.
+// every encoder gives up at once, also while it carries the photo's metadata, and the system's cause is told with
+// the output's name.
 TEST_F(SaveTest, FailedSaveWritesNothing)
 {
     const std::string photo = Photo(), noise = folder.Path("noise.png");

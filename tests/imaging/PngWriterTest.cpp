@@ -153,10 +153,10 @@ TEST_F(PngWriterTest, FewColoursAreWrittenWithAPalette)
         int depth, colourType;    // expected in the header
         bool transparency;        // a tRNS chunk
     } cases[] = {
-        {1, false, 23, -1, 1, 3, false},   {2, false, 23, -1, 1, 3, false},     {3, false, 23, -1, 2, 3, false},
-        {16, false, 23, -1, 4, 3, false},  {17, false, 23, -1, 8, 3, false},    {256, false, 23, -1, 8, 3, false},
-        {256, true, 23, -1, 8, 3, true},   {256, false, 600, 599, 8, 2, false}, {256, true, 600, 300, 8, 6, false},
-        {300, false, 23, -1, 8, 2, false}, {300, true, 23, -1, 8, 6, false},
+        {2, false, 23, -1, 1, 3, false},     {3, false, 23, -1, 2, 3, false},    {16, false, 23, -1, 4, 3, false},
+        {17, false, 23, -1, 8, 3, false},    {256, false, 23, -1, 8, 3, false},  {256, true, 23, -1, 8, 3, true},
+        {256, false, 600, 599, 8, 2, false}, {256, true, 600, 300, 8, 6, false}, {300, false, 23, -1, 8, 2, false},
+        {300, true, 23, -1, 8, 6, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.colours) + (c.alpha ? " with alpha" : "") + ", new colour from row " +
