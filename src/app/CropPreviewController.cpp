@@ -53,18 +53,22 @@ void CropPreviewController::Request(const std::string& path, PixelSize size, QSi
             image = ToQImage(DrawCropPreview(clear.x, clear.y, clear.w, clear.h, *source, size, shown.WrittenCorner()));
         }
         const bool decoded = source != nullptr;
+        const std::optional<CropPlan> placed = shown.source == CropSource::Subject ? std::optional(shown) : std::nullopt;
         QMetaObject::invokeMethod(
-            this, [this, request, image, decoded, target] { Show(request, image, decoded, target); },
+            this, [this, request, image, decoded, target, placed] { Show(request, image, decoded, target, placed); },
             Qt::QueuedConnection);
     });
 }
 
-void CropPreviewController::Show(quint64 request, const QImage& image, bool decoded, QSize target)
+void CropPreviewController::Show(quint64 request, const QImage& image, bool decoded, QSize target,
+                                 const std::optional<CropPlan>& placed)
 {
     // A newer request (or a clear) has taken over: this result is out of date.
     if (request != request_)
         return;
     shownRequest_ = request;
+    if (placed)
+        Q_EMIT planPlaced(*placed);
     Q_EMIT previewReady(image);
     if (!decoded)
         Q_EMIT pictureUnreadable();

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,13 +56,16 @@ public Q_SLOTS:
 Q_SIGNALS:
     // The picture of the latest request; a null image when there is none to show.
     void previewReady(const QImage& image);
+    // The latest request's plan as placeOnSubject made it, just before its picture: where the crop was moved, a
+    // lossless crop's growth to the block grid (and so the output's size) may differ from the centred plan's.
+    void planPlaced(const trimlark::CropPlan& plan);
     // The view's size has settled: a preview at the new size is due.
     void refreshDue();
     // The latest request's file could not be decoded (its header read, its pixels did not).
     void pictureUnreadable();
 
 private:
-    void Show(quint64 request, const QImage& image, bool decoded, QSize target);
+    void Show(quint64 request, const QImage& image, bool decoded, QSize target, const std::optional<CropPlan>& placed);
     void Prefetch(QSize target);
 
     PreviewPictureCache cache_;

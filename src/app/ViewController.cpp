@@ -136,6 +136,7 @@ void ViewController::ConnectActions()
             &ViewController::LoadSelectedImage);
 
     connect(&preview_, &CropPreviewController::previewReady, imageViewCropPreview, &CropPreviewView::SetImage);
+    connect(&preview_, &CropPreviewController::planPlaced, this, &ViewController::UpdateDimensionLabels);
     connect(&preview_, &CropPreviewController::refreshDue, this, &ViewController::UpdateCropPreview);
     // A file whose pixels cannot be decoded shows as no selection: no sizes over an empty preview.
     connect(&preview_, &CropPreviewController::pictureUnreadable, this, &ViewController::ClearCurrentImage);
@@ -440,6 +441,10 @@ bool ViewController::AskToStopRun(bool closingWindow)
     // Unsaved settings are asked about while the run still works, so that keeping them leaves it running.
     if (!(closingWindow ? WindowShouldClose() : ApplicationShouldTerminate()))
         return false;
+    if (!busy_) { // the run ended while the questions were open
+        Q_EMIT quitRequested();
+        return true;
+    }
     OnStopCropping();
     quitAfterRun_ = true;
     return true;

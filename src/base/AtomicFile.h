@@ -32,7 +32,8 @@ public:
     // 0666 less the umask. With replace false the file takes the name only if nothing has it at that moment
     // (checked and named in one step, so a file another program writes meanwhile is never replaced); false then,
     // with DestinationTaken() true, when something had it. On a file system with neither a no-replace rename nor
-    // hard links (exFAT through FUSE) the name is reserved by an exclusive create and the file renamed over it.
+    // hard links (exFAT through FUSE) the name is reserved by an exclusive create and the file renamed over it; a
+    // process killed between the two leaves an empty file at the name there (never in place of an existing one).
     bool Commit(std::string* reason, bool replace = true);
     bool DestinationTaken() const { return destinationTaken_; }
 

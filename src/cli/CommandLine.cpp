@@ -327,16 +327,14 @@ int CropImages(std::vector<std::string> sources, const ProfileContent& content, 
 {
     std::string reason;
     // The folder is settled before any image, so that a folder the run cannot use gives one message, not a
-    // failure per image.
+    // failure per image; it is made only once nothing else can refuse the run.
     const OutputFolderCheck folder = CheckOutputFolder(args.output);
-    if (!args.dryRun) {
-        if (folder.state == OutputFolderCheck::State::Unusable)
-            return UsageError(folder.reason);
-        if (folder.state == OutputFolderCheck::State::Missing && !CreateOutputFolder(args.output, &reason))
-            return UsageError(reason);
-    }
+    if (folder.state == OutputFolderCheck::State::Unusable && !args.dryRun)
+        return UsageError(folder.reason);
     std::optional<RunReport> report;
     if (!args.report.empty() && !(report = RunReport::Open(args.report, &reason)))
+        return UsageError(reason);
+    if (folder.state == OutputFolderCheck::State::Missing && !args.dryRun && !CreateOutputFolder(args.output, &reason))
         return UsageError(reason);
     std::FILE* human = args.report == "-" ? stderr : stdout; // standard output then holds the report alone
 

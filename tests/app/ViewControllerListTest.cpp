@@ -157,6 +157,11 @@ TEST_F(ViewControllerPreview, TheLosslessBoxShowsTheCropGrownToTheBlockGrid)
     EXPECT_EQ(OutputLabels(), "Width: 300, Height: 300");
     Click("checkLosslessJpeg");
     EXPECT_EQ(OutputLabels(), "Width: 302, Height: 300");
+    // On the subject (a flat picture's is its top left) the crop starts on the grid: the labels follow the plan
+    // the preview placed.
+    ChooseItem(Find("comboAutoCropPosition"), "Subject");
+    ASSERT_TRUE(PreviewShown());
+    EXPECT_EQ(OutputLabels(), "Width: 300, Height: 300");
 }
 
 TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)

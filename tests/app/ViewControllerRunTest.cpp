@@ -229,6 +229,22 @@ TEST_F(ViewControllerRun, KeepingUnsavedSettingsAtQuitLeavesTheRunGoing)
     EXPECT_EQ(quit.count(), 0);
 }
 
+// Quit asked during a run that ends before the answer comes: the app still ends.
+TEST_F(ViewControllerRun, QuitAnsweredAfterTheRunEndedStillEndsTheApp)
+{
+    Prepare(1);
+    QSignalSpy quit(window.get(), &ViewController::quitRequested);
+    platform->answer = [&](const Alert& alert) {
+        if (alert.informativeText.startsWith("Images are being cropped")) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !window->IsBusy(); }, 30000));
+        }
+        return 0; // "Stop and Quit", "OK"
+    };
+    Click("buttonCropImages");
+    Trigger("actionQuit");
+    EXPECT_EQ(quit.count(), 1);
+}
+
 // An image written whole because its crop cut nothing says so in the details, beside its other remarks.
 TEST(RunMessages, TheReportNamesARefusedCropBesideTheImagesRemarks)
 {

@@ -10,7 +10,7 @@
 
 namespace trimlark {
 
-struct WarningScope::Log : std::enable_shared_from_this<WarningScope::Log>
+struct WarningScope::Log
 {
     std::vector<std::string> messages; // the first kKeptMessages different ones
     std::vector<long> times;           // how often each of them was raised
@@ -292,18 +292,6 @@ vips::VImage WarningScope::Attributed(const vips::VImage& pixels) const
         throw vips::VError();
     }
     return vips::VImage(out);
-}
-
-WarningRelay::WarningRelay()
-{
-    std::lock_guard lock(logsMutex);
-    if (currentLog)
-        log_ = currentLog->shared_from_this();
-}
-
-void WarningRelay::Enter() const
-{
-    currentLog = log_.get();
 }
 
 std::string OneLine(const char* message, std::size_t limit)

@@ -59,17 +59,4 @@ std::string CurrentSourceFailure();
 // A library's message as one line: its different lines joined by "; ", each once, cut to at most limit characters.
 std::string OneLine(const char* message, std::size_t limit = std::string::npos);
 
-// Carries the scope open on the thread that makes it to a thread of one's own that works for the same image.
-class WarningRelay
-{
-public:
-    WarningRelay(); // the scope open on this thread; none outside every scope
-
-    // On the other thread: its warnings belong to that scope from now on.
-    void Enter() const;
-
-private:
-    std::shared_ptr<WarningScope::Log> log_;
-};
-
 } // namespace trimlark
