@@ -13,8 +13,8 @@
 #include <QTimer>
 #include <atomic>
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
