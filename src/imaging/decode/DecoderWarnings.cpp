@@ -49,8 +49,12 @@ void OnVipsLog(const gchar*, GLogLevelFlags, const gchar* message, gpointer)
     // A thread that works for no scope (an encoder's writer, a codec's own threads) may work for any image in
     // flight; its warning goes to the image only when that is the only one, else to none.
     WarningScope::Log* log = currentLog ? currentLog : openLogs.size() == 1 ? openLogs.front() : nullptr;
-    if (log)
-        Record(*log, text);
+    if (!log)
+        return;
+    Record(*log, text);
+    // A tile of the picture that could not be computed leaves wrong pixels wherever the pipeline goes on.
+    if (text.find("error in tile") != std::string::npos)
+        log->sourceFailed = true;
 }
 
 // A worker's region on the source: made (its decoder started) with the messages counted for the owner.

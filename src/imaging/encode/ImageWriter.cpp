@@ -582,6 +582,12 @@ SaveResult WriteInto(AtomicFile& file, const WorkingImage::Impl& image, const st
         }
         return Fail(reason, OutputFailure(path, output, error, warnings), SaveResult::Failed);
     }
+    // Some of the source's pixels failed off the encoder's path (a worker ahead of it), which went on: the output
+    // would hold wrong pixels, so it is not named.
+    if (warnings.SourceFailed()) {
+        const std::string why = warnings.SourceFailure();
+        return Fail(reason, why.empty() ? "its pixels cannot be decoded" : why, SaveResult::SourceFailed);
+    }
     if (!file.Commit(reason, request.replaceExisting))
         return file.DestinationTaken() ? SaveResult::PathTaken : SaveResult::Failed;
     if (reason) {
