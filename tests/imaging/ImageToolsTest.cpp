@@ -669,10 +669,10 @@ TEST_F(SaveTest, TheEstimatedMemoryOfASaveIsWhatItHolds)
         InAFreshProcess([&]() -> std::string {
             mallopt(M_MMAP_THRESHOLD, 128 * 1024);
             mallopt(M_TRIM_THRESHOLD, 256 * 1024);
-            const std::string spec = c.file, path = folder.Path(spec.substr(0, spec.find('[')));
+            const std::string withOptions = c.file, path = folder.Path(withOptions.substr(0, withOptions.find('[')));
             const std::string small = folder.Path("small" + path.substr(path.rfind('.')));
-            c.picture().write_to_file(folder.Path(spec).c_str());
-            test::NoiseImage(64, 64).write_to_file((small + spec.substr(spec.find('['))).c_str());
+            c.picture().write_to_file(folder.Path(withOptions).c_str());
+            test::NoiseImage(64, 64).write_to_file((small + withOptions.substr(withOptions.find('['))).c_str());
             const auto save = [&](const std::string& source) {
                 const WorkingImage image = Load(source);
                 return c.lossless ? ImageTools::SaveLosslessJpeg(image, folder.Path("out.jpg"), false, true) ==
