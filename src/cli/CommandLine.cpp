@@ -42,6 +42,10 @@ struct Arguments
     std::optional<std::string> name;
     std::optional<bool> keepMetadata;
     bool losslessJpeg = false;
+    // The size step: the option given (--size, --fit, --long-side or --print) and its value.
+    std::optional<std::pair<std::string, std::string>> size;
+    std::optional<std::string> fill;
+    bool noEnlarge = false;
     std::string overwrite;
     bool replaceSources = false;
     double memoryBudget = 0; // megabytes; 0: the run's default
@@ -179,6 +183,33 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     app.add_flag("--lossless-jpeg", args.losslessJpeg,
                  "Crop JPEG to JPEG without re-encoding: the crop grows up and left to the block grid (quality does "
                  "not apply); other images are re-encoded");
+    std::string exactly, fit, longSide, print, fill;
+    const std::vector<CLI::Option*> sizeOptions{
+        app.add_option("--size", exactly,
+                       "Scale each crop to exactly W x H pixels (an automatic crop takes W:H as its ratio; another "
+                       "crop is cut to W:H around its centre first)")
+            ->type_name("WxH"),
+        app.add_option("--fit", fit, "Scale each crop to fit within W x H pixels, keeping its shape")->type_name("WxH"),
+        app.add_option("--long-side", longSide, "Scale each crop so that its longer side is N pixels")->type_name("N"),
+        app.add_option("--print", print,
+                       "Scale each crop to a print size at a resolution, e.g. 10x15cm@300 or 4x6in@300 (units mm, "
+                       "cm, in); the longer side goes along the crop's longer side, and the output says the "
+                       "resolution")
+            ->type_name("WxHUNIT@PPI"),
+    };
+    for (CLI::Option* one : sizeOptions) {
+        for (CLI::Option* other : sizeOptions) {
+            if (one != other)
+                one->excludes(other);
+        }
+    }
+    auto* fillOption = app.add_option("--fill", fill,
+                                      "With --fit: fill the rest of the W x H box with COLOUR (#rrggbb, a name "
+                                      "such as white, or transparent), so the output is exactly W x H")
+                           ->type_name("COLOUR")
+                           ->needs(sizeOptions[1]);
+    app.add_flag("--no-enlarge", args.noEnlarge,
+                 "A crop smaller than the size keeps its own size (centred on the --fill box)");
     app.add_option("--overwrite", args.overwrite,
                    "For existing output files: ask, yes or no (default: ask when standard input is a terminal "
                    "that does not give the --files-from list, otherwise no)")
@@ -228,6 +259,12 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
     args.format = givenValue(formatOption, format);
     args.quality = givenValue(qualityOption, quality);
     args.name = givenValue(nameOption, name);
+    args.fill = givenValue(fillOption, fill);
+    const std::string* sizeValues[] = {&exactly, &fit, &longSide, &print};
+    for (std::size_t i = 0; i < sizeOptions.size(); ++i) {
+        if (sizeOptions[i]->count() > 0)
+            args.size.emplace(sizeOptions[i]->get_name(), *sizeValues[i]);
+    }
     if (longer->count() > 0 || given->count() > 0)
         args.widthAlongLonger = longer->count() > 0;
     if (keep->count() > 0 || strip->count() > 0)
@@ -258,6 +295,17 @@ bool ApplyArguments(const Arguments& args, ProfileContent& content, std::string*
         settings.checkKeepEXIFInformationAndCreationDate = *args.keepMetadata;
     if (args.losslessJpeg)
         settings.checkLosslessJpeg = true;
+    if (args.size && !CropOptionParser::ApplySize(args.size->first, args.size->second, settings, reason))
+        return false;
+    if (args.fill && !CropOptionParser::ApplyFill(*args.fill, settings, reason))
+        return false;
+    if (args.noEnlarge)
+        settings.checkDoNotEnlarge = true;
+    if (args.losslessJpeg && settings.comboSize != 0) {
+        *reason = "--lossless-jpeg copies the kept blocks and cannot scale them: it cannot be used with a size "
+                  "(--size, --fit, --long-side, --print or a profile's size).";
+        return false;
+    }
     settings.textFieldOutputFolder = args.output;
     return true;
 }

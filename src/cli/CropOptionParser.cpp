@@ -3,7 +3,9 @@
 #include "base/Numbers.h"
 #include "base/PathText.h"
 #include "base/Reason.h"
+#include "settings/OutputSize.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -132,6 +134,53 @@ bool CropOptionParser::ApplyFormat(std::string_view text, const FormatList& form
     for (const std::string& title : formats.Titles())
         known += (known.empty() ? "" : ", ") + title;
     return Fail(reason, "Unknown format \"" + std::string(text) + "\"; the formats are " + known + ".");
+}
+
+bool CropOptionParser::ApplySize(std::string_view option, std::string_view text, CropSettings& settings,
+                                 std::string* reason)
+{
+    const std::string name(option);
+    const auto sides = Split(text, 'x');
+    if (option == "--long-side") {
+        settings.comboSize = static_cast<int>(SizeMode::LongSide);
+        settings.textFieldSizeWidth = std::string(text);
+    } else if (option == "--print") {
+        const std::size_t at = text.find('@');
+        const auto lengths = Split(text.substr(0, at), 'x');
+        const auto& units = PrintUnitTitles();
+        const std::string_view last = lengths.back();
+        const auto unit =
+            last.size() > 2 ? std::find(units.begin(), units.end(), last.substr(last.size() - 2)) : units.end();
+        if (at == std::string_view::npos || lengths.size() != 2 || unit == units.end())
+            return Fail(reason, name + " takes WxHUNIT@PPI with the unit mm, cm or in (e.g. 10x15cm@300), not \"" +
+                                    std::string(text) + "\".");
+        settings.comboSize = static_cast<int>(SizeMode::PrintSize);
+        settings.comboSizeUnit = static_cast<int>(unit - units.begin());
+        settings.textFieldSizeWidth = std::string(lengths[0]);
+        settings.textFieldSizeHeight = std::string(last.substr(0, last.size() - 2));
+        settings.textFieldSizePpi = std::string(text.substr(at + 1));
+    } else {
+        if (sides.size() != 2)
+            return Fail(reason, name + " takes WxH in pixels (e.g. 1080x1080), not \"" + std::string(text) + "\".");
+        settings.comboSize = static_cast<int>(option == "--fit" ? SizeMode::FitWithin : SizeMode::Exactly);
+        settings.textFieldSizeWidth = std::string(sides[0]);
+        settings.textFieldSizeHeight = std::string(sides[1]);
+    }
+    std::string problem;
+    if (!ReadSizeRequest(settings, &problem) && !problem.empty())
+        return Fail(reason, name + " " + std::string(text) + ": " + problem + ".");
+    return true;
+}
+
+bool CropOptionParser::ApplyFill(std::string_view text, CropSettings& settings, std::string* reason)
+{
+    if (!ParseFillColour(text))
+        return Fail(reason, "--fill takes a colour (#rrggbb, #rgb, a name such as white or black, or transparent), "
+                            "not \"" +
+                                std::string(text) + "\".");
+    settings.checkFillToSize = true;
+    settings.colorFill = std::string(text);
+    return true;
 }
 
 } // namespace trimlark

@@ -21,6 +21,14 @@ public:
     // "bottom-left", "bottom-right", "top-left" or "top-right".
     static bool ApplyCorner(std::string_view text, CropSettings& settings, std::string* reason);
 
+    // The size step: option is the one given ("--size" WxH, "--fit" WxH, "--long-side" N, "--print"
+    // WxHUNIT@PPI with the unit mm, cm or in, e.g. 10x15cm@300). Pixel sides are whole numbers from 1 to 65535,
+    // print sides and the resolution numbers above 0; the message names the option.
+    static bool ApplySize(std::string_view option, std::string_view text, CropSettings& settings, std::string* reason);
+
+    // "--fill": a colour (#rrggbb, #rgb, a name or transparent) the fit's box is filled with.
+    static bool ApplyFill(std::string_view text, CropSettings& settings, std::string* reason);
+
     // A title of the format list, in any case ("jpg", "Original").
     static bool ApplyFormat(std::string_view text, const FormatList& formats, CropSettings& settings,
                             std::string* reason);

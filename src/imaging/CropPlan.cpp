@@ -2,7 +2,32 @@
 
 #include "settings/SettingsRules.h"
 
+#include <cmath>
+
 namespace trimlark {
+
+namespace {
+
+// The plan's cut taken to the size: cut to the size's shape (a cut that has it already stays as it is), then
+// sized.
+CropPlan Sized(CropPlan plan, const SizeRequest& size, const CropSettings& settings, double W, double H)
+{
+    const auto region = GetCropRegionAtCorner(plan.corner, W, H, plan.rect.x, plan.rect.y, plan.rect.w, plan.rect.h);
+    if (!region)
+        return plan; // a picture of no pixels, which nothing writes
+    const Rect cut = CutToShape(size, *region);
+    if (cut != *region) {
+        plan.rect = cut;
+        plan.corner = OriginCorner::BottomLeft;
+    }
+    plan.size = SizeOutput(size, std::trunc(cut.w), std::trunc(cut.h));
+    plan.fill = size.fill;
+    plan.sizeRemark = SizeRemark(size, *plan.size, settings);
+    plan.output = {plan.size->canvasWidth, plan.size->canvasHeight};
+    return plan;
+}
+
+} // namespace
 
 CropPlan MakeCropPlan(const CropSettings& settings, const CustomRatio& ratio, const CropPlanPicture& picture)
 {
@@ -11,17 +36,22 @@ CropPlan MakeCropPlan(const CropSettings& settings, const CustomRatio& ratio, co
     plan.corner = OriginCornerAt(settings.comboOriginCorner);
     plan.output = picture.upright;
     plan.cropping = GetCropMode(settings) != CropMode::None;
-    const bool lossless = picture.jpeg && settings.checkLosslessJpeg && picture.format == OutputFormat::Jpeg;
+    const std::optional<SizeRequest> size = ReadSizeRequest(settings);
+    const bool lossless = picture.jpeg && settings.checkLosslessJpeg && picture.format == OutputFormat::Jpeg && !size;
     // The whole picture: a lossless crop copies every block.
     auto whole = [&] {
         plan.rect = {0, 0, W, H};
         if (lossless)
             plan.lossless = PixelRect{0, 0, static_cast<int>(W), static_cast<int>(H)};
-        return plan;
+        return size ? Sized(std::move(plan), *size, settings, W, H) : plan;
     };
     if (!plan.cropping)
         return whole();
-    plan.rect = GetRunCropRect(settings, ratio, W, H);
+    const auto shape = size ? SizeCropRatio(*size, W, H) : std::nullopt;
+    if (shape && GetCropMode(settings) == CropMode::Auto)
+        plan.rect = GetAutoCropRect(*shape, W, H);
+    else
+        plan.rect = GetRunCropRect(settings, ratio, W, H);
     if (PlacesOnSubject(settings) && picture.subjectSample) {
         plan.rect = ImageTools::PlaceCropOnSubject(*picture.subjectSample, W, H, plan.rect, plan.corner);
         plan.source = CropSource::Subject;
@@ -32,6 +62,8 @@ CropPlan MakeCropPlan(const CropSettings& settings, const CustomRatio& ratio, co
         return whole();
     }
     plan.output = {region->w, region->h};
+    if (size)
+        return Sized(std::move(plan), *size, settings, W, H);
     if (lossless) {
         plan.lossless = ImageTools::LosslessJpegRegion(*picture.jpeg, plan.rect.x, plan.rect.y, plan.rect.w,
                                                        plan.rect.h, plan.corner);

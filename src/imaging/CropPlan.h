@@ -5,6 +5,7 @@
 #include "settings/CropSettings.h"
 #include "settings/DataProvider.h"
 #include "settings/FileTypes.h"
+#include "settings/OutputSize.h"
 
 #include <optional>
 
@@ -29,6 +30,11 @@ struct CropPlan
     std::optional<PixelRect> lossless;
     CropSource source = CropSource::Settings;
     PixelSize output; // the output's size (a custom crop's clipped size may hold a fraction, which is cut)
+    // The size step after the cut, where the settings ask for one: the cut's pixels are scaled to its size and,
+    // with a fill, placed in the middle of its canvas.
+    std::optional<SizedOutput> size;
+    std::optional<FillColour> fill;
+    std::string sizeRemark; // what the report says of a size that is not what was asked, or empty
 
     // The rectangle the output holds and the corner it is measured from: the lossless region (from the top left)
     // where there is one, else rect and corner.
@@ -49,7 +55,9 @@ struct CropPlanPicture
 
 // The plan of one picture: the settings' rectangle (percents in double precision), moved onto the subject where
 // asked and a sample is given, refused when it cuts nothing out (GetCropRegionAtCorner), and with the lossless
-// box on, a JPEG source and JPEG output, grown to the block grid (LosslessJpegRegion).
+// box on, a JPEG source and JPEG output, grown to the block grid (LosslessJpegRegion). With a size step (settings
+// that ReadSizeRequest refuses ask for none) an automatic crop takes the size's shape where it has one, any other
+// cut (the whole picture too) is cut to that shape around its centre, and no crop is lossless.
 CropPlan MakeCropPlan(const CropSettings& settings, const CustomRatio& ratio, const CropPlanPicture& picture);
 
 // The four dimension labels for the plan of a picture of the size (0 x 0 when none is selected). In mode None the

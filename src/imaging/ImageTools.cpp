@@ -246,7 +246,7 @@ double ImageTools::MemoryCost(const WorkingImage& image, OutputFormat format, bo
     if (!image.impl())
         return 0;
     const WorkingImage::Impl& impl = *image.impl();
-    const double outputPixels = static_cast<double>(impl.pixelWidth) * impl.pixelHeight;
+    const double outputPixels = static_cast<double>(impl.OutputWidth()) * impl.OutputHeight();
     if (lossless && format == OutputFormat::Jpeg && impl.kind == SourceKind::Jpeg) {
         // The transform reads the whole file and all its coefficients, and writes the kept part's coded blocks
         // into memory, where they are copied once more before they go to the file.
@@ -278,9 +278,18 @@ std::optional<LosslessJpegLayout> LayoutOf(const WorkingImage::Impl& image)
 
 WorkingImage ImageTools::CropImage(const WorkingImage& image, const CropPlan& plan)
 {
-    if (!plan.cropping || plan.refused)
-        return image;
-    return CropImage(image, plan.rect.x, plan.rect.y, plan.rect.w, plan.rect.h, plan.corner);
+    const bool cuts = (plan.cropping && !plan.refused) || plan.size;
+    WorkingImage cut = cuts ? CropImage(image, plan.rect.x, plan.rect.y, plan.rect.w, plan.rect.h, plan.corner) : image;
+    if (!plan.size || !cut.impl())
+        return cut;
+    auto sized = std::make_shared<WorkingImage::Impl>(*cut.impl());
+    sized->scaledWidth = static_cast<int>(plan.size->width);
+    sized->scaledHeight = static_cast<int>(plan.size->height);
+    sized->width = plan.size->canvasWidth;
+    sized->height = plan.size->canvasHeight;
+    sized->fill = plan.fill;
+    sized->ppi = plan.size->ppi;
+    return WorkingImage(std::move(sized));
 }
 
 WorkingImage ImageTools::CropToLosslessRegion(const WorkingImage& image, const CropPlan& plan)

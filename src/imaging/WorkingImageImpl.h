@@ -2,6 +2,7 @@
 
 #include "base/HeldFile.h"
 #include "imaging/ImageTools.h"
+#include "settings/OutputSize.h"
 
 #include <optional>
 #include <string>
@@ -54,8 +55,21 @@ struct WorkingImage::Impl
     double fileBytes = 0;
     std::optional<BlockGrid>
         blockGrid; // JPEG: read with the load, for a lossless crop; nothing when libjpeg refuses it
+    // The size step: the region's pixels scaled to scaledWidth x scaledHeight (0: as they are) and, with a fill,
+    // centred on a canvas of the logical size filled with its colour; the output's resolution (0: the source's).
+    int scaledWidth = 0;
+    int scaledHeight = 0;
+    std::optional<FillColour> fill;
+    double ppi = 0;
     // What the decoder warned while the file was loaded, on one line; empty when nothing.
     std::string loadWarnings;
+
+    // The output's pixel size.
+    int OutputWidth() const { return scaledWidth <= 0 ? pixelWidth : fill ? static_cast<int>(width) : scaledWidth; }
+    int OutputHeight() const
+    {
+        return scaledHeight <= 0 ? pixelHeight : fill ? static_cast<int>(height) : scaledHeight;
+    }
 
     // Where to read the loaded file's content.
     const std::string& ReadPath() const { return file ? file->ReadPath() : sourcePath; }

@@ -114,7 +114,9 @@ SaveResult SaveCropped(const CropJob& job, const CropJobImage& image, const Work
 {
     const CropSettings& settings = job.settings;
     const bool keepMetadata = settings.checkKeepEXIFInformationAndCreationDate;
-    if (settings.checkLosslessJpeg && *image.format != OutputFormat::Jpeg) {
+    if (settings.checkLosslessJpeg && plan.size) {
+        *note = "re-encoded: a lossless crop cannot change the size";
+    } else if (settings.checkLosslessJpeg && *image.format != OutputFormat::Jpeg) {
         *note = "re-encoded: the output is not a JPEG";
     } else if (settings.checkLosslessJpeg) {
         const SaveResult lossless = steps.saveLossless(ImageTools::CropToLosslessRegion(loaded, plan), image.outputPath,
@@ -179,8 +181,8 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
     outcome.kind =
         image.action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
     outcome.wholeImage = plan.refused;
-    // What the output lacks of its source, if anything.
-    outcome.reason = JoinRemarks(JoinRemarks(note, reason), undated);
+    // What the output lacks of its source, if anything, and a size that is not the one asked for.
+    outcome.reason = JoinRemarks(JoinRemarks(JoinRemarks(plan.sizeRemark, note), reason), undated);
     return outcome;
 }
 
@@ -278,7 +280,13 @@ bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSetting
         message = kNoOutputFolderMessage;
     else if (settings.textFieldName.find('/') != std::string::npos)
         message = kNameWithFolderMessage;
-    else
+    std::string sizeProblem;
+    if (message.empty() && !ReadSizeRequest(settings, &sizeProblem) && !sizeProblem.empty()) {
+        if (refusal)
+            *refusal = "Cannot make the output size: " + sizeProblem + ".";
+        return false;
+    }
+    if (message.empty())
         return true;
     if (refusal)
         *refusal = message;

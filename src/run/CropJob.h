@@ -75,7 +75,8 @@ inline constexpr std::string_view kRunFailedMessage = "Some images could not be 
 
 // The checks before a run, list first: false, with the message that refuses the run. Only an empty folder
 // text is refused (spaces are a name); the folder is not tested for existence. A name pattern holding "/"
-// would write outside the output folder and is refused.
+// would write outside the output folder and is refused, and so are size settings no run can make ("Cannot make the
+// output size: the width is not ...").
 bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings, std::string* refusal);
 
 // "The file <path> already exists. Do you want to overwrite it?"

@@ -51,6 +51,15 @@ struct CropSettings
     bool checkKeepEXIFInformationAndCreationDate = true;
     // JPEG sources written as JPEG are cropped without re-encoding (the kept coded blocks are copied).
     bool checkLosslessJpeg = false;
+    // The size step after the crop (SizeMode order); at 0 the crop is written at its own size.
+    int comboSize = 0;
+    std::string textFieldSizeWidth = "1080"; // pixels; for a print size, in the unit's lengths
+    std::string textFieldSizeHeight = "1080";
+    int comboSizeUnit = 1; // PrintUnit order
+    std::string textFieldSizePpi = "300";
+    bool checkDoNotEnlarge = false;
+    bool checkFillToSize = false;      // "Fit within" only
+    std::string colorFill = "#ffffff"; // "#rrggbb", or "transparent"
 
     bool operator==(const CropSettings&) const = default;
 };

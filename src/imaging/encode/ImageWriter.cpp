@@ -101,6 +101,48 @@ VImage OpenPixels(const WorkingImage::Impl& image)
     return pixels;
 }
 
+// The size step's scale: Lanczos 3 in the pixels' own colour space, alpha premultiplied so that transparent
+// pixels lend no colour to their neighbours, to exactly the size asked (libvips rounds each side on its own).
+VImage Scaled(VImage pixels, const WorkingImage::Impl& image)
+{
+    const int width = image.scaledWidth;
+    const int height = image.scaledHeight;
+    if (width <= 0 || height <= 0 || (pixels.width() == width && pixels.height() == height))
+        return pixels;
+    const bool alpha = pixels.has_alpha();
+    const VipsBandFormat format = pixels.format();
+    if (alpha)
+        pixels = pixels.premultiply();
+    pixels = pixels.resize(static_cast<double>(width) / pixels.width(),
+                           VImage::option()
+                               ->set("vscale", static_cast<double>(height) / pixels.height())
+                               ->set("kernel", VIPS_KERNEL_LANCZOS3));
+    if (alpha)
+        pixels = pixels.unpremultiply().cast(format);
+    if (pixels.width() != width || pixels.height() != height)
+        pixels = pixels.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    return pixels;
+}
+
+// The scaled crop in the middle of its canvas, the rest filled. A format without alpha takes a transparent fill
+// as white, as it does the picture's own transparent pixels.
+VImage Filled(VImage pixels, const WorkingImage::Impl& image, bool alphaAllowed)
+{
+    const int width = static_cast<int>(image.width);
+    const int height = static_cast<int>(image.height);
+    if (!image.fill || (pixels.width() == width && pixels.height() == height))
+        return pixels;
+    const FillColour colour = image.fill->alpha < 255 && !alphaAllowed ? FillColour{} : *image.fill;
+    if (colour.alpha < 255 && !pixels.has_alpha())
+        pixels = pixels.bandjoin_const({255});
+    std::vector<double> background{static_cast<double>(colour.red), static_cast<double>(colour.green),
+                                   static_cast<double>(colour.blue)};
+    if (pixels.has_alpha())
+        background.push_back(colour.alpha);
+    return pixels.embed((width - pixels.width()) / 2, (height - pixels.height()) / 2, width, height,
+                        VImage::option()->set("extend", VIPS_EXTEND_BACKGROUND)->set("background", background));
+}
+
 // The colour space an ICC profile's header names (bytes 16-19), e.g. "RGB ", "CMYK", "GRAY".
 std::string ProfileColourSpace(const VImage& image)
 {
@@ -539,18 +581,23 @@ SaveResult WriteInto(AtomicFile& file, const WorkingImage::Impl& image, const st
     std::string colourRemark;
     try {
         const bool alphaAllowed = request.format != OutputFormat::Jpeg;
-        VImage pixels = ToEightBitRgb(OpenPixels(image), alphaAllowed);
+        VImage pixels = ToEightBitRgb(Scaled(OpenPixels(image), image), alphaAllowed);
         if (!HoldsColourProfile(request.format) && ShowsOtherThanSrgb(pixels)) {
             // Without their profile the pixels would show as sRGB: they are made so.
             pixels = pixels.icc_transform("srgb", VImage::option()->set("embedded", true));
             colourRemark = std::string("Colours converted to sRGB: ") + FormatName(request.format) +
                            " cannot hold the colour profile";
         }
-        pixels = warnings.Attributed(WithoutSourceMetadata(pixels));
+        pixels = warnings.Attributed(WithoutSourceMetadata(Filled(pixels, image, alphaAllowed)));
+        if (image.ppi > 0) {
+            const double perMillimetre = image.ppi / 25.4; // libvips keeps the resolution in pixels per mm
+            pixels = pixels.copy(VImage::option()->set("xres", perMillimetre)->set("yres", perMillimetre));
+        }
         encoding = true;
         FittedMetadata fitted;
         if (request.keepMetadata && request.format != OutputFormat::Jpeg2000) {
-            fitted = FitSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, request.format);
+            fitted = FitSourceMetadata(image.ReadPath(), image.OutputWidth(), image.OutputHeight(), request.format, 1,
+                                       image.ppi);
             remark = fitted.remark;
         }
         if (TakesMetadataFromImage(request.format)) {
@@ -565,7 +612,8 @@ SaveResult WriteInto(AtomicFile& file, const WorkingImage::Impl& image, const st
         } else if (EncodesOnlyToMemory(request.format)) {
             std::vector<std::uint8_t> encoded = EncodeToMemory(pixels, request);
             if (request.keepMetadata && request.format == OutputFormat::Jpeg2000)
-                remark = EmbedSourceMetadata(image.ReadPath(), image.pixelWidth, image.pixelHeight, encoded);
+                remark = EmbedSourceMetadata(image.ReadPath(), image.OutputWidth(), image.OutputHeight(), image.ppi,
+                                             encoded);
             if (!file.Write(encoded.data(), encoded.size(), reason))
                 return SaveResult::Failed;
         } else if (!fitted.Empty() && StreamsMetadata(request.format)) {

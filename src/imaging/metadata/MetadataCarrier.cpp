@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <exiv2/exiv2.hpp>
 #include <fstream>
 #include <set>
@@ -189,7 +190,7 @@ bool HidesPicture(const Exiv2::Exifdatum& makerNote)
 }
 
 // Returns what it had to leave out that the user would miss, or nothing.
-std::string FitToOutput(SourceMetadata& metadata, int width, int height, int orientation)
+std::string FitToOutput(SourceMetadata& metadata, int width, int height, int orientation, double ppi)
 {
     std::string remark;
     auto& exif = metadata.exif;
@@ -215,6 +216,13 @@ std::string FitToOutput(SourceMetadata& metadata, int width, int height, int ori
         if (hasPhotoGroup) {
             exif["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(width);
             exif["Exif.Photo.PixelYDimension"] = static_cast<std::uint32_t>(height);
+        }
+        if (ppi > 0) {
+            // Hundredths of a pixel per inch: a print size's resolution need not be whole.
+            const Exiv2::URational resolution{static_cast<std::uint32_t>(std::lround(ppi * 100)), 100};
+            exif["Exif.Image.XResolution"] = resolution;
+            exif["Exif.Image.YResolution"] = resolution;
+            exif["Exif.Image.ResolutionUnit"] = static_cast<std::uint16_t>(2); // inches
         }
     }
 
@@ -349,7 +357,7 @@ int ReadExifOrientation(const std::string& path)
 }
 
 FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int height, OutputFormat format,
-                                 int orientation)
+                                 int orientation, double ppi)
 {
     EnsureLibrariesReady();
     FittedMetadata fitted;
@@ -359,7 +367,7 @@ FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int h
     std::string& remark = fitted.remark;
     remark = metadata->remark;
     try {
-        AddRemark(remark, FitToOutput(*metadata, width, height, orientation));
+        AddRemark(remark, FitToOutput(*metadata, width, height, orientation, ppi));
     } catch (const std::exception& error) {
         AddRemark(remark, std::string("EXIF dropped: ") + error.what());
         metadata->exif.clear();
@@ -438,7 +446,7 @@ std::vector<std::uint8_t> OrientationOnlyExif(int orientation)
     return {blob.begin(), blob.end()};
 }
 
-std::string EmbedSourceMetadata(const std::string& sourcePath, int width, int height,
+std::string EmbedSourceMetadata(const std::string& sourcePath, int width, int height, double ppi,
                                 std::vector<std::uint8_t>& encoded)
 {
     EnsureLibrariesReady();
@@ -447,7 +455,7 @@ std::string EmbedSourceMetadata(const std::string& sourcePath, int width, int he
         return {}; // nothing to carry
     std::string remark = metadata->remark;
     try {
-        AddRemark(remark, FitToOutput(*metadata, width, height, 1));
+        AddRemark(remark, FitToOutput(*metadata, width, height, 1, ppi));
     } catch (const std::exception& error) {
         AddRemark(remark, std::string("EXIF dropped: ") + error.what());
         metadata->exif.clear();

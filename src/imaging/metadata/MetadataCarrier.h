@@ -34,10 +34,11 @@ int ReadExifOrientation(const std::string& path);
 
 // The source's metadata fitted to an output format other than JPEG 2000. Empty, without a remark, when the
 // source holds none that Exiv2 can read. orientation: the one the output's EXIF and XMP give (a lossless JPEG crop
-// keeps its pixels as stored, and with them the source's orientation). A JPEG's damaged EXIF is left out and named,
-// its other blocks carried; a tag the source holds twice (a PNG's EXIF in two chunks) is carried once.
+// keeps its pixels as stored, and with them the source's orientation). ppi above 0: the EXIF's resolution, in
+// pixels per inch (a print size's). A JPEG's damaged EXIF is left out and named, its other blocks carried; a tag
+// the source holds twice (a PNG's EXIF in two chunks) is carried once.
 FittedMetadata FitSourceMetadata(const std::string& sourcePath, int width, int height, OutputFormat format,
-                                 int orientation = 1);
+                                 int orientation = 1, double ppi = 0);
 
 // An EXIF block (TIFF structure) holding only the orientation: what a lossless JPEG crop without metadata needs
 // to display upright.
@@ -45,7 +46,7 @@ std::vector<std::uint8_t> OrientationOnlyExif(int orientation);
 
 // Puts the source's carried EXIF, IPTC and XMP into an encoded JPEG 2000 held in memory, leaving its pixel data
 // as it is. A block Exiv2 refuses is left out; the return value names it, or is empty.
-std::string EmbedSourceMetadata(const std::string& sourcePath, int width, int height,
+std::string EmbedSourceMetadata(const std::string& sourcePath, int width, int height, double ppi,
                                 std::vector<std::uint8_t>& encoded);
 
 } // namespace trimlark
