@@ -17,6 +17,7 @@ CropSettings Auto(int ratioIndex)
 }
 
 using test::CustomCrop;
+using Corner = OriginCorner;
 
 CropSettings Pixels(const char* x, const char* y, const char* w, const char* h)
 {
@@ -90,6 +91,50 @@ TEST(CropPlan, RefusedCropsWriteTheWholePictureAndLosslessOnesGrow)
     EXPECT_EQ(refused.lossless, (PixelRect{0, 0, 100, 80}));
     // Another output format re-encodes: nothing grows.
     EXPECT_FALSE(MakeCropPlan(lossless, {}, {{100, 80}, jpeg, nullptr, OutputFormat::Png}).lossless);
+}
+
+// A size shapes the cut where it has a shape (an automatic crop takes it, any other cut is cut to it around its
+// centre), turns the lossless crop off, and the output is the size.
+TEST(CropPlan, ASizeShapesTheCutAndGivesTheOutput)
+{
+    const auto sized = [](CropSettings s, const char* width, const char* height) {
+        s.comboSize = 1; // Exactly
+        s.textFieldSizeWidth = width;
+        s.textFieldSizeHeight = height;
+        return s;
+    };
+    CropSettings topRight = Pixels("0", "0", "400", "200");
+    topRight.comboOriginCorner = 3;
+    CropSettings lossless = sized(Pixels("16", "16", "400", "200"), "100", "100");
+    lossless.checkLosslessJpeg = true;
+    const struct Case
+    {
+        const char* name;
+        CropSettings settings;
+        Rect rect;
+        std::optional<OriginCorner> corner;
+        bool refused;
+        PixelSize output;
+    } cases[] = {
+        {"an automatic crop takes the size's shape", sized(Auto(0), "1080", "1920"), {1875, 0, 2250, 4000},
+         Corner::BottomLeft, false, {1080, 1920}},
+        {"a pixel crop is cut around its centre", sized(topRight, "100", "100"), {5700, 3800, 200, 200},
+         Corner::BottomLeft, false, {100, 100}},
+        {"a refused crop cuts the whole picture", sized(Pixels("7000", "0", "10", "10"), "100", "100"),
+         {1000, 0, 4000, 4000}, Corner::BottomLeft, true, {100, 100}},
+        {"a lossless crop is scaled instead", lossless, {116, 16, 200, 200}, Corner::BottomLeft, false, {100, 100}},
+    };
+    const LosslessJpegLayout jpeg{{16, 16}, 1, 6000, 4000};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CropPlan plan = MakeCropPlan(c.settings, {}, {{6000, 4000}, jpeg, nullptr, OutputFormat::Jpeg});
+        EXPECT_EQ(plan.rect, c.rect);
+        EXPECT_EQ(plan.corner, c.corner);
+        EXPECT_EQ(plan.refused, c.refused);
+        EXPECT_FALSE(plan.lossless);
+        EXPECT_EQ(plan.output, c.output);
+        EXPECT_EQ(MakeDimensionLabels(plan, {6000, 4000}, {}).outputWidth, WidthLabel(c.output.width));
+    }
 }
 
 } // namespace

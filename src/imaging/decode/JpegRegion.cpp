@@ -87,7 +87,7 @@ void OnMessage(j_common_ptr info, int level)
 class RegionDecoder
 {
 public:
-    explicit RegionDecoder(const PixelRect& region) : region_(region)
+    RegionDecoder(const PixelRect& region, int shrink) : region_(region), shrink_(shrink)
     {
         std::memset(&info_, 0, sizeof info_);
         std::memset(&errors_, 0, sizeof errors_);
@@ -128,6 +128,23 @@ public:
             region_.top + region_.height > static_cast<int>(info_.image_height))
             return false;
         info_.out_color_space = bands == 3 ? JCS_RGB : JCS_GRAYSCALE;
+        if (shrink_ > 1) {
+            // The DCT scaled to 1/shrink: each pixel decoded is a block of shrink x shrink of the picture, and the
+            // region becomes the pixels nearest its edges.
+            info_.scale_num = 1;
+            info_.scale_denom = static_cast<unsigned>(shrink_);
+            jpeg_calc_output_dimensions(&info_);
+            const auto scaled = [this](int edge, JDIMENSION limit) {
+                return std::min(static_cast<int>(limit), (edge + shrink_ / 2) / shrink_);
+            };
+            const int left = scaled(region_.left, info_.output_width);
+            const int top = scaled(region_.top, info_.output_height);
+            const int right = std::max(left + 1, scaled(region_.left + region_.width, info_.output_width));
+            const int bottom = std::max(top + 1, scaled(region_.top + region_.height, info_.output_height));
+            if (right > static_cast<int>(info_.output_width) || bottom > static_cast<int>(info_.output_height))
+                return false;
+            region_ = {left, top, right - left, bottom - top};
+        }
         jpeg_start_decompress(&info_); // a file of several scans is read to its end here
         // Where a progressive file's scans end early, the decoder smooths each block's missing detail from blocks
         // up to two away, and at a cropped or skipped edge it would see none: such a picture is decoded whole.
@@ -191,6 +208,8 @@ public:
     }
 
     const std::string& Failure() const { return failure_; }
+    // The region decoded, in the decoded picture's pixels.
+    const PixelRect& Region() const { return region_; }
 
 private:
     bool ReadUpTo(JDIMENSION row, JSAMPROW line)
@@ -224,7 +243,8 @@ private:
         return false;
     }
 
-    const PixelRect region_;
+    PixelRect region_;
+    const int shrink_;
     FILE* file_ = nullptr;
     jpeg_decompress_struct info_;
     ErrorManager errors_;
@@ -308,11 +328,11 @@ std::optional<BlockGrid> JpegBlockGrid(const std::string& path)
 }
 
 std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& header, const PixelRect& region,
-                                     JpegRegionAccess access)
+                                     JpegRegionAccess access, int shrink)
 {
-    if (header.format() != VIPS_FORMAT_UCHAR)
+    if (header.format() != VIPS_FORMAT_UCHAR || (shrink != 1 && shrink != 2 && shrink != 4 && shrink != 8))
         return std::nullopt;
-    auto decoder = std::make_unique<RegionDecoder>(region);
+    auto decoder = std::make_unique<RegionDecoder>(region, shrink);
     if (!decoder->Open(path.c_str(), header.bands()))
         return std::nullopt;
     const bool inMemory = access != JpegRegionAccess::Streamed;
@@ -322,8 +342,8 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
         g_object_unref(out);
         return std::nullopt;
     }
-    out->Xsize = region.width;
-    out->Ysize = region.height;
+    out->Xsize = decoder->Region().width;
+    out->Ysize = decoder->Region().height;
     if (inMemory) {
         // Straight from the decoder into the image's memory, on this thread.
         VImage decoded(out);

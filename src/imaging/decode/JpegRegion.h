@@ -24,13 +24,14 @@ std::optional<BlockGrid> JpegBlockGrid(const std::string& path);
 // Nothing when the file is a JPEG this path does not decode (CMYK, 12-bit, a header libjpeg refuses): the
 // caller then uses libvips' decoder. A truncated file fails when its pixels are read (in memory: throws
 // vips::VError here). A progressive file whose scans end early is decoded whole, so its region's pixels are still
-// the whole decode's, and warns that it is damaged.
+// the whole decode's, and warns that it is damaged. shrink 2, 4 or 8 decodes the picture at that fraction of its
+// size in the DCT (libjpeg-turbo's scaling), the region's edges going to the nearest decoded pixel.
 enum class JpegRegionAccess
 {
     Streamed,
     InMemory,
 };
 std::optional<vips::VImage> OpenJpegRegion(const std::string& path, const vips::VImage& header, const PixelRect& region,
-                                           JpegRegionAccess access = JpegRegionAccess::Streamed);
+                                           JpegRegionAccess access = JpegRegionAccess::Streamed, int shrink = 1);
 
 } // namespace trimlark

@@ -49,6 +49,19 @@ void SkipRows(const VImage& pixels, int rows)
     g_object_unref(region);
 }
 
+// The largest fraction a scaled output lets its JPEG be decoded at: its region still at least the output's size on
+// both sides, so the scale after it only reduces (the decoder's box average leaves detail for Lanczos 3 to keep).
+int DecodeShrink(const WorkingImage::Impl& image)
+{
+    if (image.scaledWidth <= 0)
+        return 1;
+    for (const int shrink : {8, 4, 2}) {
+        if (image.pixelWidth / shrink >= image.scaledWidth && image.pixelHeight / shrink >= image.scaledHeight)
+            return shrink;
+    }
+    return 1;
+}
+
 // A JPEG's region decoded alone (see OpenJpegRegion) and turned upright; nothing when that path does not take it.
 std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
 {
@@ -63,7 +76,8 @@ std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
     // decoded into memory first.
     const auto access = orientation <= 2 ? JpegRegionAccess::Streamed : JpegRegionAccess::InMemory;
     auto pixels = OpenJpegRegion(image.ReadPath(), header,
-                                 StoredRect(upright, orientation, header.width(), header.height()), access);
+                                 StoredRect(upright, orientation, header.width(), header.height()), access,
+                                 DecodeShrink(image));
     if (!pixels || orientation == 1)
         return pixels;
     VImage kept = pixels->copy();
