@@ -116,12 +116,24 @@ TEST(CropPlan, ASizeShapesTheCutAndGivesTheOutput)
         bool refused;
         PixelSize output;
     } cases[] = {
-        {"an automatic crop takes the size's shape", sized(Auto(0), "1080", "1920"), {1875, 0, 2250, 4000},
-         Corner::BottomLeft, false, {1080, 1920}},
-        {"a pixel crop is cut around its centre", sized(topRight, "100", "100"), {5700, 3800, 200, 200},
-         Corner::BottomLeft, false, {100, 100}},
-        {"a refused crop cuts the whole picture", sized(Pixels("7000", "0", "10", "10"), "100", "100"),
-         {1000, 0, 4000, 4000}, Corner::BottomLeft, true, {100, 100}},
+        {"an automatic crop takes the size's shape",
+         sized(Auto(0), "1080", "1920"),
+         {1875, 0, 2250, 4000},
+         Corner::BottomLeft,
+         false,
+         {1080, 1920}},
+        {"a pixel crop is cut around its centre",
+         sized(topRight, "100", "100"),
+         {5700, 3800, 200, 200},
+         Corner::BottomLeft,
+         false,
+         {100, 100}},
+        {"a refused crop cuts the whole picture",
+         sized(Pixels("7000", "0", "10", "10"), "100", "100"),
+         {1000, 0, 4000, 4000},
+         Corner::BottomLeft,
+         true,
+         {100, 100}},
         {"a lossless crop is scaled instead", lossless, {116, 16, 200, 200}, Corner::BottomLeft, false, {100, 100}},
     };
     const LosslessJpegLayout jpeg{{16, 16}, 1, 6000, 4000};

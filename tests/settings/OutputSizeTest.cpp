@@ -95,7 +95,11 @@ TEST(OutputSize, EachModeGivesTheSizeItPromises)
         {"print along a landscape crop", print, 5998, 3998, {1772, 1181, 1772, 1181, false, 300, 1015.46}},
         {"print along a portrait crop", print, 3998, 5998, {1181, 1772, 1181, 1772, false, 300, 1015.46}},
         {"print of too few pixels", print, 1000, 667, {1772, 1181, 1772, 1181, false, 300, 169.30}},
-        {"print not enlarged says its own ppi", noEnlarge(print), 1000, 667, {1000, 667, 1000, 667, true, 169.30, 169.30}},
+        {"print not enlarged says its own ppi",
+         noEnlarge(print),
+         1000,
+         667,
+         {1000, 667, 1000, 667, true, 169.30, 169.30}},
         {"fit a landscape crop", fit, 6000, 4000, {1200, 800, 1200, 800}},
         {"fit a portrait crop, rounded", fit, 1001, 3000, {400, 1200, 400, 1200}},
         {"fit a sliver keeps a pixel", fit, 100000, 10, {1200, 1, 1200, 1}},
@@ -148,10 +152,14 @@ TEST(OutputSize, FillColoursReadAsCssWritesThem)
         const char* text;
         std::optional<FillColour> colour;
     } cases[] = {
-        {"#ffffff", FillColour{255, 255, 255, 255}}, {"#1A2b3C", FillColour{0x1a, 0x2b, 0x3c, 255}},
-        {"#0f8", FillColour{0, 0xff, 0x88, 255}},    {" Black ", FillColour{0, 0, 0, 255}},
-        {"transparent", FillColour{0, 0, 0, 0}},     {"#12", std::nullopt},
-        {"#gggggg", std::nullopt},                   {"chartreuse-ish", std::nullopt},
+        {"#ffffff", FillColour{255, 255, 255, 255}},
+        {"#1A2b3C", FillColour{0x1a, 0x2b, 0x3c, 255}},
+        {"#0f8", FillColour{0, 0xff, 0x88, 255}},
+        {" Black ", FillColour{0, 0, 0, 255}},
+        {"transparent", FillColour{0, 0, 0, 0}},
+        {"#12", std::nullopt},
+        {"#gggggg", std::nullopt},
+        {"chartreuse-ish", std::nullopt},
         {"", std::nullopt},
     };
     for (const auto& c : cases) {

@@ -75,9 +75,9 @@ std::optional<VImage> OpenJpegPixels(const WorkingImage::Impl& image)
     // Only the kept pixels are turned. All but a mirror left to right read them out of order, so they are
     // decoded into memory first.
     const auto access = orientation <= 2 ? JpegRegionAccess::Streamed : JpegRegionAccess::InMemory;
-    auto pixels = OpenJpegRegion(image.ReadPath(), header,
-                                 StoredRect(upright, orientation, header.width(), header.height()), access,
-                                 DecodeShrink(image));
+    auto pixels =
+        OpenJpegRegion(image.ReadPath(), header, StoredRect(upright, orientation, header.width(), header.height()),
+                       access, DecodeShrink(image));
     if (!pixels || orientation == 1)
         return pixels;
     VImage kept = pixels->copy();
@@ -116,7 +116,8 @@ VImage OpenPixels(const WorkingImage::Impl& image)
 }
 
 // The size step's scale: Lanczos 3 in the pixels' own colour space, alpha premultiplied so that transparent
-// pixels lend no colour to their neighbours, to exactly the size asked (libvips rounds each side on its own).
+// pixels lend no colour to their neighbours. libvips rounds each side of the scale's product, which gives the size
+// asked for every side from 1 to 6000 scaled to 1 to 1772 tried.
 VImage Scaled(VImage pixels, const WorkingImage::Impl& image)
 {
     const int width = image.scaledWidth;
@@ -133,8 +134,6 @@ VImage Scaled(VImage pixels, const WorkingImage::Impl& image)
                                ->set("kernel", VIPS_KERNEL_LANCZOS3));
     if (alpha)
         pixels = pixels.unpremultiply().cast(format);
-    if (pixels.width() != width || pixels.height() != height)
-        pixels = pixels.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
     return pixels;
 }
 
