@@ -1,6 +1,7 @@
 #include "profile/ProfileFormat.h"
 
 #include "base/Numbers.h"
+#include "settings/OutputSize.h"
 
 #include <algorithm>
 #include <charconv>
@@ -176,7 +177,36 @@ const LaterLine kLaterLines[] = {
     {[](const CropSettings& s) { return s.checkLosslessJpeg ? std::string("1") : std::string("0"); },
      [](const CropSettings& s) { return !s.checkLosslessJpeg; },
      [](LineReader& in, std::size_t line, CropSettings& s) { s.checkLosslessJpeg = in.State(line); }},
+    {[](const CropSettings& s) { return std::to_string(s.comboSize); },
+     [](const CropSettings& s) { return s.comboSize == CropSettings{}.comboSize; },
+     [](LineReader& in, std::size_t line, CropSettings& s) { s.comboSize = in.Index(line, SizeModeTitles().size()); }},
+    {[](const CropSettings& s) { return TextForm(s.textFieldSizeWidth); },
+     [](const CropSettings& s) { return s.textFieldSizeWidth == CropSettings{}.textFieldSizeWidth; },
+     [](LineReader& in, std::size_t line, CropSettings& s) { s.textFieldSizeWidth = in.Text(line); }},
+    {[](const CropSettings& s) { return TextForm(s.textFieldSizeHeight); },
+     [](const CropSettings& s) { return s.textFieldSizeHeight == CropSettings{}.textFieldSizeHeight; },
+     [](LineReader& in, std::size_t line, CropSettings& s) { s.textFieldSizeHeight = in.Text(line); }},
+    {[](const CropSettings& s) { return std::to_string(s.comboSizeUnit); },
+     [](const CropSettings& s) { return s.comboSizeUnit == CropSettings{}.comboSizeUnit; },
+     [](LineReader& in, std::size_t line, CropSettings& s) {
+         s.comboSizeUnit = in.Index(line, PrintUnitTitles().size());
+     }},
+    {[](const CropSettings& s) { return TextForm(s.textFieldSizePpi); },
+     [](const CropSettings& s) { return s.textFieldSizePpi == CropSettings{}.textFieldSizePpi; },
+     [](LineReader& in, std::size_t line, CropSettings& s) { s.textFieldSizePpi = in.Text(line); }},
+    {[](const CropSettings& s) { return s.checkDoNotEnlarge ? std::string("1") : std::string("0"); },
+     [](const CropSettings& s) { return !s.checkDoNotEnlarge; },
+     [](LineReader& in, std::size_t line, CropSettings& s) { s.checkDoNotEnlarge = in.State(line); }},
+    {[](const CropSettings& s) { return s.checkFillToSize ? std::string("1") : std::string("0"); },
+     [](const CropSettings& s) { return !s.checkFillToSize; },
+     [](LineReader& in, std::size_t line, CropSettings& s) { s.checkFillToSize = in.State(line); }},
+    {[](const CropSettings& s) { return TextForm(s.colorFill); },
+     [](const CropSettings& s) { return s.colorFill == CropSettings{}.colorFill; },
+     [](LineReader& in, std::size_t line, CropSettings& s) { s.colorFill = in.Text(line); }},
 };
+// The later versions, by their count of lines after the 25th: a profile is written in the first that holds every
+// setting it needs.
+constexpr std::size_t kLaterVersions[] = {2, 10};
 static_assert(std::size(kLaterLines) == kProfileLaterLines);
 
 } // namespace
@@ -211,12 +241,16 @@ std::string WriteProfileText(const CropSettings& s, const CustomRatio& ratio, co
         std::to_string(ratio.customHeight),
         ratio.customWidthLargestDimension ? "1" : "0",
     };
-    const bool later =
-        formats.IsAfterOriginal(s.comboFormat) || std::any_of(std::begin(kLaterLines), std::end(kLaterLines),
-                                                              [&s](const LaterLine& row) { return !row.atDefault(s); });
-    if (later) {
-        for (const LaterLine& row : kLaterLines)
-            lines.push_back(row.write(s));
+    std::size_t needed = formats.IsAfterOriginal(s.comboFormat) ? 1 : 0;
+    for (std::size_t i = 0; i < kProfileLaterLines; ++i) {
+        if (!kLaterLines[i].atDefault(s))
+            needed = i + 1;
+    }
+    if (needed > 0) {
+        const std::size_t version = *std::find_if(std::begin(kLaterVersions), std::end(kLaterVersions),
+                                                  [needed](std::size_t lines) { return lines >= needed; });
+        for (std::size_t i = 0; i < version; ++i)
+            lines.push_back(kLaterLines[i].write(s));
     }
     std::string text;
     for (const auto& line : lines) {

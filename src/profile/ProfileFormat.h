@@ -19,7 +19,8 @@ struct ProfileContent
 
 // The lines of a profile, each ending in a line feed; the output folder is not stored. Settings that came after
 // the 25-line version (the automatic crop's position, the lossless JPEG crop, the formats after "Original" in
-// formats) at their defaults give the 25-line version, byte for byte; otherwise the whole latest version is written
+// formats, the size) at their defaults give the 25-line version, byte for byte; otherwise the first later version
+// that holds every setting in use is written whole: 27 lines, or 35 once a size setting is not at its default
 // (see kProfileLaterLines).
 std::string WriteProfileText(const CropSettings& settings, const CustomRatio& customRatio, const FormatList& formats);
 
@@ -27,7 +28,14 @@ std::string WriteProfileText(const CropSettings& settings, const CustomRatio& cu
 // ones, so a profile of 25 + n lines (n from 1 to this) holds the first n of them.
 //   26: the automatic crop's position, an index ("Centred" 0, "Subject" 1)
 //   27: the lossless JPEG crop, a state (0 off, 1 on)
-inline constexpr std::size_t kProfileLaterLines = 2;
+//   28: the size, an index ("Keep the cropped size" 0, "Exactly" 1, "Fit within" 2, "Long side" 3, "Print size" 4)
+//   29, 30: the size's width and height, text (pixels, or the print's lengths in the unit)
+//   31: the print's unit, an index ("mm" 0, "cm" 1, "in" 2)
+//   32: the print's resolution in ppi, text
+//   33: "Do not enlarge", a state
+//   34: "Fill to the size with", a state
+//   35: the fill colour, text ("#rrggbb" or "transparent")
+inline constexpr std::size_t kProfileLaterLines = 10;
 
 // Reads a profile of 20, 21, 22, 25 or 25 + n lines (n up to kProfileLaterLines) over the current values. Fields
 // of the first 25 lines that an older version lacks keep their current values; the settings that came later take

@@ -69,6 +69,20 @@ TEST(ProfileFormat, WritesTwentyFiveLinesUnlessALaterSettingIsUsed)
     webp.comboFormat = kFormats.IndexOfTitle("WEBP");
     EXPECT_EQ(Lines(WriteProfileText(webp, {}, kFormats)).size(), 27u);
     EXPECT_EQ(Read(WriteProfileText(webp, {}, kFormats))->settings, webp);
+    // A size needs the version after: 35 lines, read back exactly; the 27 lines before it read as no size.
+    CropSettings sized = kSome.settings;
+    sized.comboSize = 4;
+    sized.textFieldSizeWidth = "10.5";
+    sized.textFieldSizeHeight = "line\nbreak";
+    sized.comboSizeUnit = 2;
+    sized.textFieldSizePpi = "300";
+    sized.checkDoNotEnlarge = sized.checkFillToSize = true;
+    sized.colorFill = "transparent";
+    const auto sizedLines = Lines(WriteProfileText(sized, {}, kFormats));
+    EXPECT_EQ(sizedLines.size(), 35u);
+    sized.textFieldSizeHeight = "line break";
+    EXPECT_EQ(Read(Join(sizedLines, 35))->settings, sized);
+    EXPECT_EQ(Read(Join(sizedLines, 27), ProfileContent{sized, {}})->settings.comboSize, 0);
     // The 25 lines hold the later settings' defaults, whatever the window had.
     EXPECT_EQ(Read(text, kSome)->settings.comboAutoCropPosition, 0);
     // The output folder is not stored: reading keeps the current one.
@@ -165,6 +179,9 @@ TEST(ProfileFormat, RefusesWrongShapesAndReadsEveryUnicodeForm)
 {
     const std::string good = WriteProfileText(kSome.settings, kSome.customRatio, kFormats);
     const auto lines = Lines(good);
+    CropSettings sized = kSome.settings;
+    sized.comboSize = 1;
+    const std::string latest = WriteProfileText(sized, kSome.customRatio, kFormats);
     const std::string after19 = good.substr(Join(lines, 20).size());
     std::u16string units;
     utf8::utf8to16(good.begin(), good.end(), std::back_inserter(units));
@@ -187,7 +204,7 @@ TEST(ProfileFormat, RefusesWrongShapesAndReadsEveryUnicodeForm)
         {"line 25 without line feed", Join(lines, 24) + lines[24], false},
         {"carriage return and line feed", Join(lines, 25, "\r\n"), false},
         {"23 lines", Join(lines, 23), false},
-        {"a line past the latest version", good + "0\n", false},
+        {"a line past the latest version", latest + "0\n", false},
         {"empty file", "", false},
         {"invalid utf-8", Join(lines, 19) + "bad \xC3\x28 name\n" + after19, false},
         {"overlong utf-8", Join(lines, 19) + "\xC0\xAF\n" + after19, false},
@@ -248,7 +265,7 @@ TEST(ProfileFile, SavesAndLoadsBackAndRefusesWhatIsNoProfile)
     std::ofstream(at("text.tlp")) << "hello\n";
     const std::pair<const char*, const char*> refused[] = {
         {"huge.tlp", "it is larger than any profile"},
-        {"text.tlp", "it has 1 line, and a profile has 20, 21, 22 or 25 to 27"},
+        {"text.tlp", "it has 1 line, and a profile has 20, 21, 22 or 25 to 35"},
         {"folder.tlp", "it is not a regular file"},
         {"missing.tlp", "No such file or directory"},
     };
