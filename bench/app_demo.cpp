@@ -2,6 +2,7 @@
 //
 //   xvfb-run -a -s "-screen 0 1366x768x24" app_demo IMAGE... &
 //   import -window root shot.png
+#include "app/ColourButton.h"
 #include "app/QtPlatform.h"
 #include "app/ViewController.h"
 #include "imaging/ImageTools.h"
@@ -38,6 +39,19 @@ int main(int argc, char* argv[])
         auto* position = window.findChild<QComboBox*>("comboAutoCropPosition");
         position->setCurrentIndex(qEnvironmentVariableIntValue("APP_DEMO_POSITION"));
         Q_EMIT position->activated(position->currentIndex());
+    }
+    // APP_DEMO_SIZE=MODE,W,H[,COLOUR] chooses a size (2,1200,1200,#ffffff: fit within, filled with white).
+    if (qEnvironmentVariableIsSet("APP_DEMO_SIZE")) {
+        const QStringList size = qEnvironmentVariable("APP_DEMO_SIZE").split(QLatin1Char(','));
+        window.findChild<QLineEdit*>("textFieldSizeWidth")->setText(size.value(1));
+        window.findChild<QLineEdit*>("textFieldSizeHeight")->setText(size.value(2));
+        if (size.size() > 3) {
+            window.findChild<QAbstractButton*>("checkFillToSize")->setChecked(true);
+            window.findChild<trimlark::ColourButton*>("colorFill")->SetColour(size.value(3));
+        }
+        auto* mode = window.findChild<QComboBox*>("comboSize");
+        mode->setCurrentIndex(size.value(0).toInt());
+        Q_EMIT mode->activated(mode->currentIndex());
     }
     if (!files.isEmpty())
         window.findChild<QTableView*>("tableViewImage")->selectRow(0);

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPalette>
+#include <QPen>
 #include <QResizeEvent>
 #include <algorithm>
 #include <cmath>
@@ -26,6 +27,15 @@ void CropPreviewView::SetImage(const QImage& image)
     update();
 }
 
+void CropPreviewView::SetFillFrame(const std::optional<QRectF>& frame, const QColor& colour)
+{
+    if (frame_ == frame && frameColour_ == colour)
+        return;
+    frame_ = frame;
+    frameColour_ = colour;
+    update();
+}
+
 QSize CropPreviewView::DisplayPixelSize() const
 {
     const QSize logical = size() - QSize(2 * kMargin, 2 * kMargin);
@@ -45,10 +55,32 @@ void CropPreviewView::paintEvent(QPaintEvent*)
         return;
     }
     const QRectF area = QRectF(rect()).adjusted(kMargin, kMargin, -kMargin, -kMargin);
-    QSizeF shown = QSizeF(image_.size()).scaled(area.size(), Qt::KeepAspectRatio);
-    const QRectF target(area.center() - QPointF(shown.width() / 2, shown.height() / 2), shown);
+    // The picture and the fill's frame around it both fit: the union of the two, in fractions of the picture.
+    const QRectF unit(0, 0, 1, 1);
+    const QRectF all = frame_ ? unit.united(*frame_) : unit;
+    const QSizeF allSize(all.width() * image_.width(), all.height() * image_.height());
+    const QSizeF shownAll = allSize.scaled(area.size(), Qt::KeepAspectRatio);
+    const double scale = shownAll.width() / allSize.width(); // view pixels per preview pixel
+    const QPointF origin = area.center() - QPointF(shownAll.width() / 2, shownAll.height() / 2) -
+                           QPointF(all.left() * image_.width() * scale, all.top() * image_.height() * scale);
+    const auto place = [&](const QRectF& fraction) {
+        return QRectF(origin +
+                          QPointF(fraction.left() * image_.width() * scale, fraction.top() * image_.height() * scale),
+                      QSizeF(fraction.width() * image_.width() * scale, fraction.height() * image_.height() * scale));
+    };
+    const QRectF target = place(unit);
+    if (frame_) {
+        QColor tint = frameColour_;
+        tint.setAlpha(frameColour_.alpha() == 0 ? 0 : 160);
+        painter.fillRect(place(*frame_), tint);
+    }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, image_);
+    if (frame_) {
+        painter.setPen(QPen(QColor(0xf0, 0xf0, 0xf0), 1, Qt::DashLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(place(*frame_));
+    }
 }
 
 void CropPreviewView::resizeEvent(QResizeEvent* event)

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
+#include <QRectF>
 #include <QSize>
 #include <QWidget>
+#include <optional>
 
 namespace trimlark {
 
@@ -15,6 +18,9 @@ public:
     explicit CropPreviewView(QWidget* parent = nullptr);
 
     void SetImage(const QImage& image);
+    // A filled output's canvas around the crop, in fractions of the picture (it may reach past it), drawn as a
+    // dashed frame tinted with the fill's colour; nothing: none.
+    void SetFillFrame(const std::optional<QRectF>& frame, const QColor& colour);
     const QImage& Image() const { return image_; }
 
     // The size in device pixels that a preview should be drawn at to fill the view sharply.
@@ -31,6 +37,8 @@ protected:
 
 private:
     QImage image_;
+    std::optional<QRectF> frame_;
+    QColor frameColour_;
 };
 
 } // namespace trimlark

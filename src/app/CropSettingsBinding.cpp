@@ -1,5 +1,6 @@
 #include "app/CropSettingsBinding.h"
 
+#include "app/ColourButton.h"
 #include "app/QualitySlider.h"
 #include "app/Stepper.h"
 
@@ -32,6 +33,11 @@ CropSettingsBinding::Row::Row(Stepper* control, float CropSettings::*field)
 CropSettingsBinding::Row::Row(QualitySlider* control, float CropSettings::*field)
     : control_(control), read_([control, field](CropSettings& s) { s.*field = control->Value(); }),
       write_([control, field](const CropSettings& s) { control->SetValue(s.*field); })
+{}
+
+CropSettingsBinding::Row::Row(ColourButton* control, std::string CropSettings::*field)
+    : control_(control), read_([control, field](CropSettings& s) { s.*field = control->Colour().toStdString(); }),
+      write_([control, field](const CropSettings& s) { control->SetColour(QString::fromStdString(s.*field)); })
 {}
 
 CropSettings CropSettingsBinding::Get() const

@@ -14,6 +14,7 @@ class QWidget;
 
 namespace trimlark {
 
+class ColourButton;
 class QualitySlider;
 class Stepper;
 
@@ -23,7 +24,8 @@ class CropSettingsBinding
 {
 public:
     // One control and the field it shows. Check boxes and radio buttons hold a bool, choice lists the selected
-    // index, text fields their text as typed, steppers and the quality slider their single-precision value.
+    // index, text fields their text as typed, steppers and the quality slider their single-precision value, the colour
+    // button its colour's text.
     class Row
     {
     public:
@@ -32,6 +34,7 @@ public:
         Row(QLineEdit* control, std::string CropSettings::*field);
         Row(Stepper* control, float CropSettings::*field);
         Row(QualitySlider* control, float CropSettings::*field);
+        Row(ColourButton* control, std::string CropSettings::*field);
 
     private:
         friend class CropSettingsBinding;

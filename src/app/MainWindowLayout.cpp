@@ -1,11 +1,13 @@
 #include "app/MainWindowLayout.h"
 
+#include "app/ColourButton.h"
 #include "app/CropPreviewView.h"
 #include "app/ImageTableView.h"
 #include "app/QualitySlider.h"
 #include "app/Stepper.h"
 #include "base/Numbers.h"
 #include "imaging/Codecs.h"
+#include "settings/OutputSize.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -152,7 +154,12 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
 
     auto* autoForm = new QFormLayout;
     autoForm->setContentsMargins(24, 0, 0, 6);
-    autoForm->addRow(tr("Aspect ratio:"), comboAutoCropFormat);
+    labelRatioFromSize = Named(new QLabel, "labelRatioFromSize");
+    labelRatioFromSize->setEnabled(false);
+    auto* ratioRow = new QHBoxLayout;
+    ratioRow->addWidget(comboAutoCropFormat);
+    ratioRow->addWidget(labelRatioFromSize, 1);
+    autoForm->addRow(tr("Aspect ratio:"), ratioRow);
     autoForm->addRow(tr("Position:"), comboAutoCropPosition);
 
     auto* pixelsGrid = new QGridLayout;
@@ -222,6 +229,57 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     auto* losslessNote = new QLabel(tr("For JPEG sources written as JPEG; the quality does not apply to them."));
     losslessNote->setWordWrap(true);
     losslessNote->setEnabled(false);
+    labelLosslessSizeNote = Named(new QLabel(tr("A lossless crop cannot change the size: it is off while a size is "
+                                                "chosen.")),
+                                  "labelLosslessSizeNote");
+    labelLosslessSizeNote->setWordWrap(true);
+    labelLosslessSizeNote->setEnabled(false);
+
+    // The size group.
+    comboSize = Named(new QComboBox, "comboSize");
+    const auto sizeField = [](const char* name) {
+        auto* field = Named(new QLineEdit, name);
+        field->setMaximumWidth(72);
+        return field;
+    };
+    textFieldSizeWidth = sizeField("textFieldSizeWidth");
+    textFieldSizeHeight = sizeField("textFieldSizeHeight");
+    textFieldSizePpi = sizeField("textFieldSizePpi");
+    labelSizeBy = new QLabel(QStringLiteral("x"));
+    labelSizePixels = new QLabel(tr("pixels"));
+    comboSizeUnit = Named(new QComboBox, "comboSizeUnit");
+    checkDoNotEnlarge = Named(new QCheckBox(tr("Do not enlarge")), "checkDoNotEnlarge");
+    checkDoNotEnlarge->setToolTip(tr("A crop smaller than the size keeps its own size."));
+    checkFillToSize = Named(new QCheckBox(tr("Fill to the size with")), "checkFillToSize");
+    colorFill = Named(new ColourButton, "colorFill");
+    auto* sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(textFieldSizeWidth);
+    sizeRow->addWidget(labelSizeBy);
+    sizeRow->addWidget(textFieldSizeHeight);
+    sizeRow->addWidget(labelSizePixels);
+    sizeRow->addWidget(comboSizeUnit);
+    sizeRow->addStretch(1);
+    rowSizePpi = new QWidget;
+    auto* ppiRow = new QHBoxLayout(rowSizePpi);
+    ppiRow->setContentsMargins(0, 0, 0, 0);
+    ppiRow->addWidget(new QLabel(tr("at")));
+    ppiRow->addWidget(textFieldSizePpi);
+    ppiRow->addWidget(new QLabel(tr("ppi")));
+    ppiRow->addStretch(1);
+    rowFill = new QWidget;
+    auto* fillRow = new QHBoxLayout(rowFill);
+    fillRow->setContentsMargins(0, 0, 0, 0);
+    fillRow->addWidget(checkFillToSize);
+    fillRow->addWidget(colorFill);
+    fillRow->addStretch(1);
+    auto* boxSize = Named(new QGroupBox(tr("Size")), "boxSize");
+    auto* sizeLayout = new QVBoxLayout(boxSize);
+    sizeLayout->addWidget(comboSize);
+    sizeLayout->addLayout(sizeRow);
+    sizeLayout->addWidget(rowSizePpi);
+    sizeLayout->addWidget(checkDoNotEnlarge);
+    sizeLayout->addWidget(rowFill);
+
     auto* qualityRow = new QHBoxLayout;
     qualityRow->addWidget(sliderQuality, 1);
     qualityRow->addWidget(labelQuality);
@@ -233,11 +291,13 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     outputForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     outputForm->addRow(tr("Format:"), comboFormat);
     outputForm->addRow(tr("Quality:"), qualityRow);
+    outputForm->addRow(boxSize);
     outputForm->addRow(tr("File name:"), textFieldName);
     outputForm->addRow(tr("Output folder:"), folderRow);
     outputForm->addRow(QString(), checkKeepEXIFInformationAndCreationDate);
     outputForm->addRow(QString(), checkLosslessJpeg);
     outputForm->addRow(QString(), losslessNote);
+    outputForm->addRow(QString(), labelLosslessSizeNote);
 
     tabView = Named(new QTabWidget, "tabView");
     tabView->addTab(cropTab, tr("Crop"));
@@ -351,6 +411,14 @@ CropSettingsBinding MainWindowLayout::BindSettings() const
         {textFieldOutputFolder, &CropSettings::textFieldOutputFolder},
         {checkKeepEXIFInformationAndCreationDate, &CropSettings::checkKeepEXIFInformationAndCreationDate},
         {checkLosslessJpeg, &CropSettings::checkLosslessJpeg},
+        {comboSize, &CropSettings::comboSize},
+        {textFieldSizeWidth, &CropSettings::textFieldSizeWidth},
+        {textFieldSizeHeight, &CropSettings::textFieldSizeHeight},
+        {comboSizeUnit, &CropSettings::comboSizeUnit},
+        {textFieldSizePpi, &CropSettings::textFieldSizePpi},
+        {checkDoNotEnlarge, &CropSettings::checkDoNotEnlarge},
+        {checkFillToSize, &CropSettings::checkFillToSize},
+        {colorFill, &CropSettings::colorFill},
     };
 }
 
@@ -365,6 +433,8 @@ void MainWindowLayout::FillChoiceLists()
     fill(comboAutoCropPosition, AutoCropPositionTitles());
     fill(comboFormat, AvailableFormats().Titles());
     fill(comboOriginCorner, OriginCornerTitles());
+    fill(comboSize, SizeModeTitles());
+    fill(comboSizeUnit, PrintUnitTitles());
 }
 
 } // namespace trimlark

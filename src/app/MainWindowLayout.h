@@ -21,6 +21,7 @@ class QTabWidget;
 
 namespace trimlark {
 
+class ColourButton;
 class CropPreviewView;
 class ImageTableView;
 class QualitySlider;
@@ -77,6 +78,21 @@ protected:
     QPushButton* buttonBrowse = nullptr;
     QCheckBox* checkKeepEXIFInformationAndCreationDate = nullptr;
     QCheckBox* checkLosslessJpeg = nullptr;
+    QLabel* labelLosslessSizeNote = nullptr; // shown while a size is chosen, which a lossless crop cannot make
+    // The size group.
+    QComboBox* comboSize = nullptr;
+    QLineEdit* textFieldSizeWidth = nullptr;
+    QLabel* labelSizeBy = nullptr; // "x" between the width and the height
+    QLineEdit* textFieldSizeHeight = nullptr;
+    QLabel* labelSizePixels = nullptr; // "pixels", or the unit list for a print size
+    QComboBox* comboSizeUnit = nullptr;
+    QWidget* rowSizePpi = nullptr; // "at" the ppi field "ppi", for a print size
+    QLineEdit* textFieldSizePpi = nullptr;
+    QCheckBox* checkDoNotEnlarge = nullptr;
+    QWidget* rowFill = nullptr; // the fill's box and colour, for "Fit within"
+    QCheckBox* checkFillToSize = nullptr;
+    ColourButton* colorFill = nullptr;
+    QLabel* labelRatioFromSize = nullptr; // beside the ratio list while the size gives the ratio
     ImageTableView* tableViewImage = nullptr;
     QPushButton* buttonAddImages = nullptr;
     QPushButton* buttonRemoveSelected = nullptr;

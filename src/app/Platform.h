@@ -61,6 +61,9 @@ public:
     // The profile open panel: one existing ".tlp" file, no folders, no new folders. Nothing when cancelled.
     virtual std::optional<QString> ChooseProfileToLoad(const QString& startFolder) = 0;
 
+    // A colour, starting from current ("#rrggbb"); nothing when cancelled, "#rrggbb" otherwise.
+    virtual std::optional<QString> ChooseColour(const QString& current) = 0;
+
     // A per-user preference: nothing when the key holds no text.
     virtual std::optional<QString> ReadPreference(const QString& key) = 0;
     // Stores the preference and writes the store out at once.

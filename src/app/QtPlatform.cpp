@@ -3,6 +3,7 @@
 #include "app/ProfileNames.h"
 
 #include <QAbstractButton>
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -141,6 +142,14 @@ std::optional<QString> QtPlatform::ChooseProfileToSave(const QString& startFolde
             return path;
     }
     return std::nullopt;
+}
+
+std::optional<QString> QtPlatform::ChooseColour(const QString& current)
+{
+    const QColor chosen = QColorDialog::getColor(QColor::fromString(current), parent_, QStringLiteral("Fill Colour"));
+    if (!chosen.isValid())
+        return std::nullopt;
+    return chosen.name(QColor::HexRgb);
 }
 
 std::optional<QString> QtPlatform::ChooseProfileToLoad(const QString& startFolder)

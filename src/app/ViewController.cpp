@@ -1,5 +1,6 @@
 #include "app/ViewController.h"
 
+#include "app/ColourButton.h"
 #include "app/CropPreviewView.h"
 #include "app/ImageTableView.h"
 #include "app/NotificationCenter.h"
@@ -12,6 +13,7 @@
 #include "run/CropJob.h"
 #include "run/OutputFolder.h"
 #include "settings/CropGeometry.h"
+#include "settings/OutputSize.h"
 #include "settings/SettingsRules.h"
 
 #include <QAction>
@@ -123,6 +125,14 @@ void ViewController::ConnectActions()
         connect(stepper, &Stepper::valueStepped, this, slot);
     connect(comboFormat, &QComboBox::activated, this, &ViewController::OnFormatSelected);
     connect(checkLosslessJpeg, &QCheckBox::clicked, this, &ViewController::CropSettingChanged);
+    for (QComboBox* combo : {comboSize, comboSizeUnit})
+        connect(combo, &QComboBox::activated, this, &ViewController::OnSizeChanged);
+    for (QLineEdit* field : {textFieldSizeWidth, textFieldSizeHeight, textFieldSizePpi})
+        connect(field, &QLineEdit::textEdited, this, &ViewController::OnSizeChanged);
+    for (QCheckBox* box : {checkDoNotEnlarge, checkFillToSize})
+        connect(box, &QCheckBox::clicked, this, &ViewController::OnSizeChanged);
+    connect(colorFill, &ColourButton::colourChosen, this, &ViewController::CropSettingChanged);
+    colorFill->SetChooser([this](const QString& current) { return platform_->ChooseColour(current); });
     connect(sliderQuality, &QualitySlider::qualityChanged, this, &ViewController::OnQualityChanged);
     connect(buttonBrowse, &QPushButton::clicked, this, &ViewController::OnBrowse);
     connect(buttonAddImages, &QPushButton::clicked, this, &ViewController::OnAddImages);
@@ -155,6 +165,44 @@ void ViewController::SetCropSettings(const CropSettings& settings)
     settingsBinding_.Set(settings);
     labelQuality->setText(ToQString(QualityLabelText(settings.sliderQuality)));
     ApplyQualitySliderRule();
+    ApplySizeRule();
+}
+
+void ViewController::ApplySizeRule()
+{
+    const auto mode = static_cast<SizeMode>(std::max(0, comboSize->currentIndex()));
+    const bool sized = mode != SizeMode::Keep;
+    const bool print = mode == SizeMode::PrintSize;
+    for (QWidget* shown : {static_cast<QWidget*>(textFieldSizeWidth), static_cast<QWidget*>(checkDoNotEnlarge)})
+        shown->setVisible(sized);
+    for (QWidget* shown : {static_cast<QWidget*>(textFieldSizeHeight), static_cast<QWidget*>(labelSizeBy)})
+        shown->setVisible(sized && mode != SizeMode::LongSide);
+    labelSizePixels->setVisible(sized && !print);
+    comboSizeUnit->setVisible(print);
+    rowSizePpi->setVisible(print);
+    rowFill->setVisible(mode == SizeMode::FitWithin);
+    colorFill->SetTransparentOffered(AvailableFormats().OutputFormatAt(comboFormat->currentIndex(), "") !=
+                                     OutputFormat::Jpeg);
+    labelLosslessSizeNote->setVisible(sized);
+    const auto request = ReadSizeRequest(GetCropSettings());
+    const bool shaped = request && (mode == SizeMode::Exactly || print);
+    labelRatioFromSize->setVisible(shaped);
+    if (shaped) {
+        const auto ratio = *SizeCropRatio(*request, 1, 0); // as for a landscape picture
+        labelRatioFromSize->setText(tr("%1:%2 from the size").arg(ratio.along).arg(ratio.across));
+    }
+    // While a run is busy these stay disabled; EnableControls applies the rule at its end.
+    if (busy_)
+        return;
+    checkLosslessJpeg->setEnabled(!sized);
+    comboAutoCropFormat->setEnabled(!shaped);
+    colorFill->setEnabled(checkFillToSize->isChecked());
+}
+
+void ViewController::OnSizeChanged()
+{
+    ApplySizeRule();
+    CropSettingChanged();
 }
 
 void ViewController::ApplyQualitySliderRule()
@@ -195,6 +243,7 @@ void ViewController::OnAutoCropFormatSelected()
 void ViewController::OnFormatSelected()
 {
     ApplyQualitySliderRule();
+    ApplySizeRule();      // the fill offers transparency where the format has alpha
     CropSettingChanged(); // a lossless crop applies to JPEG output only
 }
 
@@ -342,6 +391,12 @@ void ViewController::UpdateDimensionLabels(const CropPlan& plan)
 {
     ShowDimensionLabels(MakeDimensionLabels(plan, currentImage.size, ShownDimensionLabels()));
     labelCropNote->setVisible(currentImage.size.width > 0 && plan.refused);
+    const auto [W, H] = currentImage.size;
+    std::optional<QRectF> frame;
+    if (const auto fill = W > 0 && H > 0 ? plan.FillFrame(W, H) : std::nullopt)
+        frame = QRectF(fill->x / W, fill->y / H, fill->w / W, fill->h / H);
+    const FillColour colour = plan.fill.value_or(FillColour{});
+    imageViewCropPreview->SetFillFrame(frame, QColor(colour.red, colour.green, colour.blue, colour.alpha));
 }
 
 // The crop run -----------------------------------------------------------------------------------------------
@@ -423,6 +478,7 @@ void ViewController::EnableControls()
     buttonCropImages->setText(tr("Crop Images"));
     buttonStop->hide();
     ApplyQualitySliderRule();
+    ApplySizeRule();
 }
 
 void ViewController::OnStopCropping()

@@ -170,6 +170,10 @@ protected:
 private:
     void ConnectActions();
     void ApplyQualitySliderRule();
+    // The size group shows the fields of the size chosen; a size turns the lossless box off and, where it has a
+    // shape, gives the automatic crop its ratio.
+    void ApplySizeRule();
+    void OnSizeChanged();
     // A setting that moves the crop changed: the preview and labels, then the modified mark.
     void CropSettingChanged();
     // One radio of a pair was clicked: it is on and its partner off, whatever their state before.

@@ -40,6 +40,9 @@ struct CropPlan
     // where there is one, else rect and corner.
     Rect WrittenRect() const;
     std::optional<OriginCorner> WrittenCorner() const;
+    // Where a filled output's canvas lies over the picture of W x H: the cut grown by the fill on each side, in
+    // the picture's pixels, top-left origin (it may reach past the picture); nothing without a fill around the cut.
+    std::optional<Rect> FillFrame(double W, double H) const;
 
     bool operator==(const CropPlan&) const = default;
 };
