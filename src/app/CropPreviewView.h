@@ -22,6 +22,7 @@ public:
     // dashed frame tinted with the fill's colour; nothing: none.
     void SetFillFrame(const std::optional<QRectF>& frame, const QColor& colour);
     const QImage& Image() const { return image_; }
+    const std::optional<QRectF>& FillFrame() const { return frame_; }
 
     // The size in device pixels that a preview should be drawn at to fill the view sharply.
     QSize DisplayPixelSize() const;

@@ -27,6 +27,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <cmath>
+#include <numeric>
 #include <utility>
 
 namespace trimlark {
@@ -189,7 +190,8 @@ void ViewController::ApplySizeRule()
     labelRatioFromSize->setVisible(shaped);
     if (shaped) {
         const auto ratio = *SizeCropRatio(*request, 1, 0); // as for a landscape picture
-        labelRatioFromSize->setText(tr("%1:%2 from the size").arg(ratio.along).arg(ratio.across));
+        const auto divisor = std::gcd(ratio.along, ratio.across);
+        labelRatioFromSize->setText(tr("%1:%2 from the size").arg(ratio.along / divisor).arg(ratio.across / divisor));
     }
     // While a run is busy these stay disabled; EnableControls applies the rule at its end.
     if (busy_)

@@ -164,6 +164,34 @@ TEST_F(ViewControllerPreview, TheLosslessBoxShowsTheCropGrownToTheBlockGrid)
     EXPECT_EQ(OutputLabels(), "Width: 300, Height: 300");
 }
 
+// A size shows as the output's size; "Exactly" gives the automatic crop its shape (the ratio list gives way) and
+// turns the lossless box off; a filled fit frames its canvas around the crop.
+TEST_F(ViewControllerPreview, ASizeShowsItsOutputShapesTheCropAndFramesItsFill)
+{
+    OpenWith({MakeImage("photo.png", 400, 300)});
+    ClickRow(0);
+    TypeInto(Find("textFieldSizeWidth"), "200");
+    TypeInto(Find("textFieldSizeHeight"), "100");
+    ChooseItem(Find("comboSize"), "Exactly");
+    EXPECT_EQ(OutputLabels(), "Width: 200, Height: 100");
+    EXPECT_EQ(PixelOver(200, 60), Qt::blue); // 2:1 over the whole width: y 50-249
+    EXPECT_EQ(PixelOver(200, 40), kVeiledBlue);
+    EXPECT_FALSE(Find("checkLosslessJpeg")->isEnabled());
+    EXPECT_FALSE(Find("comboAutoCropFormat")->isEnabled());
+    EXPECT_EQ(Text("labelRatioFromSize"), "2:1 from the size");
+    EXPECT_FALSE(Find<CropPreviewView>("imageViewCropPreview")->FillFrame());
+
+    ChooseItem(Find("comboSize"), "Fit within");
+    Click("checkFillToSize");
+    EXPECT_TRUE(Find("comboAutoCropFormat")->isEnabled());
+    EXPECT_EQ(OutputLabels(), "Width: 200, Height: 100");
+    // "1:1" (300 x 300 from x 50) fits at 100 x 100 in the middle of 200 x 100: 150 more picture pixels each side.
+    EXPECT_EQ(Find<CropPreviewView>("imageViewCropPreview")->FillFrame(), QRectF(-100 / 400.0, 0, 600 / 400.0, 1));
+    ChooseItem(Find("comboSize"), "Keep the cropped size");
+    EXPECT_EQ(OutputLabels(), "Width: 300, Height: 300");
+    EXPECT_TRUE(Find("checkLosslessJpeg")->isEnabled());
+}
+
 TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)
 {
     OpenWith({MakeImage("landscape.png", 400, 300), WriteFile("broken.png", "this is not a picture")});

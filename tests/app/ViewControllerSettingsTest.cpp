@@ -3,6 +3,8 @@
 #include "imaging/Codecs.h"
 
 #include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 
 namespace trimlark {
 namespace {
@@ -25,6 +27,13 @@ TEST_F(ViewControllerSettings, EachControlChangesItsOwnSettingAndMarksTheProfile
             TypeInto(Find("textFieldCustomCropPercents" + term), "35");
             Find("stepperCustomCropPercents" + term)->findChild<QAbstractButton*>("buttonUp")->click();
         };
+    };
+    // "Other Colour..." from the fill's menu, answered in the colour panel.
+    const auto pickColour = [&] {
+        platform->panelAnswers = {QStringList{"#123456"}};
+        for (QAction* action : Find<QPushButton>("colorFill")->menu()->actions())
+            if (action->text() == "Other Colour...")
+                action->trigger();
     };
     // The user's action and what it makes of the default settings: every control reaches its own field, and New
     // (between rows) shows the defaults in every control again. The output tab's controls are used without
@@ -50,6 +59,14 @@ TEST_F(ViewControllerSettings, EachControlChangesItsOwnSettingAndMarksTheProfile
         {"format list", give(ChooseItem, "comboFormat", "PNG"), {.comboFormat = png}},
         {"quality slider", [&] { QTest::keyClick(Find("sliderQuality"), Qt::Key_Left); }, {.sliderQuality = 79}},
         {"name field", give(TypeInto, "textFieldName", "[FileName]"), {.textFieldName = "[FileName]"}},
+        {"size list", give(ChooseItem, "comboSize", "Print size"), {.comboSize = 4}},
+        {"size width", give(TypeInto, "textFieldSizeWidth", "640"), {.textFieldSizeWidth = "640"}},
+        {"size height", give(TypeInto, "textFieldSizeHeight", "480"), {.textFieldSizeHeight = "480"}},
+        {"unit list", give(ChooseItem, "comboSizeUnit", "in"), {.comboSizeUnit = 2}},
+        {"ppi", give(TypeInto, "textFieldSizePpi", "600"), {.textFieldSizePpi = "600"}},
+        {"do not enlarge", click("checkDoNotEnlarge"), {.checkDoNotEnlarge = true}},
+        {"fill", click("checkFillToSize"), {.checkFillToSize = true}},
+        {"fill colour", pickColour, {.colorFill = "#123456"}},
     };
     for (const auto& [name, act, expected] : cases) {
         SCOPED_TRACE(name);
