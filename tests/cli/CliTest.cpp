@@ -254,6 +254,44 @@ TEST_F(CliTest, OptionsReachTheSettings)
     }
 }
 
+// The size options reach the run; a value no run can make, and a size with the lossless crop, refuse the run
+// with the option named.
+TEST_F(CliTest, SizeOptionsScaleTheOutputOrAreRefused)
+{
+    test::WriteCoordinateImage(work.Path("s.png"), 64, 48);
+    ASSERT_EQ(Run({"s.png", "-o", "out", "-f", "png", "-n", "f", "--fit", "40x30", "--fill", "#ff0000"}), 0) << err;
+    const vips::VImage filled = test::ReadImage(work.Path("out/f (1).png"));
+    EXPECT_EQ(std::pair(filled.width(), filled.height()), std::pair(40, 30)); // the 48 x 48 crop at 30 x 30
+    EXPECT_EQ(filled.getpoint(0, 0), (std::vector<double>{255, 0, 0}));
+    ASSERT_EQ(Run({"s.png", "-o", "out", "-n", "n", "--size", "100x100", "--no-enlarge"}), 0) << err;
+    EXPECT_NE(err.find("s.png: not enlarged: the crop is 48 x 48"), std::string::npos) << err;
+
+    const struct Case
+    {
+        std::vector<std::string> arguments;
+        const char* err;
+    } refusals[] = {
+        {{"--size", "0x10"}, "--size 0x10: the width is not a whole number of pixels from 1 to 65535."},
+        {{"--fit", "10x70000"}, "--fit 10x70000: the height is not"},
+        {{"--long-side", "-5"}, "--long-side -5: the width is not"},
+        {{"--size", "10"}, "--size takes WxH in pixels (e.g. 1080x1080), not \"10\"."},
+        {{"--print", "10x15@300"}, "--print takes WxHUNIT@PPI"},
+        {{"--print", "10x15cm@0"}, "--print 10x15cm@0: the resolution is not a number of ppi above 0."},
+        {{"--fit", "10x10", "--fill", "bluish"}, "--fill takes a colour"},
+        {{"--fill", "white"}, "--fill requires --fit"},
+        {{"--size", "10x10", "--long-side", "5"}, "excludes"},
+        {{"--size", "10x10", "--lossless-jpeg"}, "--lossless-jpeg copies the kept blocks and cannot scale them"},
+    };
+    for (const auto& c : refusals) {
+        SCOPED_TRACE(c.err);
+        std::vector<std::string> arguments{"s.png", "-o", "refused"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        EXPECT_EQ(Run(arguments), 2);
+        EXPECT_NE(err.find(c.err), std::string::npos) << err;
+        EXPECT_FALSE(std::filesystem::exists(work.Path("refused")));
+    }
+}
+
 // A run from a saved profile crops as the profile says, and an option given with it applies over it.
 TEST_F(CliTest, ASavedProfileRunsItsCrop)
 {
