@@ -71,13 +71,21 @@ TEST(OutputSize, SettingsBecomeARequestOrAreRefusedWithTheirReason)
     EXPECT_FALSE(ReadSizeRequest(fill)->fill);
 }
 
+SizeRequest Request(SizeMode mode, double width, double height = 0, double ppi = 0)
+{
+    SizeRequest request;
+    request.mode = mode, request.width = width, request.height = height, request.ppi = ppi;
+    return request;
+}
+
 TEST(OutputSize, EachModeGivesTheSizeItPromises)
 {
-    const SizeRequest exactly{SizeMode::Exactly, 1080, 1080};
-    const SizeRequest print{SizeMode::PrintSize, 1181, 1772, 300};
-    const SizeRequest fit{SizeMode::FitWithin, 1200, 1200};
-    const SizeRequest filled{SizeMode::FitWithin, 1200, 1200, 0, false, FillColour{}};
-    const SizeRequest longSide{SizeMode::LongSide, 2048};
+    const SizeRequest exactly = Request(SizeMode::Exactly, 1080, 1080);
+    const SizeRequest print = Request(SizeMode::PrintSize, 1181, 1772, 300);
+    const SizeRequest fit = Request(SizeMode::FitWithin, 1200, 1200);
+    SizeRequest filled = fit;
+    filled.fill = FillColour{};
+    const SizeRequest longSide = Request(SizeMode::LongSide, 2048);
     const auto noEnlarge = [](SizeRequest r) {
         r.noEnlarge = true;
         return r;
@@ -123,8 +131,8 @@ TEST(OutputSize, EachModeGivesTheSizeItPromises)
 
 TEST(OutputSize, ACutTakesTheSizesShapeAroundItsCentreInWholePixels)
 {
-    const SizeRequest square{SizeMode::Exactly, 1080, 1080};
-    const SizeRequest print{SizeMode::PrintSize, 1181, 1772, 300};
+    const SizeRequest square = Request(SizeMode::Exactly, 1080, 1080);
+    const SizeRequest print = Request(SizeMode::PrintSize, 1181, 1772, 300);
     const struct Case
     {
         const char* name;
@@ -134,14 +142,14 @@ TEST(OutputSize, ACutTakesTheSizesShapeAroundItsCentreInWholePixels)
         {"a wide region to a square", square, {100, 50, 400, 200}, {200, 50, 200, 200}},
         {"fractional edges go inside", square, {10.5, 0.25, 300, 100}, {111, 1, 99, 99}},
         {"a print follows a portrait region", print, {0, 0, 1000, 2000}, {0, 250, 1000, 1500}},
-        {"a fit keeps the region", SizeRequest{SizeMode::FitWithin, 10, 10}, {1.5, 2, 30, 40}, {1.5, 2, 30, 40}},
+        {"a fit keeps the region", Request(SizeMode::FitWithin, 10, 10), {1.5, 2, 30, 40}, {1.5, 2, 30, 40}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(CutToShape(c.request, c.region), c.cut);
     }
     EXPECT_EQ(SizeCropRatio(square, 3000, 4000), (AspectRatio{1080, 1080}));
-    EXPECT_EQ(SizeCropRatio({SizeMode::Exactly, 1920, 1080}, 3000, 4000), (AspectRatio{1080, 1920}));
+    EXPECT_EQ(SizeCropRatio(Request(SizeMode::Exactly, 1920, 1080), 3000, 4000), (AspectRatio{1080, 1920}));
     EXPECT_EQ(SizeCropRatio(print, 3000, 4000), (AspectRatio{1772, 1181}));
 }
 
@@ -165,8 +173,9 @@ TEST(OutputSize, FillColoursReadAsCssWritesThem)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(ParseFillColour(c.text), c.colour);
-        if (c.colour)
+        if (c.colour) {
             EXPECT_EQ(ParseFillColour(FillColourText(*c.colour)), c.colour);
+        }
     }
 }
 
