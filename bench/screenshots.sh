@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the main window anew, under a virtual display (xvfb-run), with pictures made
-# here by ImageMagick: docs/screenshot-{empty,selected,subject,lossless,run-report}.png.
+# here by ImageMagick: docs/screenshot-{empty,selected,subject,lossless,size,run-report}.png, and a filled product
+# picture as a run writes it (docs/filled-product.jpg).
 #
 #   bench/screenshots.sh            # builds app_demo in build/ first
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build}
-cmake --build "$build" --target app_demo >/dev/null
+cmake --build "$build" --target app_demo trimlark-cli >/dev/null
 demo="$build/tests/app/app_demo"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -17,6 +18,9 @@ convert=/usr/bin/convert
 "$convert" -size 3000x2000 gradient:skyblue-white -fill red -draw "circle 600,900 600,1150" \
     -fill white -draw "line 600,1150 640,1700" -quality 90 "$work/balloon.jpg"
 echo "no picture" >"$work/notes.jpg"
+# A product on a pale backdrop, wider than tall, off-centre.
+"$convert" -size 3000x2000 gradient:white-gray88 -fill '#2f6fbf' -draw "roundrectangle 1300,500 2300,1500 80,80" \
+    -fill '#f2b233' -draw "circle 1800,1000 1800,1250" -quality 92 "$work/product.jpg"
 
 shot() { # name, then environment and files for app_demo
     local name=$1
@@ -33,6 +37,11 @@ shot screenshot-empty "$demo"
 shot screenshot-selected "$demo" "$work/landscape.jpg" "$work/portrait.jpg"
 shot screenshot-subject APP_DEMO_POSITION=1 "$demo" "$work/balloon.jpg"
 shot screenshot-lossless APP_DEMO_TAB=1 APP_DEMO_CLICK=checkLosslessJpeg "$demo" "$work/landscape.jpg"
+shot screenshot-size APP_DEMO_TAB=1 APP_DEMO_SIZE=2,1200,800,#ffffff "$demo" "$work/product.jpg"
+# The product picture as a run writes it: fitted within 1200 x 1200 on white, shown at a third of its size.
+"$build/src/cli/trimlark-cli" -o "$work/fitted" -n product --crop pixels:1000,350,1800,1300 --corner top-left \
+    --fit 1200x1200 --fill '#dde6f0' -f png "$work/product.jpg" >/dev/null
+"$convert" "$work/fitted/product (1).png" -resize 400x400 -quality 90 "$root/docs/filled-product.jpg"
 mkdir -p "$work/out"
 shot screenshot-run-report APP_DEMO_RUN="$work/out" "$demo" "$work/landscape.jpg" "$work/notes.jpg"
 echo "written: $root/docs/screenshot-*.png"
