@@ -10,6 +10,16 @@
 #include <unistd.h>
 
 namespace trimlark {
+
+// Failures name the entry instead of dumping its bytes.
+void PrintTo(const ListEntry& entry, std::ostream* out)
+{
+    *out << '"' << entry.path << '"';
+    if (const auto& a = entry.adjustment)
+        *out << (a->kind == CropAdjustment::Kind::Rectangle ? " crop " : " centre ") << a->x << ',' << a->y << ' '
+             << a->w << 'x' << a->h;
+}
+
 namespace {
 
 namespace fs = std::filesystem;
