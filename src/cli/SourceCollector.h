@@ -32,7 +32,7 @@ public:
     // added again; notes, when given, gets a sentence for each such path spelled differently. A file is taken
     // whatever its extension; one that does not exist stays in the list and fails to load. Each image gets the
     // crop the crops file adjusts for its file (however spelled), else the one the list file does; within a file
-    // the first entry for a file counts. notes gets a sentence when crops of the crops file name no image of the
+    // the first crop given for a file counts. notes gets a sentence when crops of the crops file name no image of the
     // run. Nothing, with the reason, when a folder or a list cannot be read, the list holds an entry too long or,
     // as lines, a NUL byte, or a list file is refused ("Cannot read --list l.jsonl: line 7: the crop has no
     // width (w).").
