@@ -143,6 +143,13 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
                    "Read more paths from LIST, one per line (\"-\": standard input); after the FILEs and FOLDERs")
         ->type_name("LIST");
     app.add_flag("-0,--null", args.sources.nulSeparated, "The paths of --files-from end in NUL bytes (find -print0)");
+    app.add_option("--list", args.sources.listFile,
+                   "Add the images of a list file (JSON Lines, one {\"path\": ...} per image, as --report writes), "
+                   "each with the crop adjusted for it; after the FILEs, FOLDERs and --files-from")
+        ->type_name("FILE");
+    app.add_option("--crops", args.sources.cropsFile,
+                   "Crop the images of the run that a list file names (however spelled) as adjusted there")
+        ->type_name("FILE");
     app.add_flag("-r,--recursive", args.sources.recursive,
                  "Folders give the images of their sub-folders too, sorted by path");
     app.add_option("-o,--output", args.output, "Output folder (required)")->type_name("DIR");
@@ -361,7 +368,7 @@ int DryRun(const CropJob& job, const OutputFolderCheck& folder, bool asking, std
             line += " (" + planned.reason + ")";
         std::fprintf(human, "%s\n", EscapeControlCharacters(line).c_str());
         if (report)
-            report->Add(image.sourcePath, image.outputPath, planned.word, planned.reason, 0);
+            report->Add(image.sourcePath, image.outputPath, planned.word, planned.reason, 0, image.adjustment);
     }
     std::fprintf(human, "Dry run, nothing written. (%zu write, %zu replace, %zu skip, %zu ask, %zu refuse)\n",
                  counts[0], counts[1], counts[2], counts[3], counts[4]);
@@ -370,8 +377,9 @@ int DryRun(const CropJob& job, const OutputFolderCheck& folder, bool asking, std
     return counts[4] == 0 ? 0 : 1;
 }
 
-// Plans, runs and reports the crop of the listed images (the list moves into the plan).
-int CropImages(std::vector<std::string> sources, const ProfileContent& content, const Arguments& args)
+// Plans, runs and reports the crop of the listed images, each with its adjusted crop (the list moves into the plan).
+int CropImages(std::vector<std::string> sources, const std::vector<std::optional<CropAdjustment>>& adjustments,
+               const ProfileContent& content, const Arguments& args)
 {
     std::string reason;
     // The folder is settled before any image, so that a folder the run cannot use gives one message, not a
@@ -397,6 +405,8 @@ int CropImages(std::vector<std::string> sources, const ProfileContent& content, 
     const std::size_t count = sources.size();
     CropJob job =
         BuildCropJob(std::move(sources), content.settings, content.customRatio, ask, askSource, args.firstIndex);
+    for (std::size_t i = 0; i < job.images.size(); ++i)
+        job.images[i].adjustment = adjustments[i];
     job.replaceLateFiles = job.replaceLateFiles || overwrite == "yes";
     job.memoryBudget = args.memoryBudget * 1048576.0;
 
@@ -416,7 +426,7 @@ int CropImages(std::vector<std::string> sources, const ProfileContent& content, 
                 failures.push_back(FailureLine(outcome));
             if (report)
                 report->Add(outcome.sourcePath, outcome.outputPath, OutcomeWord(outcome.kind), ReportReason(outcome),
-                            outcome.milliseconds);
+                            outcome.milliseconds, job.images.at(outcome.index).adjustment);
         };
         const CropRunResult result = CropImagesWork(job, callbacks, args.jobs);
         reporter.Finish();
@@ -464,12 +474,22 @@ int RunCommandLine(int argc, char** argv)
         return SaveProfile(args, content);
 
     std::vector<std::string> notes;
-    auto sources = SourceCollector::CollectSourcePaths(args.inputs, args.sources, &reason, &notes);
-    if (!sources || !CheckCropRun(*sources, content.settings, &reason))
+    auto sources = SourceCollector::CollectSources(args.inputs, args.sources, &reason, &notes);
+    if (!sources)
+        return UsageError(reason);
+    std::vector<std::string> paths;
+    std::vector<std::optional<CropAdjustment>> adjustments;
+    paths.reserve(sources->size());
+    adjustments.reserve(sources->size());
+    for (ListEntry& source : *sources) {
+        paths.push_back(std::move(source.path));
+        adjustments.push_back(source.adjustment);
+    }
+    if (!CheckCropRun(paths, content.settings, &reason))
         return UsageError(reason);
     for (const std::string& note : notes)
         std::fprintf(stderr, "%s\n", EscapeControlCharacters(note).c_str());
-    return CropImages(std::move(*sources), content, args);
+    return CropImages(std::move(paths), adjustments, content, args);
 }
 
 } // namespace trimlark

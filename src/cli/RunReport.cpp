@@ -1,5 +1,8 @@
 #include "cli/RunReport.h"
 
+#include "base/PathText.h"
+#include "list/ListFile.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -67,24 +70,30 @@ std::string_view OutcomeWord(ImageOutcome::Kind kind)
 std::optional<RunReport> RunReport::Open(const std::string& path, std::string* reason)
 {
     if (path == "-")
-        return RunReport(stdout, [](std::FILE*) { return 0; });
+        return RunReport(
+            stdout, [](std::FILE*) { return 0; }, std::nullopt);
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (!file) {
         if (reason)
             *reason = "Cannot write the report " + path + ": " + std::strerror(errno) + ".";
         return std::nullopt;
     }
-    return RunReport(file, [](std::FILE* f) { return std::fclose(f); });
+    return RunReport(
+        file, [](std::FILE* f) { return std::fclose(f); }, FolderOfPath(path));
 }
 
 void RunReport::Add(const std::string& source, const std::string& output, std::string_view outcome,
-                    const std::string& reason, double milliseconds)
+                    const std::string& reason, double milliseconds, const std::optional<CropAdjustment>& adjustment)
 {
-    const nlohmann::ordered_json line = {{"source", source},
-                                         {"output", output},
-                                         {"outcome", outcome},
-                                         {"reason", reason},
-                                         {"milliseconds", std::round(milliseconds * 1000) / 1000}};
+    auto shown = [this](const std::string& path) { return folder_ ? PathInList(path, *folder_) : path; };
+    nlohmann::ordered_json line = nlohmann::ordered_json::object();
+    AddPathFields(line, "source", shown(source));
+    AddPathFields(line, "output", shown(output));
+    line["outcome"] = outcome;
+    line["reason"] = reason;
+    line["milliseconds"] = std::round(milliseconds * 1000) / 1000;
+    if (adjustment)
+        AddAdjustmentField(line, *adjustment);
     const std::string text = line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
     std::fwrite(text.data(), 1, text.size(), file_.get());
 }

@@ -31,8 +31,11 @@ std::string ReportReason(const ImageOutcome& outcome);
 // "written", "replaced", "skipped", "load-failed", "save-failed" or "not-started".
 std::string_view OutcomeWord(ImageOutcome::Kind kind);
 
-// A report for pipelines: one JSON object per line and image, with its source, output, outcome, reason and
-// milliseconds, in list order. Names that are no UTF-8 are written with U+FFFD for each stray byte.
+// A report for pipelines: one JSON object per line and image, with its source, output, outcome, reason,
+// milliseconds and adjusted crop, in list order. Its lines read as a list file's (see list/ListFile.h): a report
+// written to a file gives paths relative to its folder when they lie in or below it, else absolute (on standard
+// output, as the run names them); a name that is no UTF-8 is written with U+FFFD for each stray byte, and byte for
+// byte in base64 under "source_base64" or "output_base64".
 class RunReport
 {
 public:
@@ -40,15 +43,18 @@ public:
     static std::optional<RunReport> Open(const std::string& path, std::string* reason);
 
     void Add(const std::string& source, const std::string& output, std::string_view outcome, const std::string& reason,
-             double milliseconds);
+             double milliseconds, const std::optional<CropAdjustment>& adjustment);
     // Flushes; false, with the reason, when a line could not be written (a full disk).
     bool Close(std::string* reason);
 
 private:
     using Closer = int (*)(std::FILE*);
-    RunReport(std::FILE* file, Closer close) : file_(file, close) {}
+    RunReport(std::FILE* file, Closer close, std::optional<std::string> folder)
+        : file_(file, close), folder_(std::move(folder))
+    {}
 
     std::unique_ptr<std::FILE, Closer> file_;
+    std::optional<std::string> folder_; // the folder paths are written relative to; none: as given
 };
 
 } // namespace trimlark

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 namespace trimlark {
 
@@ -59,10 +60,9 @@ bool ReadPathList(std::FILE* stream, const std::string& name, bool nulSeparated,
 
 } // namespace
 
-std::optional<std::vector<std::string>> SourceCollector::CollectSourcePaths(const std::vector<std::string>& arguments,
-                                                                            const SourceOptions& options,
-                                                                            std::string* reason,
-                                                                            std::vector<std::string>* notes)
+std::optional<std::vector<ListEntry>> SourceCollector::CollectSources(const std::vector<std::string>& arguments,
+                                                                      const SourceOptions& options, std::string* reason,
+                                                                      std::vector<std::string>* notes)
 {
     std::vector<std::string> paths;
     auto add = [&](const std::string& argument) {
@@ -89,11 +89,55 @@ std::optional<std::vector<std::string>> SourceCollector::CollectSourcePaths(cons
         if (!ReadPathList(standardInput ? stdin : file.get(), name, options.nulSeparated, add, reason))
             return std::nullopt;
     }
+
+    // The adjusted crops by the file they are for (FileKey), so that any spelling of it finds them.
+    using Crops = std::unordered_map<std::string, CropAdjustment>;
+    auto readCrops = [&](const std::string& file, const char* option, Crops& crops, bool addImages) {
+        std::string why;
+        auto entries = ReadListFile(file, &why);
+        if (!entries)
+            return Fail(reason, "Cannot read " + std::string(option) + " " + file + ": " + why + ".");
+        for (ListEntry& entry : *entries) {
+            if (entry.adjustment)
+                crops.try_emplace(FileKey(entry.path), *entry.adjustment);
+            if (addImages)
+                paths.push_back(std::move(entry.path));
+        }
+        return true;
+    };
+    Crops listed, overlaid;
+    if (!options.listFile.empty() && !readCrops(options.listFile, "--list", listed, true))
+        return std::nullopt;
+    if (!options.cropsFile.empty() && !readCrops(options.cropsFile, "--crops", overlaid, false))
+        return std::nullopt;
+
     for (RepeatedFile& repeated : RemoveRepeatedFiles(paths)) {
         if (notes && repeated.dropped != repeated.kept)
             notes->push_back(repeated.dropped + " is the same file as " + repeated.kept + "; it is cropped once");
     }
-    return paths;
+    std::vector<ListEntry> sources;
+    sources.reserve(paths.size());
+    std::size_t used = 0; // crops of the crops file that found their image: one each at most, the list has no repeats
+    for (std::string& path : paths) {
+        ListEntry& source = sources.emplace_back(ListEntry{std::move(path), std::nullopt});
+        if (listed.empty() && overlaid.empty())
+            continue;
+        const std::string key = FileKey(source.path);
+        if (const auto crop = overlaid.find(key); crop != overlaid.end()) {
+            source.adjustment = crop->second;
+            ++used;
+        } else if (const auto listedCrop = listed.find(key); listedCrop != listed.end()) {
+            source.adjustment = listedCrop->second;
+        }
+    }
+    if (notes && used < overlaid.size()) {
+        const std::size_t unused = overlaid.size() - used;
+        notes->push_back(
+            "--crops " + options.cropsFile + ": " + std::to_string(unused) +
+            (unused == 1 ? " crop names no image of the run and is" : " crops name no image of the run and are") +
+            " not used");
+    }
+    return sources;
 }
 
 } // namespace trimlark

@@ -3,6 +3,7 @@
 #include "imaging/CropPlan.h"
 #include "run/CropSteps.h"
 #include "run/RunMemory.h"
+#include "settings/CropAdjustment.h"
 #include "settings/CropSettings.h"
 #include "settings/DataProvider.h"
 #include "settings/FileTypes.h"
@@ -47,6 +48,7 @@ struct CropJobImage
     OverwriteAction action = OverwriteAction::Write;
     std::string outputUnreadable; // why the output path's status could not be read; the image then fails with it
     bool outputIsSource = false;  // the output path is one of the run's images, so replacing it loses an original
+    std::optional<CropAdjustment> adjustment; // the crop adjusted by hand for this image, if any
 
     std::string_view SourceIdentity() const { return sourceIdentity.empty() ? sourcePath : sourceIdentity; }
     std::string_view OutputIdentity() const { return outputIdentity.empty() ? outputPath : outputIdentity; }

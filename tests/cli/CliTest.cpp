@@ -1,6 +1,7 @@
 #include "TestImages.h"
 #include "cli/RunReport.h"
 #include "imaging/Codecs.h"
+#include "list/ListFile.h"
 #include "profile/ProfileFile.h"
 
 #include <array>
@@ -194,6 +195,52 @@ TEST_F(CliTest, DryRunAndReportEachImage)
         EXPECT_EQ(test::SniffType(work.Path("out/a.jpg")), c.outcomes[0] == "write"s ? "" : "jpeg");
         EXPECT_EQ(test::ReadBytes(work.Path("out/b.jpg")), "an earlier file");
     }
+}
+
+// A list file's images join the run with their adjusted crops, which the report gives; the report reads back as a
+// list, a name that is no UTF-8 included. A crops file adjusts images given otherwise, whatever their spelling.
+TEST_F(CliTest, ListFilesReachTheJobAndTheReportReadsBackAsOne)
+{
+    for (const char* image : {"a.png", "b.png", "\xff.png"})
+        test::WriteCoordinateImage(work.Path(image), 30, 20);
+    const CropAdjustment crop{CropAdjustment::Kind::Rectangle, 1, 2, 20, 10};
+    const CropAdjustment centre{CropAdjustment::Kind::Centre, 12.5, 8, 0, 0};
+    ASSERT_TRUE(SaveListFile(work.Path("l.jsonl"), {{work.Path("\xff.png"), centre}, {work.Path("a.png"), crop}}));
+    std::filesystem::create_directory(work.Path("sub"));
+    const struct Case
+    {
+        const char* name;
+        std::vector<std::string> arguments;
+        const char* report;
+        std::vector<ListEntry> reported; // the report read as a list
+    } cases[] = {
+        {"a list", {"--list", "l.jsonl"}, "sub/r.jsonl", {{"\xff.png", centre}, {"a.png", crop}}},
+        // The report of the row above lies in sub/: its paths, above it, are absolute.
+        {"the report of a list", {"--list", "sub/r.jsonl"}, "r.jsonl", {{"\xff.png", centre}, {"a.png", crop}}},
+        {"crops over images given otherwise",
+         {"b.png", "./a.png", "--crops", "l.jsonl"},
+         "r.jsonl",
+         {{"b.png", {}}, {"a.png", crop}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> arguments{"-o", "out", "--dry-run", "--report", c.report};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        ASSERT_EQ(Run(arguments), 0) << err; // every image is found: none would be refused
+        std::string reason;
+        const auto reported = ReadListFile(work.Path(c.report), &reason);
+        ASSERT_TRUE(reported) << reason;
+        ASSERT_EQ(reported->size(), c.reported.size());
+        for (std::size_t i = 0; i < c.reported.size(); ++i) {
+            EXPECT_TRUE(std::filesystem::equivalent((*reported)[i].path, work.Path(c.reported[i].path))) << i;
+            EXPECT_EQ((*reported)[i].adjustment, c.reported[i].adjustment) << i;
+        }
+    }
+    // A refused list stops the run before anything is written.
+    test::WriteBytes(work.Path("bad.jsonl"), "{\"path\": \"a.png\"}\n\n{\"path\": \"a.png\", \"crop\": {\"x\": 1}}\n");
+    EXPECT_EQ(Run({"--list", "bad.jsonl", "-o", "new"}), 2);
+    EXPECT_EQ(err, "Cannot read --list bad.jsonl: line 3: the crop has no top edge (y).\n");
+    EXPECT_FALSE(std::filesystem::exists(work.Path("new")));
 }
 
 // A dry run says what it would do with the output folder (make it, or refuse the run for it) and writes nothing,
