@@ -5,10 +5,12 @@
 namespace trimlark {
 
 CropPlan GetShownCrop(const std::string& path, PixelSize size, const std::optional<LosslessJpegLayout>& jpeg,
-                      const CropSettings& settings, const CustomRatio& ratio, const RgbaBitmap* subjectSample)
+                      const CropSettings& settings, const CustomRatio& ratio, const RgbaBitmap* subjectSample,
+                      const CropAdjustment* adjustment)
 {
-    return MakeCropPlan(settings, ratio,
-                        {size, jpeg, subjectSample, AvailableFormats().OutputFormatAt(settings.comboFormat, path)});
+    return MakeCropPlan(
+        settings, ratio,
+        {size, jpeg, subjectSample, AvailableFormats().OutputFormatAt(settings.comboFormat, path), adjustment});
 }
 
 } // namespace trimlark

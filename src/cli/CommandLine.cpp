@@ -421,7 +421,7 @@ int CropImages(std::vector<std::string> sources, const std::vector<std::optional
         callbacks.keepOutcomes = false; // counted and reported here, as they come
         callbacks.imageDone = [&](const ImageOutcome& outcome) {
             reporter.ReportImage(outcome);
-            counts.Add(outcome.kind);
+            counts.Add(outcome);
             if (outcome.kind == ImageOutcome::Kind::LoadFailed || outcome.kind == ImageOutcome::Kind::SaveFailed)
                 failures.push_back(FailureLine(outcome));
             if (report)

@@ -2,6 +2,7 @@
 
 #include "settings/SettingsRules.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace trimlark {
@@ -25,6 +26,23 @@ CropPlan Sized(CropPlan plan, const SizeRequest& size, const CropSettings& setti
     plan.sizeRemark = SizeRemark(size, *plan.size, settings);
     plan.output = {plan.size->canvasWidth, plan.size->canvasHeight};
     return plan;
+}
+
+// The adjusted rectangle in image coordinates (from the bottom-left corner): the settings' rectangle (corner-
+// relative, shared) moved to the adjustment's centre, or the adjustment's own rectangle where the crop takes one;
+// kept inside the picture of W x H.
+Rect AdjustedRect(const CropAdjustment& adjustment, const Rect& shared, bool automatic, double W, double H)
+{
+    const bool ownRectangle = adjustment.kind == CropAdjustment::Kind::Rectangle;
+    double w = !automatic && ownRectangle ? adjustment.w : shared.w;
+    double h = !automatic && ownRectangle ? adjustment.h : shared.h;
+    w = std::min(std::trunc(w), W);
+    h = std::min(std::trunc(h), H);
+    const double cx = ownRectangle ? adjustment.x + adjustment.w / 2 : adjustment.x;
+    const double cy = ownRectangle ? adjustment.y + adjustment.h / 2 : adjustment.y;
+    const double left = std::clamp(std::round(cx - w / 2), 0.0, std::max(0.0, std::floor(W) - w));
+    const double top = std::clamp(std::round(cy - h / 2), 0.0, std::max(0.0, std::floor(H) - h));
+    return {left, H - top - h, w, h};
 }
 
 } // namespace
@@ -52,7 +70,11 @@ CropPlan MakeCropPlan(const CropSettings& settings, const CustomRatio& ratio, co
         plan.rect = GetAutoCropRect(*shape, W, H);
     else
         plan.rect = GetRunCropRect(settings, ratio, W, H);
-    if (PlacesOnSubject(settings) && picture.subjectSample) {
+    if (picture.adjustment) {
+        plan.rect = AdjustedRect(*picture.adjustment, plan.rect, GetCropMode(settings) == CropMode::Auto, W, H);
+        plan.corner = OriginCorner::BottomLeft;
+        plan.source = CropSource::Adjusted;
+    } else if (PlacesOnSubject(settings) && picture.subjectSample) {
         plan.rect = ImageTools::PlaceCropOnSubject(*picture.subjectSample, W, H, plan.rect, plan.corner);
         plan.source = CropSource::Subject;
     }

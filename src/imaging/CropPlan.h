@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/ImageTools.h"
+#include "settings/CropAdjustment.h"
 #include "settings/CropGeometry.h"
 #include "settings/CropSettings.h"
 #include "settings/DataProvider.h"
@@ -16,6 +17,7 @@ enum class CropSource
 {
     Settings, // the crop settings as they stand
     Subject,  // the settings' rectangle, moved onto the picture's most interesting region
+    Adjusted, // the image's own adjustment (a centre for the settings' rectangle, or a rectangle)
 };
 
 // What is cut out of one picture, decided once from the settings and the picture's upright size. The labels, the
@@ -50,17 +52,22 @@ struct CropPlan
 // The facts of a picture a plan is made from besides the settings, each read once.
 struct CropPlanPicture
 {
-    PixelSize upright;                         // the picture's size, upright
-    std::optional<LosslessJpegLayout> jpeg;    // a JPEG's layout, for the lossless crop
-    const RgbaBitmap* subjectSample = nullptr; // where a "Subject" crop looks (LoadSubjectSample); none: centred
-    std::optional<OutputFormat> format;        // the output's format; the lossless crop writes JPEG only
+    PixelSize upright;                          // the picture's size, upright
+    std::optional<LosslessJpegLayout> jpeg;     // a JPEG's layout, for the lossless crop
+    const RgbaBitmap* subjectSample = nullptr;  // where a "Subject" crop looks (LoadSubjectSample); none: centred
+    std::optional<OutputFormat> format;         // the output's format; the lossless crop writes JPEG only
+    const CropAdjustment* adjustment = nullptr; // the crop adjusted by hand for this picture, if any
 };
 
 // The plan of one picture: the settings' rectangle (percents in double precision), moved onto the subject where
 // asked and a sample is given, refused when it cuts nothing out (GetCropRegionAtCorner), and with the lossless
 // box on, a JPEG source and JPEG output, grown to the block grid (LosslessJpegRegion). With a size step (settings
 // that ReadSizeRequest refuses ask for none) an automatic crop takes the size's shape where it has one, any other
-// cut (the whole picture too) is cut to that shape around its centre, and no crop is lossless.
+// cut (the whole picture too) is cut to that shape around its centre, and no crop is lossless. An adjustment takes
+// the place of the position: an automatic crop keeps the settings' size around the adjustment's centre (a
+// rectangle's centre for a rectangle), a pixel or percent crop becomes the adjustment's rectangle (the settings'
+// size around a centre); either is moved inside the picture, on whole pixels, and is written from the bottom-left
+// corner.
 CropPlan MakeCropPlan(const CropSettings& settings, const CustomRatio& ratio, const CropPlanPicture& picture);
 
 // The four dimension labels for the plan of a picture of the size (0 x 0 when none is selected). In mode None the

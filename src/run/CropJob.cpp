@@ -181,6 +181,7 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
     outcome.kind =
         image.action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
     outcome.wholeImage = plan.refused;
+    outcome.adjusted = plan.source == CropSource::Adjusted;
     // What the output lacks of its source, if anything, and a size that is not the one asked for.
     outcome.reason = JoinRemarks(JoinRemarks(JoinRemarks(plan.sizeRemark, note), reason), undated);
     return outcome;
@@ -262,13 +263,17 @@ CropPlan PlanImageCrop(const CropJob& job, std::size_t index, const WorkingImage
     const CropJobImage& image = job.images[index];
     // The sample the preview looked in, so the run cuts what the preview showed; without one, the centre.
     std::optional<RgbaBitmap> sample;
-    if (PlacesOnSubject(job.settings))
+    if (PlacesOnSubject(job.settings) && !image.adjustment)
         sample = ImageTools::LoadSubjectSample(image.sourcePath);
     std::optional<LosslessJpegLayout> jpeg;
     if (job.settings.checkLosslessJpeg && image.format == OutputFormat::Jpeg)
         jpeg = ImageTools::LosslessJpegLayoutOf(loaded);
     return MakeCropPlan(job.settings, job.customRatio,
-                        {{loaded.Width(), loaded.Height()}, jpeg, sample ? &*sample : nullptr, image.format});
+                        {{loaded.Width(), loaded.Height()},
+                         jpeg,
+                         sample ? &*sample : nullptr,
+                         image.format,
+                         image.adjustment ? &*image.adjustment : nullptr});
 }
 
 bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings, std::string* refusal)
@@ -291,6 +296,13 @@ bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSetting
     if (refusal)
         *refusal = message;
     return false;
+}
+
+void RunCounts::Add(const ImageOutcome& outcome)
+{
+    if (outcome.adjusted)
+        ++adjusted;
+    Add(outcome.kind);
 }
 
 void RunCounts::Add(ImageOutcome::Kind kind)
@@ -319,7 +331,7 @@ RunCounts CountOutcomes(const std::vector<ImageOutcome>& outcomes)
 {
     RunCounts counts;
     for (const ImageOutcome& outcome : outcomes)
-        counts.Add(outcome.kind);
+        counts.Add(outcome);
     return counts;
 }
 
@@ -329,6 +341,9 @@ std::string RunCountsText(const RunCounts& counts)
                        std::to_string(counts.skipped) + " skipped, " + std::to_string(counts.failed) + " failed";
     if (counts.notStarted > 0)
         text += ", " + std::to_string(counts.notStarted) + " not started";
+    if (counts.adjusted > 0)
+        text +=
+            "; " + std::to_string(counts.adjusted) + (counts.adjusted == 1 ? " crop" : " crops") + " adjusted by hand";
     return text;
 }
 

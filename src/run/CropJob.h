@@ -123,6 +123,7 @@ struct ImageOutcome
     std::string reason;
     bool wholeImage = false; // the crop was refused for this image (it cuts nothing out): the whole image was written
     bool sourceKept = false; // skipped because its output is one of the run's images
+    bool adjusted = false;   // written with the crop adjusted by hand for it
     double milliseconds = 0; // from the image's start to its outcome, waits for memory included
 };
 
@@ -152,13 +153,16 @@ struct CropRunCallbacks
 struct RunCounts
 {
     std::size_t written = 0, replaced = 0, skipped = 0, failed = 0, notStarted = 0;
+    std::size_t adjusted = 0; // written with the crop adjusted by hand
 
+    void Add(const ImageOutcome& outcome);
     void Add(ImageOutcome::Kind kind);
     bool operator==(const RunCounts&) const = default;
 };
 RunCounts CountOutcomes(const std::vector<ImageOutcome>& outcomes);
 
-// "3 written, 1 replaced, 2 skipped, 1 failed", with ", 4 not started" appended when there are any.
+// "3 written, 1 replaced, 2 skipped, 1 failed", with ", 4 not started" appended when there are any, and "; 2 crops
+// adjusted by hand" when any were.
 std::string RunCountsText(const RunCounts& counts);
 
 // Processes every image of the job and returns when the last is done; call it off the GUI thread.

@@ -149,5 +149,49 @@ TEST(CropPlan, ASizeShapesTheCutAndGivesTheOutput)
     }
 }
 
+// An adjustment moves the shared size to its centre (an automatic crop) or is the rectangle itself (a pixel or
+// percent crop), always inside the picture, written from the bottom-left corner; the position gives way to it.
+TEST(CropPlan, AnAdjustmentPlacesTheCropInsideThePicture)
+{
+    using Kind = CropAdjustment::Kind;
+    CropSettings subject = Auto(0);
+    subject.comboAutoCropPosition = 1;
+    CropSettings exactly = Auto(0);
+    exactly.comboSize = 1;
+    exactly.textFieldSizeWidth = "1080", exactly.textFieldSizeHeight = "1920";
+    const CropSettings pixels = Pixels("0", "0", "10", "10");
+    const RgbaBitmap flat{2, 2, std::vector<std::uint8_t>(16, 255)};
+    const struct Case
+    {
+        const char* name;
+        CropSettings settings;
+        CropAdjustment adjustment;
+        Rect rect; // from the bottom-left corner of 6000 x 4000
+    } cases[] = {
+        {"an automatic crop around a centre", Auto(0), {Kind::Centre, 4000, 2000}, {2000, 0, 4000, 4000}},
+        {"a centre near the edge keeps the crop inside", Auto(0), {Kind::Centre, 100, 2000}, {0, 0, 4000, 4000}},
+        {"the subject gives way", subject, {Kind::Centre, 4000, 2000}, {2000, 0, 4000, 4000}},
+        {"a size's shape keeps its size", exactly, {Kind::Centre, 4000.5, 2000}, {2876, 0, 2250, 4000}},
+        {"an automatic crop takes a rectangle's centre",
+         Auto(0),
+         {Kind::Rectangle, 3500, 0, 1000, 4000},
+         {2000, 0, 4000, 4000}},
+        {"a pixel crop becomes the rectangle", pixels, {Kind::Rectangle, 100, 200, 300, 400}, {100, 3400, 300, 400}},
+        {"a rectangle off the picture is moved in",
+         pixels,
+         {Kind::Rectangle, 5900, -50, 300, 400},
+         {5700, 3600, 300, 400}},
+        {"a pixel crop moved by a centre", pixels, {Kind::Centre, 50, 50}, {45, 3945, 10, 10}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CropPlan plan = MakeCropPlan(c.settings, {}, {{6000, 4000}, {}, &flat, OutputFormat::Png, &c.adjustment});
+        EXPECT_EQ(plan.rect, c.rect);
+        EXPECT_EQ(plan.corner, Corner::BottomLeft);
+        EXPECT_EQ(plan.source, CropSource::Adjusted);
+        EXPECT_FALSE(plan.refused);
+    }
+}
+
 } // namespace
 } // namespace trimlark
