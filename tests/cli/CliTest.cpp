@@ -236,6 +236,13 @@ TEST_F(CliTest, ListFilesReachTheJobAndTheReportReadsBackAsOne)
             EXPECT_EQ((*reported)[i].adjustment, c.reported[i].adjustment) << i;
         }
     }
+    // The run writes each listed crop: the rectangle itself of a pixel crop.
+    ASSERT_EQ(Run({"--list", "l.jsonl", "-o", "out", "-f", "png", "-n", "[FileName]", "--crop", "pixels:0,0,5,5"}), 0)
+        << err;
+    const vips::VImage written = test::ReadImage(work.Path("out/a.png"));
+    EXPECT_EQ(std::pair(written.width(), written.height()), std::pair(20, 10));
+    EXPECT_EQ(test::CoordinateAt(written, 0, 0), (test::Coordinate{1, 2}));
+    EXPECT_NE(out.find("; 2 crops adjusted by hand"), std::string::npos) << out;
     // A refused list stops the run before anything is written.
     test::WriteBytes(work.Path("bad.jsonl"), "{\"path\": \"a.png\"}\n\n{\"path\": \"a.png\", \"crop\": {\"x\": 1}}\n");
     EXPECT_EQ(Run({"--list", "bad.jsonl", "-o", "new"}), 2);
