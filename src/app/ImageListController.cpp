@@ -5,7 +5,9 @@
 #include "list/ImageListEditing.h"
 #include "list/ImageListRules.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 namespace trimlark {
@@ -20,6 +22,7 @@ ImageListController::ImageListController(Platform& platform) : platform_(platfor
 {
     model_.setObjectName(QStringLiteral("imageListModel"));
     model_.SetDropHandler([this](int gap, const std::vector<std::string>& paths) { AcceptDrop(gap, paths); });
+    model_.SetAdjustedTest([this](const std::string& path) { return adjustments_.contains(path); });
 }
 
 bool ImageListController::AddFromPanel()
@@ -55,7 +58,45 @@ void ImageListController::AddOpened(const QStringList& opened)
 
 int ImageListController::RemoveRowsAt(const std::vector<int>& rows)
 {
-    return RemoveRows(listImagePaths, rows);
+    const int next = RemoveRows(listImagePaths, rows);
+    ForgetUnlisted();
+    return next;
+}
+
+void ImageListController::Clear()
+{
+    listImagePaths.clear();
+    adjustments_.clear();
+}
+
+const CropAdjustment* ImageListController::AdjustmentOf(const std::string& path) const
+{
+    const auto it = adjustments_.find(path);
+    return it == adjustments_.end() ? nullptr : &it->second;
+}
+
+void ImageListController::SetAdjustment(const std::string& path, const std::optional<CropAdjustment>& adjustment)
+{
+    if (adjustment)
+        adjustments_[path] = *adjustment;
+    else
+        adjustments_.erase(path);
+    const auto row = std::find(listImagePaths.begin(), listImagePaths.end(), path) - listImagePaths.begin();
+    model_.RowChanged(static_cast<int>(row));
+}
+
+void ImageListController::ClearAdjustments()
+{
+    adjustments_.clear();
+    model_.Reload();
+}
+
+void ImageListController::ForgetUnlisted()
+{
+    if (adjustments_.empty())
+        return;
+    const std::set<std::string> listed(listImagePaths.begin(), listImagePaths.end());
+    std::erase_if(adjustments_, [&listed](const auto& entry) { return !listed.contains(entry.first); });
 }
 
 bool ImageListController::RemoveAll()
@@ -68,7 +109,7 @@ bool ImageListController::RemoveAll()
     question.escapeButton = 1;
     if (platform_.ShowAlert(question) != 0)
         return false;
-    listImagePaths.clear();
+    Clear();
     return true;
 }
 

@@ -2,8 +2,10 @@
 
 #include "app/ImageListModel.h"
 #include "app/Platform.h"
+#include "settings/CropAdjustment.h"
 
 #include <QCoreApplication>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,17 +30,28 @@ public:
     // Files opened with the app from outside: appended when their extension is accepted and not listed yet. Here,
     // in the panel and in a drop, a folder stands for its images (not its subfolders'), sorted by name.
     void AddOpened(const QStringList& paths);
-    // Removes the rows (see RemoveRows); the row to select next, or -1.
+    // Removes the rows (see RemoveRows) and their adjustments; the row to select next, or -1.
     int RemoveRowsAt(const std::vector<int>& rows);
     // Asks first; true when the list was not empty and the user agreed.
     bool RemoveAll();
-    void Clear() { listImagePaths.clear(); }
+    void Clear();
+
+    // The crop adjusted by hand for a listed image; nothing when it has none. Adjustments belong to the list: they
+    // leave with their image.
+    const CropAdjustment* AdjustmentOf(const std::string& path) const;
+    // Sets (or with nothing, removes) the image's adjustment and updates its row.
+    void SetAdjustment(const std::string& path, const std::optional<CropAdjustment>& adjustment);
+    std::size_t AdjustedCount() const { return adjustments_.size(); }
+    void ClearAdjustments();
 
 private:
     void AcceptDrop(int gap, const std::vector<std::string>& paths);
 
     Platform& platform_;
+    void ForgetUnlisted();
+
     std::vector<std::string> listImagePaths;
+    std::map<std::string, CropAdjustment> adjustments_;
     ImageListModel model_;
 };
 

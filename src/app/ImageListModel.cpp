@@ -5,6 +5,9 @@
 
 #include <QFileInfo>
 #include <QMimeData>
+#include <QPainter>
+#include <QPen>
+#include <QPixmap>
 #include <QUrl>
 #include <algorithm>
 
@@ -47,6 +50,12 @@ void ImageListModel::EndInsert()
     endInsertRows();
 }
 
+void ImageListModel::RowChanged(int row)
+{
+    if (row >= 0 && row < rowCount())
+        Q_EMIT dataChanged(index(row, 0), index(row, 0));
+}
+
 int ImageListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(paths_.size());
@@ -62,17 +71,38 @@ QVariant ImageListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() < 0 || index.row() >= rowCount())
         return {};
     const std::string& path = paths_[static_cast<std::size_t>(index.row())];
+    const bool adjusted = adjusted_ && adjusted_(path);
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return QString::fromStdString(path);
+    case Qt::ToolTipRole:
+        return adjusted ? QString::fromStdString(path) + QLatin1Char('\n') + tr("Crop adjusted for this image")
+                        : QString::fromStdString(path);
     case Qt::DecorationRole: {
-        const QIcon icon = IconFor(path);
+        const QIcon icon = adjusted ? AdjustedIcon(path) : IconFor(path);
         return icon.isNull() ? QVariant() : QVariant(icon);
     }
+    case kAdjustedRole:
+        return adjusted;
     default:
         return {};
     }
+}
+
+QIcon ImageListModel::AdjustedIcon(const std::string& path) const
+{
+    // The format's icon with an orange corner mark.
+    QPixmap pixmap = IconFor(path).pixmap(32, 32);
+    if (pixmap.isNull()) {
+        pixmap = QPixmap(32, 32);
+        pixmap.fill(Qt::transparent);
+    }
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, 2));
+    painter.setBrush(QColor(0xf0, 0x8a, 0x24));
+    painter.drawEllipse(QRectF(17, 17, 14, 14));
+    return QIcon(pixmap);
 }
 
 QVariant ImageListModel::headerData(int section, Qt::Orientation orientation, int role) const

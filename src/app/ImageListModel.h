@@ -17,16 +17,23 @@ class ImageListModel : public QAbstractTableModel
 
 public:
     using DropHandler = std::function<void(int gap, const std::vector<std::string>& paths)>;
+    // Whether a listed image's crop is adjusted by hand: its row is marked.
+    using AdjustedTest = std::function<bool(const std::string& path)>;
+    // Gives true for a row whose crop is adjusted by hand.
+    static constexpr int kAdjustedRole = Qt::UserRole + 1;
 
     ImageListModel(const std::vector<std::string>& paths, QObject* parent = nullptr);
 
     void SetDropHandler(DropHandler handler) { dropHandler_ = std::move(handler); }
+    void SetAdjustedTest(AdjustedTest test) { adjusted_ = std::move(test); }
 
     // All rows again from the list.
     void Reload();
     // The list gained `count` entries at `row`.
     void BeginInsert(int row, int count);
     void EndInsert();
+    // The row's data changed (its adjustment).
+    void RowChanged(int row);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -42,9 +49,11 @@ public:
 
 private:
     QIcon IconFor(const std::string& path) const;
+    QIcon AdjustedIcon(const std::string& path) const;
 
     const std::vector<std::string>& paths_;
     DropHandler dropHandler_;
+    AdjustedTest adjusted_;
     mutable QMap<QString, QIcon> icons_;
 };
 

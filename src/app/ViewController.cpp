@@ -363,9 +363,11 @@ void ViewController::UpdateCropPreview()
     // A refused crop writes the whole image, so nothing is veiled; a lossless one shows its grown region.
     const CropSettings settings = GetCropSettings();
     const CustomRatio ratio = dataProvider.Ratio();
-    const CropPlan plan = GetShownCrop(currentImage.path, currentImage.size, currentImage.jpeg, settings, ratio);
+    const CropAdjustment* adjustment = imageList_.AdjustmentOf(currentImage.path);
+    const CropPlan plan =
+        GetShownCrop(currentImage.path, currentImage.size, currentImage.jpeg, settings, ratio, nullptr, adjustment);
     std::function<CropPlan(const RgbaBitmap&)> placeOnSubject;
-    if (PlacesOnSubject(settings)) {
+    if (PlacesOnSubject(settings) && !adjustment) {
         placeOnSubject = [image = currentImage, settings, ratio](const RgbaBitmap& sample) {
             return GetShownCrop(image.path, image.size, image.jpeg, settings, ratio, &sample);
         };
@@ -429,8 +431,13 @@ void ViewController::OnCropImages()
             return RunMessages::OverwriteAnswerOf(platform_->ShowAlert(question(path)));
         };
     };
-    run_.Start(BuildCropJob(imageList_.Paths(), settings, dataProvider.Ratio(), asking(&RunMessages::OverwriteQuestion),
-                            asking(&RunMessages::ReplaceSourceQuestion)));
+    CropJob job = BuildCropJob(imageList_.Paths(), settings, dataProvider.Ratio(),
+                               asking(&RunMessages::OverwriteQuestion), asking(&RunMessages::ReplaceSourceQuestion));
+    for (CropJobImage& image : job.images) {
+        if (const CropAdjustment* adjustment = imageList_.AdjustmentOf(image.sourcePath))
+            image.adjustment = *adjustment;
+    }
+    run_.Start(std::move(job));
 }
 
 bool ViewController::PrepareOutputFolder(const std::string& folder)
