@@ -1,7 +1,7 @@
 #include "app/ImageTableView.h"
 
-#include <QAbstractItemView>
-#include <QDropEvent>
+#include "app/FileDrops.h"
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -10,18 +10,6 @@
 namespace trimlark {
 
 namespace {
-
-bool FromItemView(const QDropEvent* event)
-{
-    return qobject_cast<QAbstractItemView*>(event->source()) != nullptr;
-}
-
-// Files are taken as a copy: a source told they were moved may delete them.
-void PreferCopy(QDropEvent* event)
-{
-    if (event->dropAction() != Qt::CopyAction && (event->possibleActions() & Qt::CopyAction))
-        event->setDropAction(Qt::CopyAction);
-}
 
 // A drag over the table or its drop: refused when it comes from an item view, otherwise handled by the table
 // (tableHandler) as a copy.

@@ -5,6 +5,7 @@
 #include "app/ImageTableView.h"
 #include "app/QualitySlider.h"
 #include "app/Stepper.h"
+#include "app/ThumbnailGridView.h"
 #include "base/Numbers.h"
 #include "imaging/Codecs.h"
 #include "settings/OutputSize.h"
@@ -26,7 +27,9 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace trimlark {
@@ -90,8 +93,15 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     buttonAddImages = Named(new QPushButton(tr("Add Images...")), "buttonAddImages");
     buttonRemoveSelected = Named(new QPushButton(tr("Remove Selected")), "buttonRemoveSelected");
     buttonRemoveAll = Named(new QPushButton(tr("Remove All")), "buttonRemoveAll");
+    gridViewImage = Named(new ThumbnailGridView, "gridViewImage");
+    stackImages = Named(new QStackedWidget, "stackImages");
+    stackImages->addWidget(tableViewImage);
+    stackImages->addWidget(gridViewImage);
+    buttonShowAsGrid = Named(new QToolButton, "buttonShowAsGrid");
+    buttonShowAsGrid->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto* listButtons = new QHBoxLayout;
     listButtons->addWidget(buttonAddImages);
+    listButtons->addWidget(buttonShowAsGrid);
     listButtons->addStretch();
     listButtons->addWidget(buttonRemoveSelected);
     listButtons->addWidget(buttonRemoveAll);
@@ -100,7 +110,7 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     auto* dropHint = new QLabel(tr("Add images with the button, or drag them here from the file manager."));
     dropHint->setWordWrap(true);
     dropHint->setEnabled(false);
-    listLayout->addWidget(tableViewImage, 1);
+    listLayout->addWidget(stackImages, 1);
     listLayout->addWidget(dropHint);
     listLayout->addLayout(listButtons);
 
@@ -379,6 +389,14 @@ void MainWindowLayout::BuildMenus(QMainWindow& window)
     actionQuit = Named(menuFile->addAction(tr("&Quit")), "actionQuit");
     actionQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     actionQuit->setMenuRole(QAction::QuitRole);
+    menuView = Named(window.menuBar()->addMenu(tr("&View")), "menuView");
+    actionShowAsGrid = Named(menuView->addAction(tr("Show as &Grid")), "actionShowAsGrid");
+    actionShowAsGrid->setIconText(tr("Grid"));
+    actionShowAsGrid->setCheckable(true);
+    actionShowAsGrid->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    actionShowAsGrid->setToolTip(QStringLiteral("%1 (%2)").arg(
+        actionShowAsGrid->text().remove('&'), actionShowAsGrid->shortcut().toString(QKeySequence::NativeText)));
+    buttonShowAsGrid->setDefaultAction(actionShowAsGrid);
     menuHelp = Named(window.menuBar()->addMenu(tr("&Help")), "menuHelp");
     actionVideoTutorial = Named(menuHelp->addAction(tr("Video Tutorial")), "actionVideoTutorial");
 }

@@ -17,7 +17,9 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QStackedWidget;
 class QTabWidget;
+class QToolButton;
 
 namespace trimlark {
 
@@ -26,6 +28,7 @@ class CropPreviewView;
 class ImageTableView;
 class QualitySlider;
 class Stepper;
+class ThumbnailGridView;
 
 // The main window's controls and how they are arranged. The window inherits them, so every control is reached
 // by its member name; each control's objectName is that name. Building connects nothing.
@@ -40,7 +43,7 @@ protected:
     // Makes the controls with their choice lists filled, sets them as the window's content and sizes the window
     // to fit the screen it is on.
     void BuildLayout(QMainWindow& window);
-    // The File and Help menus with their shortcuts.
+    // The File, View and Help menus with their shortcuts.
     void BuildMenus(QMainWindow& window);
     // Each settings control with the CropSettings field it shows: the one list of them.
     CropSettingsBinding BindSettings() const;
@@ -94,6 +97,10 @@ protected:
     ColourButton* colorFill = nullptr;
     QLabel* labelRatioFromSize = nullptr; // beside the ratio list while the size gives the ratio
     ImageTableView* tableViewImage = nullptr;
+    // The same list as thumbnails, over the table's model and selection; the stack shows one of the two.
+    ThumbnailGridView* gridViewImage = nullptr;
+    QStackedWidget* stackImages = nullptr;
+    QToolButton* buttonShowAsGrid = nullptr; // actionShowAsGrid beside the list's buttons, as "Grid"
     QPushButton* buttonAddImages = nullptr;
     QPushButton* buttonRemoveSelected = nullptr;
     QGroupBox* boxImages = nullptr;
@@ -108,6 +115,7 @@ protected:
     QPushButton* buttonCropImages = nullptr;
     QPushButton* buttonStop = nullptr; // shown while a run works
     QMenu* menuFile = nullptr;
+    QMenu* menuView = nullptr;
     QMenu* menuHelp = nullptr;
     QAction* actionNew = nullptr;
     QAction* actionLoadProfile = nullptr;
@@ -116,6 +124,7 @@ protected:
     QAction* actionAddImages = nullptr;
     QAction* actionCropImages = nullptr;
     QAction* actionQuit = nullptr;
+    QAction* actionShowAsGrid = nullptr; // checked: the list shows as the grid
     QAction* actionVideoTutorial = nullptr;
 
 private:

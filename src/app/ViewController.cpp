@@ -8,6 +8,7 @@
 #include "app/RunMessages.h"
 #include "app/ShownCrop.h"
 #include "app/Stepper.h"
+#include "app/ThumbnailGridView.h"
 #include "base/Numbers.h"
 #include "imaging/Codecs.h"
 #include "run/CropJob.h"
@@ -25,6 +26,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <cmath>
 #include <numeric>
@@ -58,6 +60,7 @@ ViewController::ViewController(std::unique_ptr<Platform> platform, QWidget* pare
     BuildLayout(*this);
     BuildMenus(*this);
     tableViewImage->setModel(&imageList_.Model());
+    SetUpGrid();
     settingsBinding_ = BindSettings();
     ConnectActions();
     ResetToDefaults();
@@ -82,6 +85,7 @@ ViewController::~ViewController()
     preview_.Stop();
     run_.WaitForDone();
     // The model goes with the list, before the child widgets do.
+    gridViewImage->setModel(nullptr);
     tableViewImage->setModel(nullptr);
 }
 
@@ -358,6 +362,7 @@ void ViewController::LoadSelectedImage()
 
 void ViewController::UpdateCropPreview()
 {
+    gridViewImage->CropsChanged();
     if (currentImage.size.width <= 0 || currentImage.size.height <= 0)
         return;
     // A refused crop writes the whole image, so nothing is veiled; a lossless one shows its grown region.
@@ -401,6 +406,50 @@ void ViewController::UpdateDimensionLabels(const CropPlan& plan)
         frame = QRectF(fill->x / W, fill->y / H, fill->w / W, fill->h / H);
     const FillColour colour = plan.fill.value_or(FillColour{});
     imageViewCropPreview->SetFillFrame(frame, QColor(colour.red, colour.green, colour.blue, colour.alpha));
+}
+
+// The grid -----------------------------------------------------------------------------------------------------
+
+void ViewController::SetUpGrid()
+{
+    // The grid shares the table's selection, which the preview follows.
+    gridViewImage->setModel(&imageList_.Model());
+    gridViewImage->setSelectionModel(tableViewImage->selectionModel());
+    gridViewImage->SetCropOf(
+        [this](const std::string& path, const ImageProbe& probe) { return ThumbnailCropOf(path, probe); });
+    connect(gridViewImage, &ThumbnailGridView::removeRequested, this, &ViewController::OnRemoveSelected);
+    connect(actionShowAsGrid, &QAction::toggled, this, &ViewController::OnShowAsGrid);
+}
+
+void ViewController::OnShowAsGrid(bool grid)
+{
+    QAbstractItemView* shown = grid ? static_cast<QAbstractItemView*>(gridViewImage) : tableViewImage;
+    stackImages->setCurrentWidget(shown);
+    if (shown->currentIndex().isValid())
+        shown->scrollTo(shown->currentIndex());
+    shown->setFocus();
+}
+
+ThumbnailCrop ViewController::ThumbnailCropOf(const std::string& path, const ImageProbe& probe) const
+{
+    // As UpdateCropPreview plans the selected image's crop.
+    const CropSettings settings = GetCropSettings();
+    const CustomRatio ratio = dataProvider.Ratio();
+    const CropAdjustment* adjustment = imageList_.AdjustmentOf(path);
+    ThumbnailCrop crop{GetShownCrop(path, probe.size, probe.jpeg, settings, ratio, nullptr, adjustment), {}};
+    if (PlacesOnSubject(settings) && !adjustment) {
+        crop.placeOnSubject = [path, probe, settings, ratio](const RgbaBitmap& sample) {
+            return GetShownCrop(path, probe.size, probe.jpeg, settings, ratio, &sample);
+        };
+    }
+    return crop;
+}
+
+void ViewController::SetAdjustment(const std::string& path, const std::optional<CropAdjustment>& adjustment)
+{
+    imageList_.SetAdjustment(path, adjustment); // the row and its thumbnail follow the model's dataChanged
+    if (path == currentImage.path)
+        UpdateCropPreview();
 }
 
 // The crop run -----------------------------------------------------------------------------------------------
@@ -466,7 +515,7 @@ void ViewController::SetControlsEnabled(bool enabled)
     settingsBinding_.SetEnabled(enabled);
     for (QPushButton* button : {buttonAddImages, buttonRemoveSelected, buttonRemoveAll, buttonBrowse, buttonCropImages})
         button->setEnabled(enabled);
-    for (QAction* action : {actionAddImages, actionCropImages})
+    for (QAction* action : {actionAddImages, actionCropImages, actionShowAsGrid})
         action->setEnabled(enabled);
 }
 

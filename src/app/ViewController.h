@@ -8,6 +8,7 @@
 #include "app/Platform.h"
 #include "app/ProfileDocument.h"
 #include "app/RatePrompt.h"
+#include "app/ThumbnailController.h"
 #include "customratio/CustomRatioWindowController.h"
 #include "imaging/ImageTools.h"
 #include "settings/CropSettings.h"
@@ -62,6 +63,10 @@ public:
     // is reported and leaves the title as it was.
     void WriteProfile() { document_.Write(); }
 
+    // Sets (or with nothing, removes) the crop adjusted by hand for a listed image: its row, its thumbnail and,
+    // when it is the selected image, the preview and the labels follow.
+    void SetAdjustment(const std::string& path, const std::optional<CropAdjustment>& adjustment);
+
     // The custom aspect-ratio window's controller; its window exists only while it is open.
     CustomAspectRatioWindowController* CustomAspectRatioWindow() const { return windowControllerCustomAspectRatio; }
 
@@ -113,6 +118,8 @@ public Q_SLOTS:
     void OnRemoveAll();
     // Files opened with the app from outside: appended when their extension is accepted and not listed yet.
     void openData(const QStringList& paths);
+    // The list shows as thumbnails (true) or as rows; the selection is the same in both.
+    void OnShowAsGrid(bool grid);
 
     // Selection and preview.
     void LoadSelectedImage();
@@ -169,6 +176,10 @@ protected:
 
 private:
     void ConnectActions();
+    // The grid over the table's model and selection, its thumbnails' crops and its actions.
+    void SetUpGrid();
+    // The crop a thumbnail shows: the one the preview would show for the image.
+    ThumbnailCrop ThumbnailCropOf(const std::string& path, const ImageProbe& probe) const;
     void ApplyQualitySliderRule();
     // The size group shows the fields of the size chosen; a size turns the lossless box off and, where it has a
     // shape, gives the automatic crop its ratio.

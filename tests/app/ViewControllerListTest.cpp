@@ -3,6 +3,7 @@
 
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QListView>
 #include <QMimeData>
 #include <QUrl>
 #include <cmath>
@@ -22,9 +23,10 @@ public:
     QPoint GapAbove(int row) const { return {40, Table()->rowViewportPosition(row) + 1}; }
     QPoint BelowTheRows() const { return {40, Table()->viewport()->height() - 4}; }
 
-    // Drops files on the table at a point as a file manager's drag would, with Shift held from the start (which
-    // asks for a move); whether they were taken as a copy.
-    bool DropAt(const QStringList& paths, QPoint at, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
+    // Drops files on the table (or another view) at a point as a file manager's drag would, with Shift held from
+    // the start (which asks for a move); whether they were taken as a copy.
+    bool DropAt(const QStringList& paths, QPoint at, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction,
+                QAbstractItemView* view = nullptr)
     {
         QMimeData data;
         QList<QUrl> urls;
@@ -35,7 +37,7 @@ public:
         QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::ShiftModifier);
         QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::ShiftModifier);
         for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move, &drop})
-            QCoreApplication::sendEvent(Table()->viewport(), event);
+            QCoreApplication::sendEvent((view != nullptr ? view : Table())->viewport(), event);
         return drop.isAccepted() && drop.dropAction() == Qt::CopyAction; // a "move" could delete the originals
     }
     QImage Preview() const { return Find<CropPreviewView>("imageViewCropPreview")->Image(); }
@@ -48,6 +50,57 @@ public:
     }
 };
 using ViewControllerPreview = ViewControllerList;
+
+class ViewControllerGrid : public ViewControllerList
+{
+public:
+    QListView* Grid() const { return Find<QListView>("gridViewImage"); }
+    QRect Cell(int row) const { return Grid()->visualRect(Grid()->model()->index(row, 0)); }
+    void ClickCell(int row) const { QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, Cell(row).center()); }
+    // The cell's picture as shown, read along its middle row, then its middle column, as runs of clear blue "b"
+    // and veiled blue "v" (other pixels skipped): "vbv/b" is a picture veiled at its left and right only.
+    std::string Runs(int row) const
+    {
+        const QImage shot = Grid()->viewport()->grab().toImage();
+        const QRect cell = Cell(row).intersected(shot.rect());
+        const auto kind = [&](int x, int y) {
+            const QColor c = shot.pixelColor(x, y);
+            const auto near = [&](const QColor& to) {
+                return std::abs(c.red() - to.red()) + std::abs(c.green() - to.green()) +
+                           std::abs(c.blue() - to.blue()) <
+                       24;
+            };
+            return near(Qt::blue) ? 'b' : near(kVeiledBlue) ? 'v' : ' ';
+        };
+        QRect blue; // the picture: every pixel of either kind
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            for (int x = cell.left(); x <= cell.right(); ++x)
+                if (kind(x, y) != ' ')
+                    blue |= QRect(x, y, 1, 1);
+        std::string runs;
+        const auto add = [&runs](char k) {
+            if (k != ' ' && (runs.empty() || runs.back() != k))
+                runs += k;
+        };
+        for (int x = blue.left(); x <= blue.right(); ++x)
+            add(kind(x, blue.center().y()));
+        runs += '/';
+        for (int y = blue.top(); y <= blue.bottom(); ++y)
+            add(kind(blue.center().x(), y));
+        return runs;
+    }
+    // Pixels of the orange mark of an adjusted image in the cell.
+    int MarkPixels(int row) const
+    {
+        const QImage shot = Grid()->viewport()->grab().toImage();
+        int count = 0;
+        const QRect cell = Cell(row).intersected(shot.rect());
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            for (int x = cell.left(); x <= cell.right(); ++x)
+                count += shot.pixelColor(x, y) == QColor(0xf0, 0x8a, 0x24);
+        return count;
+    }
+};
 
 TEST_F(ViewControllerList, AddOpenAndRemoveImages)
 {
@@ -248,6 +301,39 @@ TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)
     ClickRow(3);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->GetCurrentImage().path.empty(); }));
     EXPECT_EQ(OutputLabels(), "Width: 0, Height: 0");
+}
+
+TEST_F(ViewControllerGrid, ThumbnailsShowEachCropAndShareTheSelection)
+{
+    const QString wide = MakeImage("wide.png", 400, 200), tall = MakeImage("tall.png", 200, 400);
+    OpenWith({wide, tall});
+    Trigger("actionShowAsGrid");
+    ASSERT_TRUE(Grid()->isVisible());
+    EXPECT_FALSE(Table()->isVisible());
+    // "1:1" keeps the middle square: the wide picture's sides are veiled, the tall one's top and bottom.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Runs(0) == "vbv/b" && Runs(1) == "b/vbv"; })) << Runs(0) << " " << Runs(1);
+
+    // A click on a thumbnail selects its image, for the preview and in the table.
+    ClickCell(1);
+    EXPECT_EQ(window->GetCurrentImage().path, tall.toStdString());
+    EXPECT_EQ(OutputLabels(), "Width: 200, Height: 200");
+    EXPECT_TRUE(Table()->selectionModel()->isRowSelected(1));
+
+    // An adjusted image is marked, and shows its own crop: here the wide picture's left square.
+    window->SetAdjustment(wide.toStdString(), CropAdjustment{CropAdjustment::Kind::Rectangle, 0, 0, 200, 200});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Runs(0) == "bv/b"; })) << Runs(0);
+    EXPECT_GT(MarkPixels(0), 0);
+    EXPECT_EQ(MarkPixels(1), 0);
+    // The settings reach the thumbnails: the default percents (20 % in, 60 % across) veil all four sides.
+    Click("radioCustomCrop");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Runs(1) == "vbv/vbv"; })) << Runs(1);
+
+    // Delete removes the selected image; a file dropped onto a thumbnail's left half goes before it.
+    QTest::keyClick(Grid(), Qt::Key_Delete);
+    EXPECT_EQ(Listed(), (Paths{wide.toStdString()}));
+    const QString dropped = MakeImage("dropped.png", 8, 8);
+    ASSERT_TRUE(DropAt({dropped}, Cell(0).center() - QPoint(20, 0), Qt::CopyAction, Grid()));
+    EXPECT_EQ(Listed(), (Paths{dropped.toStdString(), wide.toStdString()}));
 }
 
 } // namespace
