@@ -8,10 +8,12 @@
 #include "imaging/ImageTools.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -52,6 +54,19 @@ int main(int argc, char* argv[])
         auto* mode = window.findChild<QComboBox*>("comboSize");
         mode->setCurrentIndex(size.value(0).toInt());
         Q_EMIT mode->activated(mode->currentIndex());
+    }
+    // APP_DEMO_ADJUST=ROW,ROW gives those rows' images a crop adjusted by hand: centred on the point a quarter of
+    // the way in from the left and the top.
+    for (const QString& row : qEnvironmentVariable("APP_DEMO_ADJUST").split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const std::string path = files.value(row.toInt()).toStdString();
+        if (const auto probe = trimlark::ImageTools::ProbeImage(path))
+            window.SetAdjustment(path, trimlark::CropAdjustment{trimlark::CropAdjustment::Kind::Centre,
+                                                                probe->size.width / 4, probe->size.height / 4});
+    }
+    // APP_DEMO_GRID=1 shows the list as thumbnails, in a wider pane.
+    if (qEnvironmentVariableIsSet("APP_DEMO_GRID")) {
+        window.findChild<QSplitter*>("splitterMain")->setSizes({570, 360, 390});
+        window.findChild<QAction*>("actionShowAsGrid")->trigger();
     }
     if (!files.isEmpty())
         window.findChild<QTableView*>("tableViewImage")->selectRow(0);

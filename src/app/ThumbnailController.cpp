@@ -2,6 +2,7 @@
 
 #include "list/CropPreviewDrawing.h"
 
+#include <QThread>
 #include <algorithm>
 
 namespace trimlark {
@@ -26,7 +27,9 @@ ThumbnailController::ThumbnailController(int side, QObject* parent)
     : QObject(parent), side_(side), pictures_(kDecodedPictures, kDecodedBytes), samples_(kSamples, kSampleBytes)
 {
     entries_.setMaxCost(kDrawnKilobytes);
-    pool_.setMaxThreadCount(2);
+    // A core stays free for the window: on two cores, threads decoding beside it delay its painting by tens of
+    // milliseconds (the decoder runs threads of its own too).
+    pool_.setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 4));
 }
 
 ThumbnailController::~ThumbnailController()
@@ -83,6 +86,15 @@ ThumbnailController::Thumbnail ThumbnailController::Get(const std::string& path,
         }
     }
     return {entry->image, false};
+}
+
+bool ThumbnailController::IsCurrent(const std::string& path) const
+{
+    const Entry* entry = entries_.object(QString::fromStdString(path));
+    if (entry == nullptr || entry->listGeneration != listGeneration_)
+        return false;
+    return entry->unreadable ||
+           (!entry->image.isNull() && !entry->probing && !entry->wanted && entry->cropGeneration == cropGeneration_);
 }
 
 void ThumbnailController::Push(Job job)
@@ -179,6 +191,7 @@ void ThumbnailController::Probed(const Job& job, const std::optional<ImageProbe>
     entry->unreadable = !probe;
     entry->listGeneration = job.listGeneration;
     entry->cropGeneration = 0; // the crop is found on the new header
+    entry->drawn.reset();      // and drawn on the picture as it is now, whatever the crop
     Q_EMIT thumbnailReady(path, job.row);
 }
 

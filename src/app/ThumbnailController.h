@@ -60,6 +60,9 @@ public:
     // The list was reloaded: each file's header is read again when its thumbnail is next painted (the file may
     // have changed); the thumbnail drawn stays shown meanwhile.
     void ListReloaded();
+    // Whether the image's thumbnail is up to date: drawn (or found unreadable) since the list was reloaded, for
+    // the crop found at its latest paint since the crops changed, with nothing more asked for it.
+    bool IsCurrent(const std::string& path) const;
     int Side() const { return side_; }
     // Drops the waiting requests and waits for those being made.
     void Stop();

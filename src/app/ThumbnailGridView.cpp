@@ -54,8 +54,9 @@ public:
         if (!thumbnail.image.isNull()) {
             const double ratio = static_cast<double>(thumbnails_.Side()) / side; // device pixels per logical one
             const QSizeF size = QSizeF(thumbnail.image.size()) / ratio;
-            picture = QRectF(square.left() + (side - size.width()) / 2, square.top() + (side - size.height()) / 2,
-                             size.width(), size.height());
+            // On whole pixels: the picture is drawn as it is, not resampled.
+            picture = QRectF(square.left() + std::floor((side - size.width()) / 2),
+                             square.top() + std::floor((side - size.height()) / 2), size.width(), size.height());
             painter->drawImage(picture, thumbnail.image);
         } else {
             painter->setPen(QPen(cell.palette.color(QPalette::Mid), 1, Qt::DashLine));

@@ -1,0 +1,213 @@
+// The main window's grid of thumbnails over 200 photo-like 3000 x 2000 JPEGs: the time from switching to the grid
+// until its first screen of thumbnails is drawn, then, scrolling through the grid as a mouse wheel does, the longest
+// time the window's event loop was kept from running. Not a test: the figures depend on the machine and its load.
+//
+//   app_grid_bench [folder [count]]   makes count JPEGs (200 by default) in folder once (default: a temporary
+//                                     folder), shows the window (offscreen unless QT_QPA_PLATFORM says otherwise)
+//                                     and prints the timings
+#include "app/Platform.h"
+#include "app/ThumbnailGridView.h"
+#include "app/ViewController.h"
+#include "imaging/ImageTools.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+
+namespace {
+
+using namespace trimlark;
+
+// Answers nothing: the benchmark shows no messages or panels.
+class QuietPlatform : public Platform
+{
+public:
+    void SetDialogParent(QWidget*) override {}
+    int ShowAlert(const Alert&) override { return 0; }
+    std::optional<QStringList> ChooseImageFiles(const QString&, const QStringList&) override { return std::nullopt; }
+    std::optional<QString> ChooseFolder(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseProfileToSave(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseProfileToLoad(const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseColour(const QString&) override { return std::nullopt; }
+    std::optional<QString> ReadPreference(const QString& key) override
+    {
+        const auto found = preferences_.find(key);
+        return found == preferences_.end() ? std::nullopt : std::optional<QString>(found->second);
+    }
+    void WritePreference(const QString& key, const QString& value) override { preferences_[key] = value; }
+    bool OpenUrl(const QUrl&) override { return false; }
+
+private:
+    std::map<QString, QString> preferences_;
+};
+
+// A 3000 x 2000 photo-like JPEG: gradients, shapes and sensor-like noise, so the decoder has real detail to do.
+QString MakeJpeg(const QString& path, int seed)
+{
+    if (QFile::exists(path))
+        return path;
+    QImage image(3000, 2000, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient sky(0, 0, 3000, 2000);
+    sky.setColorAt(0, QColor::fromHsv((seed * 47) % 360, 120, 220));
+    sky.setColorAt(1, QColor::fromHsv((seed * 47 + 150) % 360, 160, 160));
+    painter.fillRect(image.rect(), sky);
+    painter.setPen(Qt::NoPen);
+    for (int i = 0; i < 120; ++i) {
+        painter.setBrush(QColor::fromHsv((i * 37 + seed * 90) % 360, 160, 220, 140));
+        painter.drawEllipse(QPoint((i * 7919 + seed * 131) % 3000, (i * 104729 + seed * 71) % 2000), 20 + i % 150,
+                            15 + (i * 3) % 110);
+    }
+    painter.end();
+    std::uint32_t state = 2463534242u + static_cast<std::uint32_t>(seed);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            const int noise = static_cast<int>(state % 31) - 15;
+            const QRgb p = line[x];
+            line[x] = qRgb(std::clamp(qRed(p) + noise, 0, 255), std::clamp(qGreen(p) + noise, 0, 255),
+                           std::clamp(qBlue(p) + noise, 0, 255));
+        }
+    }
+    if (!image.save(path, "JPEG", 90))
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+    return path;
+}
+
+// The longest time the event loop went without running a timer due every few milliseconds, beyond that interval.
+class LoopWatch
+{
+public:
+    LoopWatch()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(kIntervalMs);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            longest_ = std::max(longest_, static_cast<double>(now - last_) / 1e6 - kIntervalMs);
+            last_ = now;
+        });
+        clock_.start();
+        timer_.start();
+    }
+    void Reset()
+    {
+        longest_ = 0;
+        last_ = clock_.nsecsElapsed();
+    }
+    double LongestMs() const { return longest_; }
+
+private:
+    static constexpr int kIntervalMs = 4;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    double longest_ = 0;
+};
+
+// The rows the grid shows now, whole or in part.
+std::vector<int> VisibleRows(QListView& grid)
+{
+    std::vector<int> rows;
+    for (int row = 0; row < grid.model()->rowCount(); ++row)
+        if (grid.visualRect(grid.model()->index(row, 0)).intersects(grid.viewport()->rect()))
+            rows.push_back(row);
+    return rows;
+}
+
+bool ScreenFilled(ThumbnailGridView& grid, const QStringList& files)
+{
+    const std::vector<int> rows = VisibleRows(grid);
+    return !rows.empty() && std::all_of(rows.begin(), rows.end(),
+                                        [&](int row) { return grid.Thumbnails().IsCurrent(files[row].toStdString()); });
+}
+
+// Milliseconds until every thumbnail on the grid's screen is drawn.
+double TimeToFilledScreen(ThumbnailGridView& grid, const QStringList& files, QElapsedTimer& since)
+{
+    while (!ScreenFilled(grid, files))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return static_cast<double>(since.nsecsElapsed()) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ImageTools::Initialize();
+    QApplication application(argc, argv);
+    QTemporaryDir temporary;
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path();
+    const int count = argc > 2 ? std::max(1, QString::fromLocal8Bit(argv[2]).toInt()) : 200;
+    std::printf("Making %d 3000 x 2000 JPEGs in %s (once) ...\n", count, qPrintable(folder));
+    QStringList files;
+    for (int i = 0; i < count; ++i)
+        files << MakeJpeg(folder + QStringLiteral("/grid-%1.jpg").arg(i, 4, 10, QLatin1Char('0')), i);
+
+    ViewController window(std::make_unique<QuietPlatform>());
+    window.resize(1920, 1080);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    // A full-HD window with the list's pane widened, as one does to look at a grid.
+    window.findChild<QSplitter*>("splitterMain")->setSizes({1200, 300, 390});
+    auto* grid = window.findChild<ThumbnailGridView*>("gridViewImage");
+    window.openData(files);
+    QCoreApplication::processEvents();
+
+    LoopWatch watch;
+    QElapsedTimer since;
+    since.start();
+    window.findChild<QAction*>("actionShowAsGrid")->trigger();
+    const double first = TimeToFilledScreen(*grid, files, since);
+    std::printf("Grid %d x %d, %zu thumbnails on the first screen\n", grid->viewport()->width(),
+                grid->viewport()->height(), VisibleRows(*grid).size());
+    std::printf("Switch to the grid until its first screen is drawn: %7.1f ms (event loop blocked at most %.1f ms)\n",
+                first, watch.LongestMs());
+
+    // Scrolling down through the grid at a wheel's pace (three lines of 20 pixels 25 times a second), then back up.
+    QScrollBar* bar = grid->verticalScrollBar();
+    watch.Reset();
+    since.restart();
+    for (const int step : {60, -60}) {
+        while (step > 0 ? bar->value() < bar->maximum() : bar->value() > 0) {
+            bar->setValue(bar->value() + step);
+            QTest::qWait(40);
+        }
+    }
+    const double scrolled = static_cast<double>(since.nsecsElapsed()) / 1e6;
+    std::printf("Scrolling down %d pixels and back in %.0f ms: event loop blocked at most %.1f ms\n", bar->maximum(),
+                scrolled, watch.LongestMs());
+    since.restart();
+    watch.Reset();
+    const double settled = TimeToFilledScreen(*grid, files, since);
+    std::printf("Back at the top, its screen drawn after:            %7.1f ms (event loop blocked at most %.1f ms)\n",
+                settled, watch.LongestMs());
+
+    // A settings change redraws the screen's thumbnails from the decoded pictures.
+    watch.Reset();
+    since.restart();
+    window.findChild<QAction*>("actionShowAsGrid")->setChecked(true);
+    QMetaObject::invokeMethod(&window, "OnCustomCropSelected");
+    const double redrawn = TimeToFilledScreen(*grid, files, since);
+    std::printf("Settings change until the screen is drawn again:   %7.1f ms (event loop blocked at most %.1f ms)\n",
+                redrawn, watch.LongestMs());
+    return 0;
+}
