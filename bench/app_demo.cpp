@@ -65,7 +65,7 @@ int main(int argc, char* argv[])
     }
     // APP_DEMO_GRID=1 shows the list as thumbnails, in a wider pane.
     if (qEnvironmentVariableIsSet("APP_DEMO_GRID")) {
-        window.findChild<QSplitter*>("splitterMain")->setSizes({570, 360, 390});
+        window.findChild<QSplitter*>("splitterMain")->setSizes({610, 320, 390});
         window.findChild<QAction*>("actionShowAsGrid")->trigger();
     }
     if (!files.isEmpty())

@@ -40,6 +40,7 @@ public:
     {
         QStyleOptionViewItem cell = option;
         initStyleOption(&cell, index);
+        cell.showDecorationSelected = true; // the selection fills the cell, a frame around the thumbnail
         const QWidget* widget = cell.widget;
         QStyle* style = widget != nullptr ? widget->style() : nullptr;
         if (style != nullptr)
