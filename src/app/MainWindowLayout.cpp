@@ -119,6 +119,11 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     dimensions->addWidget(outputTitle, 1, 0);
     dimensions->addWidget(labelOutputDimensionsWidth, 1, 1);
     dimensions->addWidget(labelOutputDimensionsHeight, 1, 2);
+    buttonResetCrop = Named(new QPushButton(tr("Reset")), "buttonResetCrop");
+    buttonResetCrop->setToolTip(tr("Give this image the shared crop again (Escape in the preview). Drag the crop in "
+                                   "the preview, or move it with the arrow keys, to adjust it for this image."));
+    buttonResetCrop->setEnabled(false);
+    dimensions->addWidget(buttonResetCrop, 0, 4, 2, 1, Qt::AlignRight | Qt::AlignVCenter);
     dimensions->setColumnStretch(3, 1);
     dimensions->setHorizontalSpacing(18);
     auto* previewBox = new QGroupBox(tr("Crop Preview"));
@@ -364,6 +369,9 @@ void MainWindowLayout::BuildMenus(QMainWindow& window)
     actionSaveProfileAs = Named(menuFile->addAction(tr("Save Profile &As...")), "actionSaveProfileAs");
     actionSaveProfileAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     menuFile->addSeparator();
+    actionOpenList = Named(menuFile->addAction(tr("Open &List...")), "actionOpenList");
+    actionSaveList = Named(menuFile->addAction(tr("Save Lis&t...")), "actionSaveList");
+    menuFile->addSeparator();
     // The list's and the run's buttons have their keys here, where the menu shows them; the buttons' tooltips
     // name them too.
     actionAddImages = Named(menuFile->addAction(tr("Add &Images...")), "actionAddImages");
@@ -379,6 +387,8 @@ void MainWindowLayout::BuildMenus(QMainWindow& window)
     actionQuit = Named(menuFile->addAction(tr("&Quit")), "actionQuit");
     actionQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     actionQuit->setMenuRole(QAction::QuitRole);
+    menuEdit = Named(window.menuBar()->addMenu(tr("&Edit")), "menuEdit");
+    actionResetAllAdjustments = Named(menuEdit->addAction(tr("Reset All Adjustments")), "actionResetAllAdjustments");
     menuHelp = Named(window.menuBar()->addMenu(tr("&Help")), "menuHelp");
     actionVideoTutorial = Named(menuHelp->addAction(tr("Video Tutorial")), "actionVideoTutorial");
 }

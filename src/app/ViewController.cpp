@@ -10,6 +10,7 @@
 #include "app/Stepper.h"
 #include "base/Numbers.h"
 #include "imaging/Codecs.h"
+#include "list/ListFile.h"
 #include "run/CropJob.h"
 #include "run/OutputFolder.h"
 #include "settings/CropGeometry.h"
@@ -20,6 +21,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -133,6 +135,12 @@ void ViewController::ConnectActions()
     for (QCheckBox* box : {checkDoNotEnlarge, checkFillToSize})
         connect(box, &QCheckBox::clicked, this, &ViewController::OnSizeChanged);
     connect(colorFill, &ColourButton::colourChosen, this, &ViewController::CropSettingChanged);
+    connect(imageViewCropPreview, &CropPreviewView::cropChanged, this, &ViewController::OnCropChanged);
+    connect(imageViewCropPreview, &CropPreviewView::resetRequested, this, &ViewController::OnResetCrop);
+    connect(buttonResetCrop, &QPushButton::clicked, this, &ViewController::OnResetCrop);
+    connect(actionResetAllAdjustments, &QAction::triggered, this, &ViewController::OnResetAllAdjustments);
+    connect(actionOpenList, &QAction::triggered, this, &ViewController::OnOpenList);
+    connect(actionSaveList, &QAction::triggered, this, &ViewController::OnSaveList);
     colorFill->SetChooser([this](const QString& current) { return platform_->ChooseColour(current); });
     connect(sliderQuality, &QualitySlider::qualityChanged, this, &ViewController::OnQualityChanged);
     connect(buttonBrowse, &QPushButton::clicked, this, &ViewController::OnBrowse);
@@ -401,6 +409,137 @@ void ViewController::UpdateDimensionLabels(const CropPlan& plan)
         frame = QRectF(fill->x / W, fill->y / H, fill->w / W, fill->h / H);
     const FillColour colour = plan.fill.value_or(FillColour{});
     imageViewCropPreview->SetFillFrame(frame, QColor(colour.red, colour.green, colour.blue, colour.alpha));
+    // The crop that can be dragged: the cut as written (a lossless crop's grown region is not dragged itself).
+    std::optional<QRectF> crop;
+    if (const auto cut = W > 0 && H > 0 && !plan.lossless ? plan.CutRegion(W, H) : std::nullopt)
+        crop = QRectF(cut->x / W, cut->y / H, cut->w / W, cut->h / H);
+    const CropMode mode = GetCropMode(GetCropSettings());
+    imageViewCropPreview->SetCropRect(crop, mode == CropMode::CustomPixels || mode == CropMode::CustomPercents,
+                                      QSizeF(W, H));
+    buttonResetCrop->setEnabled(!busy_ && imageList_.AdjustmentOf(currentImage.path) != nullptr);
+}
+
+// Adjustments and list files -----------------------------------------------------------------------------------
+
+void ViewController::SetAdjustment(const std::string& path, const std::optional<CropAdjustment>& adjustment)
+{
+    imageList_.SetAdjustment(path, adjustment);
+    listAdjustmentsUnsaved_ = true;
+    if (path == currentImage.path)
+        UpdateCropPreview();
+}
+
+void ViewController::OnCropChanged(const QRectF& crop)
+{
+    const auto [W, H] = currentImage.size;
+    if (busy_ || currentImage.path.empty() || W <= 0 || H <= 0)
+        return;
+    CropAdjustment adjustment;
+    if (GetCropMode(GetCropSettings()) == CropMode::Auto) {
+        adjustment.kind = CropAdjustment::Kind::Centre;
+        adjustment.x = crop.center().x() * W;
+        adjustment.y = crop.center().y() * H;
+    } else {
+        adjustment.kind = CropAdjustment::Kind::Rectangle;
+        adjustment.x = std::round(crop.left() * W);
+        adjustment.y = std::round(crop.top() * H);
+        adjustment.w = std::max(1.0, std::round(crop.width() * W));
+        adjustment.h = std::max(1.0, std::round(crop.height() * H));
+    }
+    SetAdjustment(currentImage.path, adjustment);
+}
+
+void ViewController::OnResetCrop()
+{
+    if (!busy_ && imageList_.AdjustmentOf(currentImage.path))
+        SetAdjustment(currentImage.path, std::nullopt);
+}
+
+void ViewController::OnResetAllAdjustments()
+{
+    if (busy_ || imageList_.AdjustedCount() == 0)
+        return;
+    Alert question;
+    question.informativeText =
+        tr("Give every image the shared crop again? The crops adjusted for %n image(s) will be lost.", "",
+           static_cast<int>(imageList_.AdjustedCount()));
+    question.buttons = {tr("Reset All"), tr("Cancel")};
+    question.escapeButton = 1;
+    if (platform_->ShowAlert(question) != 0)
+        return;
+    imageList_.ClearAdjustments();
+    listAdjustmentsUnsaved_ = true;
+    UpdateCropPreview();
+}
+
+bool ViewController::MayDiscardList()
+{
+    if (!listAdjustmentsUnsaved_ || imageList_.AdjustedCount() == 0)
+        return true;
+    Alert question;
+    question.informativeText = tr("The crops adjusted for %n image(s) are not saved in a list and will be lost. "
+                                  "Continue?",
+                                  "", static_cast<int>(imageList_.AdjustedCount()));
+    question.buttons = {tr("Yes"), tr("No")};
+    question.escapeButton = 1;
+    question.defaultButton = 1;
+    return platform_->ShowAlert(question) == 0;
+}
+
+void ViewController::OnOpenList()
+{
+    if (busy_ || !MayDiscardList())
+        return;
+    const QString start = listPath_.empty() ? QString() : QFileInfo(QString::fromStdString(listPath_)).absolutePath();
+    const auto chosen = platform_->ChooseListToOpen(start);
+    if (!chosen || chosen->isEmpty())
+        return;
+    std::string reason;
+    const auto entries = ReadListFile(chosen->toStdString(), &reason);
+    if (!entries) {
+        Alert alert;
+        alert.messageText = tr("Could not open the list.");
+        alert.informativeText = QString::fromStdString(reason);
+        platform_->ShowAlert(alert);
+        return;
+    }
+    imageList_.Clear();
+    QStringList paths;
+    for (const ListEntry& entry : *entries)
+        paths << QString::fromStdString(entry.path);
+    imageList_.AddOpened(paths);
+    for (const ListEntry& entry : *entries) {
+        if (entry.adjustment)
+            imageList_.SetAdjustment(entry.path, entry.adjustment);
+    }
+    listPath_ = chosen->toStdString();
+    listAdjustmentsUnsaved_ = false;
+    ReloadImageList();
+}
+
+void ViewController::OnSaveList()
+{
+    if (imageList_.Paths().empty())
+        return;
+    const QString start = listPath_.empty() ? QString() : QFileInfo(QString::fromStdString(listPath_)).absolutePath();
+    const auto chosen = platform_->ChooseListToSave(start, QStringLiteral("images.jsonl"));
+    if (!chosen || chosen->isEmpty())
+        return;
+    std::vector<ListEntry> entries;
+    for (const std::string& path : imageList_.Paths()) {
+        const CropAdjustment* adjustment = imageList_.AdjustmentOf(path);
+        entries.push_back({path, adjustment ? std::optional(*adjustment) : std::nullopt});
+    }
+    std::string reason;
+    if (!SaveListFile(chosen->toStdString(), entries, &reason)) {
+        Alert alert;
+        alert.messageText = tr("Could not save the list.");
+        alert.informativeText = QString::fromStdString(reason);
+        platform_->ShowAlert(alert);
+        return;
+    }
+    listPath_ = chosen->toStdString();
+    listAdjustmentsUnsaved_ = false;
 }
 
 // The crop run -----------------------------------------------------------------------------------------------
@@ -466,8 +605,9 @@ void ViewController::SetControlsEnabled(bool enabled)
     settingsBinding_.SetEnabled(enabled);
     for (QPushButton* button : {buttonAddImages, buttonRemoveSelected, buttonRemoveAll, buttonBrowse, buttonCropImages})
         button->setEnabled(enabled);
-    for (QAction* action : {actionAddImages, actionCropImages})
+    for (QAction* action : {actionAddImages, actionCropImages, actionOpenList, actionResetAllAdjustments})
         action->setEnabled(enabled);
+    buttonResetCrop->setEnabled(enabled && imageList_.AdjustmentOf(currentImage.path) != nullptr);
 }
 
 void ViewController::DisableControls()
@@ -554,7 +694,7 @@ void ViewController::OnAppQuit()
 
 bool ViewController::ApplicationShouldTerminate()
 {
-    if (!document_.MayQuit())
+    if (!MayDiscardList() || !document_.MayQuit())
         return false;
     windowControllerCustomAspectRatio->Close();
     return true;
@@ -562,7 +702,7 @@ bool ViewController::ApplicationShouldTerminate()
 
 bool ViewController::WindowShouldClose()
 {
-    if (!document_.MayCloseWindow())
+    if (!MayDiscardList() || !document_.MayCloseWindow())
         return false;
     windowControllerCustomAspectRatio->Close();
     return true;

@@ -120,6 +120,18 @@ public Q_SLOTS:
     void UpdateCropPreview();
     void ReloadImageList();
     void UpdateDimensionLabels(const CropPlan& plan);
+    // The crop of the selected image dragged or moved by keys in the preview (fractions of the picture): it becomes
+    // the image's adjustment.
+    void OnCropChanged(const QRectF& crop);
+    // The selected image gets the shared crop again.
+    void OnResetCrop();
+    // Every image gets the shared crop again, after a question.
+    void OnResetAllAdjustments();
+    // The list of images with their adjustments, from and to a list file.
+    void OnOpenList();
+    void OnSaveList();
+    // Sets (or with nothing, removes) a listed image's adjustment, as a drag in the preview would.
+    void SetAdjustment(const std::string& path, const std::optional<CropAdjustment>& adjustment);
 
     // The crop run.
     void OnCropImages();
@@ -185,6 +197,8 @@ private:
     void SetControlsEnabled(bool enabled);
     // No image selected: no preview, zero sizes.
     void ClearCurrentImage();
+    // Whether adjustments not saved in a list file may be lost: true when there are none, or the user agrees.
+    bool MayDiscardList();
     void ClearCropPreview() { preview_.Clear(); }
     int ShowMessage(AlertStyle style, const QString& text);
     // Before a run: a missing output folder is made once the user agrees; one that cannot be used or made is
@@ -198,6 +212,8 @@ private:
 
     // State.
     CurrentImage currentImage;
+    bool listAdjustmentsUnsaved_ = false; // an adjustment changed since the list was last opened or saved
+    std::string listPath_;                // the list file last opened or saved
     DataProvider& dataProvider;
     bool busy_ = false;
     // Quit or closing the window came during a run and the user chose to stop: the app ends with the run.

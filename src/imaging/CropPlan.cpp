@@ -107,20 +107,30 @@ std::optional<OriginCorner> CropPlan::WrittenCorner() const
     return lossless ? std::optional(OriginCorner::TopLeft) : corner;
 }
 
+std::optional<Rect> CropPlan::CutRegion(double W, double H) const
+{
+    if ((!cropping || refused) && !size)
+        return std::nullopt;
+    const Rect written = WrittenRect();
+    const auto region = GetCropRegionAtCorner(WrittenCorner(), W, H, written.x, written.y, written.w, written.h);
+    if (!region)
+        return std::nullopt;
+    const double cw = std::trunc(region->w), ch = std::trunc(region->h);
+    return Rect{region->x, H - region->y - region->h, cw, ch};
+}
+
 std::optional<Rect> CropPlan::FillFrame(double W, double H) const
 {
     if (!size || !fill || (size->canvasWidth == size->width && size->canvasHeight == size->height))
         return std::nullopt;
-    const auto region = GetCropRegionAtCorner(corner, W, H, rect.x, rect.y, rect.w, rect.h);
-    if (!region)
+    const auto cut = CutRegion(W, H);
+    if (!cut)
         return std::nullopt;
-    const double cw = std::trunc(region->w), ch = std::trunc(region->h);
     // Output pixels per picture pixel, and the fill on each side in picture pixels.
-    const double scale = size->width / cw;
+    const double scale = size->width / cut->w;
     const double sideX = (size->canvasWidth - size->width) / 2 / scale;
     const double sideY = (size->canvasHeight - size->height) / 2 / scale;
-    const double top = H - region->y - ch;
-    return Rect{region->x - sideX, top - sideY, cw + 2 * sideX, ch + 2 * sideY};
+    return Rect{cut->x - sideX, cut->y - sideY, cut->w + 2 * sideX, cut->h + 2 * sideY};
 }
 
 DimensionLabels MakeDimensionLabels(const CropPlan& plan, PixelSize size, const DimensionLabels& previous)

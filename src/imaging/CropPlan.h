@@ -42,6 +42,9 @@ struct CropPlan
     // where there is one, else rect and corner.
     Rect WrittenRect() const;
     std::optional<OriginCorner> WrittenCorner() const;
+    // The cut in the picture of W x H, top-left origin (the written rectangle's clipped region; its size truncated
+    // to whole pixels); nothing where the whole picture is written as it is (a refused crop, the None mode).
+    std::optional<Rect> CutRegion(double W, double H) const;
     // Where a filled output's canvas lies over the picture of W x H: the cut grown by the fill on each side, in
     // the picture's pixels, top-left origin (it may reach past the picture); nothing without a fill around the cut.
     std::optional<Rect> FillFrame(double W, double H) const;
