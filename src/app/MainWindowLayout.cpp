@@ -213,6 +213,24 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     customLayout->addWidget(radioCustomCropPercents);
     customLayout->addLayout(percentsGrid);
     cropLayout->addLayout(customLayout);
+    radioTrimBorders = Named(new QRadioButton(tr("Trim borders")), "radioTrimBorders");
+    radioTrimBorders->setAutoExclusive(false);
+    radioTrimBorders->setToolTip(tr("Cuts away each picture's border: the colour most of its edges share, and "
+                                    "everything within the tolerance of it."));
+    textFieldTrimTolerance = Named(new QLineEdit, "textFieldTrimTolerance");
+    textFieldTrimMargin = Named(new QLineEdit, "textFieldTrimMargin");
+    auto* trimForm = new QFormLayout;
+    trimForm->setContentsMargins(24, 0, 0, 6);
+    for (QLineEdit* field : {textFieldTrimTolerance, textFieldTrimMargin})
+        field->setMaximumWidth(72);
+    trimForm->addRow(tr("Tolerance:"), textFieldTrimTolerance);
+    auto* marginRow = new QHBoxLayout;
+    marginRow->addWidget(textFieldTrimMargin);
+    marginRow->addWidget(new QLabel(tr("pixels")));
+    marginRow->addStretch(1);
+    trimForm->addRow(tr("Margin:"), marginRow);
+    cropLayout->addWidget(radioTrimBorders);
+    cropLayout->addLayout(trimForm);
     cropLayout->addStretch(1);
 
     // The output tab.
@@ -429,6 +447,9 @@ CropSettingsBinding MainWindowLayout::BindSettings() const
         {checkDoNotEnlarge, &CropSettings::checkDoNotEnlarge},
         {checkFillToSize, &CropSettings::checkFillToSize},
         {colorFill, &CropSettings::colorFill},
+        {radioTrimBorders, &CropSettings::radioTrimBorders},
+        {textFieldTrimTolerance, &CropSettings::textFieldTrimTolerance},
+        {textFieldTrimMargin, &CropSettings::textFieldTrimMargin},
     };
 }
 

@@ -70,6 +70,9 @@ protected:
     Stepper* stepperCustomCropPercentsWidth = nullptr;
     QLineEdit* textFieldCustomCropPercentsHeight = nullptr;
     Stepper* stepperCustomCropPercentsHeight = nullptr;
+    QRadioButton* radioTrimBorders = nullptr;
+    QLineEdit* textFieldTrimTolerance = nullptr;
+    QLineEdit* textFieldTrimMargin = nullptr;
     QComboBox* comboFormat = nullptr;
     QualitySlider* sliderQuality = nullptr;
     QLabel* labelQuality = nullptr;

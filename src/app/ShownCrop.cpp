@@ -6,7 +6,7 @@ namespace trimlark {
 
 CropPlan GetShownCrop(const std::string& path, PixelSize size, const std::optional<LosslessJpegLayout>& jpeg,
                       const CropSettings& settings, const CustomRatio& ratio, const RgbaBitmap* subjectSample,
-                      const CropAdjustment* adjustment)
+                      const CropAdjustment* adjustment, const std::optional<PixelRect>* trimmed)
 {
     return MakeCropPlan(
         settings, ratio,

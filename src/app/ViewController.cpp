@@ -100,6 +100,7 @@ void ViewController::ConnectActions()
     // Only signals that user input sends are connected, so that setting a control from code runs no action.
     connect(radioAutoCrop, &QRadioButton::clicked, this, &ViewController::OnAutoCropSelected);
     connect(radioCustomCrop, &QRadioButton::clicked, this, &ViewController::OnCustomCropSelected);
+    connect(radioTrimBorders, &QRadioButton::clicked, this, &ViewController::OnTrimBordersSelected);
     connect(radioCustomCropPixels, &QRadioButton::clicked, this, &ViewController::OnCustomCropPixelsSelected);
     connect(radioCustomCropPercents, &QRadioButton::clicked, this, &ViewController::OnCustomCropPercentsSelected);
     connect(comboAutoCropFormat, &QComboBox::activated, this, &ViewController::OnAutoCropFormatSelected);
@@ -115,6 +116,8 @@ void ViewController::ConnectActions()
         {textFieldCustomCropPercentsWidth, &ViewController::OnCustomCropPercentsWidthChanged},
         {textFieldCustomCropPercentsHeight, &ViewController::OnCustomCropPercentsHeightChanged},
         {textFieldName, &ViewController::OnNameChanged},
+        {textFieldTrimTolerance, &ViewController::CropSettingChanged},
+        {textFieldTrimMargin, &ViewController::CropSettingChanged},
     };
     for (const auto& [field, slot] : fields)
         connect(field, &QLineEdit::textEdited, this, slot);
@@ -234,6 +237,13 @@ void ViewController::SelectRadio(QRadioButton* chosen, QRadioButton* partner)
 {
     chosen->setChecked(true);
     partner->setChecked(false);
+    CropSettingChanged();
+}
+
+void ViewController::SelectCropKind(QRadioButton* chosen)
+{
+    for (QRadioButton* kind : {radioAutoCrop, radioCustomCrop, radioTrimBorders})
+        kind->setChecked(kind == chosen);
     CropSettingChanged();
 }
 
@@ -380,6 +390,17 @@ void ViewController::UpdateCropPreview()
             return GetShownCrop(image.path, image.size, image.jpeg, settings, ratio, &sample);
         };
     }
+    // The border is looked for off this thread, once per file and values (the whole picture is decoded for it).
+    const auto trim = ReadTrimRequest(settings);
+    if (GetCropMode(settings) == CropMode::TrimBorders && trim &&
+        !(adjustment && adjustment->kind == CropAdjustment::Kind::Rectangle)) {
+        const std::optional<CropAdjustment> own = adjustment ? std::optional(*adjustment) : std::nullopt;
+        placeOnSubject = [image = currentImage, settings, ratio, own, trim = *trim, found = trimFound_](const RgbaBitmap&) {
+            const auto trimmed = found->Get(image.path, trim.tolerance, trim.margin);
+            return GetShownCrop(image.path, image.size, image.jpeg, settings, ratio, nullptr, own ? &*own : nullptr,
+                                &trimmed);
+        };
+    }
     preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), plan,
                      std::move(placeOnSubject));
     UpdateDimensionLabels(plan);
@@ -403,6 +424,9 @@ void ViewController::UpdateDimensionLabels(const CropPlan& plan)
 {
     ShowDimensionLabels(MakeDimensionLabels(plan, currentImage.size, ShownDimensionLabels()));
     labelCropNote->setVisible(currentImage.size.width > 0 && plan.refused);
+    labelCropNote->setText(GetCropMode(GetCropSettings()) == CropMode::TrimBorders
+                               ? tr("No border found: the whole image will be written")
+                               : tr("No crop: the whole image will be written"));
     const auto [W, H] = currentImage.size;
     std::optional<QRectF> frame;
     if (const auto fill = W > 0 && H > 0 ? plan.FillFrame(W, H) : std::nullopt)
@@ -417,6 +441,22 @@ void ViewController::UpdateDimensionLabels(const CropPlan& plan)
     imageViewCropPreview->SetCropRect(crop, mode == CropMode::CustomPixels || mode == CropMode::CustomPercents,
                                       QSizeF(W, H));
     buttonResetCrop->setEnabled(!busy_ && imageList_.AdjustmentOf(currentImage.path) != nullptr);
+}
+
+std::optional<PixelRect> ViewController::TrimFindings::Get(const std::string& path, int tolerance, int margin)
+{
+    const auto key = std::tuple(path, tolerance, margin);
+    {
+        const std::lock_guard lock(mutex_);
+        if (const auto it = found_.find(key); it != found_.end())
+            return it->second;
+    }
+    auto found = ImageTools::FindBorderTrim(path, tolerance, margin);
+    const std::lock_guard lock(mutex_);
+    if (found_.size() > 64)
+        found_.clear(); // a handful of files at a time are looked at; an edited file is looked at anew later
+    found_[key] = found;
+    return found;
 }
 
 // Adjustments and list files -----------------------------------------------------------------------------------

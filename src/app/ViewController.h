@@ -14,6 +14,9 @@
 #include "settings/DataProvider.h"
 
 #include <QMainWindow>
+#include <map>
+#include <mutex>
+#include <tuple>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,8 +73,9 @@ public:
 
 public Q_SLOTS:
     // Settings actions: own effect, then the preview where the crop changes, then the modified mark.
-    void OnAutoCropSelected() { SelectRadio(radioAutoCrop, radioCustomCrop); }
-    void OnCustomCropSelected() { SelectRadio(radioCustomCrop, radioAutoCrop); }
+    void OnAutoCropSelected() { SelectCropKind(radioAutoCrop); }
+    void OnCustomCropSelected() { SelectCropKind(radioCustomCrop); }
+    void OnTrimBordersSelected() { SelectCropKind(radioTrimBorders); }
     void OnCustomCropPixelsSelected() { SelectRadio(radioCustomCropPixels, radioCustomCropPercents); }
     void OnCustomCropPercentsSelected() { SelectRadio(radioCustomCropPercents, radioCustomCropPixels); }
     void OnAutoCropFormatSelected();
@@ -190,6 +194,8 @@ private:
     void CropSettingChanged();
     // One radio of a pair was clicked: it is on and its partner off, whatever their state before.
     void SelectRadio(QRadioButton* chosen, QRadioButton* partner);
+    // One of the automatic, custom and trim crops, the others off.
+    void SelectCropKind(QRadioButton* chosen);
     // A stepper click: its value into its text field, then the preview and the modified mark.
     void StepperChanged(const Stepper* stepper, QLineEdit* field);
     void SetProgress(double value);
@@ -212,6 +218,17 @@ private:
 
     // State.
     CurrentImage currentImage;
+    // What the border trim found, by file and values, for the preview's workers.
+    class TrimFindings
+    {
+    public:
+        std::optional<PixelRect> Get(const std::string& path, int tolerance, int margin);
+
+    private:
+        std::mutex mutex_;
+        std::map<std::tuple<std::string, int, int>, std::optional<PixelRect>> found_;
+    };
+    std::shared_ptr<TrimFindings> trimFound_ = std::make_shared<TrimFindings>();
     bool listAdjustmentsUnsaved_ = false; // an adjustment changed since the list was last opened or saved
     std::string listPath_;                // the list file last opened or saved
     DataProvider& dataProvider;

@@ -157,7 +157,9 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
         ->type_name("FILE");
     auto* cropOption = app.add_option("--crop", crop,
                                       "auto:RATIO (1:1, 4:3, 3:2, 16:9, 16:10, or W:H for a custom ratio), "
-                                      "pixels:X,Y,W,H, percents:X,Y,W,H or none")
+                                      "pixels:X,Y,W,H, percents:X,Y,W,H, trim[:TOLERANCE[,MARGIN]] (the "
+                                      "picture's border trimmed: tolerance 0-100, default 10; margin in pixels, "
+                                      "default 0) or none")
                            ->type_name("CROP");
     auto* cornerOption = app.add_option("--corner", corner,
                                         "Corner the custom crop is measured from: bottom-left, bottom-right, "

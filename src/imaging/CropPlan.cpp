@@ -1,5 +1,6 @@
 #include "imaging/CropPlan.h"
 
+#include "base/Reason.h"
 #include "settings/SettingsRules.h"
 
 #include <algorithm>
@@ -23,7 +24,7 @@ CropPlan Sized(CropPlan plan, const SizeRequest& size, const CropSettings& setti
     }
     plan.size = SizeOutput(size, std::trunc(cut.w), std::trunc(cut.h));
     plan.fill = size.fill;
-    plan.sizeRemark = SizeRemark(size, *plan.size, settings);
+    plan.remark = JoinRemarks(plan.remark, SizeRemark(size, *plan.size, settings));
     plan.output = {plan.size->canvasWidth, plan.size->canvasHeight};
     return plan;
 }
@@ -65,13 +66,26 @@ CropPlan MakeCropPlan(const CropSettings& settings, const CustomRatio& ratio, co
     };
     if (!plan.cropping)
         return whole();
+    const CropMode mode = GetCropMode(settings);
     const auto shape = size ? SizeCropRatio(*size, W, H) : std::nullopt;
-    if (shape && GetCropMode(settings) == CropMode::Auto)
+    if (mode == CropMode::TrimBorders) {
+        if (!picture.trimmed || !*picture.trimmed) {
+            plan.refused = picture.trimmed != nullptr;
+            if (plan.refused)
+                plan.remark = "no border found: the whole image is written";
+            return whole();
+        }
+        const PixelRect& found = **picture.trimmed;
+        plan.rect = {static_cast<double>(found.left), H - found.top - found.height, static_cast<double>(found.width),
+                     static_cast<double>(found.height)};
+        plan.corner = OriginCorner::BottomLeft;
+    } else if (shape && mode == CropMode::Auto) {
         plan.rect = GetAutoCropRect(*shape, W, H);
-    else
+    } else {
         plan.rect = GetRunCropRect(settings, ratio, W, H);
+    }
     if (picture.adjustment) {
-        plan.rect = AdjustedRect(*picture.adjustment, plan.rect, GetCropMode(settings) == CropMode::Auto, W, H);
+        plan.rect = AdjustedRect(*picture.adjustment, plan.rect, mode == CropMode::Auto, W, H);
         plan.corner = OriginCorner::BottomLeft;
         plan.source = CropSource::Adjusted;
     } else if (PlacesOnSubject(settings) && picture.subjectSample) {

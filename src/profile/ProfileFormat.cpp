@@ -203,10 +203,19 @@ const LaterLine kLaterLines[] = {
     {[](const CropSettings& s) { return TextForm(s.colorFill); },
      [](const CropSettings& s) { return s.colorFill == CropSettings{}.colorFill; },
      [](LineReader& in, std::size_t line, CropSettings& s) { s.colorFill = in.Text(line); }},
+    {[](const CropSettings& s) { return s.radioTrimBorders ? std::string("1") : std::string("0"); },
+     [](const CropSettings& s) { return !s.radioTrimBorders; },
+     [](LineReader& in, std::size_t line, CropSettings& s) { s.radioTrimBorders = in.State(line); }},
+    {[](const CropSettings& s) { return TextForm(s.textFieldTrimTolerance); },
+     [](const CropSettings& s) { return s.textFieldTrimTolerance == CropSettings{}.textFieldTrimTolerance; },
+     [](LineReader& in, std::size_t line, CropSettings& s) { s.textFieldTrimTolerance = in.Text(line); }},
+    {[](const CropSettings& s) { return TextForm(s.textFieldTrimMargin); },
+     [](const CropSettings& s) { return s.textFieldTrimMargin == CropSettings{}.textFieldTrimMargin; },
+     [](LineReader& in, std::size_t line, CropSettings& s) { s.textFieldTrimMargin = in.Text(line); }},
 };
 // The later versions, by their count of lines after the 25th: a profile is written in the first that holds every
 // setting it needs.
-constexpr std::size_t kLaterVersions[] = {2, 10};
+constexpr std::size_t kLaterVersions[] = {2, 10, 13};
 static_assert(std::size(kLaterLines) == kProfileLaterLines);
 
 } // namespace

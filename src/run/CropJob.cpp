@@ -180,10 +180,10 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
         steps.copyCreationDate(cropped, image.outputPath, &undated);
     outcome.kind =
         image.action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
-    outcome.wholeImage = plan.refused;
+    outcome.wholeImage = plan.refused && GetCropMode(settings) != CropMode::TrimBorders; // the remark says why
     outcome.adjusted = plan.source == CropSource::Adjusted;
     // What the output lacks of its source, if anything, and a size that is not the one asked for.
-    outcome.reason = JoinRemarks(JoinRemarks(JoinRemarks(plan.sizeRemark, note), reason), undated);
+    outcome.reason = JoinRemarks(JoinRemarks(JoinRemarks(plan.remark, note), reason), undated);
     return outcome;
 }
 
@@ -285,6 +285,8 @@ bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSetting
         message = kNoOutputFolderMessage;
     else if (settings.textFieldName.find('/') != std::string::npos)
         message = kNameWithFolderMessage;
+    else if (GetCropMode(settings) == CropMode::TrimBorders && !ReadTrimRequest(settings))
+        message = kTrimValuesMessage;
     std::string sizeProblem;
     if (message.empty() && !ReadSizeRequest(settings, &sizeProblem) && !sizeProblem.empty()) {
         if (refusal)

@@ -25,7 +25,7 @@ protected:
             return false;
         const CropPlan plan = MakeCropPlan(settings, {}, {{loaded->Width(), loaded->Height()}, {}, nullptr, format});
         if (remark)
-            *remark = plan.sizeRemark;
+            *remark = plan.remark;
         return ImageTools::SaveImage(ImageTools::CropImage(*loaded, plan), out, format, 0.9, keepMetadata);
     }
 

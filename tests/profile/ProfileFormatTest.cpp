@@ -83,6 +83,12 @@ TEST(ProfileFormat, WritesTwentyFiveLinesUnlessALaterSettingIsUsed)
     sized.textFieldSizeHeight = "line break";
     EXPECT_EQ(Read(Join(sizedLines, 35))->settings, sized);
     EXPECT_EQ(Read(Join(sizedLines, 27), ProfileContent{sized, {}})->settings.comboSize, 0);
+    // The border trim needs the version after that: 38 lines.
+    sized.radioTrimBorders = true;
+    sized.textFieldTrimTolerance = "15", sized.textFieldTrimMargin = "20";
+    const auto trimLines = Lines(WriteProfileText(sized, {}, kFormats));
+    EXPECT_EQ(trimLines.size(), 38u);
+    EXPECT_EQ(Read(Join(trimLines, 38))->settings, sized);
     // The 25 lines hold the later settings' defaults, whatever the window had.
     EXPECT_EQ(Read(text, kSome)->settings.comboAutoCropPosition, 0);
     // The output folder is not stored: reading keeps the current one.
@@ -180,7 +186,7 @@ TEST(ProfileFormat, RefusesWrongShapesAndReadsEveryUnicodeForm)
     const std::string good = WriteProfileText(kSome.settings, kSome.customRatio, kFormats);
     const auto lines = Lines(good);
     CropSettings sized = kSome.settings;
-    sized.comboSize = 1;
+    sized.radioTrimBorders = true;
     const std::string latest = WriteProfileText(sized, kSome.customRatio, kFormats);
     const std::string after19 = good.substr(Join(lines, 20).size());
     std::u16string units;
@@ -265,7 +271,7 @@ TEST(ProfileFile, SavesAndLoadsBackAndRefusesWhatIsNoProfile)
     std::ofstream(at("text.tlp")) << "hello\n";
     const std::pair<const char*, const char*> refused[] = {
         {"huge.tlp", "it is larger than any profile"},
-        {"text.tlp", "it has 1 line, and a profile has 20, 21, 22 or 25 to 35"},
+        {"text.tlp", "it has 1 line, and a profile has 20, 21, 22 or 25 to 38"},
         {"folder.tlp", "it is not a regular file"},
         {"missing.tlp", "No such file or directory"},
     };
