@@ -208,6 +208,16 @@ public:
     static constexpr int kSubjectSampleSide = 512;
     static std::optional<RgbaBitmap> LoadSubjectSample(const std::string& path);
 
+    // The rectangle (upright pixels, top-left origin) left when the picture's border is trimmed: the smallest
+    // rectangle outside of which every pixel is within the tolerance (0-100, a share of each 0-255 channel: 10 ->
+    // 25.5) of the border's colour, grown by margin pixels on each side and clipped to the picture. The border's
+    // colour is the one most of the picture's outermost pixels share, and must be found on all four sides; a
+    // transparent border is one colour, and a pixel's opacity counts as a channel. Noise, and specks of dust alone
+    // in the border (up to 8 pixels across), are not picture; an edge found is at most one pixel outside the
+    // picture's, never inside. Nothing when no border is found (no border, or a picture that is all border) or
+    // the file cannot be decoded.
+    static std::optional<PixelRect> FindBorderTrim(const std::string& path, int tolerance, int margin);
+
     // The corner-relative rectangle rect of an image of W x H, moved onto the most interesting region of the
     // sample for its size (libvips' attention measure), keeping its size; its edges stay on whole pixels when
     // its size is whole, and it stays inside the image. A rectangle under a pixel, one larger than the image or an
