@@ -18,7 +18,8 @@ VImage Flat(int width, int height, const std::vector<double>& colour, double sig
 {
     VImage flat = VImage::black(width, height).new_from_image(colour).cast(VIPS_FORMAT_FLOAT);
     if (sigma > 0)
-        flat = flat + VImage::gaussnoise(width, height, VImage::option()->set("sigma", sigma)->set("seed", 7));
+        flat = flat +
+               VImage::gaussnoise(width, height, VImage::option()->set("sigma", sigma)->set("mean", 0)->set("seed", 7));
     return flat.cast(VIPS_FORMAT_UCHAR).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
@@ -42,8 +43,8 @@ VImage Scan(int width, int height, const PixelRect& print)
     scan = scan.insert(Print(print.width, print.height), print.left, print.top).copy_memory();
     const std::vector<double> dust{40, 40, 40};
     scan.draw_rect(dust, 0, 0, 5, 5, VImage::option()->set("fill", true)); // the lid's shadow in the corner
-    for (const auto& [x, y, side] : {std::tuple{20, 300, 3}, std::tuple{600, 30, 4}, std::tuple{1120, 900, 2},
-                                     std::tuple{300, 1570, 4}}) {
+    for (const auto& [x, y, side] :
+         {std::tuple{20, 300, 3}, std::tuple{600, 30, 4}, std::tuple{1120, 900, 2}, std::tuple{300, 1570, 4}}) {
         if (x + side < width && y + side < height)
             scan.draw_rect(dust, x, y, side, side, VImage::option()->set("fill", true));
     }
@@ -98,7 +99,11 @@ TEST(BorderTrimTest, FindsThePictureWithinItsBorder)
         int orientation = 1; // the EXIF orientation the file is stored with; picture() is upright
     } cases[] = {
         // 1200 x 1600: read at a quarter first.
-        {"scan.jpg", [] { return Scan(1200, 1600, {57, 83, 1012, 1477}); }, PixelRect{57, 83, 1012, 1477}},
+        {"scan.jpg",
+         [] {
+             return Scan(1200, 1600, {57, 83, 1012, 1477});
+         },
+         PixelRect{57, 83, 1012, 1477}},
         {"letterbox.png", Letterbox, PixelRect{0, 44, 640, 270}},
         {"product.png", Product, PixelRect{300, 200, 454, 384}}, // to x 753 and y 583 (see Product)
         {"no-border.png", [] { return test::NoiseImage(800, 600); }, kNothing},
@@ -114,7 +119,11 @@ TEST(BorderTrimTest, FindsThePictureWithinItsBorder)
          },
          kNothing},
         // Grown by the margin: out to the picture's edges and no further. A small scan, read at full size.
-        {"margin.png", [] { return Scan(400, 320, {30, 5, 350, 275}); }, PixelRect{20, 0, 370, 290}, 10},
+        {"margin.png",
+         [] {
+             return Scan(400, 320, {30, 5, 350, 275});
+         },
+         PixelRect{20, 0, 370, 290}, 10},
         {"margin-beyond-the-picture.png", Letterbox, PixelRect{0, 0, 640, 360}, 50},
         // 800 x 1200 upright, stored on its side; the print 70 from the left, 150 from the top, 130 from the
         // right, 120 from the bottom.
