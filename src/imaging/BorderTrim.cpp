@@ -177,8 +177,8 @@ std::optional<std::vector<double>> BorderColour(const Bytes& picture, double thr
     return colour;
 }
 
-// The picture found in a reduced copy: where pixels are farther than the threshold from the border's colour, less
-// the specks (8-connected patches no larger than speckSide each way).
+// The picture found in a reduced copy: where a channel is farther than the threshold from the border's colour,
+// less the specks (8-connected patches no larger than speckSide each way).
 struct Coarse
 {
     int width = 0;
@@ -192,16 +192,20 @@ struct Coarse
     }
 };
 
-std::optional<Coarse> FindCoarse(const Bytes& distance, double threshold, int speckSide)
+std::optional<Coarse> FindCoarse(const Bytes& picture, const std::vector<double>& colour, double threshold,
+                                 int speckSide)
 {
-    const int w = distance.width;
-    const int h = distance.height;
+    const int w = picture.width;
+    const int h = picture.height;
     Coarse coarse{w, h, std::vector<std::uint8_t>(static_cast<std::size_t>(w) * h, 0), w, h, 0, 0};
+    std::vector<std::uint8_t> far(coarse.kept.size());
+    for (std::size_t i = 0; i < far.size(); ++i)
+        far[i] = !Near(picture.data.data() + i * picture.channels, colour, threshold);
     std::vector<std::uint8_t> seen(coarse.kept.size(), 0);
     std::vector<int> patch;
     std::vector<int> stack;
     for (int start = 0; start < w * h; ++start) {
-        if (seen[start] || distance.data[start] <= threshold)
+        if (seen[start] || !far[start])
             continue;
         patch.clear();
         stack.assign(1, start);
@@ -218,7 +222,7 @@ std::optional<Coarse> FindCoarse(const Bytes& distance, double threshold, int sp
             for (int ny = std::max(0, y - 1); ny <= std::min(h - 1, y + 1); ++ny) {
                 for (int nx = std::max(0, x - 1); nx <= std::min(w - 1, x + 1); ++nx) {
                     const int next = ny * w + nx;
-                    if (!seen[next] && distance.data[next] > threshold) {
+                    if (!seen[next] && far[next]) {
                         seen[next] = 1;
                         stack.push_back(next);
                     }
@@ -269,7 +273,10 @@ std::vector<Strip> PlanStrips(const Coarse& coarse, int factor, int width, int h
                          : edge == Edge::Left   ? coarse.left
                                                 : coarse.right - 1;
         const int inward = edge == Edge::Top || edge == Edge::Left ? 1 : -1;
-        const auto [depthFrom, depthTo] = span(line - 1, line + 2, across ? height : width);
+        // The edge's reduced line and the one outside it: a line flagged holds a pixel far from the border's colour,
+        // and a faint part of the picture reaches at most one reduced pixel beyond.
+        const auto [depthFrom, depthTo] =
+            span(std::min(line, line - inward), std::max(line, line - inward) + 1, across ? height : width);
         const int length = across ? coarse.width : coarse.height;
         std::pair<int, int> stretch{-1, -1}; // full-size, along the edge
         const auto flush = [&] {
@@ -375,88 +382,118 @@ Reading ReadJpegReduced(const std::string& path, const SourceLayout& layout, int
     return reading;
 }
 
-// Where find_trim finds the picture in the strips along one edge, in full-size pixels: the strips are laid end to
-// end (all of one edge share their depth), apart by a gap of the border's colour, and searched at once. Nothing
-// when they are all border.
-std::optional<int> FindEdge(Edge edge, const std::vector<Strip>& strips, const std::vector<VImage>& pixels,
-                            const std::vector<double>& colour, double threshold)
+// The strips along one edge laid end to end (those of an edge share their depth), a gap of the border's colour
+// between them; nothing when the edge has none. depth: the first strip's rectangle.
+std::optional<VImage> JoinStrips(Edge edge, const std::vector<Strip>& strips, const std::vector<VImage>& pixels,
+                                 const std::vector<double>& colour, PixelRect& depth)
 {
     const bool across = edge == Edge::Top || edge == Edge::Bottom;
+    const auto direction = across ? VIPS_DIRECTION_HORIZONTAL : VIPS_DIRECTION_VERTICAL;
     std::optional<VImage> joined;
-    std::optional<PixelRect> depth;
     for (std::size_t i = 0; i < strips.size(); ++i) {
         if (strips[i].edge != edge)
             continue;
-        const PixelRect& rect = strips[i].rect;
-        if (joined) {
-            const VImage gap =
-                pixels[i]
-                    .extract_area(0, 0, across ? 2 * kBlurReach : rect.width, across ? rect.height : 2 * kBlurReach)
-                    .new_from_image(colour)
-                    .cast(VIPS_FORMAT_UCHAR);
-            const auto direction = across ? VIPS_DIRECTION_HORIZONTAL : VIPS_DIRECTION_VERTICAL;
-            joined = joined->join(gap, direction).join(pixels[i], direction);
-        } else {
+        if (!joined) {
             joined = pixels[i];
-            depth = rect;
+            depth = strips[i].rect;
+            continue;
         }
+        const VImage gap = pixels[i]
+                               .extract_area(0, 0, across ? 2 * kBlurReach : pixels[i].width(),
+                                             across ? pixels[i].height() : 2 * kBlurReach)
+                               .new_from_image(colour)
+                               .cast(VIPS_FORMAT_UCHAR);
+        joined = joined->join(gap, direction).join(pixels[i], direction);
     }
-    if (!joined)
-        return std::nullopt;
+    return joined;
+}
+
+// Where find_trim finds the picture's edges in the strips, in full-size pixels (top, bottom, left, right); nothing
+// for an edge whose strips are all border. The strips of all edges are smoothed and measured together (one pass
+// of libvips' pipeline, not four), stacked with gaps of the border's colour, then each edge searched on its own.
+std::array<std::optional<int>, 4> FindEdges(const std::vector<Strip>& strips, const std::vector<VImage>& pixels,
+                                            const std::vector<double>& colour, double threshold)
+{
+    constexpr std::array edges{Edge::Top, Edge::Bottom, Edge::Left, Edge::Right};
+    std::array<std::optional<PixelRect>, 4> places; // of each edge's strips in the stack, and their depth
+    std::array<PixelRect, 4> depths;
+    std::optional<VImage> stack;
+    for (std::size_t e = 0; e < edges.size(); ++e) {
+        const auto joined = JoinStrips(edges[e], strips, pixels, colour, depths[e]);
+        if (!joined)
+            continue;
+        const int top = stack ? stack->height() + 2 * kBlurReach : 0;
+        places[e] = PixelRect{0, top, joined->width(), joined->height()};
+        stack = stack
+                    ? stack->join(
+                          *joined, VIPS_DIRECTION_VERTICAL,
+                          VImage::option()->set("expand", true)->set("shim", 2 * kBlurReach)->set("background", colour))
+                    : *joined;
+    }
+    std::array<std::optional<int>, 4> found;
+    if (!stack)
+        return found;
     // find_trim would flatten an alpha onto its background; a transparent border is told by its opacity, so it is
     // given each pixel's distance from the border's colour, against a background of 0.
-    const VImage distance = DistanceFrom(joined->gaussblur(kSmoothing), colour);
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    const int left =
-        distance.find_trim(&top, &width, &height,
+    const VImage distance = DistanceFrom(stack->gaussblur(kSmoothing), colour).copy_memory();
+    for (std::size_t e = 0; e < edges.size(); ++e) {
+        if (!places[e])
+            continue;
+        const PixelRect& place = *places[e];
+        int top = 0;
+        int width = 0;
+        int height = 0;
+        const int left =
+            distance.extract_area(place.left, place.top, place.width, place.height)
+                .find_trim(&top, &width, &height,
                            VImage::option()->set("threshold", threshold)->set("background", std::vector<double>{0}));
-    if (width < 1 || height < 1)
-        return std::nullopt;
-    switch (edge) {
-    case Edge::Top:
-        return depth->top + top;
-    case Edge::Bottom:
-        return depth->top + top + height;
-    case Edge::Left:
-        return depth->left + left;
-    case Edge::Right:
-        break;
+        if (width < 1 || height < 1)
+            continue;
+        const PixelRect& depth = depths[e];
+        switch (edges[e]) {
+        case Edge::Top:
+            found[e] = depth.top + top;
+            break;
+        case Edge::Bottom:
+            found[e] = depth.top + top + height;
+            break;
+        case Edge::Left:
+            found[e] = depth.left + left;
+            break;
+        case Edge::Right:
+            found[e] = depth.left + left + width;
+            break;
+        }
     }
-    return depth->left + left + width;
+    return found;
 }
 
 std::optional<PixelRect> FindTrim(const Reading& reading, int width, int height, double threshold)
 {
     const int factor = reading.factor;
     // At full size the blur keeps noise from being taken for picture; a reduced copy is an average already.
-    const VImage smoothed = factor == 1 ? reading.reduced.gaussblur(kSmoothing).copy_memory() : reading.reduced;
-    const auto colour = BorderColour(ToBytes(smoothed), threshold);
+    const Bytes reduced = ToBytes(factor == 1 ? reading.reduced.gaussblur(kSmoothing) : reading.reduced);
+    const auto colour = BorderColour(reduced, threshold);
     if (!colour)
         return std::nullopt;
     // A speck may straddle two reduced pixels each way.
     const int speckSide = factor == 1 ? kSpeckSide : kSpeckSide / factor + 1;
-    const auto coarse = FindCoarse(ToBytes(DistanceFrom(smoothed, *colour)), threshold, speckSide);
+    const auto coarse = FindCoarse(reduced, *colour, threshold, speckSide);
     if (!coarse)
         return std::nullopt; // all border
     const std::vector<Strip> strips = PlanStrips(*coarse, factor, width, height);
     std::vector<PixelRect> rects;
     for (const Strip& strip : strips)
         rects.push_back(strip.rect);
-    const std::vector<VImage> pixels = reading.regions(rects);
+    const auto [top, bottom, left, right] = FindEdges(strips, reading.regions(rects), *colour, threshold);
     // Where an edge's strips show no picture at full size (what the reduced copy saw was too faint), its coarse
     // edge stands: that keeps a little border, and cuts nothing.
-    const auto edge = [&](Edge which, int coarseEdge) {
-        return FindEdge(which, strips, pixels, *colour, threshold).value_or(coarseEdge);
-    };
-    const int left = edge(Edge::Left, coarse->left * factor);
-    const int top = edge(Edge::Top, coarse->top * factor);
-    const int right = edge(Edge::Right, std::min(width, coarse->right * factor));
-    const int bottom = edge(Edge::Bottom, std::min(height, coarse->bottom * factor));
-    if (right <= left || bottom <= top)
+    const PixelRect trim{left.value_or(coarse->left * factor), top.value_or(coarse->top * factor), 0, 0};
+    const int trimRight = right.value_or(std::min(width, coarse->right * factor));
+    const int trimBottom = bottom.value_or(std::min(height, coarse->bottom * factor));
+    if (trimRight <= trim.left || trimBottom <= trim.top)
         return std::nullopt;
-    return PixelRect{left, top, right - left, bottom - top};
+    return PixelRect{trim.left, trim.top, trimRight - trim.left, trimBottom - trim.top};
 }
 
 } // namespace
