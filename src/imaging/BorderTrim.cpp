@@ -327,6 +327,9 @@ VImage ReadWhole(const std::string& path, const SourceLayout& layout)
 
 Reading ReadWholeOnce(const std::string& path, const SourceLayout& layout, int factor)
 {
+    // The whole picture is held in memory, 4 bytes a pixel at most.
+    if (4.0 * layout.largestWidth * layout.largestHeight > ImageMemoryBudget())
+        throw std::runtime_error("The picture is too large to be held whole");
     const VImage whole = ReadWhole(path, layout);
     Reading reading;
     reading.factor = factor;
@@ -351,14 +354,23 @@ Reading ReadWholeOnce(const std::string& path, const SourceLayout& layout, int f
 }
 
 // A JPEG read by its decoder's own reduction (it transforms only each block's average), then only the strips asked
-// for at full size (see DecodeJpegRects).
+// for at full size (see DecodeJpegRects). A progressive file is read whole: its decoder holds every scan before a
+// pixel comes out, reduced or not, so a second read costs as much again; so is one the strip decoder does not take
+// (CMYK).
 Reading ReadJpegReduced(const std::string& path, const SourceLayout& layout, int factor)
 {
     const auto options = [] {
         return VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
     };
     const VImage header = VImage::jpegload(path.c_str(), options());
+    const bool progressive = header.get_typeof("interlaced") != 0 && header.get_int("interlaced") != 0;
+    if (progressive || (header.bands() != 1 && header.bands() != 3))
+        return ReadWholeOnce(path, layout, factor);
     const int orientation = layout.storedOrientation;
+    const bool turned = orientation >= 5 && orientation <= 8;
+    if ((turned ? header.height() : header.width()) != layout.largestWidth ||
+        (turned ? header.width() : header.height()) != layout.largestHeight)
+        throw std::runtime_error("The file changed while it was read");
     Reading reading;
     reading.factor = factor;
     reading.reduced =
@@ -373,7 +385,7 @@ Reading ReadJpegReduced(const std::string& path, const SourceLayout& layout, int
                 images.push_back(Turned(Comparable(image), orientation));
             return images;
         }
-        // A JPEG the strip decoder does not take (CMYK, 12-bit...): libvips' decoder reads it whole.
+        // A JPEG the strip decoder does not take after all (12-bit...): libvips' decoder reads it whole.
         const VImage whole = ReadWhole(path, layout);
         for (const PixelRect& rect : rects)
             images.push_back(whole.extract_area(rect.left, rect.top, rect.width, rect.height));
@@ -511,14 +523,10 @@ std::optional<PixelRect> FindBorderTrimRect(const std::string& path, int toleran
         const int height = layout->largestHeight;
         std::error_code ec;
         const std::uintmax_t fileBytes = std::filesystem::file_size(path, ec);
-        const double budget = ImageMemoryBudget();
-        if (ec || RefuseDecode(layout->shape, fileBytes, budget))
+        if (ec || RefuseDecode(layout->shape, fileBytes, ImageMemoryBudget()))
             return std::nullopt;
         const int factor = ReductionOf(width, height);
         const bool reducedJpeg = decode == TrimDecode::ShrunkFirst && layout->kind == SourceKind::Jpeg && factor > 1;
-        // The whole picture is held in memory, 4 bytes a pixel at most.
-        if (!reducedJpeg && 4.0 * width * height > budget)
-            return std::nullopt;
         const Reading reading =
             reducedJpeg ? ReadJpegReduced(path, *layout, factor) : ReadWholeOnce(path, *layout, factor);
         const auto trim = FindTrim(reading, width, height, ThresholdOf(tolerance));

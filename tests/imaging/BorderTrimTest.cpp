@@ -3,6 +3,7 @@
 #include "TestImages.h"
 #include "imaging/ImageTools.h"
 
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
@@ -205,6 +206,14 @@ TEST(BorderTrimTest, BadInputFindsNothing)
     alarm(0);
     test::WriteBytes(folder.Path("whole.jpg"), framed); // the same picture whole has its border found
     EXPECT_TRUE(ImageTools::FindBorderTrim(folder.Path("whole.jpg"), 10, 0));
+    // A PNG is held whole while its border is looked for: 400 x 4000 takes 6.4 MB, over a budget of 3 MB that its
+    // decode alone (800 rows at once, 1.3 MB) is within.
+    const std::string tall = folder.Path("tall.png");
+    Flat(400, 4000, {250, 250, 250}).insert(Print(200, 3000), 100, 500).pngsave(tall.c_str());
+    setenv("TRIMLARK_IMAGE_MEMORY", "3", 1);
+    EXPECT_FALSE(ImageTools::FindBorderTrim(tall, 10, 0));
+    unsetenv("TRIMLARK_IMAGE_MEMORY");
+    EXPECT_TRUE(ImageTools::FindBorderTrim(tall, 10, 0));
 }
 
 } // namespace
