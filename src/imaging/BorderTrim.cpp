@@ -410,11 +410,10 @@ std::optional<VImage> JoinStrips(Edge edge, const std::vector<Strip>& strips, co
             depth = strips[i].rect;
             continue;
         }
-        const VImage gap = pixels[i]
-                               .extract_area(0, 0, across ? 2 * kBlurReach : pixels[i].width(),
-                                             across ? pixels[i].height() : 2 * kBlurReach)
-                               .new_from_image(colour)
-                               .cast(VIPS_FORMAT_UCHAR);
+        const VImage gap =
+            VImage::black(across ? 2 * kBlurReach : pixels[i].width(), across ? pixels[i].height() : 2 * kBlurReach)
+                .new_from_image(colour)
+                .cast(VIPS_FORMAT_UCHAR);
         joined = joined->join(gap, direction).join(pixels[i], direction);
     }
     return joined;
