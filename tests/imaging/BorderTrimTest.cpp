@@ -36,8 +36,8 @@ void Save(const VImage& picture, const std::string& path)
 }
 
 // A print scanned on a noisy off-white lid (noise of sigma 20: a channel is more than the tolerance off the
-// lid's colour at one pixel in five), with a frame of a different width on each side: 57 left, 83 top, 131 right,
-// 40 bottom. Specks of dust lie on the frame and a dark corner where the top-left pixel is.
+// lid's colour at one pixel in five), the print where given. Specks of dust 2 to 4 pixels across lie on the frame,
+// and a dark corner where the top-left pixel is.
 VImage Scan(int width, int height, const PixelRect& print)
 {
     VImage scan = Flat(width, height, {236, 233, 226}, 20).copy_memory();
@@ -99,7 +99,8 @@ TEST(BorderTrimTest, FindsThePictureWithinItsBorder)
         int margin = 0;
         int orientation = 1; // the EXIF orientation the file is stored with; picture() is upright
     } cases[] = {
-        // 1200 x 1600: read at a quarter first.
+        // 1200 x 1600, a frame of a different width on each side (57 left, 83 top, 131 right, 40 bottom): read at a
+        // quarter first.
         {"scan.jpg",
          [] {
              return Scan(1200, 1600, {57, 83, 1012, 1477});
