@@ -1,6 +1,7 @@
 #include "imaging/ImageTools.h"
 
 #include "base/Reason.h"
+#include "imaging/BorderTrim.h"
 #include "imaging/Codecs.h"
 #include "imaging/CropPlan.h"
 #include "imaging/LibrarySetup.h"
@@ -474,6 +475,11 @@ std::optional<RgbaBitmap> ImageTools::LoadPreviewBitmap(const std::string& path,
         vips_error_clear();
         return std::nullopt;
     }
+}
+
+std::optional<PixelRect> ImageTools::FindBorderTrim(const std::string& path, int tolerance, int margin)
+{
+    return FindBorderTrimRect(path, tolerance, margin);
 }
 
 std::optional<RgbaBitmap> ImageTools::LoadSubjectSample(const std::string& path)
