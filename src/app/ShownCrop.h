@@ -14,6 +14,6 @@ namespace trimlark {
 // adjustment, and a border trim what was found (the whole picture until then). Reads no file.
 CropPlan GetShownCrop(const std::string& path, PixelSize size, const std::optional<LosslessJpegLayout>& jpeg,
                       const CropSettings& settings, const CustomRatio& ratio, const RgbaBitmap* subjectSample = nullptr,
-                      const CropAdjustment* adjustment = nullptr);
+                      const CropAdjustment* adjustment = nullptr, const std::optional<PixelRect>* trimmed = nullptr);
 
 } // namespace trimlark

@@ -268,12 +268,19 @@ CropPlan PlanImageCrop(const CropJob& job, std::size_t index, const WorkingImage
     std::optional<LosslessJpegLayout> jpeg;
     if (job.settings.checkLosslessJpeg && image.format == OutputFormat::Jpeg)
         jpeg = ImageTools::LosslessJpegLayoutOf(loaded);
+    // The border is looked for unless the image's own rectangle replaces what it would find.
+    std::optional<std::optional<PixelRect>> trimmed;
+    const auto trim = ReadTrimRequest(job.settings);
+    if (GetCropMode(job.settings) == CropMode::TrimBorders && trim &&
+        !(image.adjustment && image.adjustment->kind == CropAdjustment::Kind::Rectangle))
+        trimmed = ImageTools::FindBorderTrim(image.sourcePath, trim->tolerance, trim->margin);
     return MakeCropPlan(job.settings, job.customRatio,
                         {{loaded.Width(), loaded.Height()},
                          jpeg,
                          sample ? &*sample : nullptr,
                          image.format,
-                         image.adjustment ? &*image.adjustment : nullptr});
+                         image.adjustment ? &*image.adjustment : nullptr,
+                         trimmed ? &*trimmed : nullptr});
 }
 
 bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings, std::string* refusal)

@@ -346,6 +346,30 @@ TEST_F(CliTest, SizeOptionsScaleTheOutputOrAreRefused)
     }
 }
 
+// "--crop trim" cuts each picture's border away and writes a picture without one whole, saying so; values out of
+// their range are refused.
+TEST_F(CliTest, TheBorderTrimCutsTheFrameAway)
+{
+    // A grey 60 x 40 picture on a white frame 20 pixels wide, and a flat one.
+    (vips::VImage::black(60, 40, vips::VImage::option()->set("bands", 3)) + 90)
+        .embed(20, 20, 100, 80, vips::VImage::option()->set("extend", VIPS_EXTEND_WHITE))
+        .cast(VIPS_FORMAT_UCHAR)
+        .write_to_file(work.Path("framed.png").c_str());
+    (vips::VImage::black(50, 50) + 200).cast(VIPS_FORMAT_UCHAR).write_to_file(work.Path("flat.png").c_str());
+    ASSERT_EQ(Run({"framed.png", "flat.png", "-o", "out", "-f", "png", "-n", "[FileName]", "--crop", "trim:10,5"}), 0)
+        << err;
+    const vips::VImage trimmed = test::ReadImage(work.Path("out/framed.png"));
+    // The picture and 5 pixels around it, give or take the one pixel the search's smoothing may add on each side.
+    EXPECT_NEAR(trimmed.width(), 70, 2);
+    EXPECT_NEAR(trimmed.height(), 50, 2);
+    EXPECT_EQ(test::ReadImage(work.Path("out/flat.png")).width(), 50);
+    EXPECT_NE(err.find("flat.png: no border found: the whole image is written"), std::string::npos) << err;
+    for (const char* bad : {"trim:101", "trim:5,-1", "trim:x", "trim:1,2,3"}) {
+        EXPECT_EQ(Run({"framed.png", "-o", "out", "--crop", bad}), 2) << bad;
+        EXPECT_NE(err.find("A trim takes trim, trim:TOLERANCE or trim:TOLERANCE,MARGIN"), std::string::npos) << err;
+    }
+}
+
 // A run from a saved profile crops as the profile says, and an option given with it applies over it.
 TEST_F(CliTest, ASavedProfileRunsItsCrop)
 {

@@ -193,5 +193,32 @@ TEST(CropPlan, AnAdjustmentPlacesTheCropInsideThePicture)
     }
 }
 
+// A border trim cuts what was found; where nothing was, the whole picture is written and the report says why;
+// until the finding is known the whole picture is shown, with no note.
+TEST(CropPlan, ABorderTrimCutsWhatWasFound)
+{
+    CropSettings trim;
+    trim.radioAutoCrop = false;
+    trim.radioTrimBorders = true;
+    const std::optional<PixelRect> found = PixelRect{10, 20, 300, 200};
+    const std::optional<PixelRect> none;
+    const auto plan = [&](const std::optional<PixelRect>* trimmed) {
+        return MakeCropPlan(trim, {}, {{400, 300}, {}, nullptr, OutputFormat::Png, nullptr, trimmed});
+    };
+    EXPECT_EQ(plan(&found).rect, (Rect{10, 80, 300, 200}));
+    EXPECT_EQ(plan(&found).output, (PixelSize{300, 200}));
+    EXPECT_TRUE(plan(&none).refused);
+    EXPECT_EQ(plan(&none).remark, "no border found: the whole image is written");
+    EXPECT_FALSE(plan(nullptr).refused);
+    EXPECT_EQ(plan(nullptr).output, (PixelSize{400, 300}));
+    // The found rectangle is then sized like any cut, and adjusted like a pixel crop.
+    trim.comboSize = 1;
+    trim.textFieldSizeWidth = trim.textFieldSizeHeight = "100";
+    EXPECT_EQ(plan(&found).rect, (Rect{60, 80, 200, 200}));
+    const CropAdjustment moved{CropAdjustment::Kind::Centre, 200, 150};
+    EXPECT_EQ(MakeCropPlan(trim, {}, {{400, 300}, {}, nullptr, OutputFormat::Png, &moved, &found}).rect,
+              (Rect{100, 50, 200, 200}));
+}
+
 } // namespace
 } // namespace trimlark

@@ -406,7 +406,7 @@ std::optional<std::vector<VImage>> DecodeJpegRects(const std::string& path, cons
         hull.width = right - hull.left;
         hull.height = bottom - hull.top;
     }
-    RegionDecoder decoder(hull);
+    RegionDecoder decoder(hull, 1);
     if (!decoder.Open(path.c_str(), header.bands()))
         return std::nullopt;
     std::vector<VImage> images;
