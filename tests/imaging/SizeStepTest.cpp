@@ -132,6 +132,12 @@ TEST_F(SizeStepTest, TheFillSurroundsTheCentredPictureAndSmallCropsAreNotEnlarge
     // A JPEG has no transparency: its fill is white.
     ASSERT_TRUE(Run(source, fit, OutputFormat::Jpeg));
     EXPECT_GT(test::ReadImage(out).getpoint(0, 0)[0], 250);
+    // An output an encoder holds whole is refused when it would take more than one image may use.
+    setenv("TRIMLARK_IMAGE_MEMORY", "50", 1);
+    CropSettings huge = Sized(SizeMode::Exactly, "4000", "4000"); // 64 MB whole
+    EXPECT_FALSE(Run(source, huge, OutputFormat::Bmp));
+    EXPECT_TRUE(Run(source, huge, OutputFormat::Jpeg)) << "a streaming encoder holds a few rows";
+    unsetenv("TRIMLARK_IMAGE_MEMORY");
 }
 
 // Scaling a picture with transparent parts lends their hidden colour to no visible pixel.
