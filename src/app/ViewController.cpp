@@ -395,7 +395,8 @@ void ViewController::UpdateCropPreview()
     if (GetCropMode(settings) == CropMode::TrimBorders && trim &&
         !(adjustment && adjustment->kind == CropAdjustment::Kind::Rectangle)) {
         const std::optional<CropAdjustment> own = adjustment ? std::optional(*adjustment) : std::nullopt;
-        placeOnSubject = [image = currentImage, settings, ratio, own, trim = *trim, found = trimFound_](const RgbaBitmap&) {
+        placeOnSubject = [image = currentImage, settings, ratio, own, trim = *trim,
+                          found = trimFound_](const RgbaBitmap&) {
             const auto trimmed = found->Get(image.path, trim.tolerance, trim.margin);
             return GetShownCrop(image.path, image.size, image.jpeg, settings, ratio, nullptr, own ? &*own : nullptr,
                                 &trimmed);
@@ -544,10 +545,10 @@ void ViewController::OnOpenList()
         return;
     }
     imageList_.Clear();
-    QStringList paths;
+    std::vector<std::string> paths;
     for (const ListEntry& entry : *entries)
-        paths << QString::fromStdString(entry.path);
-    imageList_.AddOpened(paths);
+        paths.push_back(entry.path);
+    imageList_.AddPaths(paths);
     for (const ListEntry& entry : *entries) {
         if (entry.adjustment)
             imageList_.SetAdjustment(entry.path, entry.adjustment);

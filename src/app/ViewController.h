@@ -15,10 +15,10 @@
 
 #include <QMainWindow>
 #include <map>
-#include <mutex>
-#include <tuple>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace trimlark {
