@@ -46,6 +46,11 @@ public:
     std::size_t AdjustedCount() const { return adjustments_.size(); }
     void ClearAdjustments();
 
+    // Whether the images or their adjustments differ from the list as last saved or opened (an empty list at
+    // first).
+    bool ChangedSinceSaved() const { return listImagePaths != saved_.first || adjustments_ != saved_.second; }
+    void MarkSaved() { saved_ = {listImagePaths, adjustments_}; }
+
 private:
     void AcceptDrop(int gap, const std::vector<std::string>& paths);
 
@@ -54,6 +59,7 @@ private:
 
     std::vector<std::string> listImagePaths;
     std::map<std::string, CropAdjustment> adjustments_;
+    std::pair<std::vector<std::string>, std::map<std::string, CropAdjustment>> saved_;
     ImageListModel model_;
 };
 

@@ -465,7 +465,6 @@ std::optional<PixelRect> ViewController::TrimFindings::Get(const std::string& pa
 void ViewController::SetAdjustment(const std::string& path, const std::optional<CropAdjustment>& adjustment)
 {
     imageList_.SetAdjustment(path, adjustment);
-    listAdjustmentsUnsaved_ = true;
     if (path == currentImage.path)
         UpdateCropPreview();
 }
@@ -509,18 +508,20 @@ void ViewController::OnResetAllAdjustments()
     if (platform_->ShowAlert(question) != 0)
         return;
     imageList_.ClearAdjustments();
-    listAdjustmentsUnsaved_ = true;
     UpdateCropPreview();
 }
 
 bool ViewController::MayDiscardList()
 {
-    if (!listAdjustmentsUnsaved_ || imageList_.AdjustedCount() == 0)
+    if (!imageList_.ChangedSinceSaved() || (imageList_.AdjustedCount() == 0 && listPath_.empty()))
         return true;
     Alert question;
-    question.informativeText = tr("The crops adjusted for %n image(s) are not saved in a list and will be lost. "
-                                  "Continue?",
-                                  "", static_cast<int>(imageList_.AdjustedCount()));
+    question.informativeText = imageList_.AdjustedCount() > 0
+                                   ? tr("The list of images and the crops adjusted for %n image(s) have changes that "
+                                        "are not saved in a list file and will be lost. Continue?",
+                                        "", static_cast<int>(imageList_.AdjustedCount()))
+                                   : tr("The list of images has changes that are not saved in its list file and will "
+                                        "be lost. Continue?");
     question.buttons = {tr("Yes"), tr("No")};
     question.escapeButton = 1;
     question.defaultButton = 1;
@@ -554,7 +555,7 @@ void ViewController::OnOpenList()
             imageList_.SetAdjustment(entry.path, entry.adjustment);
     }
     listPath_ = chosen->toStdString();
-    listAdjustmentsUnsaved_ = false;
+    imageList_.MarkSaved();
     ReloadImageList();
 }
 
@@ -580,7 +581,7 @@ void ViewController::OnSaveList()
         return;
     }
     listPath_ = chosen->toStdString();
-    listAdjustmentsUnsaved_ = false;
+    imageList_.MarkSaved();
 }
 
 // The crop run -----------------------------------------------------------------------------------------------

@@ -203,7 +203,8 @@ private:
     void SetControlsEnabled(bool enabled);
     // No image selected: no preview, zero sizes.
     void ClearCurrentImage();
-    // Whether adjustments not saved in a list file may be lost: true when there are none, or the user agrees.
+    // Whether a list's changes not saved in its file may be lost: true when nothing is at stake (no list file and no
+    // adjustment, or no change since it was saved), or the user agrees.
     bool MayDiscardList();
     void ClearCropPreview() { preview_.Clear(); }
     int ShowMessage(AlertStyle style, const QString& text);
@@ -229,8 +230,7 @@ private:
         std::map<std::tuple<std::string, int, int>, std::optional<PixelRect>> found_;
     };
     std::shared_ptr<TrimFindings> trimFound_ = std::make_shared<TrimFindings>();
-    bool listAdjustmentsUnsaved_ = false; // an adjustment changed since the list was last opened or saved
-    std::string listPath_;                // the list file last opened or saved
+    std::string listPath_; // the list file last opened or saved
     DataProvider& dataProvider;
     bool busy_ = false;
     // Quit or closing the window came during a run and the user chose to stop: the app ends with the run.

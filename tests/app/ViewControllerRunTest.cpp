@@ -338,13 +338,17 @@ TEST_F(ViewControllerRun, ADraggedCropIsTheImagesOwnAndTheRunWritesIt)
     QTest::keyClick(preview, Qt::Key_Escape);
     EXPECT_FALSE(row.data(ImageListModel::kAdjustedRole).toBool());
     EXPECT_EQ(preview->CropRect(), QRectF(50 / 400.0, 0, 300 / 400.0, 1));
+    // The reset is a change the list file lacks: opening the list again asks first; No keeps the list.
     platform->panelAnswers = {QStringList{TempPath("crops.jsonl")}};
+    Trigger("actionOpenList");
+    EXPECT_TRUE(platform->alertTexts.last().startsWith("The list of images has changes that are not saved"));
+    EXPECT_EQ(platform->panelAnswers.size(), 1) << "no panel after No";
+    platform->answer = [](const Alert&) { return 0; };
     Trigger("actionOpenList");
     ClickRow(0);
     ASSERT_TRUE(PreviewShown());
     EXPECT_NEAR(preview->CropRect()->left() * 400, 11, 1e-9);
-    // Reset All asks first; a changed adjustment not saved is asked about before the list is replaced.
-    platform->answer = [](const Alert&) { return 0; };
+    // Reset All asks first.
     Trigger("actionResetAllAdjustments");
     EXPECT_FALSE(Find<QTableView>("tableViewImage")->model()->index(0, 0).data(ImageListModel::kAdjustedRole).toBool());
     EXPECT_TRUE(platform->alertTexts.last().startsWith("Give every image the shared crop again?"));
