@@ -68,6 +68,8 @@ TEST(CropPreviewDrawing, ClearsExactlyTheRectanglePlacedFromItsCorner)
         {"no corner: at the origin", -1, 30, 20, 50, 40, 0, 26, 5, 30},
         {"partly outside", 2, -100, 50, 300, 200, 0, 5, 20, 25},
         {"beyond the right edge", 0, 400, 0, 100, 100, 0, 0, 0, 0},
+        {"not a number", 0, std::nan(""), 0, 100, 100, 0, 0, 0, 0},
+        {"infinite width", 0, 0, 0, INFINITY, 100, 0, 0, 0, 0},
     };
     const RgbaBitmap source = Pattern(40, 30);
     for (const auto& c : cases) {

@@ -344,6 +344,8 @@ TEST_F(CropRunTest, TheSettingsReachEachImage)
     pixels.textFieldCustomCropPixelsWidth = "30", pixels.textFieldCustomCropPixelsHeight = "20";
     pixels.comboOriginCorner = static_cast<int>(OriginCorner::TopRight);
     pixels.checkKeepEXIFInformationAndCreationDate = false;
+    CropSettings offImage = pixels; // 200 from the right edge: the crop is refused, the whole image is written
+    offImage.textFieldCustomCropPixelsOriginX = "200", offImage.textFieldName = "whole";
     CropSettings custom = settings; // 5:1 along the longer side: 100 x 20, centred at top 15
     custom.comboAutoCropFormat = kCustomAutoCropFormatIndex;
     custom.comboFormat = AvailableFormats().IndexOfTitle("Original"); // the source's type, under its extension
@@ -356,17 +358,19 @@ TEST_F(CropRunTest, TheSettingsReachEachImage)
         const char* file;
         int width, height;
         test::Coordinate topLeft;
-        bool dated; // the output has the source's date
+        bool dated;         // the output has the source's date
+        bool whole = false; // marked as written whole, its crop refused
     } cases[] = {
         {"pixels from the top right, box off", pixels, "grid_cropped (1).png", 30, 20, {60, 5}, false},
         {"the custom ratio, in the original format", custom, "grid_cropped (1).PNG", 100, 20, {0, 15}, true},
+        {"a crop off the image", offImage, "whole (1).png", 100, 50, {0, 0}, false, true},
         {"the centred square", square, "square (1).png", 50, 50, {25, 0}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const CropRunResult result = CropImagesWork(BuildCropJob({source}, c.settings, {5, 1, true}, {}), {});
         ASSERT_TRUE(result.allImagesCropped);
-        EXPECT_FALSE(result.outcomes.at(0).wholeImage);
+        EXPECT_EQ(result.outcomes.at(0).wholeImage, c.whole);
         EXPECT_EQ(test::SniffType(outputs.Path(c.file)), "png");
         const auto written = test::ReadImage(outputs.Path(c.file));
         EXPECT_EQ(std::pair(written.width(), written.height()), std::pair(c.width, c.height));
