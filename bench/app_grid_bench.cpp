@@ -42,6 +42,8 @@ public:
     std::optional<QString> ChooseFolder(const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> ChooseProfileToSave(const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> ChooseProfileToLoad(const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseListToSave(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseListToOpen(const QString&) override { return std::nullopt; }
     std::optional<QString> ChooseColour(const QString&) override { return std::nullopt; }
     std::optional<QString> ReadPreference(const QString& key) override
     {
@@ -92,7 +94,8 @@ QString MakeJpeg(const QString& path, int seed)
 }
 
 // The longest time the event loop went without running a timer due every few milliseconds, beyond that interval,
-// and how much of it the window's thread spent running (the rest it waited for a core: the machine's load).
+// and how much of the time between those two turns the window's thread spent running (the rest it waited for a
+// core: the machine's load).
 class LoopWatch
 {
 public:
@@ -123,7 +126,10 @@ public:
     }
     QString Longest() const
     {
-        return QStringLiteral("%1 ms (running %2 ms of it)").arg(longest_, 0, 'f', 1).arg(longestCpu_, 0, 'f', 1);
+        return QStringLiteral("%1 ms (the window's thread ran %2 ms of the %3 ms between those turns)")
+            .arg(longest_, 0, 'f', 1)
+            .arg(longestCpu_, 0, 'f', 1)
+            .arg(longest_ + kIntervalMs, 0, 'f', 1);
     }
 
 private:

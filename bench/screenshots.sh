@@ -45,6 +45,13 @@ shot screenshot-grid APP_DEMO_GRID=1 APP_DEMO_ADJUST=1,2 "$demo" "$work/landscap
 "$build/src/cli/trimlark-cli" -o "$work/fitted" -n product --crop pixels:1000,350,1800,1300 --corner top-left \
     --fit 1200x1200 --fill '#dde6f0' -f png "$work/product.jpg" >/dev/null
 "$convert" "$work/fitted/product (1).png" -resize 400x400 -quality 90 "$root/docs/filled-product.jpg"
+# A white page scanned on a grey lid, its frame uneven, with some noise, and the same scan trimmed by a run.
+"$convert" -size 1700x2200 xc:'#c9c5bc' -fill '#fbfaf7' -draw "rectangle 140,190 1580,2060" -fill '#333333' \
+    -draw "rectangle 260,330 1460,420" -draw "rectangle 260,520 1300,560" -draw "rectangle 260,620 1400,660" \
+    -attenuate 0.4 +noise Gaussian -quality 88 "$work/scan.jpg"
+"$build/src/cli/trimlark-cli" -o "$work/trimmed" -n scan --crop trim -f jpg "$work/scan.jpg" >/dev/null
+"$convert" "$work/scan.jpg" -resize x330 -quality 85 "$root/docs/scan-before.jpg"
+"$convert" "$work/trimmed/scan (1).jpg" -resize x330 -quality 85 "$root/docs/scan-after.jpg"
 mkdir -p "$work/out"
 shot screenshot-run-report APP_DEMO_RUN="$work/out" "$demo" "$work/landscape.jpg" "$work/notes.jpg"
 echo "written: $root/docs/screenshot-*.png"

@@ -53,8 +53,7 @@ void CropPreviewController::Request(const std::string& path, PixelSize size, QSi
             image = ToQImage(DrawCropPreview(clear.x, clear.y, clear.w, clear.h, *source, size, shown.WrittenCorner()));
         }
         const bool decoded = source != nullptr;
-        const std::optional<CropPlan> placed =
-            shown.source == CropSource::Subject ? std::optional(shown) : std::nullopt;
+        const std::optional<CropPlan> placed = placeOnSubject ? std::optional(shown) : std::nullopt;
         QMetaObject::invokeMethod(
             this, [this, request, image, decoded, target, placed] { Show(request, image, decoded, target, placed); },
             Qt::QueuedConnection);

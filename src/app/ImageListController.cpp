@@ -53,6 +53,11 @@ void ImageListController::AddOpened(const QStringList& opened)
     std::vector<std::string> paths;
     for (const QString& path : opened)
         paths.push_back(path.toStdString());
+    AddPaths(paths);
+}
+
+void ImageListController::AddPaths(const std::vector<std::string>& paths)
+{
     AddOpenedFiles(listImagePaths, ExpandFolders(paths));
 }
 

@@ -30,6 +30,8 @@ public:
     // Files opened with the app from outside: appended when their extension is accepted and not listed yet. Here,
     // in the panel and in a drop, a folder stands for its images (not its subfolders'), sorted by name.
     void AddOpened(const QStringList& paths);
+    // The same for paths as the file system spells them (a list file's, whose bytes need not be UTF-8).
+    void AddPaths(const std::vector<std::string>& paths);
     // Removes the rows (see RemoveRows) and their adjustments; the row to select next, or -1.
     int RemoveRowsAt(const std::vector<int>& rows);
     // Asks first; true when the list was not empty and the user agreed.
@@ -44,6 +46,11 @@ public:
     std::size_t AdjustedCount() const { return adjustments_.size(); }
     void ClearAdjustments();
 
+    // Whether the images or their adjustments differ from the list as last saved or opened (an empty list at
+    // first).
+    bool ChangedSinceSaved() const { return listImagePaths != saved_.first || adjustments_ != saved_.second; }
+    void MarkSaved() { saved_ = {listImagePaths, adjustments_}; }
+
 private:
     void AcceptDrop(int gap, const std::vector<std::string>& paths);
 
@@ -52,6 +59,7 @@ private:
 
     std::vector<std::string> listImagePaths;
     std::map<std::string, CropAdjustment> adjustments_;
+    std::pair<std::vector<std::string>, std::map<std::string, CropAdjustment>> saved_;
     ImageListModel model_;
 };
 

@@ -129,6 +129,11 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     dimensions->addWidget(outputTitle, 1, 0);
     dimensions->addWidget(labelOutputDimensionsWidth, 1, 1);
     dimensions->addWidget(labelOutputDimensionsHeight, 1, 2);
+    buttonResetCrop = Named(new QPushButton(tr("Reset")), "buttonResetCrop");
+    buttonResetCrop->setToolTip(tr("Give this image the shared crop again (Escape in the preview). Drag the crop in "
+                                   "the preview, or move it with the arrow keys, to adjust it for this image."));
+    buttonResetCrop->setEnabled(false);
+    dimensions->addWidget(buttonResetCrop, 0, 4, 2, 1, Qt::AlignRight | Qt::AlignVCenter);
     dimensions->setColumnStretch(3, 1);
     dimensions->setHorizontalSpacing(18);
     auto* previewBox = new QGroupBox(tr("Crop Preview"));
@@ -218,6 +223,24 @@ void MainWindowLayout::BuildLayout(QMainWindow& window)
     customLayout->addWidget(radioCustomCropPercents);
     customLayout->addLayout(percentsGrid);
     cropLayout->addLayout(customLayout);
+    radioTrimBorders = Named(new QRadioButton(tr("Trim borders")), "radioTrimBorders");
+    radioTrimBorders->setAutoExclusive(false);
+    radioTrimBorders->setToolTip(tr("Cuts away each picture's border: the colour most of its edges share, and "
+                                    "everything within the tolerance of it."));
+    textFieldTrimTolerance = Named(new QLineEdit, "textFieldTrimTolerance");
+    textFieldTrimMargin = Named(new QLineEdit, "textFieldTrimMargin");
+    auto* trimForm = new QFormLayout;
+    trimForm->setContentsMargins(24, 0, 0, 6);
+    for (QLineEdit* field : {textFieldTrimTolerance, textFieldTrimMargin})
+        field->setMaximumWidth(72);
+    trimForm->addRow(tr("Tolerance:"), textFieldTrimTolerance);
+    auto* marginRow = new QHBoxLayout;
+    marginRow->addWidget(textFieldTrimMargin);
+    marginRow->addWidget(new QLabel(tr("pixels")));
+    marginRow->addStretch(1);
+    trimForm->addRow(tr("Margin:"), marginRow);
+    cropLayout->addWidget(radioTrimBorders);
+    cropLayout->addLayout(trimForm);
     cropLayout->addStretch(1);
 
     // The output tab.
@@ -374,6 +397,9 @@ void MainWindowLayout::BuildMenus(QMainWindow& window)
     actionSaveProfileAs = Named(menuFile->addAction(tr("Save Profile &As...")), "actionSaveProfileAs");
     actionSaveProfileAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     menuFile->addSeparator();
+    actionOpenList = Named(menuFile->addAction(tr("Open &List...")), "actionOpenList");
+    actionSaveList = Named(menuFile->addAction(tr("Save Lis&t...")), "actionSaveList");
+    menuFile->addSeparator();
     // The list's and the run's buttons have their keys here, where the menu shows them; the buttons' tooltips
     // name them too.
     actionAddImages = Named(menuFile->addAction(tr("Add &Images...")), "actionAddImages");
@@ -389,6 +415,8 @@ void MainWindowLayout::BuildMenus(QMainWindow& window)
     actionQuit = Named(menuFile->addAction(tr("&Quit")), "actionQuit");
     actionQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     actionQuit->setMenuRole(QAction::QuitRole);
+    menuEdit = Named(window.menuBar()->addMenu(tr("&Edit")), "menuEdit");
+    actionResetAllAdjustments = Named(menuEdit->addAction(tr("Reset All Adjustments")), "actionResetAllAdjustments");
     menuView = Named(window.menuBar()->addMenu(tr("&View")), "menuView");
     actionShowAsGrid = Named(menuView->addAction(tr("Show as &Grid")), "actionShowAsGrid");
     actionShowAsGrid->setIconText(tr("Grid"));
@@ -437,6 +465,9 @@ CropSettingsBinding MainWindowLayout::BindSettings() const
         {checkDoNotEnlarge, &CropSettings::checkDoNotEnlarge},
         {checkFillToSize, &CropSettings::checkFillToSize},
         {colorFill, &CropSettings::colorFill},
+        {radioTrimBorders, &CropSettings::radioTrimBorders},
+        {textFieldTrimTolerance, &CropSettings::textFieldTrimTolerance},
+        {textFieldTrimMargin, &CropSettings::textFieldTrimMargin},
     };
 }
 

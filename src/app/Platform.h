@@ -61,6 +61,13 @@ public:
     // The profile open panel: one existing ".tlp" file, no folders, no new folders. Nothing when cancelled.
     virtual std::optional<QString> ChooseProfileToLoad(const QString& startFolder) = 0;
 
+    // The list file save panel: type "jsonl", proposedName in the name field, starting in startFolder when it is not
+    // empty. Nothing when cancelled; otherwise the chosen path, which ends in ".jsonl" (a name typed without it
+    // gets it).
+    virtual std::optional<QString> ChooseListToSave(const QString& startFolder, const QString& proposedName) = 0;
+    // The list file open panel: one existing file. Nothing when cancelled.
+    virtual std::optional<QString> ChooseListToOpen(const QString& startFolder) = 0;
+
     // A colour, starting from current ("#rrggbb"); nothing when cancelled, "#rrggbb" otherwise.
     virtual std::optional<QString> ChooseColour(const QString& current) = 0;
 

@@ -144,6 +144,31 @@ std::optional<QString> QtPlatform::ChooseProfileToSave(const QString& startFolde
     return std::nullopt;
 }
 
+std::optional<QString> QtPlatform::ChooseListToSave(const QString& startFolder, const QString& proposedName)
+{
+    QFileDialog dialog(parent_, QStringLiteral("Save List"), startFolder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QStringLiteral("Image lists (*.jsonl)"));
+    dialog.setDefaultSuffix(QStringLiteral("jsonl"));
+    dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtPlatform::ChooseListToOpen(const QString& startFolder)
+{
+    QFileDialog dialog(parent_, QStringLiteral("Open List"), startFolder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QStringLiteral("Image lists (*.jsonl);;All files (*)"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
 std::optional<QString> QtPlatform::ChooseColour(const QString& current)
 {
     const QColor chosen = QColorDialog::getColor(QColor::fromString(current), parent_, QStringLiteral("Fill Colour"));

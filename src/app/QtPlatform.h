@@ -21,6 +21,8 @@ public:
     std::optional<QString> ChooseFolder(const QString& prompt, const QString& startFolder) override;
     std::optional<QString> ChooseProfileToSave(const QString& startFolder, const QString& proposedName) override;
     std::optional<QString> ChooseProfileToLoad(const QString& startFolder) override;
+    std::optional<QString> ChooseListToSave(const QString& startFolder, const QString& proposedName) override;
+    std::optional<QString> ChooseListToOpen(const QString& startFolder) override;
     std::optional<QString> ChooseColour(const QString& current) override;
     std::optional<QString> ReadPreference(const QString& key) override;
     void WritePreference(const QString& key, const QString& value) override;

@@ -43,6 +43,20 @@ void ThumbnailController::SetCropOf(CropOf cropOf)
     CropsChanged();
 }
 
+void ThumbnailController::CropsChanged()
+{
+    ++cropGeneration_;
+    ++settingsGeneration_;
+}
+
+void ThumbnailController::CropChanged(const std::string& path)
+{
+    if (Entry* entry = entries_.object(QString::fromStdString(path))) {
+        ++entry->ownCrop;
+        entry->cropGeneration = 0;
+    }
+}
+
 void ThumbnailController::ListReloaded()
 {
     ++listGeneration_;
@@ -71,17 +85,18 @@ ThumbnailController::Thumbnail ThumbnailController::Get(const std::string& path,
         return {{}, true};
     if (entry->listGeneration != listGeneration_ || !entry->probe) {
         if (!entry->probing) {
-            Push({path, row, listGeneration_, std::nullopt, {}});
+            Push({path, row, listGeneration_, std::nullopt, {}, {}});
             entry->probing = true;
         }
         return {entry->image, false};
     }
     if (entry->cropGeneration != cropGeneration_) {
         entry->cropGeneration = cropGeneration_;
-        ThumbnailCrop crop = cropOf_ ? cropOf_(path, *entry->probe) : ThumbnailCrop{};
-        CropKey key{crop.plan, static_cast<bool>(crop.placeOnSubject)};
+        ShownCropRequest crop = cropOf_ ? cropOf_(path, *entry->probe) : ShownCropRequest{};
+        const bool placed = static_cast<bool>(crop.placeOnPicture);
+        CropKey key{crop.plan, placed ? settingsGeneration_ : 0, placed ? entry->ownCrop : 0};
         if (key != entry->drawn && key != entry->wanted) {
-            Push({path, row, listGeneration_, entry->probe, std::move(crop)});
+            Push({path, row, listGeneration_, entry->probe, std::move(crop), key});
             entry->wanted = std::move(key);
         }
     }
@@ -160,14 +175,13 @@ void ThumbnailController::Probe(const Job& job)
 void ThumbnailController::Draw(const Job& job)
 {
     QImage image;
-    CropKey key{job.crop.plan, static_cast<bool>(job.crop.placeOnSubject)};
     try {
         if (const auto picture = pictures_.Get(job.path, QSize(side_, side_))) {
             CropPlan shown = job.crop.plan;
-            if (job.crop.placeOnSubject) {
+            if (job.crop.placeOnPicture) {
                 constexpr int side = ImageTools::kSubjectSampleSide;
                 if (const auto sample = samples_.Get(job.path, QSize(side, side)))
-                    shown = job.crop.placeOnSubject(*sample);
+                    shown = job.crop.placeOnPicture(*sample);
             }
             const Rect clear = shown.WrittenRect();
             const RgbaBitmap drawn =
@@ -179,7 +193,7 @@ void ThumbnailController::Draw(const Job& job)
         image = {};
     }
     QMetaObject::invokeMethod(
-        this, [this, job, key, image] { Drawn(job, key, image); }, Qt::QueuedConnection);
+        this, [this, job, image] { Drawn(job, job.key, image); }, Qt::QueuedConnection);
 }
 
 void ThumbnailController::Probed(const Job& job, const std::optional<ImageProbe>& probe)

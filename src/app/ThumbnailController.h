@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/PreviewPictureCache.h"
+#include "app/ShownCrop.h"
 #include "imaging/CropPlan.h"
 #include "imaging/ImageTools.h"
 
@@ -17,14 +18,6 @@
 
 namespace trimlark {
 
-// The crop a thumbnail shows: the plan the preview shows for the image and, for a crop placed on the picture's
-// subject, how to place it once the subject's sample is decoded (called on a worker thread).
-struct ThumbnailCrop
-{
-    CropPlan plan;
-    std::function<CropPlan(const RgbaBitmap& sample)> placeOnSubject;
-};
-
 // The grid's thumbnails, made off the GUI thread: each image's picture within a square of `side` device pixels,
 // with everything its crop cuts away veiled as in the preview. A thumbnail is asked for when it is painted, and
 // the newest asked are made first (those on screen); at most kMaxWaiting wait, older ones are dropped and asked
@@ -37,7 +30,7 @@ class ThumbnailController : public QObject
 
 public:
     // How the crop of an image is found; called on the GUI thread only.
-    using CropOf = std::function<ThumbnailCrop(const std::string& path, const ImageProbe& probe)>;
+    using CropOf = std::function<ShownCropRequest(const std::string& path, const ImageProbe& probe)>;
 
     struct Thumbnail
     {
@@ -54,9 +47,11 @@ public:
     // The thumbnail of the image (listed at row) to draw now. Asks for it, or for a new drawing when the crop
     // changed since it was drawn; thumbnailReady follows.
     Thumbnail Get(const std::string& path, int row);
-    // The crops may have changed (the settings or an adjustment): each thumbnail's crop is found again when it is
-    // next painted, and drawn again where it changed.
-    void CropsChanged() { ++cropGeneration_; }
+    // The settings changed: each thumbnail's crop is found again when it is next painted, and drawn again where it
+    // changed (always where it is placed on the picture, which the plan made at once does not tell).
+    void CropsChanged();
+    // The image's own crop changed (its adjustment): the same for its thumbnail alone.
+    void CropChanged(const std::string& path);
     // The list was reloaded: each file's header is read again when its thumbnail is next painted (the file may
     // have changed); the thumbnail drawn stays shown meanwhile.
     void ListReloaded();
@@ -75,7 +70,9 @@ private:
     struct CropKey
     {
         CropPlan plan;
-        bool onSubject = false;
+        // For a crop placed on the picture: the settings and the image's own crop it was asked under; 0 for others.
+        quint64 settings = 0;
+        quint64 own = 0;
         bool operator==(const CropKey&) const = default;
     };
     struct Entry
@@ -85,6 +82,7 @@ private:
         quint64 listGeneration = 0; // of the probe
         bool probing = false;
         quint64 cropGeneration = 0;    // when the crop was last found
+        quint64 ownCrop = 1;           // counts the changes of the image's own crop
         std::optional<CropKey> wanted; // waiting or being drawn
         std::optional<CropKey> drawn;
         QImage image;
@@ -95,7 +93,8 @@ private:
         int row = -1;
         quint64 listGeneration = 0;
         std::optional<ImageProbe> probe; // nothing: read the header (and decode the picture) first
-        ThumbnailCrop crop;
+        ShownCropRequest crop;
+        CropKey key; // of a drawing
     };
 
     void Push(Job job);
@@ -112,6 +111,7 @@ private:
     const int side_;
     CropOf cropOf_;
     quint64 cropGeneration_ = 1;
+    quint64 settingsGeneration_ = 1;
     quint64 listGeneration_ = 1;
     QCache<QString, Entry> entries_; // cost: kilobytes drawn
 

@@ -116,7 +116,11 @@ void ThumbnailGridView::setModel(QAbstractItemModel* model)
     modelConnections_ = {
         connect(model, &QAbstractItemModel::modelReset, this, [this] { thumbnails_.ListReloaded(); }),
         // A row's data changes with its adjustment.
-        connect(model, &QAbstractItemModel::dataChanged, this, [this] { thumbnails_.CropsChanged(); }),
+        connect(model, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& from, const QModelIndex& to) {
+                    for (int row = from.row(); row <= to.row(); ++row)
+                        thumbnails_.CropChanged(this->model()->index(row, 0).data().toString().toStdString());
+                }),
     };
 }
 

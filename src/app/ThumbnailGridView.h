@@ -26,7 +26,7 @@ public:
     // How each image's crop is found.
     void SetCropOf(ThumbnailController::CropOf cropOf) { thumbnails_.SetCropOf(std::move(cropOf)); }
     // The settings changed: the visible thumbnails are drawn again where their crop changed. (The model's
-    // dataChanged, which an adjustment sends, does the same.)
+    // dataChanged, which an adjustment sends, does the same for its rows.)
     void CropsChanged();
     ThumbnailController& Thumbnails() { return thumbnails_; }
 

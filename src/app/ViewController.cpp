@@ -11,6 +11,7 @@
 #include "app/ThumbnailGridView.h"
 #include "base/Numbers.h"
 #include "imaging/Codecs.h"
+#include "list/ListFile.h"
 #include "run/CropJob.h"
 #include "run/OutputFolder.h"
 #include "settings/CropGeometry.h"
@@ -21,6 +22,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -102,6 +104,7 @@ void ViewController::ConnectActions()
     // Only signals that user input sends are connected, so that setting a control from code runs no action.
     connect(radioAutoCrop, &QRadioButton::clicked, this, &ViewController::OnAutoCropSelected);
     connect(radioCustomCrop, &QRadioButton::clicked, this, &ViewController::OnCustomCropSelected);
+    connect(radioTrimBorders, &QRadioButton::clicked, this, &ViewController::OnTrimBordersSelected);
     connect(radioCustomCropPixels, &QRadioButton::clicked, this, &ViewController::OnCustomCropPixelsSelected);
     connect(radioCustomCropPercents, &QRadioButton::clicked, this, &ViewController::OnCustomCropPercentsSelected);
     connect(comboAutoCropFormat, &QComboBox::activated, this, &ViewController::OnAutoCropFormatSelected);
@@ -117,6 +120,8 @@ void ViewController::ConnectActions()
         {textFieldCustomCropPercentsWidth, &ViewController::OnCustomCropPercentsWidthChanged},
         {textFieldCustomCropPercentsHeight, &ViewController::OnCustomCropPercentsHeightChanged},
         {textFieldName, &ViewController::OnNameChanged},
+        {textFieldTrimTolerance, &ViewController::CropSettingChanged},
+        {textFieldTrimMargin, &ViewController::CropSettingChanged},
     };
     for (const auto& [field, slot] : fields)
         connect(field, &QLineEdit::textEdited, this, slot);
@@ -137,6 +142,12 @@ void ViewController::ConnectActions()
     for (QCheckBox* box : {checkDoNotEnlarge, checkFillToSize})
         connect(box, &QCheckBox::clicked, this, &ViewController::OnSizeChanged);
     connect(colorFill, &ColourButton::colourChosen, this, &ViewController::CropSettingChanged);
+    connect(imageViewCropPreview, &CropPreviewView::cropChanged, this, &ViewController::OnCropChanged);
+    connect(imageViewCropPreview, &CropPreviewView::resetRequested, this, &ViewController::OnResetCrop);
+    connect(buttonResetCrop, &QPushButton::clicked, this, &ViewController::OnResetCrop);
+    connect(actionResetAllAdjustments, &QAction::triggered, this, &ViewController::OnResetAllAdjustments);
+    connect(actionOpenList, &QAction::triggered, this, &ViewController::OnOpenList);
+    connect(actionSaveList, &QAction::triggered, this, &ViewController::OnSaveList);
     colorFill->SetChooser([this](const QString& current) { return platform_->ChooseColour(current); });
     connect(sliderQuality, &QualitySlider::qualityChanged, this, &ViewController::OnQualityChanged);
     connect(buttonBrowse, &QPushButton::clicked, this, &ViewController::OnBrowse);
@@ -222,6 +233,7 @@ void ViewController::ApplyQualitySliderRule()
 
 void ViewController::CropSettingChanged()
 {
+    gridViewImage->CropsChanged();
     UpdateCropPreview();
     MarkModified();
 }
@@ -230,6 +242,13 @@ void ViewController::SelectRadio(QRadioButton* chosen, QRadioButton* partner)
 {
     chosen->setChecked(true);
     partner->setChecked(false);
+    CropSettingChanged();
+}
+
+void ViewController::SelectCropKind(QRadioButton* chosen)
+{
+    for (QRadioButton* kind : {radioAutoCrop, radioCustomCrop, radioTrimBorders})
+        kind->setChecked(kind == chosen);
     CropSettingChanged();
 }
 
@@ -362,24 +381,39 @@ void ViewController::LoadSelectedImage()
 
 void ViewController::UpdateCropPreview()
 {
-    gridViewImage->CropsChanged();
     if (currentImage.size.width <= 0 || currentImage.size.height <= 0)
         return;
+    ShownCropRequest shown = CropRequestOf(currentImage.path, currentImage.size, currentImage.jpeg);
+    preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), shown.plan,
+                     std::move(shown.placeOnPicture));
+    UpdateDimensionLabels(shown.plan);
+}
+
+ShownCropRequest ViewController::CropRequestOf(const std::string& path, PixelSize size,
+                                               const std::optional<LosslessJpegLayout>& jpeg) const
+{
     // A refused crop writes the whole image, so nothing is veiled; a lossless one shows its grown region.
     const CropSettings settings = GetCropSettings();
     const CustomRatio ratio = dataProvider.Ratio();
-    const CropAdjustment* adjustment = imageList_.AdjustmentOf(currentImage.path);
-    const CropPlan plan =
-        GetShownCrop(currentImage.path, currentImage.size, currentImage.jpeg, settings, ratio, nullptr, adjustment);
-    std::function<CropPlan(const RgbaBitmap&)> placeOnSubject;
+    const CropAdjustment* adjustment = imageList_.AdjustmentOf(path);
+    ShownCropRequest shown{GetShownCrop(path, size, jpeg, settings, ratio, nullptr, adjustment), {}};
     if (PlacesOnSubject(settings) && !adjustment) {
-        placeOnSubject = [image = currentImage, settings, ratio](const RgbaBitmap& sample) {
-            return GetShownCrop(image.path, image.size, image.jpeg, settings, ratio, &sample);
+        shown.placeOnPicture = [path, size, jpeg, settings, ratio](const RgbaBitmap& sample) {
+            return GetShownCrop(path, size, jpeg, settings, ratio, &sample);
         };
     }
-    preview_.Request(currentImage.path, currentImage.size, imageViewCropPreview->DisplayPixelSize(), plan,
-                     std::move(placeOnSubject));
-    UpdateDimensionLabels(plan);
+    // The border is looked for off this thread, once per file and values (the whole picture is decoded for it).
+    const auto trim = ReadTrimRequest(settings);
+    if (GetCropMode(settings) == CropMode::TrimBorders && trim &&
+        !(adjustment && adjustment->kind == CropAdjustment::Kind::Rectangle)) {
+        const std::optional<CropAdjustment> own = adjustment ? std::optional(*adjustment) : std::nullopt;
+        shown.placeOnPicture = [path, size, jpeg, settings, ratio, own, trim = *trim,
+                                found = trimFound_](const RgbaBitmap&) {
+            const auto trimmed = found->Get(path, trim.tolerance, trim.margin);
+            return GetShownCrop(path, size, jpeg, settings, ratio, nullptr, own ? &*own : nullptr, &trimmed);
+        };
+    }
+    return shown;
 }
 
 void ViewController::ClearCurrentImage()
@@ -400,12 +434,163 @@ void ViewController::UpdateDimensionLabels(const CropPlan& plan)
 {
     ShowDimensionLabels(MakeDimensionLabels(plan, currentImage.size, ShownDimensionLabels()));
     labelCropNote->setVisible(currentImage.size.width > 0 && plan.refused);
+    labelCropNote->setText(GetCropMode(GetCropSettings()) == CropMode::TrimBorders
+                               ? tr("No border found: the whole image will be written")
+                               : tr("No crop: the whole image will be written"));
     const auto [W, H] = currentImage.size;
     std::optional<QRectF> frame;
     if (const auto fill = W > 0 && H > 0 ? plan.FillFrame(W, H) : std::nullopt)
         frame = QRectF(fill->x / W, fill->y / H, fill->w / W, fill->h / H);
     const FillColour colour = plan.fill.value_or(FillColour{});
     imageViewCropPreview->SetFillFrame(frame, QColor(colour.red, colour.green, colour.blue, colour.alpha));
+    // The crop that can be dragged: the cut as written (a lossless crop's grown region is not dragged itself).
+    std::optional<QRectF> crop;
+    if (const auto cut = W > 0 && H > 0 && !plan.lossless ? plan.CutRegion(W, H) : std::nullopt)
+        crop = QRectF(cut->x / W, cut->y / H, cut->w / W, cut->h / H);
+    const CropMode mode = GetCropMode(GetCropSettings());
+    imageViewCropPreview->SetCropRect(crop, mode == CropMode::CustomPixels || mode == CropMode::CustomPercents,
+                                      QSizeF(W, H));
+    buttonResetCrop->setEnabled(!busy_ && imageList_.AdjustmentOf(currentImage.path) != nullptr);
+}
+
+std::optional<PixelRect> ViewController::TrimFindings::Get(const std::string& path, int tolerance, int margin)
+{
+    const auto key = std::tuple(path, tolerance, margin);
+    {
+        const std::lock_guard lock(mutex_);
+        if (const auto it = found_.find(key); it != found_.end())
+            return it->second;
+    }
+    auto found = ImageTools::FindBorderTrim(path, tolerance, margin);
+    const std::lock_guard lock(mutex_);
+    if (found_.size() > 64)
+        found_.clear(); // a handful of files at a time are looked at; an edited file is looked at anew later
+    found_[key] = found;
+    return found;
+}
+
+// Adjustments and list files -----------------------------------------------------------------------------------
+
+void ViewController::SetAdjustment(const std::string& path, const std::optional<CropAdjustment>& adjustment)
+{
+    imageList_.SetAdjustment(path, adjustment);
+    if (path == currentImage.path)
+        UpdateCropPreview();
+}
+
+void ViewController::OnCropChanged(const QRectF& crop)
+{
+    const auto [W, H] = currentImage.size;
+    if (busy_ || currentImage.path.empty() || W <= 0 || H <= 0)
+        return;
+    CropAdjustment adjustment;
+    if (GetCropMode(GetCropSettings()) == CropMode::Auto) {
+        adjustment.kind = CropAdjustment::Kind::Centre;
+        adjustment.x = crop.center().x() * W;
+        adjustment.y = crop.center().y() * H;
+    } else {
+        adjustment.kind = CropAdjustment::Kind::Rectangle;
+        adjustment.x = std::round(crop.left() * W);
+        adjustment.y = std::round(crop.top() * H);
+        adjustment.w = std::max(1.0, std::round(crop.width() * W));
+        adjustment.h = std::max(1.0, std::round(crop.height() * H));
+    }
+    SetAdjustment(currentImage.path, adjustment);
+}
+
+void ViewController::OnResetCrop()
+{
+    if (!busy_ && imageList_.AdjustmentOf(currentImage.path))
+        SetAdjustment(currentImage.path, std::nullopt);
+}
+
+void ViewController::OnResetAllAdjustments()
+{
+    if (busy_ || imageList_.AdjustedCount() == 0)
+        return;
+    Alert question;
+    question.informativeText =
+        tr("Give every image the shared crop again? The crops adjusted for %n image(s) will be lost.", "",
+           static_cast<int>(imageList_.AdjustedCount()));
+    question.buttons = {tr("Reset All"), tr("Cancel")};
+    question.escapeButton = 1;
+    if (platform_->ShowAlert(question) != 0)
+        return;
+    imageList_.ClearAdjustments();
+    UpdateCropPreview();
+}
+
+bool ViewController::MayDiscardList()
+{
+    if (!imageList_.ChangedSinceSaved() || (imageList_.AdjustedCount() == 0 && listPath_.empty()))
+        return true;
+    Alert question;
+    question.informativeText = imageList_.AdjustedCount() > 0
+                                   ? tr("The list of images and the crops adjusted for %n image(s) have changes that "
+                                        "are not saved in a list file and will be lost. Continue?",
+                                        "", static_cast<int>(imageList_.AdjustedCount()))
+                                   : tr("The list of images has changes that are not saved in its list file and will "
+                                        "be lost. Continue?");
+    question.buttons = {tr("Yes"), tr("No")};
+    question.escapeButton = 1;
+    question.defaultButton = 1;
+    return platform_->ShowAlert(question) == 0;
+}
+
+void ViewController::OnOpenList()
+{
+    if (busy_ || !MayDiscardList())
+        return;
+    const QString start = listPath_.empty() ? QString() : QFileInfo(QString::fromStdString(listPath_)).absolutePath();
+    const auto chosen = platform_->ChooseListToOpen(start);
+    if (!chosen || chosen->isEmpty())
+        return;
+    std::string reason;
+    const auto entries = ReadListFile(chosen->toStdString(), &reason);
+    if (!entries) {
+        Alert alert;
+        alert.messageText = tr("Could not open the list.");
+        alert.informativeText = QString::fromStdString(reason);
+        platform_->ShowAlert(alert);
+        return;
+    }
+    imageList_.Clear();
+    std::vector<std::string> paths;
+    for (const ListEntry& entry : *entries)
+        paths.push_back(entry.path);
+    imageList_.AddPaths(paths);
+    for (const ListEntry& entry : *entries) {
+        if (entry.adjustment)
+            imageList_.SetAdjustment(entry.path, entry.adjustment);
+    }
+    listPath_ = chosen->toStdString();
+    imageList_.MarkSaved();
+    ReloadImageList();
+}
+
+void ViewController::OnSaveList()
+{
+    if (imageList_.Paths().empty())
+        return;
+    const QString start = listPath_.empty() ? QString() : QFileInfo(QString::fromStdString(listPath_)).absolutePath();
+    const auto chosen = platform_->ChooseListToSave(start, QStringLiteral("images.jsonl"));
+    if (!chosen || chosen->isEmpty())
+        return;
+    std::vector<ListEntry> entries;
+    for (const std::string& path : imageList_.Paths()) {
+        const CropAdjustment* adjustment = imageList_.AdjustmentOf(path);
+        entries.push_back({path, adjustment ? std::optional(*adjustment) : std::nullopt});
+    }
+    std::string reason;
+    if (!SaveListFile(chosen->toStdString(), entries, &reason)) {
+        Alert alert;
+        alert.messageText = tr("Could not save the list.");
+        alert.informativeText = QString::fromStdString(reason);
+        platform_->ShowAlert(alert);
+        return;
+    }
+    listPath_ = chosen->toStdString();
+    imageList_.MarkSaved();
 }
 
 // The grid -----------------------------------------------------------------------------------------------------
@@ -415,8 +600,12 @@ void ViewController::SetUpGrid()
     // The grid shares the table's selection, which the preview follows.
     gridViewImage->setModel(&imageList_.Model());
     gridViewImage->setSelectionModel(tableViewImage->selectionModel());
-    gridViewImage->SetCropOf(
-        [this](const std::string& path, const ImageProbe& probe) { return ThumbnailCropOf(path, probe); });
+    gridViewImage->SetCropOf([this](const std::string& path, const ImageProbe& probe) {
+        return CropRequestOf(path, probe.size, probe.jpeg);
+    });
+    // The settings change in the window's controls (CropSettingChanged) and in the custom ratio window.
+    connect(&NotificationCenter::Default(), &NotificationCenter::UpdateCropPreview, gridViewImage,
+            &ThumbnailGridView::CropsChanged);
     connect(gridViewImage, &ThumbnailGridView::removeRequested, this, &ViewController::OnRemoveSelected);
     connect(actionShowAsGrid, &QAction::toggled, this, &ViewController::OnShowAsGrid);
 }
@@ -428,28 +617,6 @@ void ViewController::OnShowAsGrid(bool grid)
     if (shown->currentIndex().isValid())
         shown->scrollTo(shown->currentIndex());
     shown->setFocus();
-}
-
-ThumbnailCrop ViewController::ThumbnailCropOf(const std::string& path, const ImageProbe& probe) const
-{
-    // As UpdateCropPreview plans the selected image's crop.
-    const CropSettings settings = GetCropSettings();
-    const CustomRatio ratio = dataProvider.Ratio();
-    const CropAdjustment* adjustment = imageList_.AdjustmentOf(path);
-    ThumbnailCrop crop{GetShownCrop(path, probe.size, probe.jpeg, settings, ratio, nullptr, adjustment), {}};
-    if (PlacesOnSubject(settings) && !adjustment) {
-        crop.placeOnSubject = [path, probe, settings, ratio](const RgbaBitmap& sample) {
-            return GetShownCrop(path, probe.size, probe.jpeg, settings, ratio, &sample);
-        };
-    }
-    return crop;
-}
-
-void ViewController::SetAdjustment(const std::string& path, const std::optional<CropAdjustment>& adjustment)
-{
-    imageList_.SetAdjustment(path, adjustment); // the row and its thumbnail follow the model's dataChanged
-    if (path == currentImage.path)
-        UpdateCropPreview();
 }
 
 // The crop run -----------------------------------------------------------------------------------------------
@@ -515,8 +682,10 @@ void ViewController::SetControlsEnabled(bool enabled)
     settingsBinding_.SetEnabled(enabled);
     for (QPushButton* button : {buttonAddImages, buttonRemoveSelected, buttonRemoveAll, buttonBrowse, buttonCropImages})
         button->setEnabled(enabled);
-    for (QAction* action : {actionAddImages, actionCropImages, actionShowAsGrid})
+    for (QAction* action :
+         {actionAddImages, actionCropImages, actionOpenList, actionResetAllAdjustments, actionShowAsGrid})
         action->setEnabled(enabled);
+    buttonResetCrop->setEnabled(enabled && imageList_.AdjustmentOf(currentImage.path) != nullptr);
 }
 
 void ViewController::DisableControls()
@@ -603,7 +772,7 @@ void ViewController::OnAppQuit()
 
 bool ViewController::ApplicationShouldTerminate()
 {
-    if (!document_.MayQuit())
+    if (!MayDiscardList() || !document_.MayQuit())
         return false;
     windowControllerCustomAspectRatio->Close();
     return true;
@@ -611,7 +780,7 @@ bool ViewController::ApplicationShouldTerminate()
 
 bool ViewController::WindowShouldClose()
 {
-    if (!document_.MayCloseWindow())
+    if (!MayDiscardList() || !document_.MayCloseWindow())
         return false;
     windowControllerCustomAspectRatio->Close();
     return true;

@@ -15,8 +15,11 @@
 #include "settings/DataProvider.h"
 
 #include <QMainWindow>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace trimlark {
@@ -63,10 +66,6 @@ public:
     // is reported and leaves the title as it was.
     void WriteProfile() { document_.Write(); }
 
-    // Sets (or with nothing, removes) the crop adjusted by hand for a listed image: its row, its thumbnail and,
-    // when it is the selected image, the preview and the labels follow.
-    void SetAdjustment(const std::string& path, const std::optional<CropAdjustment>& adjustment);
-
     // The custom aspect-ratio window's controller; its window exists only while it is open.
     CustomAspectRatioWindowController* CustomAspectRatioWindow() const { return windowControllerCustomAspectRatio; }
 
@@ -75,8 +74,9 @@ public:
 
 public Q_SLOTS:
     // Settings actions: own effect, then the preview where the crop changes, then the modified mark.
-    void OnAutoCropSelected() { SelectRadio(radioAutoCrop, radioCustomCrop); }
-    void OnCustomCropSelected() { SelectRadio(radioCustomCrop, radioAutoCrop); }
+    void OnAutoCropSelected() { SelectCropKind(radioAutoCrop); }
+    void OnCustomCropSelected() { SelectCropKind(radioCustomCrop); }
+    void OnTrimBordersSelected() { SelectCropKind(radioTrimBorders); }
     void OnCustomCropPixelsSelected() { SelectRadio(radioCustomCropPixels, radioCustomCropPercents); }
     void OnCustomCropPercentsSelected() { SelectRadio(radioCustomCropPercents, radioCustomCropPixels); }
     void OnAutoCropFormatSelected();
@@ -127,6 +127,18 @@ public Q_SLOTS:
     void UpdateCropPreview();
     void ReloadImageList();
     void UpdateDimensionLabels(const CropPlan& plan);
+    // The crop of the selected image dragged or moved by keys in the preview (fractions of the picture): it becomes
+    // the image's adjustment.
+    void OnCropChanged(const QRectF& crop);
+    // The selected image gets the shared crop again.
+    void OnResetCrop();
+    // Every image gets the shared crop again, after a question.
+    void OnResetAllAdjustments();
+    // The list of images with their adjustments, from and to a list file.
+    void OnOpenList();
+    void OnSaveList();
+    // Sets (or with nothing, removes) a listed image's adjustment, as a drag in the preview would.
+    void SetAdjustment(const std::string& path, const std::optional<CropAdjustment>& adjustment);
 
     // The crop run.
     void OnCropImages();
@@ -178,8 +190,9 @@ private:
     void ConnectActions();
     // The grid over the table's model and selection, its thumbnails' crops and its actions.
     void SetUpGrid();
-    // The crop a thumbnail shows: the one the preview would show for the image.
-    ThumbnailCrop ThumbnailCropOf(const std::string& path, const ImageProbe& probe) const;
+    // The crop shown for an image (in the preview and on its thumbnail) under the settings and its adjustment.
+    ShownCropRequest CropRequestOf(const std::string& path, PixelSize size,
+                                   const std::optional<LosslessJpegLayout>& jpeg) const;
     void ApplyQualitySliderRule();
     // The size group shows the fields of the size chosen; a size turns the lossless box off and, where it has a
     // shape, gives the automatic crop its ratio.
@@ -189,6 +202,8 @@ private:
     void CropSettingChanged();
     // One radio of a pair was clicked: it is on and its partner off, whatever their state before.
     void SelectRadio(QRadioButton* chosen, QRadioButton* partner);
+    // One of the automatic, custom and trim crops, the others off.
+    void SelectCropKind(QRadioButton* chosen);
     // A stepper click: its value into its text field, then the preview and the modified mark.
     void StepperChanged(const Stepper* stepper, QLineEdit* field);
     void SetProgress(double value);
@@ -196,6 +211,9 @@ private:
     void SetControlsEnabled(bool enabled);
     // No image selected: no preview, zero sizes.
     void ClearCurrentImage();
+    // Whether a list's changes not saved in its file may be lost: true when nothing is at stake (no list file and no
+    // adjustment, or no change since it was saved), or the user agrees.
+    bool MayDiscardList();
     void ClearCropPreview() { preview_.Clear(); }
     int ShowMessage(AlertStyle style, const QString& text);
     // Before a run: a missing output folder is made once the user agrees; one that cannot be used or made is
@@ -209,6 +227,18 @@ private:
 
     // State.
     CurrentImage currentImage;
+    // What the border trim found, by file and values, for the preview's workers.
+    class TrimFindings
+    {
+    public:
+        std::optional<PixelRect> Get(const std::string& path, int tolerance, int margin);
+
+    private:
+        std::mutex mutex_;
+        std::map<std::tuple<std::string, int, int>, std::optional<PixelRect>> found_;
+    };
+    std::shared_ptr<TrimFindings> trimFound_ = std::make_shared<TrimFindings>();
+    std::string listPath_; // the list file last opened or saved
     DataProvider& dataProvider;
     bool busy_ = false;
     // Quit or closing the window came during a run and the user chose to stop: the app ends with the run.

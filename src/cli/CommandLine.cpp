@@ -121,7 +121,10 @@ std::string DefaultsText()
            "\" with the format's extension, its metadata and date kept. A ratio's first term goes along each "
            "picture's longer side (auto:4:3 crops a portrait photo 3:4); so does a custom W:H unless "
            "--width-as-given (auto:4:5 crops a landscape photo 4:5 and a portrait one 5:4; with --width-as-given "
-           "both 4:5). The environment variable TRIMLARK_IMAGE_MEMORY sets the megabytes one image may take "
+           "both 4:5). --crop trim cuts each picture's border away: the colour most of its edges share, with a "
+           "tolerance from 0 to 100 (default 10) and a margin in pixels kept around what is found (default 0); a "
+           "picture without a border is written whole. The environment variable TRIMLARK_IMAGE_MEMORY sets the "
+           "megabytes one image may take "
            "(default: half the physical memory); a larger image is refused, with that reason.";
 }
 
@@ -157,7 +160,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& args)
         ->type_name("FILE");
     auto* cropOption = app.add_option("--crop", crop,
                                       "auto:RATIO (1:1, 4:3, 3:2, 16:9, 16:10, or W:H for a custom ratio), "
-                                      "pixels:X,Y,W,H, percents:X,Y,W,H or none")
+                                      "pixels:X,Y,W,H, percents:X,Y,W,H, trim[:TOLERANCE[,MARGIN]] or none")
                            ->type_name("CROP");
     auto* cornerOption = app.add_option("--corner", corner,
                                         "Corner the custom crop is measured from: bottom-left, bottom-right, "

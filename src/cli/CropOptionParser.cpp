@@ -78,6 +78,7 @@ bool ApplyRectangle(std::string_view kind, std::string_view values, CropSettings
     }
     settings.radioAutoCrop = false;
     settings.radioCustomCrop = true;
+    settings.radioTrimBorders = false;
     settings.radioCustomCropPixels = pixels;
     settings.radioCustomCropPercents = !pixels;
     return true;
@@ -90,6 +91,22 @@ bool CropOptionParser::ApplyCrop(std::string_view text, CropSettings& settings, 
     if (text == "none") {
         settings.radioAutoCrop = false;
         settings.radioCustomCrop = false;
+        settings.radioTrimBorders = false;
+        return true;
+    }
+    if (text == "trim" || text.starts_with("trim:")) {
+        const auto values = Split(text.size() > 5 ? text.substr(5) : std::string_view("10"), ',');
+        CropSettings trimmed = settings;
+        trimmed.textFieldTrimTolerance = std::string(values[0]);
+        trimmed.textFieldTrimMargin = values.size() > 1 ? std::string(values[1]) : "0";
+        if (values.size() > 2 || !ReadTrimRequest(trimmed))
+            return Fail(reason, "A trim takes trim, trim:TOLERANCE or trim:TOLERANCE,MARGIN: a tolerance from 0 to "
+                                "100 and a margin of 0 or more pixels, in whole numbers; not \"" +
+                                    std::string(text) + "\".");
+        settings = trimmed;
+        settings.radioAutoCrop = false;
+        settings.radioCustomCrop = false;
+        settings.radioTrimBorders = true;
         return true;
     }
     const std::size_t colon = text.find(':');
@@ -100,12 +117,14 @@ bool CropOptionParser::ApplyCrop(std::string_view text, CropSettings& settings, 
             return false;
         settings.radioAutoCrop = true;
         settings.radioCustomCrop = false;
+        settings.radioTrimBorders = false;
         return true;
     }
     if (colon != std::string_view::npos && (kind == "pixels" || kind == "percents"))
         return ApplyRectangle(kind, rest, settings, reason);
     return Fail(reason,
-                "The crop is auto:RATIO, pixels:X,Y,W,H, percents:X,Y,W,H or none, not \"" + std::string(text) + "\".");
+                "The crop is auto:RATIO, pixels:X,Y,W,H, percents:X,Y,W,H, trim[:TOLERANCE[,MARGIN]] or none, not \"" +
+                    std::string(text) + "\".");
 }
 
 bool CropOptionParser::ApplyCorner(std::string_view text, CropSettings& settings, std::string* reason)

@@ -1,5 +1,6 @@
 #include "imaging/CropPlan.h"
 
+#include "base/Reason.h"
 #include "settings/SettingsRules.h"
 
 #include <algorithm>
@@ -23,7 +24,7 @@ CropPlan Sized(CropPlan plan, const SizeRequest& size, const CropSettings& setti
     }
     plan.size = SizeOutput(size, std::trunc(cut.w), std::trunc(cut.h));
     plan.fill = size.fill;
-    plan.sizeRemark = SizeRemark(size, *plan.size, settings);
+    plan.remark = JoinRemarks(plan.remark, SizeRemark(size, *plan.size, settings));
     plan.output = {plan.size->canvasWidth, plan.size->canvasHeight};
     return plan;
 }
@@ -65,13 +66,26 @@ CropPlan MakeCropPlan(const CropSettings& settings, const CustomRatio& ratio, co
     };
     if (!plan.cropping)
         return whole();
+    const CropMode mode = GetCropMode(settings);
     const auto shape = size ? SizeCropRatio(*size, W, H) : std::nullopt;
-    if (shape && GetCropMode(settings) == CropMode::Auto)
+    if (mode == CropMode::TrimBorders) {
+        if (!picture.trimmed || !*picture.trimmed) {
+            plan.refused = picture.trimmed != nullptr;
+            if (plan.refused)
+                plan.remark = "no border found: the whole image is written";
+            return whole();
+        }
+        const PixelRect& found = **picture.trimmed;
+        plan.rect = {static_cast<double>(found.left), H - found.top - found.height, static_cast<double>(found.width),
+                     static_cast<double>(found.height)};
+        plan.corner = OriginCorner::BottomLeft;
+    } else if (shape && mode == CropMode::Auto) {
         plan.rect = GetAutoCropRect(*shape, W, H);
-    else
+    } else {
         plan.rect = GetRunCropRect(settings, ratio, W, H);
+    }
     if (picture.adjustment) {
-        plan.rect = AdjustedRect(*picture.adjustment, plan.rect, GetCropMode(settings) == CropMode::Auto, W, H);
+        plan.rect = AdjustedRect(*picture.adjustment, plan.rect, mode == CropMode::Auto, W, H);
         plan.corner = OriginCorner::BottomLeft;
         plan.source = CropSource::Adjusted;
     } else if (PlacesOnSubject(settings) && picture.subjectSample) {
@@ -107,20 +121,30 @@ std::optional<OriginCorner> CropPlan::WrittenCorner() const
     return lossless ? std::optional(OriginCorner::TopLeft) : corner;
 }
 
+std::optional<Rect> CropPlan::CutRegion(double W, double H) const
+{
+    if ((!cropping || refused) && !size)
+        return std::nullopt;
+    const Rect written = WrittenRect();
+    const auto region = GetCropRegionAtCorner(WrittenCorner(), W, H, written.x, written.y, written.w, written.h);
+    if (!region)
+        return std::nullopt;
+    const double cw = std::trunc(region->w), ch = std::trunc(region->h);
+    return Rect{region->x, H - region->y - region->h, cw, ch};
+}
+
 std::optional<Rect> CropPlan::FillFrame(double W, double H) const
 {
     if (!size || !fill || (size->canvasWidth == size->width && size->canvasHeight == size->height))
         return std::nullopt;
-    const auto region = GetCropRegionAtCorner(corner, W, H, rect.x, rect.y, rect.w, rect.h);
-    if (!region)
+    const auto cut = CutRegion(W, H);
+    if (!cut)
         return std::nullopt;
-    const double cw = std::trunc(region->w), ch = std::trunc(region->h);
     // Output pixels per picture pixel, and the fill on each side in picture pixels.
-    const double scale = size->width / cw;
+    const double scale = size->width / cut->w;
     const double sideX = (size->canvasWidth - size->width) / 2 / scale;
     const double sideY = (size->canvasHeight - size->height) / 2 / scale;
-    const double top = H - region->y - ch;
-    return Rect{region->x - sideX, top - sideY, cw + 2 * sideX, ch + 2 * sideY};
+    return Rect{cut->x - sideX, cut->y - sideY, cut->w + 2 * sideX, cut->h + 2 * sideY};
 }
 
 DimensionLabels MakeDimensionLabels(const CropPlan& plan, PixelSize size, const DimensionLabels& previous)

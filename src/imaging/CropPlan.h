@@ -36,12 +36,17 @@ struct CropPlan
     // with a fill, placed in the middle of its canvas.
     std::optional<SizedOutput> size;
     std::optional<FillColour> fill;
-    std::string sizeRemark; // what the report says of a size that is not what was asked, or empty
+    // What the report says of the plan: a border trim that found no border, a size that is not what was asked; or
+    // empty.
+    std::string remark;
 
     // The rectangle the output holds and the corner it is measured from: the lossless region (from the top left)
     // where there is one, else rect and corner.
     Rect WrittenRect() const;
     std::optional<OriginCorner> WrittenCorner() const;
+    // The cut in the picture of W x H, top-left origin (the written rectangle's clipped region; its size truncated
+    // to whole pixels); nothing where the whole picture is written as it is (a refused crop, the None mode).
+    std::optional<Rect> CutRegion(double W, double H) const;
     // Where a filled output's canvas lies over the picture of W x H: the cut grown by the fill on each side, in
     // the picture's pixels, top-left origin (it may reach past the picture); nothing without a fill around the cut.
     std::optional<Rect> FillFrame(double W, double H) const;
@@ -57,6 +62,9 @@ struct CropPlanPicture
     const RgbaBitmap* subjectSample = nullptr;  // where a "Subject" crop looks (LoadSubjectSample); none: centred
     std::optional<OutputFormat> format;         // the output's format; the lossless crop writes JPEG only
     const CropAdjustment* adjustment = nullptr; // the crop adjusted by hand for this picture, if any
+    // The border trim's finding (FindBorderTrim): the rectangle left, or nothing where no border was found; null
+    // while it is not known (the whole picture is shown meanwhile).
+    const std::optional<PixelRect>* trimmed = nullptr;
 };
 
 // The plan of one picture: the settings' rectangle (percents in double precision), moved onto the subject where
@@ -67,7 +75,7 @@ struct CropPlanPicture
 // the place of the position: an automatic crop keeps the settings' size around the adjustment's centre (a
 // rectangle's centre for a rectangle), a pixel or percent crop becomes the adjustment's rectangle (the settings'
 // size around a centre); either is moved inside the picture, on whole pixels, and is written from the bottom-left
-// corner.
+// corner. A border trim cuts what was found, and writes the whole picture when no border was found, saying so.
 CropPlan MakeCropPlan(const CropSettings& settings, const CustomRatio& ratio, const CropPlanPicture& picture);
 
 // The four dimension labels for the plan of a picture of the size (0 x 0 when none is selected). In mode None the

@@ -1,6 +1,7 @@
 #include "imaging/ImageTools.h"
 
 #include "base/Reason.h"
+#include "imaging/BorderTrim.h"
 #include "imaging/Codecs.h"
 #include "imaging/CropPlan.h"
 #include "imaging/LibrarySetup.h"
@@ -224,7 +225,20 @@ SaveResult Save(const WorkingImage& image, const std::string& path, WriteRequest
         return Fail(reason, "This system cannot write AVIF files", SaveResult::Failed);
     if (!image.impl())
         return Fail(reason, "No image", SaveResult::Failed);
-    return WriteWorkingImage(*image.impl(), path, request, reason);
+    // A size step can ask for far more pixels than the source has: an encoder that holds the whole output must
+    // find room for it, as a decode must.
+    const WorkingImage::Impl& impl = *image.impl();
+    if (impl.scaledWidth > 0) {
+        const double budget = ImageMemoryBudget();
+        if (ImageTools::MemoryCost(image, request.format) > budget)
+            return Fail(reason,
+                        "The output of " + std::to_string(impl.OutputWidth()) + " x " +
+                            std::to_string(impl.OutputHeight()) +
+                            " pixels would take more memory than one image may use (" +
+                            std::to_string(static_cast<long long>(budget / 1048576)) + " MB)",
+                        SaveResult::Failed);
+    }
+    return WriteWorkingImage(impl, path, request, reason);
 }
 
 } // namespace
@@ -474,6 +488,11 @@ std::optional<RgbaBitmap> ImageTools::LoadPreviewBitmap(const std::string& path,
         vips_error_clear();
         return std::nullopt;
     }
+}
+
+std::optional<PixelRect> ImageTools::FindBorderTrim(const std::string& path, int tolerance, int margin)
+{
+    return FindBorderTrimRect(path, tolerance, margin);
 }
 
 std::optional<RgbaBitmap> ImageTools::LoadSubjectSample(const std::string& path)

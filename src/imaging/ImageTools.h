@@ -208,6 +208,19 @@ public:
     static constexpr int kSubjectSampleSide = 512;
     static std::optional<RgbaBitmap> LoadSubjectSample(const std::string& path);
 
+    // The rectangle (upright pixels, top-left origin) left when the picture's border is trimmed: the smallest
+    // rectangle outside of which every pixel is within the tolerance (0-100, a share of each 0-255 channel: 10 ->
+    // 25.5) of the border's colour, grown by margin pixels on each side and clipped to the picture (so a border
+    // narrower than the margin gives the whole picture). The border's
+    // colour is the one most of the picture's outermost pixels share, and must be found on all four sides; a
+    // transparent border is one colour, and a pixel's opacity counts as a channel. Noise, and specks of dust alone
+    // in the border (up to 8 pixels across), are not picture; an edge found is at most one pixel outside the
+    // picture's, never inside. A large picture's edges are first looked for in a copy reduced up to 8 times, so
+    // a part both thin and faint there (at an eighth, a line w pixels wide whose difference from the border's
+    // colour times w / 8 is within the tolerance) may go unseen where it reaches further out. Nothing when no border is
+    // found (no border, or a picture that is all border) or the file cannot be decoded or held (see ImageMemoryBudget).
+    static std::optional<PixelRect> FindBorderTrim(const std::string& path, int tolerance, int margin);
+
     // The corner-relative rectangle rect of an image of W x H, moved onto the most interesting region of the
     // sample for its size (libvips' attention measure), keeping its size; its edges stay on whole pixels when
     // its size is whole, and it stays inside the image. A rectangle under a pixel, one larger than the image or an

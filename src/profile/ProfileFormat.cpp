@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <iterator>
 #include <utf8.h>
+#include <variant>
 #include <vector>
 
 namespace trimlark {
@@ -159,54 +160,60 @@ private:
     std::string reason_;
 };
 
-// The settings of the lines after the 25th, in line order: how each is written, whether it is at its default
-// (then a profile needs none of them), and how it is read. A later setting is one more row.
-struct LaterLine
+// The settings of the lines after the 25th, in line order, each one field of the settings: a state written 0 or
+// 1, a text written on one line, or an index into its list. A later setting is one more row.
+class LaterLine
 {
-    std::string (*write)(const CropSettings&);
-    bool (*atDefault)(const CropSettings&);
-    void (*read)(LineReader&, std::size_t line, CropSettings&);
+public:
+    LaterLine(bool CropSettings::*state) : field_(state) {}
+    LaterLine(std::string CropSettings::*text) : field_(text) {}
+    LaterLine(int CropSettings::*index, const std::vector<std::string>& (*list)()) : field_(index), list_(list) {}
+
+    std::string Write(const CropSettings& s) const
+    {
+        if (const auto* state = std::get_if<bool CropSettings::*>(&field_))
+            return s.**state ? "1" : "0";
+        if (const auto* text = std::get_if<std::string CropSettings::*>(&field_))
+            return TextForm(s.**text);
+        return std::to_string(s.*std::get<int CropSettings::*>(field_));
+    }
+
+    // Whether the setting is at its default: then a profile needs no line for it.
+    bool AtDefault(const CropSettings& s) const { return Write(s) == Write(CropSettings{}); }
+
+    void Read(LineReader& in, std::size_t line, CropSettings& s) const
+    {
+        if (const auto* state = std::get_if<bool CropSettings::*>(&field_))
+            s.** state = in.State(line);
+        else if (const auto* text = std::get_if<std::string CropSettings::*>(&field_))
+            s.** text = in.Text(line);
+        else
+            s.*std::get<int CropSettings::*>(field_) = in.Index(line, list_().size());
+    }
+
+private:
+    std::variant<bool CropSettings::*, std::string CropSettings::*, int CropSettings::*> field_;
+    const std::vector<std::string>& (*list_)() = nullptr;
 };
 
 const LaterLine kLaterLines[] = {
-    {[](const CropSettings& s) { return std::to_string(s.comboAutoCropPosition); },
-     [](const CropSettings& s) { return s.comboAutoCropPosition == CropSettings{}.comboAutoCropPosition; },
-     [](LineReader& in, std::size_t line, CropSettings& s) {
-         s.comboAutoCropPosition = in.Index(line, AutoCropPositionTitles().size());
-     }},
-    {[](const CropSettings& s) { return s.checkLosslessJpeg ? std::string("1") : std::string("0"); },
-     [](const CropSettings& s) { return !s.checkLosslessJpeg; },
-     [](LineReader& in, std::size_t line, CropSettings& s) { s.checkLosslessJpeg = in.State(line); }},
-    {[](const CropSettings& s) { return std::to_string(s.comboSize); },
-     [](const CropSettings& s) { return s.comboSize == CropSettings{}.comboSize; },
-     [](LineReader& in, std::size_t line, CropSettings& s) { s.comboSize = in.Index(line, SizeModeTitles().size()); }},
-    {[](const CropSettings& s) { return TextForm(s.textFieldSizeWidth); },
-     [](const CropSettings& s) { return s.textFieldSizeWidth == CropSettings{}.textFieldSizeWidth; },
-     [](LineReader& in, std::size_t line, CropSettings& s) { s.textFieldSizeWidth = in.Text(line); }},
-    {[](const CropSettings& s) { return TextForm(s.textFieldSizeHeight); },
-     [](const CropSettings& s) { return s.textFieldSizeHeight == CropSettings{}.textFieldSizeHeight; },
-     [](LineReader& in, std::size_t line, CropSettings& s) { s.textFieldSizeHeight = in.Text(line); }},
-    {[](const CropSettings& s) { return std::to_string(s.comboSizeUnit); },
-     [](const CropSettings& s) { return s.comboSizeUnit == CropSettings{}.comboSizeUnit; },
-     [](LineReader& in, std::size_t line, CropSettings& s) {
-         s.comboSizeUnit = in.Index(line, PrintUnitTitles().size());
-     }},
-    {[](const CropSettings& s) { return TextForm(s.textFieldSizePpi); },
-     [](const CropSettings& s) { return s.textFieldSizePpi == CropSettings{}.textFieldSizePpi; },
-     [](LineReader& in, std::size_t line, CropSettings& s) { s.textFieldSizePpi = in.Text(line); }},
-    {[](const CropSettings& s) { return s.checkDoNotEnlarge ? std::string("1") : std::string("0"); },
-     [](const CropSettings& s) { return !s.checkDoNotEnlarge; },
-     [](LineReader& in, std::size_t line, CropSettings& s) { s.checkDoNotEnlarge = in.State(line); }},
-    {[](const CropSettings& s) { return s.checkFillToSize ? std::string("1") : std::string("0"); },
-     [](const CropSettings& s) { return !s.checkFillToSize; },
-     [](LineReader& in, std::size_t line, CropSettings& s) { s.checkFillToSize = in.State(line); }},
-    {[](const CropSettings& s) { return TextForm(s.colorFill); },
-     [](const CropSettings& s) { return s.colorFill == CropSettings{}.colorFill; },
-     [](LineReader& in, std::size_t line, CropSettings& s) { s.colorFill = in.Text(line); }},
+    {&CropSettings::comboAutoCropPosition, AutoCropPositionTitles},
+    {&CropSettings::checkLosslessJpeg},
+    {&CropSettings::comboSize, SizeModeTitles},
+    {&CropSettings::textFieldSizeWidth},
+    {&CropSettings::textFieldSizeHeight},
+    {&CropSettings::comboSizeUnit, PrintUnitTitles},
+    {&CropSettings::textFieldSizePpi},
+    {&CropSettings::checkDoNotEnlarge},
+    {&CropSettings::checkFillToSize},
+    {&CropSettings::colorFill},
+    {&CropSettings::radioTrimBorders},
+    {&CropSettings::textFieldTrimTolerance},
+    {&CropSettings::textFieldTrimMargin},
 };
 // The later versions, by their count of lines after the 25th: a profile is written in the first that holds every
 // setting it needs.
-constexpr std::size_t kLaterVersions[] = {2, 10};
+constexpr std::size_t kLaterVersions[] = {2, 10, 13};
 static_assert(std::size(kLaterLines) == kProfileLaterLines);
 
 } // namespace
@@ -243,14 +250,14 @@ std::string WriteProfileText(const CropSettings& s, const CustomRatio& ratio, co
     };
     std::size_t needed = formats.IsAfterOriginal(s.comboFormat) ? 1 : 0;
     for (std::size_t i = 0; i < kProfileLaterLines; ++i) {
-        if (!kLaterLines[i].atDefault(s))
+        if (!kLaterLines[i].AtDefault(s))
             needed = i + 1;
     }
     if (needed > 0) {
         const std::size_t version = *std::find_if(std::begin(kLaterVersions), std::end(kLaterVersions),
                                                   [needed](std::size_t lines) { return lines >= needed; });
         for (std::size_t i = 0; i < version; ++i)
-            lines.push_back(kLaterLines[i].write(s));
+            lines.push_back(kLaterLines[i].Write(s));
     }
     std::string text;
     for (const auto& line : lines) {
@@ -325,13 +332,13 @@ std::optional<ProfileContent> ReadProfileText(std::string_view bytes, const Prof
     // knew only that.
     std::vector<std::string> defaultLines;
     for (const LaterLine& row : kLaterLines)
-        defaultLines.push_back(row.write(CropSettings{}));
+        defaultLines.push_back(row.Write(CropSettings{}));
     LineReader defaults(defaultLines);
     for (std::size_t i = 0; i < kProfileLaterLines; ++i) {
         if (kBaseLines + i < lineCount)
-            kLaterLines[i].read(in, kBaseLines + i + 1, s);
+            kLaterLines[i].Read(in, kBaseLines + i + 1, s);
         else
-            kLaterLines[i].read(defaults, i + 1, s);
+            kLaterLines[i].Read(defaults, i + 1, s);
     }
     if (!in.ok())
         return refuse(in.Reason());

@@ -19,9 +19,9 @@ struct ProfileContent
 
 // The lines of a profile, each ending in a line feed; the output folder is not stored. Settings that came after
 // the 25-line version (the automatic crop's position, the lossless JPEG crop, the formats after "Original" in
-// formats, the size) at their defaults give the 25-line version, byte for byte; otherwise the first later version
-// that holds every setting in use is written whole: 27 lines, or 35 once a size setting is not at its default
-// (see kProfileLaterLines).
+// formats, the size, the border trim) at their defaults give the 25-line version, byte for byte; otherwise the first later version
+// that holds every setting in use is written whole: 27 lines, 35 once a size setting is not at its default, 38
+// once a trim setting is not (see kProfileLaterLines).
 std::string WriteProfileText(const CropSettings& settings, const CustomRatio& customRatio, const FormatList& formats);
 
 // The lines after the 25th in the latest version. Each later version adds lines at the end and keeps the earlier
@@ -35,7 +35,9 @@ std::string WriteProfileText(const CropSettings& settings, const CustomRatio& cu
 //   33: "Do not enlarge", a state
 //   34: "Fill to the size with", a state
 //   35: the fill colour, text ("#rrggbb" or "transparent")
-inline constexpr std::size_t kProfileLaterLines = 10;
+//   36: the border trim crop, a state (0 off, 1 on)
+//   37, 38: the trim's tolerance and margin, text
+inline constexpr std::size_t kProfileLaterLines = 13;
 
 // Reads a profile of 20, 21, 22, 25 or 25 + n lines (n up to kProfileLaterLines) over the current values. Fields
 // of the first 25 lines that an older version lacks keep their current values; the settings that came later take

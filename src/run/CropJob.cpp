@@ -180,10 +180,10 @@ ImageOutcome CropAndSaveImageUnguarded(const CropJob& job, std::size_t index, co
         steps.copyCreationDate(cropped, image.outputPath, &undated);
     outcome.kind =
         image.action == OverwriteAction::Overwrite ? ImageOutcome::Kind::Replaced : ImageOutcome::Kind::Written;
-    outcome.wholeImage = plan.refused;
+    outcome.wholeImage = plan.refused && GetCropMode(settings) != CropMode::TrimBorders; // the remark says why
     outcome.adjusted = plan.source == CropSource::Adjusted;
     // What the output lacks of its source, if anything, and a size that is not the one asked for.
-    outcome.reason = JoinRemarks(JoinRemarks(JoinRemarks(plan.sizeRemark, note), reason), undated);
+    outcome.reason = JoinRemarks(JoinRemarks(JoinRemarks(plan.remark, note), reason), undated);
     return outcome;
 }
 
@@ -268,12 +268,19 @@ CropPlan PlanImageCrop(const CropJob& job, std::size_t index, const WorkingImage
     std::optional<LosslessJpegLayout> jpeg;
     if (job.settings.checkLosslessJpeg && image.format == OutputFormat::Jpeg)
         jpeg = ImageTools::LosslessJpegLayoutOf(loaded);
+    // The border is looked for unless the image's own rectangle replaces what it would find.
+    std::optional<std::optional<PixelRect>> trimmed;
+    const auto trim = ReadTrimRequest(job.settings);
+    if (GetCropMode(job.settings) == CropMode::TrimBorders && trim &&
+        !(image.adjustment && image.adjustment->kind == CropAdjustment::Kind::Rectangle))
+        trimmed = ImageTools::FindBorderTrim(image.sourcePath, trim->tolerance, trim->margin);
     return MakeCropPlan(job.settings, job.customRatio,
                         {{loaded.Width(), loaded.Height()},
                          jpeg,
                          sample ? &*sample : nullptr,
                          image.format,
-                         image.adjustment ? &*image.adjustment : nullptr});
+                         image.adjustment ? &*image.adjustment : nullptr,
+                         trimmed ? &*trimmed : nullptr});
 }
 
 bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSettings& settings, std::string* refusal)
@@ -285,6 +292,8 @@ bool CheckCropRun(const std::vector<std::string>& sourcePaths, const CropSetting
         message = kNoOutputFolderMessage;
     else if (settings.textFieldName.find('/') != std::string::npos)
         message = kNameWithFolderMessage;
+    else if (GetCropMode(settings) == CropMode::TrimBorders && !ReadTrimRequest(settings))
+        message = kTrimValuesMessage;
     std::string sizeProblem;
     if (message.empty() && !ReadSizeRequest(settings, &sizeProblem) && !sizeProblem.empty()) {
         if (refusal)

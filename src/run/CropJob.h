@@ -72,6 +72,8 @@ inline constexpr std::string_view kNoImagesMessage = "There are no images to cro
 inline constexpr std::string_view kNoOutputFolderMessage = "Please select an output folder.";
 inline constexpr std::string_view kNameWithFolderMessage =
     "The file-name pattern cannot contain \"/\": output files are written in the output folder only.";
+inline constexpr std::string_view kTrimValuesMessage =
+    "The border trim's tolerance is a whole number from 0 to 100, and its margin a whole number of pixels.";
 inline constexpr std::string_view kRunSucceededMessage = "Images cropped successfully.";
 inline constexpr std::string_view kRunFailedMessage = "Some images could not be cropped.";
 

@@ -50,7 +50,23 @@ CropMode GetCropMode(const CropSettings& settings)
         return CropMode::CustomPixels;
     if (settings.radioCustomCrop && settings.radioCustomCropPercents)
         return CropMode::CustomPercents;
+    if (settings.radioTrimBorders)
+        return CropMode::TrimBorders;
     return CropMode::None;
+}
+
+std::optional<TrimRequest> ReadTrimRequest(const CropSettings& settings)
+{
+    const auto whole = [](const std::string& text) {
+        const auto first = text.find_first_not_of(" \t");
+        const auto last = text.find_last_not_of(" \t");
+        return first == std::string::npos ? std::nullopt : ParseInteger(std::string_view(text).substr(first, last - first + 1));
+    };
+    const auto tolerance = whole(settings.textFieldTrimTolerance);
+    const auto margin = whole(settings.textFieldTrimMargin);
+    if (!tolerance || *tolerance < 0 || *tolerance > 100 || !margin || *margin < 0 || *margin > 65535)
+        return std::nullopt;
+    return TrimRequest{static_cast<int>(*tolerance), static_cast<int>(*margin)};
 }
 
 AspectRatio GetAutoCropRatio(int index, const CustomRatio& ratio, double W, double H)

@@ -16,6 +16,7 @@ enum class CropMode
     Auto,
     CustomPixels,
     CustomPercents,
+    TrimBorders,
     None,
 };
 
@@ -35,7 +36,8 @@ struct ClippedSize
     double ch = 0;
 };
 
-// Auto first, then pixels, then percents (each custom sub-mode needs radioCustomCrop), else None.
+// Auto first, then pixels, then percents (each custom sub-mode needs radioCustomCrop), then the border trim, else
+// None.
 CropMode GetCropMode(const CropSettings& settings);
 
 // An aspect ratio in whole terms, laid along the image's orientation: `along` goes with the image's longer
@@ -82,6 +84,17 @@ std::optional<Rect> GetCropRegionAtCorner(std::optional<OriginCorner> corner, do
 // Whether the crop's rectangle is moved onto the picture's subject: an automatic crop with the position
 // "Subject". The rectangles below are then the centred ones, whose size the moved one keeps.
 bool PlacesOnSubject(const CropSettings& settings);
+
+// The border trim's tolerance (0-100) and margin (pixels, 0 or more) as the fields give them: whole numbers, spaces
+// around them aside; nothing when either is not.
+struct TrimRequest
+{
+    int tolerance = 10;
+    int margin = 0;
+
+    bool operator==(const TrimRequest&) const = default;
+};
+std::optional<TrimRequest> ReadTrimRequest(const CropSettings& settings);
 
 // The crop rectangle a run uses for one image: by mode, percents in double precision; None gives (0, 0, 0, 0).
 Rect GetRunCropRect(const CropSettings& settings, const CustomRatio& ratio, double W, double H);

@@ -60,6 +60,11 @@ struct CropSettings
     bool checkDoNotEnlarge = false;
     bool checkFillToSize = false;      // "Fit within" only
     std::string colorFill = "#ffffff"; // "#rrggbb", or "transparent"
+    // The crop that trims the picture's border: how far from the border's colour a pixel may be and still be
+    // border (0-100), and the pixels kept around what is found.
+    bool radioTrimBorders = false;
+    std::string textFieldTrimTolerance = "10";
+    std::string textFieldTrimMargin = "0";
 
     bool operator==(const CropSettings&) const = default;
 };

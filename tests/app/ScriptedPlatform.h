@@ -39,6 +39,8 @@ public:
     Path ChooseFolder(const QString&, const QString&) override { return First(Panel("folder")); }
     Path ChooseProfileToSave(const QString&, const QString& name) override { return First(Panel("save " + name)); }
     Path ChooseProfileToLoad(const QString& start) override { return First(Panel("load " + start)); }
+    Path ChooseListToSave(const QString&, const QString& name) override { return First(Panel("save list " + name)); }
+    Path ChooseListToOpen(const QString&) override { return First(Panel("open list")); }
     Path ChooseColour(const QString& current) override { return First(Panel("colour " + current)); }
     Path ReadPreference(const QString& key) override
     {
@@ -60,7 +62,8 @@ public:
     bool opens = true; // whether the desktop has a program for the addresses OpenUrl is given
     // The panels' answers in the order the panels open; a panel with none left is cancelled.
     QList<Paths> panelAnswers;
-    // Each panel opened, with what it was opened with: "images <folder>", "folder", "save <name>", "load <folder>", "colour <current>".
+    // Each panel opened, with what it was opened with: "images <folder>", "folder", "save <name>", "load <folder>",
+    // "save list <name>", "open list", "colour <current>".
     QStringList panels;
     std::vector<QUrl> openedUrls;
     std::shared_ptr<Preferences> preferences;

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace trimlark {
@@ -18,7 +19,7 @@ class Thumbnails : public ::testing::Test
 protected:
     Thumbnails()
     {
-        thumbnails.SetCropOf([this](const std::string&, const ImageProbe&) { return ThumbnailCrop{plan, {}}; });
+        thumbnails.SetCropOf([this](const std::string&, const ImageProbe&) { return ShownCropRequest{plan, {}}; });
     }
     bool Current(const std::vector<std::string>& paths)
     {
@@ -81,6 +82,24 @@ TEST_F(Thumbnails, FollowTheLatestCropAndTheFileAndGiveUpOnAnUnreadableOne)
     EXPECT_EQ(ready.count(), 0);
 }
 
+// A crop placed on the picture ("Subject", a border trim) is placed again when the settings or the image's own crop
+// change, though the plan made at once stays the same.
+TEST_F(Thumbnails, APlacedCropIsPlacedAgainWhenTheSettingsOrItsOwnCropChange)
+{
+    const std::string path = Solid("wide.png", 400, 200, Qt::blue);
+    std::atomic<double> placedAt = 0; // read on the worker thread
+    thumbnails.SetCropOf([&](const std::string&, const ImageProbe&) {
+        return ShownCropRequest{plan, [&](const RgbaBitmap&) { return Square(placedAt); }};
+    });
+    EXPECT_EQ(Shown(path).pixelColor(10, 40), QColor(Qt::blue));
+    placedAt = 200;
+    thumbnails.CropsChanged();
+    EXPECT_EQ(Shown(path).pixelColor(10, 40), QColor(153, 153, 255));
+    placedAt = 0;
+    thumbnails.CropChanged(path);
+    EXPECT_EQ(Shown(path).pixelColor(10, 40), QColor(Qt::blue));
+}
+
 // More images than may wait at once: those dropped from the queue are asked for again when painted.
 TEST_F(Thumbnails, AllAreMadeWhenMoreAreAskedForThanMayWait)
 {
@@ -97,7 +116,7 @@ TEST_F(Thumbnails, TheGridDrawsARowAgainWhenItChanges)
     ImageListModel model(paths);
     ThumbnailGridView grid;
     grid.setModel(&model);
-    grid.SetCropOf([this](const std::string&, const ImageProbe&) { return ThumbnailCrop{plan, {}}; });
+    grid.SetCropOf([this](const std::string&, const ImageProbe&) { return ShownCropRequest{plan, {}}; });
     grid.show();
     const auto shows = [&](const QColor& colour) {
         return QTest::qWaitFor([&] {

@@ -245,6 +245,27 @@ TEST_F(ViewControllerPreview, ASizeShowsItsOutputShapesTheCropAndFramesItsFill)
     EXPECT_TRUE(Find("checkLosslessJpeg")->isEnabled());
 }
 
+// "Trim borders" shows what the search finds once the preview's worker has it; a picture without a border says so.
+TEST_F(ViewControllerPreview, TheBorderTrimShowsWhatItFinds)
+{
+    QImage framed(400, 300, QImage::Format_RGB32);
+    framed.fill(Qt::white);
+    for (int y = 100; y < 200; ++y)
+        for (int x = 50; x < 250; ++x)
+            framed.setPixel(x, y, qRgb(0, 0, 255));
+    ASSERT_TRUE(framed.save(TempPath("framed.png")));
+    OpenWith({TempPath("framed.png"), MakeImage("flat.png", 40, 30)});
+    ClickRow(0);
+    Click("radioTrimBorders");
+    ASSERT_TRUE(PreviewShown());
+    EXPECT_EQ(OutputLabels(), "Width: 202, Height: 102"); // the blue block, and a pixel of smoothing on each side
+    EXPECT_TRUE(Find("labelCropNote")->isHidden());
+    ClickRow(1);
+    ASSERT_TRUE(PreviewShown());
+    EXPECT_FALSE(Find("labelCropNote")->isHidden());
+    EXPECT_EQ(Text("labelCropNote"), "No border found: the whole image will be written");
+}
+
 TEST_F(ViewControllerPreview, FollowsTheSelectionTheCornerAndTypedPercents)
 {
     OpenWith({MakeImage("landscape.png", 400, 300), WriteFile("broken.png", "this is not a picture")});

@@ -95,7 +95,7 @@ TEST_F(ViewControllerProfile, SaveAsksForAFileOnceAndLoadTakesItBack)
     UseWith("actionLoadProfile", plan);
     EXPECT_EQ(platform->alertTexts,
               (QStringList{kContinueQuestion, "Could not load profile. It has 1 line, and a profile has 20, "
-                                              "21, 22 or 25 to 35."}));
+                                              "21, 22 or 25 to 38."}));
     EXPECT_EQ(window->GetCropSettings().comboOriginCorner, 3);
     EXPECT_EQ(Title(), "Trimlark - second*");
     EXPECT_EQ(window->CurrentProfilePath(), second.toStdString());

@@ -1,4 +1,6 @@
 #include "ScriptedPlatform.h"
+#include "app/CropPreviewView.h"
+#include "app/ImageListModel.h"
 #include "app/RatePrompt.h"
 #include "app/RunMessages.h"
 
@@ -37,7 +39,8 @@ public:
             window->findChildren<QWidget*>(QRegularExpression("^(button|radio|combo|textField|stepper|slider|check)"));
         EXPECT_GE(controls.size(), 28);
         for (const QWidget* control : controls) {
-            if (control->objectName() != "buttonStop") {
+            // Stop has its own rule, and Reset needs an adjusted image.
+            if (control->objectName() != "buttonStop" && (!on || control->objectName() != "buttonResetCrop")) {
                 EXPECT_EQ(control->isEnabled(), on) << control->objectName().toStdString();
             }
         }
@@ -288,6 +291,67 @@ TEST(RatePrompt, AsksAfterTheFirstSuccessfulRunOncePerLaunchUntilAnswered)
     EXPECT_EQ(platform.alerts.back().buttons, (QStringList{"Yes, Rate Trimlark", "Remind me later", "No, Thanks"}));
     EXPECT_EQ(platform.alerts.back().style, AlertStyle::Question);
     EXPECT_EQ(platform.openedUrls, std::vector<QUrl>{review});
+}
+
+// A crop dragged in the preview (real mouse events), moved by the arrow keys and reset by Escape belongs to its
+// image: the row is marked, the profile is not, and the run writes it. A list file keeps it.
+TEST_F(ViewControllerRun, ADraggedCropIsTheImagesOwnAndTheRunWritesIt)
+{
+    // Red tells the column: x 0-399 as red x * 255 / 399.
+    QImage gradient(400, 300, QImage::Format_RGB32);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x)
+            gradient.setPixel(x, y, qRgb(x * 255 / 399, 0, 0));
+    ASSERT_TRUE(gradient.save(TempPath("wide.png")));
+    QDir(temp.path()).mkdir("out");
+    OpenWith({TempPath("wide.png")});
+    UseWith("buttonBrowse", TempPath("out"));
+    ClickRow(0);
+    ASSERT_TRUE(PreviewShown());
+    auto* preview = Find<CropPreviewView>("imageViewCropPreview");
+    ASSERT_EQ(preview->CropRect(), QRectF(50 / 400.0, 0, 300 / 400.0, 1)); // "1:1" centred
+    const QRectF picture = preview->PictureArea();
+    const QPoint from = picture.center().toPoint();
+    // Dragged far to the left: the crop stops at the picture's left edge.
+    QTest::mousePress(preview, Qt::LeftButton, {}, from);
+    QTest::mouseMove(preview, from - QPoint(static_cast<int>(picture.width() / 2), 0));
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, from - QPoint(static_cast<int>(picture.width() / 2), 0));
+    EXPECT_EQ(preview->CropRect()->left(), 0.0);
+    EXPECT_EQ(OutputLabels(), "Width: 300, Height: 300");
+    const QModelIndex row = Find<QTableView>("tableViewImage")->model()->index(0, 0);
+    EXPECT_TRUE(row.data(ImageListModel::kAdjustedRole).toBool());
+    EXPECT_EQ(Title(), "Trimlark") << "an adjustment is no part of the profile";
+    // One pixel right, then ten.
+    QTest::keyClick(preview, Qt::Key_Right);
+    QTest::keyClick(preview, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_NEAR(preview->CropRect()->left() * 400, 11, 1e-9);
+
+    ASSERT_TRUE(RunAndWait());
+    const QImage written(TempPath("out/wide_cropped (1).jpg"));
+    ASSERT_EQ(written.size(), QSize(300, 300));
+    EXPECT_NEAR(qRed(written.pixel(1, 150)), 12 * 255 / 399, 3); // JPEG: within a few levels
+    EXPECT_NEAR(qRed(written.pixel(298, 150)), 309 * 255 / 399, 3);
+
+    // Saved in a list, reset, and opened again: the adjustment comes back with its image.
+    platform->panelAnswers = {QStringList{TempPath("crops.jsonl")}};
+    Trigger("actionSaveList");
+    QTest::keyClick(preview, Qt::Key_Escape);
+    EXPECT_FALSE(row.data(ImageListModel::kAdjustedRole).toBool());
+    EXPECT_EQ(preview->CropRect(), QRectF(50 / 400.0, 0, 300 / 400.0, 1));
+    // The reset is a change the list file lacks: opening the list again asks first; No keeps the list.
+    platform->panelAnswers = {QStringList{TempPath("crops.jsonl")}};
+    Trigger("actionOpenList");
+    EXPECT_TRUE(platform->alertTexts.last().startsWith("The list of images has changes that are not saved"));
+    EXPECT_EQ(platform->panelAnswers.size(), 1) << "no panel after No";
+    platform->answer = [](const Alert&) { return 0; };
+    Trigger("actionOpenList");
+    ClickRow(0);
+    ASSERT_TRUE(PreviewShown());
+    EXPECT_NEAR(preview->CropRect()->left() * 400, 11, 1e-9);
+    // Reset All asks first.
+    Trigger("actionResetAllAdjustments");
+    EXPECT_FALSE(Find<QTableView>("tableViewImage")->model()->index(0, 0).data(ImageListModel::kAdjustedRole).toBool());
+    EXPECT_TRUE(platform->alertTexts.last().startsWith("Give every image the shared crop again?"));
 }
 
 } // namespace

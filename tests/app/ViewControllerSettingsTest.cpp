@@ -67,6 +67,10 @@ TEST_F(ViewControllerSettings, EachControlChangesItsOwnSettingAndMarksTheProfile
         {"do not enlarge", click("checkDoNotEnlarge"), {.checkDoNotEnlarge = true}},
         {"fill", click("checkFillToSize"), {.checkFillToSize = true}},
         {"fill colour", pickColour, {.colorFill = "#123456"}},
+        {"trim", click("radioTrimBorders"), {.radioAutoCrop = false, .radioTrimBorders = true}},
+        {"trim back to auto", click("radioTrimBorders", "radioAutoCrop"), {}},
+        {"tolerance", give(TypeInto, "textFieldTrimTolerance", "25"), {.textFieldTrimTolerance = "25"}},
+        {"margin", give(TypeInto, "textFieldTrimMargin", "8"), {.textFieldTrimMargin = "8"}},
     };
     for (const auto& [name, act, expected] : cases) {
         SCOPED_TRACE(name);

@@ -25,7 +25,7 @@ protected:
             return false;
         const CropPlan plan = MakeCropPlan(settings, {}, {{loaded->Width(), loaded->Height()}, {}, nullptr, format});
         if (remark)
-            *remark = plan.sizeRemark;
+            *remark = plan.remark;
         return ImageTools::SaveImage(ImageTools::CropImage(*loaded, plan), out, format, 0.9, keepMetadata);
     }
 
@@ -53,33 +53,22 @@ TEST_F(SizeStepTest, EveryModeGivesExactlyItsSizeFromEverySource)
         int orientation;
     } sources[] = {
         {"landscape.jpg", picture, 1},
-        {"portrait.png", picture.rot90(), 1},
-        {"square.png", picture.crop(0, 0, 333, 333), 1},
         {"sideways.jpg", picture, 6}, // upright 401 x 601
         {"one.png", picture.crop(0, 0, 1, 1), 1},
         {"deep.png", picture.colourspace(VIPS_INTERPRETATION_RGB16), 1},
         {"alpha.png", picture.bandjoin_const({200}), 1},
     };
-    CropSettings print = Sized(SizeMode::PrintSize, "4", "6");
-    print.comboSizeUnit = static_cast<int>(PrintUnit::Inches);
-    print.textFieldSizePpi = "10"; // 40 x 60 pixels
     CropSettings filled = Sized(SizeMode::FitWithin, "70", "50");
     filled.checkFillToSize = true;
-    CropSettings percents = Sized(SizeMode::Exactly, "64", "48");
-    percents.radioAutoCrop = false;
-    percents.radioCustomCrop = true; // 20/20/60/60 percent, then cut to 4:3
     const struct Mode
     {
         const char* name;
         CropSettings settings;
-        // the output's size for an upright source of W x H
-        std::pair<int, int> (*size)(int W, int H);
+        std::pair<int, int> size; // of the output, whatever the source
     } modes[] = {
-        {"exactly", Sized(SizeMode::Exactly, "64", "48"), [](int, int) { return std::pair(64, 48); }},
-        {"exactly, a percent crop", percents, [](int, int) { return std::pair(64, 48); }},
-        {"print", print, [](int W, int H) { return W >= H ? std::pair(60, 40) : std::pair(40, 60); }},
-        {"fit within, filled", filled, [](int, int) { return std::pair(70, 50); }},
-        {"long side of the 1:1 crop", Sized(SizeMode::LongSide, "77", ""), [](int, int) { return std::pair(77, 77); }},
+        {"exactly", Sized(SizeMode::Exactly, "64", "48"), {64, 48}},
+        {"fit within, filled", filled, {70, 50}},
+        {"long side of the 1:1 crop", Sized(SizeMode::LongSide, "77", ""), {77, 77}},
     };
     for (const auto& source : sources) {
         SCOPED_TRACE(source.file);
@@ -87,13 +76,11 @@ TEST_F(SizeStepTest, EveryModeGivesExactlyItsSizeFromEverySource)
         source.image.write_to_file(path.c_str());
         if (source.orientation != 1)
             test::SetOrientation(path, source.orientation);
-        const int W = source.orientation == 6 ? source.image.height() : source.image.width();
-        const int H = source.orientation == 6 ? source.image.width() : source.image.height();
         for (const auto& mode : modes) {
             SCOPED_TRACE(mode.name);
             ASSERT_TRUE(Run(path, mode.settings, OutputFormat::Png));
             const VImage back = test::ReadImage(out);
-            EXPECT_EQ(std::pair(back.width(), back.height()), mode.size(W, H));
+            EXPECT_EQ(std::pair(back.width(), back.height()), mode.size);
         }
     }
 }
@@ -132,6 +119,12 @@ TEST_F(SizeStepTest, TheFillSurroundsTheCentredPictureAndSmallCropsAreNotEnlarge
     // A JPEG has no transparency: its fill is white.
     ASSERT_TRUE(Run(source, fit, OutputFormat::Jpeg));
     EXPECT_GT(test::ReadImage(out).getpoint(0, 0)[0], 250);
+    // An output an encoder holds whole is refused when it would take more than one image may use.
+    setenv("TRIMLARK_IMAGE_MEMORY", "50", 1);
+    CropSettings huge = Sized(SizeMode::Exactly, "4000", "4000"); // 64 MB whole
+    EXPECT_FALSE(Run(source, huge, OutputFormat::Bmp));
+    EXPECT_TRUE(Run(source, huge, OutputFormat::Jpeg)) << "a streaming encoder holds a few rows";
+    unsetenv("TRIMLARK_IMAGE_MEMORY");
 }
 
 // Scaling a picture with transparent parts lends their hidden colour to no visible pixel.

@@ -149,6 +149,7 @@ public:
         // Where a progressive file's scans end early, the decoder smooths each block's missing detail from blocks
         // up to two away, and at a cropped or skipped edge it would see none: such a picture is decoded whole.
         const bool whole = ScansEndEarly();
+        whole_ = whole;
         if (whole)
             g_log("VIPS", G_LOG_LEVEL_WARNING, "VipsJpeg: damaged file: its progressive scans end early");
         JDIMENSION from = 0;
@@ -184,6 +185,24 @@ public:
 
     std::size_t RowOffset() const { return columnOffset_ * static_cast<std::size_t>(info_.output_components); }
 
+    // Moves on to the region's row y without transforming the rows before it (they are entropy-decoded and
+    // dropped), so the next ReadRow may ask for y. A progressive file decoded whole reads them as usual.
+    bool SkipTo(int y)
+    {
+        if (!failure_.empty())
+            return false;
+        if (whole_ || y <= nextRow_)
+            return true;
+        // The margin rows above y are still decoded, as above a region: the upsampler looks at them.
+        const long target = static_cast<long>(region_.top) + y - kMargin;
+        if (target > static_cast<long>(info_.output_scanline) && !SkipLines(static_cast<JDIMENSION>(target)))
+            return false;
+        if (errors_.truncated)
+            return Fail("Premature end of JPEG file");
+        nextRow_ = y;
+        return true;
+    }
+
     // Copies the region's next row to out (the region's width of pixels); as DecodeNextLine.
     bool ReadNextRow(unsigned char* out) { return ReadRow(nextRow_, out, 0, region_.width); }
 
@@ -212,6 +231,14 @@ public:
     const PixelRect& Region() const { return region_; }
 
 private:
+    bool SkipLines(JDIMENSION toRow)
+    {
+        if (setjmp(errors_.jump))
+            return Fail(errors_.message);
+        jpeg_skip_scanlines(&info_, toRow - info_.output_scanline);
+        return true;
+    }
+
     bool ReadUpTo(JDIMENSION row, JSAMPROW line)
     {
         if (setjmp(errors_.jump))
@@ -249,7 +276,8 @@ private:
     jpeg_decompress_struct info_;
     ErrorManager errors_;
     bool created_ = false;
-    int nextRow_ = 0; // of the region
+    bool whole_ = false; // a progressive file whose scans end early, decoded whole
+    int nextRow_ = 0;    // of the region
     std::size_t columnOffset_ = 0;
     std::vector<JSAMPLE> line_;
     std::string failure_;
@@ -360,6 +388,57 @@ std::optional<VImage> OpenJpegRegion(const std::string& path, const VImage& head
     }
     // Strips asked for by several threads reach the decoder in order, 16 rows at a time.
     return VImage(out).sequential(VImage::option()->set("tile_height", 16));
+}
+
+std::optional<std::vector<VImage>> DecodeJpegRects(const std::string& path, const VImage& header,
+                                                   const std::vector<PixelRect>& rects)
+{
+    if (rects.empty() || header.format() != VIPS_FORMAT_UCHAR)
+        return std::nullopt;
+    PixelRect hull = rects.front();
+    for (const PixelRect& rect : rects) {
+        if (rect.width < 1 || rect.height < 1)
+            return std::nullopt;
+        const int right = std::max(hull.left + hull.width, rect.left + rect.width);
+        const int bottom = std::max(hull.top + hull.height, rect.top + rect.height);
+        hull.left = std::min(hull.left, rect.left);
+        hull.top = std::min(hull.top, rect.top);
+        hull.width = right - hull.left;
+        hull.height = bottom - hull.top;
+    }
+    RegionDecoder decoder(hull, 1);
+    if (!decoder.Open(path.c_str(), header.bands()))
+        return std::nullopt;
+    std::vector<VImage> images;
+    for (const PixelRect& rect : rects) {
+        VipsImage* out = vips_image_new_memory();
+        VImage image(out);
+        if (vips_image_pipelinev(out, VIPS_DEMAND_STYLE_THINSTRIP, header.get_image(), nullptr) != 0)
+            throw vips::VError();
+        out->Xsize = rect.width;
+        out->Ysize = rect.height;
+        if (vips_image_write_prepare(out) != 0)
+            throw vips::VError();
+        images.push_back(image);
+    }
+    bool covered = false; // whether the row above was read
+    for (int y = hull.top; y < hull.top + hull.height; ++y) {
+        bool skipped = !covered;
+        covered = false;
+        for (std::size_t i = 0; i < rects.size(); ++i) {
+            const PixelRect& rect = rects[i];
+            if (y < rect.top || y >= rect.top + rect.height)
+                continue;
+            if (skipped && !decoder.SkipTo(y - hull.top))
+                throw std::runtime_error(decoder.Failure());
+            skipped = false;
+            covered = true;
+            if (!decoder.ReadRow(y - hull.top, VIPS_IMAGE_ADDR(images[i].get_image(), 0, y - rect.top),
+                                 rect.left - hull.left, rect.width))
+                throw std::runtime_error(decoder.Failure());
+        }
+    }
+    return images;
 }
 
 } // namespace trimlark

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 #include <vips/vips8>
 
 namespace trimlark {
@@ -33,5 +34,13 @@ enum class JpegRegionAccess
 };
 std::optional<vips::VImage> OpenJpegRegion(const std::string& path, const vips::VImage& header, const PixelRect& region,
                                            JpegRegionAccess access = JpegRegionAccess::Streamed, int shrink = 1);
+
+// The pixels of each rectangle (in the picture as stored) of the JPEG file at path, decoded into memory in one
+// pass: only the rows some rectangle covers are transformed, and only the columns between the leftmost and the
+// rightmost rectangle's edges; the rows between are entropy-decoded and dropped. For a few strips of a large
+// picture; the pixels are a whole decode's (as OpenJpegRegion's). Nothing when this path does not decode the file
+// (as OpenJpegRegion); throws when the file cannot give the pixels (cut short).
+std::optional<std::vector<vips::VImage>> DecodeJpegRects(const std::string& path, const vips::VImage& header,
+                                                         const std::vector<PixelRect>& rects);
 
 } // namespace trimlark
