@@ -8,7 +8,7 @@
 #include "app/Platform.h"
 #include "app/ProfileDocument.h"
 #include "app/RatePrompt.h"
-#include "app/ThumbnailController.h"
+#include "app/ShownCrop.h"
 #include "customratio/CustomRatioWindowController.h"
 #include "imaging/ImageTools.h"
 #include "settings/CropSettings.h"
