@@ -41,13 +41,16 @@ public:
     std::optional<QString> ChooseFolder(const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> ChooseProfileToSave(const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> ChooseProfileToLoad(const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseListToSave(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseListToOpen(const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseColour(const QString&) override { return std::nullopt; }
     std::optional<QString> ReadPreference(const QString& key) override
     {
         const auto found = preferences_.find(key);
         return found == preferences_.end() ? std::nullopt : std::optional<QString>(found->second);
     }
     void WritePreference(const QString& key, const QString& value) override { preferences_[key] = value; }
-    void OpenUrl(const QUrl&) override {}
+    bool OpenUrl(const QUrl&) override { return true; }
 
 private:
     std::map<QString, QString> preferences_;

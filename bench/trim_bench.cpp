@@ -93,7 +93,8 @@ int Time(const std::vector<std::string>& files)
         totalWhole += Median(whole);
         const std::string name = file.substr(file.find_last_of('/') + 1);
         std::printf("%-28s %10.0f %10.0f  %s%s\n", name.c_str(), Median(shrunk), Median(whole),
-                    Describe(found[0]).c_str(), found[0] == found[1] ? "" : (" (whole: " + Describe(found[1]) + ")").c_str());
+                    Describe(found[0]).c_str(),
+                    found[0] == found[1] ? "" : (" (whole: " + Describe(found[1]) + ")").c_str());
     }
     std::printf("%-28s %10.0f %10.0f\n", "total", totalShrunk, totalWhole);
     return 0;

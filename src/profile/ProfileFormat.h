@@ -19,9 +19,9 @@ struct ProfileContent
 
 // The lines of a profile, each ending in a line feed; the output folder is not stored. Settings that came after
 // the 25-line version (the automatic crop's position, the lossless JPEG crop, the formats after "Original" in
-// formats, the size, the border trim) at their defaults give the 25-line version, byte for byte; otherwise the first later version
-// that holds every setting in use is written whole: 27 lines, 35 once a size setting is not at its default, 38
-// once a trim setting is not (see kProfileLaterLines).
+// formats, the size, the border trim) at their defaults give the 25-line version, byte for byte; otherwise the first
+// later version that holds every setting in use is written whole: 27 lines, 35 once a size setting is not at its
+// default, 38 once a trim setting is not (see kProfileLaterLines).
 std::string WriteProfileText(const CropSettings& settings, const CustomRatio& customRatio, const FormatList& formats);
 
 // The lines after the 25th in the latest version. Each later version adds lines at the end and keeps the earlier

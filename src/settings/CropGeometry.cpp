@@ -60,7 +60,8 @@ std::optional<TrimRequest> ReadTrimRequest(const CropSettings& settings)
     const auto whole = [](const std::string& text) {
         const auto first = text.find_first_not_of(" \t");
         const auto last = text.find_last_not_of(" \t");
-        return first == std::string::npos ? std::nullopt : ParseInteger(std::string_view(text).substr(first, last - first + 1));
+        return first == std::string::npos ? std::nullopt
+                                          : ParseInteger(std::string_view(text).substr(first, last - first + 1));
     };
     const auto tolerance = whole(settings.textFieldTrimTolerance);
     const auto margin = whole(settings.textFieldTrimMargin);
