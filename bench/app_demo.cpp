@@ -3,6 +3,7 @@
 //   xvfb-run -a -s "-screen 0 1366x768x24" app_demo IMAGE... &
 //   import -window root shot.png
 #include "app/ColourButton.h"
+#include "app/CropPreviewView.h"
 #include "app/QtPlatform.h"
 #include "app/ViewController.h"
 #include "imaging/ImageTools.h"
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
@@ -77,6 +79,25 @@ int main(int argc, char* argv[])
             window.setAttribute(Qt::WA_KeyboardFocusChange);
             if (auto* control = window.findChild<QWidget*>(qEnvironmentVariable("APP_DEMO_FOCUS")))
                 control->setFocus(Qt::TabFocusReason);
+        });
+    }
+    // APP_DEMO_DRAG=FRACTION presses the mouse on the crop in the preview and moves it that fraction of the picture's
+    // width (negative: to the left), the button still held, as a drag looks half way.
+    if (qEnvironmentVariableIsSet("APP_DEMO_DRAG")) {
+        QTimer::singleShot(2000, &window, [&window] {
+            auto* preview = window.findChild<trimlark::CropPreviewView*>("imageViewCropPreview");
+            if (!preview || !preview->CropRect())
+                return;
+            const QRectF picture = preview->PictureArea();
+            const QPointF from = picture.topLeft() + QPointF(preview->CropRect()->center().x() * picture.width(),
+                                                             preview->CropRect()->center().y() * picture.height());
+            const QPointF to = from + QPointF(qEnvironmentVariable("APP_DEMO_DRAG").toDouble() * picture.width(), 0);
+            QMouseEvent press(QEvent::MouseButtonPress, from, preview->mapToGlobal(from), Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, to, preview->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
+            QCoreApplication::sendEvent(preview, &press);
+            QCoreApplication::sendEvent(preview, &move);
         });
     }
     // APP_DEMO_RUN=FOLDER crops the listed images into FOLDER at once, so the run report shows.

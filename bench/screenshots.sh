@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the main window anew, under a virtual display (xvfb-run), with pictures made
-# here by ImageMagick: docs/screenshot-{empty,selected,subject,lossless,size,grid,run-report}.png, and a filled product
+# here by ImageMagick: docs/screenshot-{empty,selected,subject,lossless,size,drag,grid,run-report}.png, and a filled product
 # picture as a run writes it (docs/filled-product.jpg).
 #
 #   bench/screenshots.sh            # builds app_demo in build/ first
@@ -39,6 +39,7 @@ shot screenshot-subject APP_DEMO_POSITION=1 "$demo" "$work/balloon.jpg"
 shot screenshot-lossless APP_DEMO_TAB=1 APP_DEMO_CLICK=checkLosslessJpeg "$demo" "$work/landscape.jpg"
 shot screenshot-size APP_DEMO_TAB=1 APP_DEMO_SIZE=2,1200,800,#ffffff "$demo" "$work/product.jpg"
 # The list as thumbnails, the portrait's and the balloon's crops adjusted by hand, and a file that is no picture.
+shot screenshot-drag APP_DEMO_DRAG=-0.12 "$demo" "$work/balloon.jpg"
 shot screenshot-grid APP_DEMO_GRID=1 APP_DEMO_ADJUST=1,2 "$demo" "$work/landscape.jpg" "$work/portrait.jpg" \
     "$work/balloon.jpg" "$work/product.jpg" "$work/notes.jpg"
 # The product picture as a run writes it: fitted within 1200 x 1200 on white, shown at a third of its size.
