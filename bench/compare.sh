@@ -8,15 +8,19 @@
 #
 # Jobs: (1) centred 1:1 to JPEG quality 80 with metadata, on COUNT photos of WIDTH x HEIGHT with EXIF; (2) the
 # same photos 20/20/60/60 percent to PNG; (3) one 100 MP JPEG centred 1:1 to JPEG (BIG=0 leaves it out); (4) one
-# photo stored sideways (EXIF orientation 6) centred 1:1 to JPEG, beside trimlark-cli on the same photo upright.
+# photo stored sideways (EXIF orientation 6) centred 1:1 to JPEG, beside trimlark-cli on the same photo upright;
+# (5) job 1's photos scaled to exactly 1080 x 1080, centred, to JPEG quality 80.
 # Tools: trimlark-cli with 2 images in flight; ImageMagick convert, GraphicsMagick gm convert and the vips tool,
 # one process per file (PEER_JOBS at once, default 1); vips_loop, a bare libvips loop with 2 images in flight
 # (bench/vips_loop.cpp, built here when missing); the codec floor: each source's full decode alone plus the
-# encode of its kept region alone, one at a time on one thread, and that halved for two cores.
+# encode of its kept region alone, one at a time on one thread, and that halved for two cores. Job 5 has its own
+# tools: trimlark-cli --size, vipsthumbnail over all the files in one process, ImageMagick's resize and extent per
+# file, the bare loop's thumbnails (vips_loop thumb), and a floor of the decode at the JPEG scale trimlark-cli
+# takes (1/2, 1/4 or 1/8; vips_loop thumb-floor) plus the encode of the output.
 # A tool that exits with an error, or leaves an output missing or of the wrong size, shows FAILED.
 #
 # Knobs (environment): COUNT (default 6), WIDTH, HEIGHT (6000 x 4000), ROUNDS (3), BIG (1), ONLY (the jobs to
-# run, default "1 2 3 4"; empty: only make the pictures), PEER_JOBS, WORK (corpus and outputs, default /tmp/trimlark-compare, kept between runs
+# run, default "1 2 3 4 5"; empty: only make the pictures), PEER_JOBS, WORK (corpus and outputs, default /tmp/trimlark-compare, kept between runs
 # so the corpus is made once), BUILD (default build/), CLI (default $BUILD/src/cli/trimlark-cli), LOOP.
 set -euo pipefail
 
@@ -26,7 +30,7 @@ WIDTH=${WIDTH:-6000}
 HEIGHT=${HEIGHT:-4000}
 ROUNDS=${ROUNDS:-3}
 BIG=${BIG:-1}
-ONLY=${ONLY-1 2 3 4}
+ONLY=${ONLY-1 2 3 4 5}
 PEER_JOBS=${PEER_JOBS:-1}
 WORK=${WORK:-/tmp/trimlark-compare}
 BUILD=${BUILD:-$here/build}
@@ -36,7 +40,8 @@ VIPS=/usr/bin/vips # other tools of these names may come first on the PATH
 TIME=/usr/bin/time
 
 [[ -x $LOOP ]] || cmake --build "$BUILD" --target vips_loop >&2
-for tool in "$CLI" "$LOOP" /usr/bin/convert /usr/bin/gm "$VIPS" /usr/bin/vipsheader "$TIME" /usr/bin/exiftool; do
+for tool in "$CLI" "$LOOP" /usr/bin/convert /usr/bin/gm "$VIPS" /usr/bin/vipsheader /usr/bin/vipsthumbnail "$TIME" \
+    /usr/bin/exiftool; do
     [[ -x $tool ]] || { echo "missing: $tool" >&2; exit 2; }
 done
 
@@ -88,6 +93,10 @@ square_geometry() {
     echo "$(((w - s) / 2)) $(((h - s) / 2)) $s $s"
 }
 
+# Job 5's lines carry the output's size: the whole picture is the source, scaled to fill 1080 x 1080 and cut
+# around its centre.
+exact_geometry() { echo "0 0 1080 1080"; }
+
 # 20/20/60/60 percent from the bottom-left corner: 60 % of each side, 20 % in from the left and the bottom.
 percent_geometry() {
     local w h cw ch
@@ -97,12 +106,15 @@ percent_geometry() {
 }
 
 # One peer process for one line of the list ("path left top width height"); OUT, EXT, Q and PEER set by run_tool.
+# imsize scales the picture to fill width x height and cuts that around its centre.
 # shellcheck disable=SC2016 # expanded by the inner shell
 per_file='f=$1 l=$2 t=$3 w=$4 h=$5
 b=$(basename "${f%.*}")
 case $PEER in
 im) exec /usr/bin/convert "$f" -auto-orient -crop "${w}x${h}+${l}+${t}" +repage ${Q:+-quality $Q} "$OUT/$b.$EXT" ;;
 gm) exec /usr/bin/gm convert "$f" -auto-orient -crop "${w}x${h}+${l}+${t}" +repage ${Q:+-quality $Q} "$OUT/$b.$EXT" ;;
+imsize) exec /usr/bin/convert "$f" -resize "${w}x${h}^" -gravity center -extent "${w}x${h}" ${Q:+-quality $Q} \
+    "$OUT/$b.$EXT" ;;
 vips) exec /usr/bin/vips crop "$f[autorotate=true]" "$OUT/$b.$EXT${Q:+[Q=$Q]}" "$l" "$t" "$w" "$h" ;;
 esac'
 
@@ -110,7 +122,10 @@ tools=(cli im gm vips loop floor)
 declare -A label=(
     [cli]="trimlark-cli, its default" [im]="ImageMagick convert per file" [gm]="GraphicsMagick gm per file"
     [vips]="vips crop per file" [loop]="bare libvips loop, 2 in flight" [floor]="codec floor, one core"
-    [upright]="trimlark-cli, the photo upright")
+    [upright]="trimlark-cli, the photo upright" [thumb]="vipsthumbnail, one process"
+    [imsize]="ImageMagick convert per file")
+# The bare loop's and the floor's modes (vips_loop): the crop jobs', or job 5's thumbnails.
+loop_mode=crop floor_mode=floor decode_label="full decode alone, one core"
 
 # run_tool TOOL: one timed run of the current job; appends ms per image and peak KiB to the tool's results, or
 # a failure note.
@@ -125,11 +140,17 @@ run_tool() {
         [[ $tool == upright ]] && from=$(dirname "$upright")
         $TIME -f "%M %U %S" -o "$res.rss" "$CLI" "$from" -o "$out" -n "[FileName]" --overwrite yes "${cli_args[@]}" \
             >"$res.log" 2>&1 || status=$? ;;
-    im | gm | vips) PEER=$tool OUT=$out EXT=$ext Q=$quality $TIME -f "%M %U %S" -o "$res.rss" \
+    thumb)
+        local f files=()
+        while read -r f _; do files+=("$f"); done <"$list"
+        read -r _ _ _ w h <"$list"
+        $TIME -f "%M %U %S" -o "$res.rss" /usr/bin/vipsthumbnail --size "${w}x$h" --smartcrop centre \
+            -o "$out/%s.$ext${quality:+[Q=$quality]}" "${files[@]}" >"$res.log" 2>&1 || status=$? ;;
+    im | gm | vips | imsize) PEER=$tool OUT=$out EXT=$ext Q=$quality $TIME -f "%M %U %S" -o "$res.rss" \
         xargs -P "$PEER_JOBS" -L 1 bash -c "$per_file" _ <"$list" >"$res.log" 2>&1 || status=$? ;;
-    loop) $TIME -f "%M %U %S" -o "$res.rss" "$LOOP" crop "$list" "$out" "$ext" "${quality:-80}" 1 2 \
+    loop) $TIME -f "%M %U %S" -o "$res.rss" "$LOOP" "$loop_mode" "$list" "$out" "$ext" "${quality:-80}" 1 2 \
         >"$res.log" 2>&1 || status=$? ;;
-    floor) "$LOOP" floor "$list" "$out" "$ext" "${quality:-80}" 1 >"$res.log" 2>&1 || status=$? ;;
+    floor) "$LOOP" "$floor_mode" "$list" "$out" "$ext" "${quality:-80}" 1 >"$res.log" 2>&1 || status=$? ;;
     esac
     end=$(date +%s%N)
     if [[ $status != 0 ]]; then
@@ -210,13 +231,16 @@ run_job() {
             printf '  %-34s %9.0f %8s %8s %10s\n' "codec floor, two cores (half)" "${ms[floor2]}" \
                 "$(ratio "${ms[floor2]}" "$cli_ms")" "-" "-"
             ms[decode]=$(median "$res.decode")
-            printf '  %-34s %9.0f %8s %8s %10s\n' "full decode alone, one core" "${ms[decode]}" \
+            printf '  %-34s %9.0f %8s %8s %10s\n' "$decode_label" "${ms[decode]}" \
                 "$(ratio "${ms[decode]}" "$cli_ms")" "-" "-"
         fi
     done
 }
 
 # ratio A B: "A/B x", or "-" when either is missing.
+# peak_mb TOOL: the tool's largest peak over the rounds, in MB.
+peak_mb() { awk '$1 > m { m = $1 } END { if (NR) printf "%.0f", m / 1024 }' "$WORK/results/$1.kb" 2>/dev/null; }
+
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "" || b == 0) print "-"; else printf "%.2fx\n", a / b }'; }
 
 jpeg_summary() {
@@ -257,6 +281,21 @@ for job in $ONLY; do
         printf '  trimlark-cli sideways / upright: %s (peak memory %s MB)\n' "$(ratio "${ms[cli]}" "${ms[upright]}")" \
             "$(awk '$1 > m { m = $1 } END { printf "%.0f", m / 1024 }' "$WORK/results/cli.kb")"
         unset 'tools[-1]' ;;
+    5)
+        crop_tools=("${tools[@]}")
+        tools=(cli thumb imsize loop floor) loop_mode=thumb floor_mode=thumb-floor
+        decode_label="decode at 1/N alone, one core"
+        run_job "5. Exactly 1080 x 1080, centred, to JPEG quality 80" "$photos" jpg 80 exact_geometry \
+            --size 1080x1080 -q 80
+        if [[ -n ${ms[cli]} ]]; then
+            printf '  trimlark-cli / vipsthumbnail: %s; ImageMagick / trimlark-cli: %s; peak MB trimlark-cli / bare libvips loop: %s / %s\n' \
+                "$(ratio "${ms[cli]}" "${ms[thumb]}")" "$(ratio "${ms[imsize]}" "${ms[cli]}")" "$(peak_mb cli)" \
+                "$(peak_mb loop)"
+            printf '  trimlark-cli / codec floor (two cores): %s; trimlark-cli / bare libvips loop: %s (CPU time: %s)\n' \
+                "$(ratio "${ms[cli]}" "${ms[floor2]:-}")" "$(ratio "${ms[cli]}" "${ms[loop]}")" \
+                "$(ratio "${cpu_ms[cli]:-}" "${cpu_ms[loop]:-}")"
+        fi
+        tools=("${crop_tools[@]}") loop_mode=crop floor_mode=floor decode_label="full decode alone, one core" ;;
     esac
 done
 echo
