@@ -5,7 +5,7 @@
 //   app_grid_bench [folder [count]]   makes count JPEGs (200 by default) in folder once (default: a temporary
 //                                     folder), shows the window (offscreen unless QT_QPA_PLATFORM says otherwise)
 //                                     and prints the timings
-#include "app/Platform.h"
+#include "WindowBench.h"
 #include "app/ThumbnailGridView.h"
 #include "app/ViewController.h"
 #include "imaging/ImageTools.h"
@@ -31,67 +31,6 @@
 namespace {
 
 using namespace trimlark;
-
-// Answers nothing: the benchmark shows no messages or panels.
-class QuietPlatform : public Platform
-{
-public:
-    void SetDialogParent(QWidget*) override {}
-    int ShowAlert(const Alert&) override { return 0; }
-    std::optional<QStringList> ChooseImageFiles(const QString&, const QStringList&) override { return std::nullopt; }
-    std::optional<QString> ChooseFolder(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> ChooseProfileToSave(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> ChooseProfileToLoad(const QString&) override { return std::nullopt; }
-    std::optional<QString> ChooseListToSave(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> ChooseListToOpen(const QString&) override { return std::nullopt; }
-    std::optional<QString> ChooseColour(const QString&) override { return std::nullopt; }
-    std::optional<QString> ReadPreference(const QString& key) override
-    {
-        const auto found = preferences_.find(key);
-        return found == preferences_.end() ? std::nullopt : std::optional<QString>(found->second);
-    }
-    void WritePreference(const QString& key, const QString& value) override { preferences_[key] = value; }
-    bool OpenUrl(const QUrl&) override { return false; }
-
-private:
-    std::map<QString, QString> preferences_;
-};
-
-// A 3000 x 2000 photo-like JPEG: gradients, shapes and sensor-like noise, so the decoder has real detail to do.
-QString MakeJpeg(const QString& path, int seed)
-{
-    if (QFile::exists(path))
-        return path;
-    QImage image(3000, 2000, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient sky(0, 0, 3000, 2000);
-    sky.setColorAt(0, QColor::fromHsv((seed * 47) % 360, 120, 220));
-    sky.setColorAt(1, QColor::fromHsv((seed * 47 + 150) % 360, 160, 160));
-    painter.fillRect(image.rect(), sky);
-    painter.setPen(Qt::NoPen);
-    for (int i = 0; i < 120; ++i) {
-        painter.setBrush(QColor::fromHsv((i * 37 + seed * 90) % 360, 160, 220, 140));
-        painter.drawEllipse(QPoint((i * 7919 + seed * 131) % 3000, (i * 104729 + seed * 71) % 2000), 20 + i % 150,
-                            15 + (i * 3) % 110);
-    }
-    painter.end();
-    std::uint32_t state = 2463534242u + static_cast<std::uint32_t>(seed);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
-            const int noise = static_cast<int>(state % 31) - 15;
-            const QRgb p = line[x];
-            line[x] = qRgb(std::clamp(qRed(p) + noise, 0, 255), std::clamp(qGreen(p) + noise, 0, 255),
-                           std::clamp(qBlue(p) + noise, 0, 255));
-        }
-    }
-    if (!image.save(path, "JPEG", 90))
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-    return path;
-}
 
 // The longest time the event loop went without running a timer due every few milliseconds, beyond that interval,
 // and how much of the time between those two turns the window's thread spent running (the rest it waited for a
@@ -187,9 +126,10 @@ int main(int argc, char* argv[])
     std::printf("Making %d 3000 x 2000 JPEGs in %s (once) ...\n", count, qPrintable(folder));
     QStringList files;
     for (int i = 0; i < count; ++i)
-        files << MakeJpeg(folder + QStringLiteral("/grid-%1.jpg").arg(i, 4, 10, QLatin1Char('0')), i);
+        files << bench::MakePhotoJpeg(folder + QStringLiteral("/grid-%1.jpg").arg(i, 4, 10, QLatin1Char('0')), i, 3000,
+                                      2000);
 
-    ViewController window(std::make_unique<QuietPlatform>());
+    ViewController window(std::make_unique<bench::QuietPlatform>());
     window.resize(1920, 1080);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))

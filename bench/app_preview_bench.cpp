@@ -5,8 +5,8 @@
 //                                window (offscreen unless QT_QPA_PLATFORM says otherwise) and prints the timings:
 //                                a first selection beside djpeg's 1/8 decode of the file, the next row once the
 //                                rows around a selection have been decoded ahead, a settings change
+#include "WindowBench.h"
 #include "app/CropPreviewView.h"
-#include "app/Platform.h"
 #include "app/ViewController.h"
 #include "imaging/ImageTools.h"
 
@@ -30,67 +30,6 @@
 namespace {
 
 using namespace trimlark;
-
-// Answers nothing: the benchmark shows no messages or panels.
-class QuietPlatform : public Platform
-{
-public:
-    void SetDialogParent(QWidget*) override {}
-    int ShowAlert(const Alert&) override { return 0; }
-    std::optional<QStringList> ChooseImageFiles(const QString&, const QStringList&) override { return std::nullopt; }
-    std::optional<QString> ChooseFolder(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> ChooseProfileToSave(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> ChooseProfileToLoad(const QString&) override { return std::nullopt; }
-    std::optional<QString> ChooseListToSave(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> ChooseListToOpen(const QString&) override { return std::nullopt; }
-    std::optional<QString> ChooseColour(const QString&) override { return std::nullopt; }
-    std::optional<QString> ReadPreference(const QString& key) override
-    {
-        const auto found = preferences_.find(key);
-        return found == preferences_.end() ? std::nullopt : std::optional<QString>(found->second);
-    }
-    void WritePreference(const QString& key, const QString& value) override { preferences_[key] = value; }
-    bool OpenUrl(const QUrl&) override { return true; }
-
-private:
-    std::map<QString, QString> preferences_;
-};
-
-// A 24-megapixel photo-like JPEG: gradients and shapes, so the decoder has real detail to work through.
-QString MakeJpeg(const QString& path, int seed)
-{
-    if (QFile::exists(path))
-        return path;
-    QImage image(6000, 4000, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient sky(0, 0, 6000, 4000);
-    sky.setColorAt(0, QColor(40 + seed * 60, 120, 200));
-    sky.setColorAt(1, QColor(250, 200 - seed * 50, 90));
-    painter.fillRect(image.rect(), sky);
-    for (int i = 0; i < 400; ++i) {
-        painter.setBrush(QColor::fromHsv((i * 37 + seed * 90) % 360, 160, 220, 140));
-        painter.setPen(Qt::NoPen);
-        painter.drawEllipse(QPoint((i * 7919) % 6000, (i * 104729) % 4000), 40 + i % 200, 30 + (i * 3) % 150);
-    }
-    painter.end();
-    // Sensor-like noise: a camera's file holds far more detail than smooth shapes, and decoding cost follows it.
-    std::uint32_t state = 2463534242u + static_cast<std::uint32_t>(seed);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
-            const int noise = static_cast<int>(state % 41) - 20;
-            const QRgb p = line[x];
-            line[x] = qRgb(std::clamp(qRed(p) + noise, 0, 255), std::clamp(qGreen(p) + noise, 0, 255),
-                           std::clamp(qBlue(p) + noise, 0, 255));
-        }
-    }
-    if (!image.save(path, "JPEG", 90))
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-    return path;
-}
 
 double Median(std::vector<double> values)
 {
@@ -142,9 +81,9 @@ int main(int argc, char* argv[])
     std::printf("Making six 6000 x 4000 JPEGs in %s ...\n", qPrintable(folder));
     QStringList files;
     for (int i = 0; i < 6; ++i)
-        files << MakeJpeg(folder + QStringLiteral("/bench-%1.jpg").arg(i), i);
+        files << bench::MakePhotoJpeg(folder + QStringLiteral("/bench-%1.jpg").arg(i), i, 6000, 4000);
 
-    ViewController window(std::make_unique<QuietPlatform>());
+    ViewController window(std::make_unique<bench::QuietPlatform>());
     window.resize(1280, 700);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
