@@ -100,13 +100,17 @@ float ReadFloatValue(std::string_view text)
     return StrToFloatC(std::string(text.substr(start, end - start)));
 }
 
-bool ReadsAsNumber(std::string_view text)
+std::string_view TrimSpaces(std::string_view text)
 {
     const std::size_t first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos)
-        return false;
-    const std::size_t last = text.find_last_not_of(" \t");
-    return ParseDecimal<double>(text.substr(first, last - first + 1)).has_value();
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool ReadsAsNumber(std::string_view text)
+{
+    return ParseDecimal<double>(TrimSpaces(text)).has_value();
 }
 
 std::string FormatFloatValue(float value)

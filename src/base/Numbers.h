@@ -23,6 +23,9 @@ template <typename T> std::optional<T> ParseDecimal(std::string_view text);
 // A number too large for single precision reads as infinity; the geometry copes with that.
 float ReadFloatValue(std::string_view text);
 
+// The text without the spaces and tabs around it: how a field's number is read as a whole.
+std::string_view TrimSpaces(std::string_view text);
+
 // Whether the whole text, spaces and tabs around it aside, is a finite decimal number: a field whose text is not
 // is shown as invalid (ReadFloatValue still reads its leading number).
 bool ReadsAsNumber(std::string_view text);

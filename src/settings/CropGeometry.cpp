@@ -14,12 +14,6 @@ namespace {
 // product needs a runtime helper that libgcc lacks.
 __extension__ typedef unsigned __int128 Wide;
 
-// A square image takes a ratio as a landscape one does.
-bool IsLandscapeOrSquare(double W, double H)
-{
-    return W >= H;
-}
-
 // std::min/max propagate NaN from one side only; the clipped size must be NaN whenever an input is.
 double Min(double a, double b)
 {
@@ -42,6 +36,11 @@ std::string HeightLabel(double value)
     return "Height: " + std::to_string(TruncateToInt64(value));
 }
 
+bool IsLandscapeOrSquare(double W, double H)
+{
+    return W >= H;
+}
+
 CropMode GetCropMode(const CropSettings& settings)
 {
     if (settings.radioAutoCrop)
@@ -57,14 +56,8 @@ CropMode GetCropMode(const CropSettings& settings)
 
 std::optional<TrimRequest> ReadTrimRequest(const CropSettings& settings)
 {
-    const auto whole = [](const std::string& text) {
-        const auto first = text.find_first_not_of(" \t");
-        const auto last = text.find_last_not_of(" \t");
-        return first == std::string::npos ? std::nullopt
-                                          : ParseInteger(std::string_view(text).substr(first, last - first + 1));
-    };
-    const auto tolerance = whole(settings.textFieldTrimTolerance);
-    const auto margin = whole(settings.textFieldTrimMargin);
+    const auto tolerance = ParseInteger(TrimSpaces(settings.textFieldTrimTolerance));
+    const auto margin = ParseInteger(TrimSpaces(settings.textFieldTrimMargin));
     if (!tolerance || *tolerance < 0 || *tolerance > 100 || !margin || *margin < 0 || *margin > 65535)
         return std::nullopt;
     return TrimRequest{static_cast<int>(*tolerance), static_cast<int>(*margin)};

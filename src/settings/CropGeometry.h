@@ -40,6 +40,9 @@ struct ClippedSize
 // None.
 CropMode GetCropMode(const CropSettings& settings);
 
+// Whether a picture (or a crop) of W x H lays a ratio as a landscape one: a square does.
+bool IsLandscapeOrSquare(double W, double H);
+
 // An aspect ratio in whole terms, laid along the image's orientation: `along` goes with the image's longer
 // side (its width when it is landscape or square), `across` with the other. A term below 1 is no ratio.
 struct AspectRatio

@@ -15,20 +15,6 @@ namespace {
 
 constexpr double kMillimetresPerInch = 25.4;
 
-// A square crop is laid as a landscape one is.
-bool IsLandscapeOrSquare(double W, double H)
-{
-    return W >= H;
-}
-
-std::string_view TrimSpaces(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // A side that follows another's scale: rounded to the nearest pixel, never 0.
 double RoundedSide(double value)
 {
